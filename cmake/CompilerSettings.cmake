@@ -1,0 +1,57 @@
+# project_target(<target>): the one place where our own targets get their
+# warnings, sanitizer flags and include root. Third-party and system headers
+# (GoogleTest, Qt, ICU) are included as SYSTEM so their warnings never fail us.
+
+set(PROJECT_SANITIZER_FLAGS
+    -fsanitize=address,undefined,float-cast-overflow
+    -fno-sanitize-recover=all
+    -fno-omit-frame-pointer)
+
+function(project_target target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror)
+  if(ENABLE_SANITIZERS)
+    target_compile_options(${target} PRIVATE ${PROJECT_SANITIZER_FLAGS})
+    target_link_options(${target} PRIVATE ${PROJECT_SANITIZER_FLAGS})
+    # GCC 12 reports these two falsely once the sanitizers instrument the code;
+    # they stay visible as warnings, everything else still fails the build.
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+      target_compile_options(${target} PRIVATE
+        -Wno-error=maybe-uninitialized -Wno-error=stringop-overflow)
+    endif()
+  endif()
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# project_test(<target> <sources...>): one gtest executable of a module's
+# tests, linked with the shared test support library. Discovery runs before
+# the tests, never at build time.
+function(project_test target)
+  add_executable(${target} ${ARGN})
+  project_target(${target})
+  target_link_libraries(${target} PRIVATE test_support GTest::gtest GTest::gmock)
+endfunction()
+
+# project_discover(<target>): registers the tests of a module executable with
+# CTest. Suites whose names carry one of the group words get the matching
+# label (e.g. "DiskFileMultiprocess" -> multiprocess); all other suites run
+# unlabelled. One executable may thus hold several labels.
+function(project_discover target)
+  set(groups Crosscheck=crosscheck Multiprocess=multiprocess Malformed=malformed Gui=gui Slow=slow)
+  set(others "")
+  foreach(group IN LISTS groups)
+    string(REPLACE "=" ";" pair ${group})
+    list(GET pair 0 word)
+    list(GET pair 1 label)
+    gtest_discover_tests(${target}
+      DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 60
+      TEST_FILTER "*${word}*.*"
+      PROPERTIES LABELS ${label})
+    list(APPEND others "*${word}*.*")
+  endforeach()
+  list(JOIN others ":" negative)
+  gtest_discover_tests(${target}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    TEST_FILTER "-${negative}")
+endfunction()

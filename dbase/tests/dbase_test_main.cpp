@@ -1,0 +1,4 @@
+#include "dbase/xbengine.h"
+#include "testing/test_main.h"
+
+void ProjectTestStartup() { EngineStartup(); }

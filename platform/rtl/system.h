@@ -1,0 +1,31 @@
+// Process services: sleeping (through a replaceable hook so that retry
+// tests need no clock), the one retry helper, the program's directory, the
+// stand-in for the Windows directory and UTF-8 literals in CP1250.
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include "platform/rtl/ansistring.h"
+
+// Suspends the thread for ms milliseconds, or calls the installed hook.
+void SleepMs(int ms);
+// Installs a replacement for SleepMs (an empty function restores sleeping);
+// returns the previous hook.
+std::function<void(int)> SetSleepHook(std::function<void(int)> hook);
+
+// Calls attempt up to `attempts` times with SleepMs(pauseMs) between two
+// calls (attempts - 1 pauses at most); true as soon as one call succeeds.
+bool RetryWithPause(const std::function<bool()>& attempt, int attempts = 100, int pauseMs = 50);
+
+// Directory of the running executable, with a trailing separator (from
+// /proc/self/exe). Tests may override it; an empty text restores it.
+AnsiString ProgramDirectory();
+void SetProgramDirectory(const AnsiString& dir);
+
+// Where the engine looks for its alias file: $XBASE_CFG_DIR when set, else
+// the program directory; with a trailing separator.
+AnsiString WindowsDirectory();
+
+// A UTF-8 literal of the source converted to CP1250.
+AnsiString Cz(std::string_view utf8);
