@@ -27,5 +27,11 @@ void SetProgramDirectory(const AnsiString& dir);
 // the program directory; with a trailing separator.
 AnsiString WindowsDirectory();
 
+// The class library's pseudo-random generator: Randomize seeds it from the
+// clock, Random(n) gives 0 <= x < n (n > 0), Random() gives 0 <= x < 1.
+void Randomize();
+int Random(int n);
+double Random();
+
 // A UTF-8 literal of the source converted to CP1250.
 AnsiString Cz(std::string_view utf8);

@@ -42,6 +42,12 @@ RTL_EXCEPTION(EWriteError, EStreamError)      // "Stream write error"
 RTL_EXCEPTION(EFOpenError, EStreamError)
 RTL_EXCEPTION(EFCreateError, EStreamError)
 RTL_EXCEPTION(EInOutError, Exception)
+RTL_EXCEPTION(EIntError, Exception)
+RTL_EXCEPTION(EDivByZero, EIntError)          // "Division by zero"
+RTL_EXCEPTION(EMathError, Exception)
+RTL_EXCEPTION(EZeroDivide, EMathError)        // "Floating point division by zero"
+RTL_EXCEPTION(EOverflow, EMathError)          // "Floating point overflow"
+RTL_EXCEPTION(EInvalidOp, EMathError)         // "Invalid floating point operation"
 
 // One argument of Format: integers, floating point values and texts.
 class FormatArg {
