@@ -48,7 +48,9 @@ class TxbVariant {
 
   // Conversions (an empty value gives "", 0, 0 and false). Raw values read
   // missing bytes as zero: a 2-byte raw value is a double of those 2 bytes
-  // followed by six zero bytes, never stale bytes of an earlier value.
+  // followed by six zero bytes, never stale bytes of an earlier value. A
+  // text that is no number (AsNumber; a blank text is 0) or no date (AsDate)
+  // raises the platform's EConvertError.
   AnsiString AsText() const;
   // Copies the text into buffer (size bytes including the terminator),
   // truncated when it does not fit; returns buffer.
