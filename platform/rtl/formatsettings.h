@@ -12,7 +12,7 @@ struct TFormatSettings {
   char DateSeparator = '.';
   char TimeSeparator = ':';
   char DecimalSeparator = ',';
-  char ThousandSeparator = '\xA0';  // no-break space in CP1250
+  char ThousandSeparator = '\xA0';  // no-break space in CP1250; '\0' = none
   char ListSeparator = ';';
   AnsiString ShortDateFormat;       // "dd.MM.yyyy"
   AnsiString LongDateFormat;        // "d. MMMM yyyy"

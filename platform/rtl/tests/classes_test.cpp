@@ -40,7 +40,8 @@ TEST(ComponentModel, OwnerFreesOwnedComponentsLastCreatedFirst) {
   new Probe(b, "b1");
   EXPECT_EQ(form->ComponentCount(), 2);
   delete form;
-  EXPECT_EQ(g_log, (std::vector<std::string>{"free form", "free b1", "free b", "free a"}));
+  // A component's own destructor body runs before the components it owns go.
+  EXPECT_EQ(g_log, (std::vector<std::string>{"free form", "free b", "free b1", "free a"}));
 }
 
 TEST(ComponentModel, NamesAreUniquePerOwnerIgnoringCase) {
