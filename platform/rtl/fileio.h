@@ -65,12 +65,13 @@ int64_t FileWriteAt(THandle handle, int64_t position, const void* buffer, int64_
 bool FileFlush(THandle handle);                 // fsync
 bool FileSetEnd(THandle handle, int64_t size);  // ftruncate
 int64_t FileSizeOf(THandle handle);             // -1 on failure
+// True for a handle that refuses writes (opened for reading).
 bool FileIsReadOnlyHandle(THandle handle);
 
 // Byte-range lock and unlock without waiting. Offsets and lengths are
 // unsigned 32-bit values carried in 64-bit types; regions beyond the end of
 // the file are valid. A length of 0 is refused (the system would read it as
-// "to infinity").
+// "to infinity"), as are offsets or lengths above 0xFFFFFFFF.
 bool FileLockRegion(THandle handle, uint64_t offset, uint64_t length);
 bool FileUnlockRegion(THandle handle, uint64_t offset, uint64_t length);
 // Number of byte-range lock and unlock calls made to the system by this

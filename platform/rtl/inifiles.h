@@ -8,7 +8,8 @@
 // style, writes through at once and replaces the file atomically (temporary
 // file in the same directory, then rename), so another reader never sees
 // half a file. A missing file reads as empty; the first write creates it.
-// Content stays CP1250 bytes.
+// Content stays CP1250 bytes. A name without a full path is taken in
+// WindowsDirectory(), as the system's profile files are.
 #pragma once
 
 #include <string_view>
@@ -27,7 +28,9 @@ class TIniFile {
   int ReadInteger(std::string_view section, std::string_view key, int defaultValue) const;
   bool ReadBool(std::string_view section, std::string_view key, bool defaultValue) const;
   // Writes raise EIniFileError "Unable to write to %s" when the file cannot
-  // be replaced.
+  // be replaced, and "Invalid entry for %s" for a section, key or value
+  // that would not read back as written (line breaks, "=" in a key, "]" in
+  // a section name, an empty key).
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
   void WriteInteger(std::string_view section, std::string_view key, int value);
   void WriteBool(std::string_view section, std::string_view key, bool value);  // "1"/"0"
@@ -35,7 +38,7 @@ class TIniFile {
   void ReadSection(std::string_view section, TStrings& keys) const;
   void ReadSections(TStrings& sections) const;
   void ReadSectionValues(std::string_view section, TStrings& values) const;  // "key=value"
-  bool SectionExists(std::string_view section) const;
+  bool SectionExists(std::string_view section) const;  // its header is present
   bool ValueExists(std::string_view section, std::string_view key) const;
   void EraseSection(std::string_view section);
   void DeleteKey(std::string_view section, std::string_view key);

@@ -45,7 +45,12 @@ std::optional<std::string> ExistingDiskPath(std::string_view name);
 // it was given. nullopt when the directory does not resolve.
 std::optional<std::string> DiskPathForCreate(std::string_view name);
 
-bool FileExists(std::string_view name);
+// Program form of a path on disk: each component converted to CP1250 when
+// it survives the trip back to UTF-8 unchanged, else kept as raw bytes (the
+// lookup above then compares it as raw bytes).
+AnsiString DiskPathToProgramName(std::string_view diskPath);
+
+bool FileExists(std::string_view name);  // false for directories
 bool DirectoryExists(std::string_view name);
 bool DeleteFile(std::string_view name);
 bool CreateDir(std::string_view name);

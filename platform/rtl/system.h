@@ -14,8 +14,9 @@ void SleepMs(int ms);
 // returns the previous hook.
 std::function<void(int)> SetSleepHook(std::function<void(int)> hook);
 
-// Calls attempt up to `attempts` times with SleepMs(pauseMs) between two
-// calls (attempts - 1 pauses at most); true as soon as one call succeeds.
+// Calls attempt up to `attempts` times (at least once) with SleepMs(pauseMs)
+// between two calls (attempts - 1 pauses at most); true as soon as one call
+// succeeds.
 bool RetryWithPause(const std::function<bool()>& attempt, int attempts = 100, int pauseMs = 50);
 
 // Directory of the running executable, with a trailing separator (from
@@ -28,7 +29,8 @@ void SetProgramDirectory(const AnsiString& dir);
 AnsiString WindowsDirectory();
 
 // The class library's pseudo-random generator: Randomize seeds it from the
-// clock, Random(n) gives 0 <= x < n (n > 0), Random() gives 0 <= x < 1.
+// clock, Random(n) gives 0 <= x < n (0 when n <= 0), Random() gives
+// 0 <= x < 1.
 void Randomize();
 int Random(int n);
 double Random();

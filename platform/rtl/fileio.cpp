@@ -1,0 +1,412 @@
+// Files by handle on Linux: opens with share modes, transfers, truncation,
+// byte-range locks and a rename that never replaces.
+//
+// Invariants kept here:
+// - Every handle this layer opened is in the handle table until FileClose;
+//   the table remembers whether the handle may write (the caller asked for
+//   write access) and whether the descriptor itself is O_RDONLY (the system
+//   refused O_RDWR), in which case every lock it takes is a read lock
+//   because the system grants write locks only on descriptors open for
+//   writing.
+// - Each open holds an OFD lock on the share byte (offset 2^62, length 1)
+//   for its whole life: a read lock for shared opens, a write lock for
+//   exclusive ones. Region locks are restricted to 32-bit offsets and
+//   lengths, so they can never touch the share byte.
+// - Lengths of 0 never reach the system; positions are never negative.
+#include "platform/rtl/fileio.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "platform/rtl/codepages.h"
+#include "platform/rtl/paths.h"
+
+namespace {
+
+constexpr off_t kShareByte = off_t(1) << 62;
+constexpr uint64_t kMaxLockValue = 0xFFFFFFFFu;
+// One system call moves at most this much, well inside ssize_t.
+constexpr int64_t kMaxChunk = int64_t(1) << 30;
+
+struct HandleState {
+  bool writable = false;
+  bool readOnlyDescriptor = false;
+};
+
+std::mutex& TableMutex() {
+  static std::mutex m;
+  return m;
+}
+
+std::unordered_map<int, HandleState>& Table() {
+  static std::unordered_map<int, HandleState> table;
+  return table;
+}
+
+std::atomic<uint64_t> lockCalls{0};
+
+void Register(int fd, HandleState state) {
+  std::lock_guard<std::mutex> guard(TableMutex());
+  Table()[fd] = state;
+}
+
+void Unregister(int fd) {
+  std::lock_guard<std::mutex> guard(TableMutex());
+  Table().erase(fd);
+}
+
+// The state of a handle this layer opened; nullopt for foreign descriptors,
+// which the system alone then judges.
+std::optional<HandleState> StateOf(int fd) {
+  std::lock_guard<std::mutex> guard(TableMutex());
+  auto it = Table().find(fd);
+  if (it == Table().end()) return std::nullopt;
+  return it->second;
+}
+
+bool MayWrite(int fd) {
+  std::optional<HandleState> state = StateOf(fd);
+  if (state && !state->writable) {
+    errno = EBADF;
+    return false;
+  }
+  return true;
+}
+
+bool SetOfdLock(int fd, short type, off_t start, off_t length) {
+  struct flock fl {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = start;
+  fl.l_len = length;
+  fl.l_pid = 0;  // required for OFD locks
+  for (;;) {
+    if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+bool ValidShareMode(unsigned share) {
+  return share == fmShareCompat || share == fmShareExclusive || share == fmShareDenyWrite ||
+         share == fmShareDenyRead || share == fmShareDenyNone;
+}
+
+bool IsExclusive(unsigned share) { return share == fmShareExclusive || share == fmShareDenyRead; }
+
+void CloseKeepingErrno(int fd) {
+  int saved = errno;
+  close(fd);
+  errno = saved;
+}
+
+// Takes the share lock of a fresh descriptor; on refusal the descriptor is
+// closed and errno is EACCES (another handle conflicts).
+bool TakeShareLock(int fd, short type) {
+  if (SetOfdLock(fd, type, kShareByte, 1)) return true;
+  int err = errno;
+  close(fd);
+  errno = (err == EAGAIN || err == EACCES) ? EACCES : err;
+  return false;
+}
+
+bool IsRefusedWriteAccess(int err) {
+  return err == EACCES || err == EPERM || err == EROFS || err == ETXTBSY;
+}
+
+}  // namespace
+
+THandle FileOpen(const AnsiString& fileName, unsigned mode) {
+  unsigned access = mode & 0x3u;
+  unsigned share = mode & 0xF0u;
+  if (access > fmOpenReadWrite || !ValidShareMode(share) || (mode & ~0xF3u) != 0) {
+    errno = EINVAL;
+    return kInvalidHandle;
+  }
+  std::optional<std::string> path = ExistingDiskPath(fileName);
+  if (!path) {
+    errno = ENOENT;
+    return kInvalidHandle;
+  }
+  // Even a read-only open asks for O_RDWR: only a descriptor open for
+  // writing can hold write locks, and the lock protocols need exclusive
+  // locks from readers too. The write refusal is ours (the handle table).
+  bool readOnlyDescriptor = false;
+  int fd = open(path->c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0 && access == fmOpenRead && IsRefusedWriteAccess(errno)) {
+    fd = open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    readOnlyDescriptor = true;
+  }
+  if (fd < 0) return kInvalidHandle;
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    CloseKeepingErrno(fd);
+    return kInvalidHandle;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    close(fd);
+    errno = EISDIR;
+    return kInvalidHandle;
+  }
+  // A descriptor open only for reading cannot hold a write lock, so its
+  // exclusive open is a read lock: it still keeps writers out, but not other
+  // readers of the same read-only file.
+  short shareType = IsExclusive(share) && !readOnlyDescriptor ? F_WRLCK : F_RDLCK;
+  if (!TakeShareLock(fd, shareType)) return kInvalidHandle;
+  Register(fd, HandleState{access != fmOpenRead, readOnlyDescriptor});
+  return fd;
+}
+
+THandle FileCreate(const AnsiString& fileName, unsigned shareMode) {
+  if (!ValidShareMode(shareMode)) {
+    errno = EINVAL;
+    return kInvalidHandle;
+  }
+  std::optional<std::string> path = DiskPathForCreate(fileName);
+  if (!path) {
+    errno = ENOENT;
+    return kInvalidHandle;
+  }
+  // No O_TRUNC: a file that another handle holds open must keep its bytes.
+  // The exclusive share lock proves nobody else has it open; only then is
+  // it emptied.
+  int fd = open(path->c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) return kInvalidHandle;
+  if (!TakeShareLock(fd, F_WRLCK)) return kInvalidHandle;
+  int rc;
+  do rc = ftruncate(fd, 0);
+  while (rc != 0 && errno == EINTR);
+  if (rc != 0) {
+    CloseKeepingErrno(fd);
+    return kInvalidHandle;
+  }
+  // Downgrading an OFD lock is atomic, so no other open slips in between.
+  if (!IsExclusive(shareMode) && !SetOfdLock(fd, F_RDLCK, kShareByte, 1)) {
+    CloseKeepingErrno(fd);
+    return kInvalidHandle;
+  }
+  Register(fd, HandleState{true, false});
+  return fd;
+}
+
+void FileClose(THandle handle) {
+  if (handle < 0) return;
+  Unregister(handle);
+  close(handle);
+}
+
+int64_t FileRead(THandle handle, void* buffer, int64_t count) {
+  if (count < 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  char* p = static_cast<char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t n = read(handle, p + done, static_cast<std::size_t>(std::min(count - done, kMaxChunk)));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
+}
+
+int64_t FileWrite(THandle handle, const void* buffer, int64_t count) {
+  if (count < 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  if (!MayWrite(handle)) return -1;
+  const char* p = static_cast<const char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t n = write(handle, p + done, static_cast<std::size_t>(std::min(count - done, kMaxChunk)));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) {
+      errno = ENOSPC;
+      return -1;
+    }
+    done += n;
+  }
+  return done;
+}
+
+int64_t FileSeek(THandle handle, int64_t offset, int origin) {
+  int whence;
+  switch (origin) {
+    case 0: whence = SEEK_SET; break;
+    case 1: whence = SEEK_CUR; break;
+    case 2: whence = SEEK_END; break;
+    default: errno = EINVAL; return -1;
+  }
+  // The system refuses a negative target (EINVAL) and an overflowing one.
+  off_t result = lseek(handle, static_cast<off_t>(offset), whence);
+  return result < 0 ? -1 : static_cast<int64_t>(result);
+}
+
+namespace {
+
+bool ValidRange(int64_t position, int64_t count) {
+  if (position < 0 || count < 0 || count > std::numeric_limits<int64_t>::max() - position) {
+    errno = EINVAL;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int64_t FileReadAt(THandle handle, int64_t position, void* buffer, int64_t count) {
+  if (!ValidRange(position, count)) return -1;
+  char* p = static_cast<char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t n = pread(handle, p + done, static_cast<std::size_t>(std::min(count - done, kMaxChunk)),
+                      static_cast<off_t>(position + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
+}
+
+int64_t FileWriteAt(THandle handle, int64_t position, const void* buffer, int64_t count) {
+  if (!ValidRange(position, count)) return -1;
+  if (!MayWrite(handle)) return -1;
+  const char* p = static_cast<const char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t n = pwrite(handle, p + done, static_cast<std::size_t>(std::min(count - done, kMaxChunk)),
+                       static_cast<off_t>(position + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) {
+      errno = ENOSPC;
+      return -1;
+    }
+    done += n;
+  }
+  return done;
+}
+
+bool FileFlush(THandle handle) {
+  for (;;) {
+    if (fsync(handle) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+bool FileSetEnd(THandle handle, int64_t size) {
+  if (size < 0) {
+    errno = EINVAL;
+    return false;
+  }
+  if (!MayWrite(handle)) return false;
+  for (;;) {
+    if (ftruncate(handle, static_cast<off_t>(size)) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+int64_t FileSizeOf(THandle handle) {
+  struct stat st;
+  if (fstat(handle, &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+bool FileIsReadOnlyHandle(THandle handle) {
+  std::optional<HandleState> state = StateOf(handle);
+  if (state) return !state->writable;
+  int flags = fcntl(handle, F_GETFL);
+  return flags >= 0 && (flags & O_ACCMODE) == O_RDONLY;
+}
+
+namespace {
+
+bool RegionCall(THandle handle, uint64_t offset, uint64_t length, bool lock) {
+  if (length == 0 || offset > kMaxLockValue || length > kMaxLockValue) {
+    errno = EINVAL;
+    return false;
+  }
+  short type = F_UNLCK;
+  if (lock) {
+    std::optional<HandleState> state = StateOf(handle);
+    type = state && state->readOnlyDescriptor ? F_RDLCK : F_WRLCK;
+  }
+  lockCalls.fetch_add(1, std::memory_order_relaxed);
+  return SetOfdLock(handle, type, static_cast<off_t>(offset), static_cast<off_t>(length));
+}
+
+}  // namespace
+
+bool FileLockRegion(THandle handle, uint64_t offset, uint64_t length) {
+  return RegionCall(handle, offset, length, true);
+}
+
+bool FileUnlockRegion(THandle handle, uint64_t offset, uint64_t length) {
+  return RegionCall(handle, offset, length, false);
+}
+
+uint64_t SystemLockCallCount() { return lockCalls.load(std::memory_order_relaxed); }
+
+bool RenameFile(const AnsiString& oldName, const AnsiString& newName) {
+  std::optional<std::string> from = ExistingDiskPath(oldName);
+  if (!from) {
+    errno = ENOENT;
+    return false;
+  }
+  std::optional<std::string> to = DiskPathForCreate(newName);
+  if (!to) {
+    errno = ENOENT;
+    return false;
+  }
+  struct stat fromStat, toStat;
+  if (lstat(from->c_str(), &fromStat) != 0) return false;
+  if (lstat(to->c_str(), &toStat) == 0) {
+    if (fromStat.st_dev != toStat.st_dev || fromStat.st_ino != toStat.st_ino) {
+      errno = EEXIST;
+      return false;
+    }
+    // The target is this very file under another letter case: give it the
+    // spelling asked for. Nothing else can be replaced, so a plain rename
+    // is safe (and needed where the file system itself ignores case).
+    std::string dir = to->substr(0, to->rfind('/') + 1);
+    std::string spelled = dir + AnsiToUtf8(ExtractFileName(newName));
+    if (spelled == *from) return true;
+    return rename(from->c_str(), spelled.c_str()) == 0;
+  }
+  if (renameat2(AT_FDCWD, from->c_str(), AT_FDCWD, to->c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+  // File systems without the no-replace flag: link refuses an existing
+  // target, so nothing is ever overwritten.
+  if (link(from->c_str(), to->c_str()) != 0) return false;
+  if (unlink(from->c_str()) != 0) {
+    int saved = errno;
+    unlink(to->c_str());
+    errno = saved;
+    return false;
+  }
+  return true;
+}

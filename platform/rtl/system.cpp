@@ -1,0 +1,112 @@
+// Process services: sleeping through a replaceable hook, the one retry
+// helper of the program, the program and "Windows" directories, the
+// pseudo-random generator and CP1250 literals.
+//
+// Invariants: the sleep hook, when installed, receives every pause that
+// SleepMs would take (so retry tests count pauses instead of waiting); the
+// directories are returned in program form with a trailing separator.
+#include "platform/rtl/system.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/rtl/codepages.h"
+#include "platform/rtl/paths.h"
+
+namespace {
+
+std::function<void(int)>& SleepHook() {
+  static std::function<void(int)> hook;
+  return hook;
+}
+
+AnsiString& ProgramDirectoryOverride() {
+  static AnsiString dir;
+  return dir;
+}
+
+AnsiString ExecutableDirectory() {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return IncludeTrailingPathDelimiter(GetCurrentDir());
+    if (static_cast<std::size_t>(n) < buffer.size()) {
+      std::string path(buffer.data(), static_cast<std::size_t>(n));
+      return ExtractFilePath(DiskPathToProgramName(path));
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+// The class library's generator: a 32-bit linear congruential sequence,
+// seed 0 until Randomize.
+uint32_t randSeed = 0;
+
+uint32_t NextRandom() {
+  randSeed = randSeed * 0x08088405u + 1u;
+  return randSeed;
+}
+
+}  // namespace
+
+void SleepMs(int ms) {
+  if (SleepHook()) {
+    SleepHook()(ms);
+    return;
+  }
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+std::function<void(int)> SetSleepHook(std::function<void(int)> hook) {
+  std::function<void(int)> previous = std::move(SleepHook());
+  SleepHook() = std::move(hook);
+  return previous;
+}
+
+bool RetryWithPause(const std::function<bool()>& attempt, int attempts, int pauseMs) {
+  if (attempts < 1) attempts = 1;
+  for (int i = 0; i < attempts; ++i) {
+    if (i > 0) SleepMs(pauseMs);
+    if (attempt()) return true;
+  }
+  return false;
+}
+
+AnsiString ProgramDirectory() {
+  if (!ProgramDirectoryOverride().empty()) return ProgramDirectoryOverride();
+  static const AnsiString dir = ExecutableDirectory();
+  return dir;
+}
+
+void SetProgramDirectory(const AnsiString& dir) {
+  ProgramDirectoryOverride() = dir.empty() ? AnsiString() : IncludeTrailingPathDelimiter(dir);
+}
+
+AnsiString WindowsDirectory() {
+  const char* dir = std::getenv("XBASE_CFG_DIR");
+  if (dir && *dir) return IncludeTrailingPathDelimiter(DiskPathToProgramName(dir));
+  return ProgramDirectory();
+}
+
+void Randomize() {
+  auto now = std::chrono::system_clock::now().time_since_epoch();
+  auto ticks = std::chrono::duration_cast<std::chrono::microseconds>(now).count();
+  randSeed = static_cast<uint32_t>(ticks) ^ static_cast<uint32_t>(static_cast<uint64_t>(ticks) >> 32);
+}
+
+int Random(int n) {
+  uint32_t r = NextRandom();
+  if (n <= 0) return 0;
+  return static_cast<int>((static_cast<uint64_t>(r) * static_cast<uint32_t>(n)) >> 32);
+}
+
+double Random() { return static_cast<double>(NextRandom()) / 4294967296.0; }
+
+AnsiString Cz(std::string_view utf8) { return Utf8ToAnsi(utf8); }
