@@ -11,6 +11,7 @@
 #include "dbase/xbcharset.h"
 #include "dbase/xbdate.h"
 #include "dbase/xbdiskfile.h"
+#include "dbase/xbexprreg.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ void EngineStartup() {
   BuildOemAnsiTables();
   KeyCollation = CollationWeights;
   CreateDbfDate();
+  RegisterBuiltinExpressions();
   if (!g_atexitRegistered) {
     std::atexit(ShutdownAtExit);
     g_atexitRegistered = true;
@@ -35,6 +37,7 @@ void EngineStartup() {
 
 void EngineShutdown() {
   ShutdownOpenFiles();
+  FreeBuiltinExpressions();
   FreeDbfDate();
   g_started = false;
 }

@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   libicu-dev
   python3
+  clang libclang-rt-14-dev
 )
 
 # Installs what is missing; with everything present it makes no apt call.
@@ -42,4 +43,60 @@ configure_tree() {
 # build_tree <dir>
 build_tree() {
   cmake --build "$ROOT_DIR/$1" -j8
+}
+
+# --- fuzzing -----------------------------------------------------------------
+# The fuzz tree: clang with every library instrumented for coverage and the
+# sanitizers; only the libFuzzer targets of dbase/fuzz are built.
+FUZZ_TREE=build/fuzz
+
+configure_fuzz_tree() {
+  configure_tree "$FUZZ_TREE" RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER=clang++ \
+    -DENABLE_FUZZING=ON -DBUILD_TESTING=OFF -DBUILD_BENCHMARKS=OFF \
+    -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+}
+
+build_fuzz_targets() {
+  cmake --build "$ROOT_DIR/$FUZZ_TREE" --target fuzz_targets -j8
+}
+
+# run_fuzz_target <name> <seconds> [more libFuzzer flags...]
+# Runs build/fuzz/bin/<name> on a fresh corpus with its seeds: the lines of
+# dbase/fuzz/<base>_seeds.txt (one seed each) or the files of
+# dbase/fuzz/<base>_seeds/, where <base> is the name without "_fuzz", and
+# its dictionary <base>.dict and the extra libFuzzer flags of <base>.flags
+# (e.g. a larger -max_len for file formats) when there are. Findings are
+# kept under build/fuzz/findings/. Returns libFuzzer's status (non-zero for
+# a crash, a leak or a timeout).
+run_fuzz_target() {
+  local name="$1" seconds="$2"
+  shift 2
+  local source_dir="$ROOT_DIR/dbase/fuzz" base="${name%_fuzz}"
+  local work findings="$ROOT_DIR/$FUZZ_TREE/findings"
+  work="$(mktemp -d)"
+  mkdir -p "$work/corpus" "$work/seeds" "$findings"
+  if [[ -f "$source_dir/${base}_seeds.txt" ]]; then
+    local line i=0
+    while IFS= read -r line || [[ -n "$line" ]]; do
+      printf '%s' "$line" > "$work/seeds/seed-$i"
+      i=$((i + 1))
+    done < "$source_dir/${base}_seeds.txt"
+  fi
+  if [[ -d "$source_dir/${base}_seeds" ]]; then
+    cp -r "$source_dir/${base}_seeds/." "$work/seeds/"
+  fi
+  local flags=(-max_len=1024 -timeout=10 -max_total_time="$seconds" -artifact_prefix="$findings/$name-")
+  if [[ -f "$source_dir/$base.dict" ]]; then
+    flags+=(-dict="$source_dir/$base.dict")
+  fi
+  if [[ -f "$source_dir/$base.flags" ]]; then
+    local extra
+    read -r -a extra < "$source_dir/$base.flags" || true  # a last line without newline
+    flags+=("${extra[@]}")
+  fi
+  local status=0
+  (cd "$work" && "$ROOT_DIR/$FUZZ_TREE/bin/$name" "${flags[@]}" "$@" corpus seeds) || status=$?
+  rm -rf "$work"
+  return "$status"
 }
