@@ -28,6 +28,9 @@ class TObject {
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 
+// Horizontal alignment of a text (labels, edits, field values in controls).
+enum TAlignment : int { taLeftJustify, taRightJustify, taCenter };
+
 class TPersistent : public TObject {
  public:
   AnsiString ClassName() const override { return "TPersistent"; }

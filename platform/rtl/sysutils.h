@@ -42,6 +42,14 @@ RTL_EXCEPTION(EWriteError, EStreamError)      // "Stream write error"
 RTL_EXCEPTION(EFOpenError, EStreamError)
 RTL_EXCEPTION(EFCreateError, EStreamError)
 RTL_EXCEPTION(EInOutError, Exception)
+
+// The silent exception: an operation a handler chose to abandon (an
+// OnPostError handler answering daAbort). Application handlers show
+// nothing for it.
+class EAbort : public Exception {
+ public:
+  EAbort() : Exception("Operation aborted") {}
+};
 RTL_EXCEPTION(EIntError, Exception)
 RTL_EXCEPTION(EDivByZero, EIntError)          // "Division by zero"
 RTL_EXCEPTION(EMathError, Exception)
