@@ -206,23 +206,41 @@ void FileClose(THandle handle) {
   close(handle);
 }
 
+namespace {
+
+// Repeats a system transfer until count bytes have moved, retrying after
+// EINTR. step(done, n) moves at most n bytes at offset done of the caller's
+// buffer. A step that moves nothing ends a read (end of file) and fails a
+// write (no space left).
+template <class Step>
+int64_t TransferAll(int64_t count, bool writing, Step step) {
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t n = step(done, static_cast<std::size_t>(std::min(count - done, kMaxChunk)));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) {
+      if (!writing) break;
+      errno = ENOSPC;
+      return -1;
+    }
+    done += n;
+  }
+  return done;
+}
+
+}  // namespace
+
 int64_t FileRead(THandle handle, void* buffer, int64_t count) {
   if (count < 0) {
     errno = EINVAL;
     return -1;
   }
   char* p = static_cast<char*>(buffer);
-  int64_t done = 0;
-  while (done < count) {
-    ssize_t n = read(handle, p + done, static_cast<std::size_t>(std::min(count - done, kMaxChunk)));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) break;
-    done += n;
-  }
-  return done;
+  return TransferAll(count, false,
+                     [&](int64_t done, std::size_t n) { return read(handle, p + done, n); });
 }
 
 int64_t FileWrite(THandle handle, const void* buffer, int64_t count) {
@@ -232,20 +250,8 @@ int64_t FileWrite(THandle handle, const void* buffer, int64_t count) {
   }
   if (!MayWrite(handle)) return -1;
   const char* p = static_cast<const char*>(buffer);
-  int64_t done = 0;
-  while (done < count) {
-    ssize_t n = write(handle, p + done, static_cast<std::size_t>(std::min(count - done, kMaxChunk)));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) {
-      errno = ENOSPC;
-      return -1;
-    }
-    done += n;
-  }
-  return done;
+  return TransferAll(count, true,
+                     [&](int64_t done, std::size_t n) { return write(handle, p + done, n); });
 }
 
 int64_t FileSeek(THandle handle, int64_t offset, int origin) {
@@ -276,39 +282,18 @@ bool ValidRange(int64_t position, int64_t count) {
 int64_t FileReadAt(THandle handle, int64_t position, void* buffer, int64_t count) {
   if (!ValidRange(position, count)) return -1;
   char* p = static_cast<char*>(buffer);
-  int64_t done = 0;
-  while (done < count) {
-    ssize_t n = pread(handle, p + done, static_cast<std::size_t>(std::min(count - done, kMaxChunk)),
-                      static_cast<off_t>(position + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) break;
-    done += n;
-  }
-  return done;
+  return TransferAll(count, false, [&](int64_t done, std::size_t n) {
+    return pread(handle, p + done, n, static_cast<off_t>(position + done));
+  });
 }
 
 int64_t FileWriteAt(THandle handle, int64_t position, const void* buffer, int64_t count) {
   if (!ValidRange(position, count)) return -1;
   if (!MayWrite(handle)) return -1;
   const char* p = static_cast<const char*>(buffer);
-  int64_t done = 0;
-  while (done < count) {
-    ssize_t n = pwrite(handle, p + done, static_cast<std::size_t>(std::min(count - done, kMaxChunk)),
-                       static_cast<off_t>(position + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) {
-      errno = ENOSPC;
-      return -1;
-    }
-    done += n;
-  }
-  return done;
+  return TransferAll(count, true, [&](int64_t done, std::size_t n) {
+    return pwrite(handle, p + done, n, static_cast<off_t>(position + done));
+  });
 }
 
 bool FileFlush(THandle handle) {

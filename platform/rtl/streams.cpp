@@ -42,6 +42,43 @@ std::size_t EndAfterWrite(int64_t position, int64_t count) {
   return static_cast<std::size_t>(position + count);
 }
 
+// Transfers of the streams held in memory (a byte vector or a text), which
+// share their rules: reads stop at the end, writes grow the buffer and fill
+// a gap before the position with zero bytes.
+template <class Buffer>
+int64_t ReadBuffered(const Buffer& data, int64_t& position, void* out, int64_t count) {
+  int64_t size = static_cast<int64_t>(data.size());
+  if (count <= 0 || position >= size) return 0;
+  int64_t n = std::min(count, size - position);
+  std::memcpy(out, data.data() + position, static_cast<std::size_t>(n));
+  position += n;
+  return n;
+}
+
+template <class Buffer>
+int64_t WriteBuffered(Buffer& data, int64_t& position, const void* in, int64_t count) {
+  if (count <= 0) return 0;
+  std::size_t end = EndAfterWrite(position, count);
+  if (end > data.size()) data.resize(end);
+  std::memcpy(data.data() + position, in, static_cast<std::size_t>(count));
+  position += count;
+  return count;
+}
+
+int64_t SeekBuffered(int64_t& position, int64_t offset, TSeekOrigin origin, int64_t size) {
+  int64_t target = TargetPosition(offset, origin, position, size);
+  if (target < 0) SeekError();
+  position = target;
+  return position;
+}
+
+template <class Buffer>
+void ResizeBuffered(Buffer& data, int64_t& position, int64_t size) {
+  if (size < 0) throw EStreamError("Stream size error");
+  data.resize(EndAfterWrite(0, size));
+  position = std::min(position, size);
+}
+
 }  // namespace
 
 // ---- TStream ----
@@ -128,35 +165,18 @@ TFileStream::~TFileStream() { FileClose(handle_); }
 // ---- TMemoryStream ----
 
 int64_t TMemoryStream::Read(void* buffer, int64_t count) {
-  int64_t size = Size();
-  if (count <= 0 || position_ >= size) return 0;
-  int64_t n = std::min(count, size - position_);
-  std::memcpy(buffer, data_.data() + position_, static_cast<std::size_t>(n));
-  position_ += n;
-  return n;
+  return ReadBuffered(data_, position_, buffer, count);
 }
 
 int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
-  if (count <= 0) return 0;
-  std::size_t end = EndAfterWrite(position_, count);
-  if (end > data_.size()) data_.resize(end);
-  std::memcpy(data_.data() + position_, buffer, static_cast<std::size_t>(count));
-  position_ += count;
-  return count;
+  return WriteBuffered(data_, position_, buffer, count);
 }
 
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
-  int64_t target = TargetPosition(offset, origin, position_, Size());
-  if (target < 0) SeekError();
-  position_ = target;
-  return position_;
+  return SeekBuffered(position_, offset, origin, Size());
 }
 
-void TMemoryStream::SetSize(int64_t size) {
-  if (size < 0) throw EStreamError("Stream size error");
-  data_.resize(EndAfterWrite(0, size));
-  position_ = std::min(position_, size);
-}
+void TMemoryStream::SetSize(int64_t size) { ResizeBuffered(data_, position_, size); }
 
 void TMemoryStream::Clear() {
   data_.clear();
@@ -190,35 +210,18 @@ void TMemoryStream::SaveToFile(const AnsiString& fileName) const {
 // ---- TStringStream ----
 
 int64_t TStringStream::Read(void* buffer, int64_t count) {
-  int64_t size = Size();
-  if (count <= 0 || position_ >= size) return 0;
-  int64_t n = std::min(count, size - position_);
-  std::memcpy(buffer, data_.data() + position_, static_cast<std::size_t>(n));
-  position_ += n;
-  return n;
+  return ReadBuffered(data_, position_, buffer, count);
 }
 
 int64_t TStringStream::Write(const void* buffer, int64_t count) {
-  if (count <= 0) return 0;
-  std::size_t end = EndAfterWrite(position_, count);
-  if (end > data_.size()) data_.resize(end, '\0');
-  std::memcpy(data_.data() + position_, buffer, static_cast<std::size_t>(count));
-  position_ += count;
-  return count;
+  return WriteBuffered(data_, position_, buffer, count);
 }
 
 int64_t TStringStream::Seek(int64_t offset, TSeekOrigin origin) {
-  int64_t target = TargetPosition(offset, origin, position_, Size());
-  if (target < 0) SeekError();
-  position_ = target;
-  return position_;
+  return SeekBuffered(position_, offset, origin, Size());
 }
 
-void TStringStream::SetSize(int64_t size) {
-  if (size < 0) throw EStreamError("Stream size error");
-  data_.resize(EndAfterWrite(0, size), '\0');
-  position_ = std::min(position_, size);
-}
+void TStringStream::SetSize(int64_t size) { ResizeBuffered(data_, position_, size); }
 
 AnsiString TStringStream::ReadString(int64_t count) {
   int64_t size = Size();
