@@ -10,6 +10,8 @@ PACKAGES=(
   libicu-dev
   python3
   clang libclang-rt-14-dev
+  python3-dbfread python3-dbf libdbd-xbase-perl
+  libsqlite3-dev libshp-dev
 )
 
 # Installs what is missing; with everything present it makes no apt call.

@@ -1,0 +1,155 @@
+#include "dbase/tests/support/table_fixtures.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <thread>
+
+#include "platform/rtl/system.h"
+
+namespace table_test {
+
+std::vector<TxbFieldSpec> JournalFields(bool withMemo) {
+  std::vector<TxbFieldSpec> fields = {
+      {"NAME", 'C', 20, 0}, {"AMOUNT", 'N', 12, 2}, {"DAY", 'D', 0, 0}, {"PAID", 'L', 0, 0}};
+  if (withMemo) fields.push_back({"NOTE", 'M', 0, 0});
+  return fields;
+}
+
+std::string MakeTable(const std::string& dir, const std::string& name,
+                      const std::vector<TxbFieldSpec>& fields, uint8_t version,
+                      const std::string& password, int memoBlockSize) {
+  TxbCreateOptions options;
+  options.version = version;
+  options.password = password;
+  options.memoBlockSize = memoBlockSize;
+  const std::string path = dir + name;
+  CreateDbfTable(path, fields, options);
+  return path;
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+void PatchBytes(const std::string& path, int64_t offset, const std::string& bytes) {
+  std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
+  f.seekp(offset);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!f) throw std::runtime_error("cannot patch " + path);
+}
+
+int64_t SizeOf(const std::string& path) { return static_cast<int64_t>(std::filesystem::file_size(path)); }
+
+uint32_t Le16(const std::string& b, std::size_t o) {
+  return uint32_t{static_cast<unsigned char>(b[o])} | uint32_t{static_cast<unsigned char>(b[o + 1])} << 8;
+}
+
+uint32_t Le32(const std::string& b, std::size_t o) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[o + static_cast<std::size_t>(i)]);
+  return v;
+}
+
+uint32_t Be32(const std::string& b, std::size_t o) {
+  uint32_t v = 0;
+  for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(b[o + i]);
+  return v;
+}
+
+std::string Le32Bytes(uint32_t v) {
+  std::string s(4, '\0');
+  for (int i = 0; i < 4; ++i) s[static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
+  return s;
+}
+
+std::string Be32Bytes(uint32_t v) {
+  std::string s(4, '\0');
+  for (int i = 0; i < 4; ++i) s[static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * (3 - i)));
+  return s;
+}
+
+bool RegionLocked(const std::string& path, uint64_t offset, uint64_t length) {
+  const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) throw std::runtime_error("cannot open " + path);
+  struct flock probe = {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  probe.l_start = static_cast<off_t>(offset);
+  probe.l_len = static_cast<off_t>(length);
+  const int rc = fcntl(fd, F_OFD_GETLK, &probe);
+  close(fd);
+  if (rc != 0) throw std::runtime_error("F_OFD_GETLK failed on " + path);
+  return probe.l_type != F_UNLCK;
+}
+
+FastRetries::FastRetries() {
+  SetSleepHook([](int) { std::this_thread::sleep_for(std::chrono::milliseconds(3)); });
+}
+
+FastRetries::~FastRetries() { SetSleepHook({}); }
+
+ToolRun RunTool(const std::vector<std::string>& argv) {
+  ToolRun run;
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return run;
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid < 0) return run;
+  if (pid == 0) {
+    dup2(pipeFds[1], 1);
+    dup2(pipeFds[1], 2);
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(pipeFds[1]);
+  char buffer[4096];
+  ssize_t n = 0;
+  while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) run.output.append(buffer, static_cast<std::size_t>(n));
+  close(pipeFds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return run;
+}
+
+bool PythonHas(const std::vector<std::string>& modules) {
+  if (access("/usr/bin/python3", X_OK) != 0) return false;
+  std::string code;
+  for (const std::string& m : modules) code += "import " + m + "\n";
+  return RunTool({"/usr/bin/python3", "-c", code}).status == 0;
+}
+
+bool PerlHas(const std::string& module) {
+  if (access("/usr/bin/perl", X_OK) != 0) return false;
+  return RunTool({"/usr/bin/perl", "-M" + module, "-e", "1"}).status == 0;
+}
+
+std::string CrosscheckScript(const std::string& name) {
+  // This file lives in dbase/tests/support; the scripts beside it in
+  // dbase/tests/crosscheck.
+  const std::filesystem::path here(__FILE__);
+  return (here.parent_path().parent_path() / "crosscheck" / name).string();
+}
+
+}  // namespace table_test

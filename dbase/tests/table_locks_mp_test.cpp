@@ -1,0 +1,430 @@
+// Tables shared between processes: appends that lose nothing, increments
+// that lock before they re-read, record and table locks that exclude each
+// other, deletes that never write a stale copy, memo writers that never
+// share blocks, and the exact bytes every lock holds. Each child opens its
+// own files; retries sleep 3 ms instead of 50 so that the busy tests stay
+// short.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "dbase/dbf_fields.h"
+#include "dbase/lock_protocol.h"
+#include "dbase/tests/support/table_fixtures.h"
+#include "dbase/xbexcept.h"
+#include "testing/child_process.h"
+#include "testing/temp_dir.h"
+
+using namespace table_test;
+
+namespace {
+
+const TxbLokProtocol kProtocols[] = {TxbLokProtocol::Default, TxbLokProtocol::DB4Lock,
+                                     TxbLokProtocol::ClipLock, TxbLokProtocol::FoxLock};
+
+const char* Name(TxbLokProtocol p) {
+  switch (p) {
+    case TxbLokProtocol::Default: return "Default";
+    case TxbLokProtocol::DB4Lock: return "DB4Lock";
+    case TxbLokProtocol::ClipLock: return "ClipLock";
+    case TxbLokProtocol::FoxLock: return "FoxLock";
+  }
+  return "?";
+}
+
+std::unique_ptr<XBO_dBaseFld> Open(const std::string& path, TxbLokProtocol protocol, bool readWrite = true) {
+  auto t = std::make_unique<XBO_dBaseFld>(path, true, readWrite, "");
+  t->SetLockProtocol(protocol);
+  return t;
+}
+
+// Waits for a record lock the way an editing user would: again and again.
+void LockRecordWaiting(XBO_dBaseFld& t) {
+  for (int i = 0; !t.LockCurrentRecord(); ++i) {
+    if (i > 200000) throw std::runtime_error("record lock never came");
+    usleep(100);
+  }
+}
+
+// A table whose handler claims open index files (the record byte of
+// Default and FoxLock depends on it).
+class IndexedTable : public XBO_dBaseFld {
+ public:
+  using XBO_dBaseFld::XBO_dBaseFld;
+  bool HasIndexFiles() const override { return true; }
+};
+
+}  // namespace
+
+TEST(TableMultiprocess, ConcurrentAppendsLoseAndDuplicateNothing) {
+  constexpr int kChildren = 4;
+  constexpr int kAppends = 2000;
+  for (TxbLokProtocol protocol : kProtocols) {
+    TempDir dir;
+    const std::string path = MakeTable(dir.Path(), "append.dbf", {{"WHO", 'N', 3, 0}, {"SEQ", 'N', 6, 0}});
+    std::vector<std::unique_ptr<ChildProcess>> children;
+    for (int c = 0; c < kChildren; ++c) {
+      children.push_back(std::make_unique<ChildProcess>([&, c](Channel& ch) {
+        FastRetries fast;
+        auto t = Open(path, protocol);
+        ch.Send("ready");
+        if (ch.Receive() != "go") return 2;
+        for (int i = 0; i < kAppends; ++i) {
+          t->BlankRecord();
+          t->PutNumber("WHO", c);
+          t->PutNumber("SEQ", i);
+          t->AppendRecord();
+        }
+        return 0;
+      }));
+    }
+    for (auto& child : children) ASSERT_EQ(child->channel().Receive(), "ready");
+    for (auto& child : children) child->channel().Send("go");
+    for (auto& child : children) ASSERT_EQ(child->Wait(), 0) << Name(protocol);
+
+    auto t = Open(path, protocol, false);
+    ASSERT_EQ(t->RecordCount(), kChildren * kAppends) << Name(protocol);
+    std::set<std::pair<int, int>> seen;
+    for (t->GoRecord(xbmoFirst); !t->Eof(); t->GoRecord(xbmoNext))
+      seen.emplace(static_cast<int>(t->GetNumber("WHO")), static_cast<int>(t->GetNumber("SEQ")));
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(kChildren * kAppends)) << Name(protocol);
+    EXPECT_EQ(SizeOf(path), t->HeaderLength() + int64_t{kChildren * kAppends} * t->RecordLength() + 1);
+  }
+}
+
+TEST(TableMultiprocess, AppendGivesUpAfterFiveSecondsWhileAnotherHoldsTheAppendLock) {
+  TempDir dir;
+  const std::string path = MakeTable(dir.Path(), "held.dbf", JournalFields());
+  ChildProcess child([&](Channel& ch) {
+    auto t = Open(path, TxbLokProtocol::Default);
+    if (!t->LockAppend()) return 1;
+    ch.Send("holding");
+    sleep(6);
+    t->ReleaseLock();
+    return 0;
+  });
+  ASSERT_EQ(child.channel().Receive(), "holding");
+  auto t = Open(path, TxbLokProtocol::Default);
+  const int64_t size = SizeOf(path);
+  const auto start = std::chrono::steady_clock::now();
+  t->BlankRecord();
+  try {
+    t->AppendRecord();
+    ADD_FAILURE() << "append succeeded";
+  } catch (const EXbaseError& e) {
+    EXPECT_EQ(e.Message(), "Can not Lock file " + t->FileName());
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_GT(seconds, 4.5);
+  EXPECT_LT(seconds, 6.0);
+  EXPECT_EQ(SizeOf(path), size);
+  EXPECT_EQ(t->RecordCount(), 0);
+  EXPECT_EQ(t->LockCount(), 0);
+  EXPECT_EQ(child.Wait(), 0);
+}
+
+TEST(TableMultiprocess, IncrementsThatLockBeforeTheyRereadNeverTakeANumberTwice) {
+  constexpr int kChildren = 4;
+  constexpr int kIncrements = 500;
+  for (TxbLokProtocol protocol : kProtocols) {
+    TempDir dir;
+    const std::string path = MakeTable(dir.Path(), "counter.dbf", {{"COUNTER", 'N', 10, 0}, {"DOCNO", 'C', 10, 0}});
+    {
+      auto t = Open(path, protocol);
+      t->BlankRecord();
+      t->PutText("DOCNO", "0");
+      t->AppendRecord();
+    }
+    std::vector<std::unique_ptr<ChildProcess>> children;
+    for (int c = 0; c < kChildren; ++c) {
+      children.push_back(std::make_unique<ChildProcess>([&](Channel& ch) {
+        auto t = Open(path, protocol);
+        t->GoRecord(1);  // a copy that is stale by the time we lock
+        ch.Send("ready");
+        if (ch.Receive() != "go") return 2;
+        std::ostringstream taken;
+        for (int i = 0; i < kIncrements; ++i) {
+          LockRecordWaiting(*t);
+          t->GoRecord(xbmoCurrent);
+          const int counter = static_cast<int>(t->GetNumber("COUNTER")) + 1;
+          const int docno = std::stoi(t->GetText("DOCNO")) + 1;
+          t->PutNumber("COUNTER", counter);
+          t->PutText("DOCNO", std::to_string(docno));
+          t->WriteRecord(1);
+          t->ReleaseLock();
+          taken << counter << ' ' << docno << ' ';
+        }
+        ch.Send(taken.str());
+        return 0;
+      }));
+    }
+    for (auto& child : children) ASSERT_EQ(child->channel().Receive(), "ready");
+    for (auto& child : children) child->channel().Send("go");
+    std::multiset<int> counters, docnos;
+    for (auto& child : children) {
+      std::istringstream in(child->channel().Receive(60000));
+      int counter = 0, docno = 0;
+      while (in >> counter >> docno) {
+        counters.insert(counter);
+        docnos.insert(docno);
+      }
+      ASSERT_EQ(child->Wait(), 0) << Name(protocol);
+    }
+    auto t = Open(path, protocol, false);
+    t->GoRecord(1);
+    EXPECT_EQ(t->GetNumber("COUNTER"), kChildren * kIncrements) << Name(protocol);
+    EXPECT_EQ(t->GetText("DOCNO"), std::to_string(kChildren * kIncrements)) << Name(protocol);
+    std::set<int> distinctCounters(counters.begin(), counters.end());
+    std::set<int> distinctDocnos(docnos.begin(), docnos.end());
+    EXPECT_EQ(counters.size(), static_cast<std::size_t>(kChildren * kIncrements));
+    EXPECT_EQ(distinctCounters.size(), counters.size()) << Name(protocol);
+    EXPECT_EQ(distinctDocnos.size(), docnos.size()) << Name(protocol);
+  }
+}
+
+TEST(TableMultiprocess, RecordLocksExcludeOtherProcessesUntilReleased) {
+  for (TxbLokProtocol protocol : kProtocols) {
+    TempDir dir;
+    const std::string path = MakeTable(dir.Path(), "rec.dbf", JournalFields());
+    {
+      auto t = Open(path, protocol);
+      for (int i = 0; i < 3; ++i) {
+        t->BlankRecord();
+        t->AppendRecord();
+      }
+    }
+    ChildProcess child([&](Channel& ch) {
+      auto t = Open(path, protocol);
+      t->GoRecord(2);
+      if (!t->LockCurrentRecord()) return 1;
+      ch.Send("locked");
+      if (ch.Receive() != "release") return 2;
+      t->ReleaseLock();
+      ch.Send("released");
+      return 0;
+    });
+    ASSERT_EQ(child.channel().Receive(), "locked");
+    auto t = Open(path, protocol);
+    t->GoRecord(2);
+    EXPECT_FALSE(t->LockCurrentRecord()) << Name(protocol);
+    t->GoRecord(3);
+    EXPECT_TRUE(t->LockCurrentRecord()) << Name(protocol);
+    t->ReleaseLock();
+    child.channel().Send("release");
+    ASSERT_EQ(child.channel().Receive(), "released");
+    t->GoRecord(2);
+    EXPECT_TRUE(t->LockCurrentRecord()) << Name(protocol);
+    t->ReleaseLock();
+    EXPECT_EQ(child.Wait(), 0);
+  }
+}
+
+TEST(TableMultiprocess, ATableLockRefusesOtherProcessesRecordLocksAndAppends) {
+  for (TxbLokProtocol protocol : kProtocols) {
+    TempDir dir;
+    const std::string path = MakeTable(dir.Path(), "table.dbf", JournalFields());
+    {
+      auto t = Open(path, protocol);
+      t->BlankRecord();
+      t->AppendRecord();
+    }
+    ChildProcess child([&](Channel& ch) {
+      auto t = Open(path, protocol);
+      if (!t->LockAllRecords()) return 1;
+      ch.Send("locked");
+      if (ch.Receive() != "release") return 2;
+      t->ReleaseLock();
+      ch.Send("released");
+      return 0;
+    });
+    ASSERT_EQ(child.channel().Receive(), "locked");
+    auto t = Open(path, protocol);
+    const int64_t size = SizeOf(path);
+    t->GoRecord(1);
+    EXPECT_FALSE(t->LockCurrentRecord()) << Name(protocol);
+    EXPECT_FALSE(t->LockAppend()) << Name(protocol);
+    {
+      FastRetries fast;
+      t->BlankRecord();
+      EXPECT_THROW(t->AppendRecord(), EXbaseError) << Name(protocol);
+    }
+    EXPECT_EQ(SizeOf(path), size);
+    child.channel().Send("release");
+    ASSERT_EQ(child.channel().Receive(), "released");
+    t->BlankRecord();
+    t->AppendRecord();
+    EXPECT_EQ(t->RecordCount(), 2);
+    EXPECT_EQ(child.Wait(), 0);
+  }
+}
+
+TEST(TableMultiprocess, DeleteAndRecallNeverWriteBackAStaleCopy) {
+  TempDir dir;
+  const std::string path = MakeTable(dir.Path(), "del.dbf", JournalFields());
+  {
+    auto t = Open(path, TxbLokProtocol::Default);
+    t->BlankRecord();
+    t->PutText("NAME", "original");
+    t->AppendRecord();
+  }
+  ChildProcess child([&](Channel& ch) {
+    auto t = Open(path, TxbLokProtocol::Default);
+    for (const char* text : {"from A", "again A"}) {
+      if (ch.Receive() != "lock") return 3;
+      t->GoRecord(1);
+      if (!t->LockCurrentRecord()) return 1;
+      t->GoRecord(xbmoCurrent);
+      ch.Send("locked");
+      if (ch.Receive() != "write") return 2;
+      t->PutText("NAME", text);
+      t->WriteRecord(1);
+      t->ReleaseLock();
+      ch.Send("written");
+    }
+    return 0;
+  });
+  auto b = Open(path, TxbLokProtocol::Default);
+  b->GoRecord(1);  // the copy B holds from now on
+  auto stored = [&] { return ReadBytes(path).substr(static_cast<std::size_t>(b->HeaderLength()), 21); };
+
+  child.channel().Send("lock");
+  ASSERT_EQ(child.channel().Receive(), "locked");
+  const std::string before = stored();
+  EXPECT_FALSE(b->DeleteRecord());
+  EXPECT_EQ(stored(), before);
+  child.channel().Send("write");
+  ASSERT_EQ(child.channel().Receive(), "written");
+  EXPECT_TRUE(b->DeleteRecord());
+  EXPECT_EQ(stored(), "*from A              ");
+
+  child.channel().Send("lock");
+  ASSERT_EQ(child.channel().Receive(), "locked");
+  EXPECT_FALSE(b->RecallRecord());
+  EXPECT_EQ(stored(), "*from A              ");
+  child.channel().Send("write");
+  ASSERT_EQ(child.channel().Receive(), "written");
+  EXPECT_TRUE(b->RecallRecord());
+  EXPECT_EQ(stored(), " again A             ");
+  EXPECT_EQ(child.Wait(), 0);
+}
+
+TEST(TableMultiprocess, MemoWritersOfTwoProcessesNeverShareBlocks) {
+  constexpr int kWrites = 500;
+  const struct {
+    uint8_t version;
+    int blockSize;
+  } formats[] = {{0x83, 512}, {0x8B, 512}, {0x8B, 64}, {0xF5, 64}, {0x30, 64}};
+  for (const auto& f : formats) {
+    TempDir dir;
+    const std::string path = MakeTable(dir.Path(), "memo.dbf", {{"ID", 'N', 3, 0}, {"NOTE", 'M', 0, 0}},
+                                       f.version, "", f.blockSize);
+    {
+      auto t = Open(path, TxbLokProtocol::Default);
+      for (int i = 0; i < 2; ++i) {
+        t->BlankRecord();
+        t->AppendRecord();
+      }
+    }
+    std::vector<std::unique_ptr<ChildProcess>> children;
+    for (int c = 0; c < 2; ++c) {
+      children.push_back(std::make_unique<ChildProcess>([&, c](Channel& ch) {
+        FastRetries fast;
+        auto t = Open(path, TxbLokProtocol::Default);
+        ch.Send("ready");
+        if (ch.Receive() != "go") return 2;
+        std::string previous;
+        for (int i = 0; i < kWrites; ++i) {
+          t->GoRecord(c + 1);
+          LockRecordWaiting(*t);
+          t->GoRecord(xbmoCurrent);
+          if (t->GetText("NOTE") != previous) return 3;  // another writer took our blocks
+          const std::string text = "child " + std::to_string(c) + " write " + std::to_string(i) + " " +
+                                   std::string(static_cast<std::size_t>((i * 37 + c * 11) % 700), 'a' + c);
+          t->PutText("NOTE", text);
+          t->WriteRecord(c + 1);
+          t->ReleaseLock();
+          previous = text;
+        }
+        t->GoRecord(c + 1);
+        return t->GetText("NOTE") == previous ? 0 : 4;
+      }));
+    }
+    for (auto& child : children) ASSERT_EQ(child->channel().Receive(), "ready");
+    for (auto& child : children) child->channel().Send("go");
+    for (auto& child : children) EXPECT_EQ(child->Wait(), 0) << std::hex << int{f.version};
+  }
+}
+
+TEST(TableMultiprocess, LocksHoldExactlyTheBytesOfTheProtocol) {
+  struct Probe {
+    uint64_t offset, length;
+    bool locked;
+  };
+  // The child opens its own descriptor and asks the system about each range.
+  auto probeInChild = [](const std::string& file, const std::vector<Probe>& probes) {
+    ChildProcess child([&](Channel&) {
+      for (const Probe& p : probes)
+        if (RegionLocked(file, p.offset, p.length) != p.locked) return 1;
+      return 0;
+    });
+    return child.Wait();
+  };
+  auto around = [](TxbLockRegion r) {
+    std::vector<Probe> probes{{r.offset, 1, true}, {r.offset + r.length - 1, 1, true}, {r.offset + r.length, 1, false}};
+    if (r.offset > 0) probes.push_back({r.offset - 1, 1, false});
+    return probes;
+  };
+
+  for (TxbLokProtocol protocol : kProtocols) {
+    TempDir dir;
+    const std::string path = MakeTable(dir.Path(), "bytes.dbf", JournalFields(true), 0x83);
+    {
+      auto t = Open(path, protocol);
+      for (int i = 0; i < 5; ++i) {
+        t->BlankRecord();
+        t->AppendRecord();
+      }
+    }
+    auto t = Open(path, protocol);
+    const int64_t hl = t->HeaderLength(), rl = t->RecordLength();
+
+    ASSERT_TRUE(t->LockAllRecords());
+    EXPECT_EQ(probeInChild(path, around(*TableLockRegion(protocol))), 0) << Name(protocol) << " table";
+    t->ReleaseLock();
+
+    ASSERT_TRUE(t->LockEntireFile());
+    EXPECT_EQ(probeInChild(path, around(EntireFileLockRegion())), 0) << Name(protocol) << " file";
+    t->ReleaseLock();
+
+    ASSERT_TRUE(t->LockAppend());
+    EXPECT_EQ(probeInChild(path, around(*AppendLockRegion(protocol))), 0) << Name(protocol) << " append";
+    t->ReleaseLock();
+
+    t->GoRecord(3);
+    ASSERT_TRUE(t->LockCurrentRecord());
+    EXPECT_EQ(probeInChild(path, around(*RecordLockRegion(protocol, 3, false, hl, rl))), 0)
+        << Name(protocol) << " record";
+    t->ReleaseLock();
+    {
+      IndexedTable indexed(path, true, true, "");
+      indexed.SetLockProtocol(protocol);
+      indexed.GoRecord(3);
+      ASSERT_TRUE(indexed.LockCurrentRecord());
+      EXPECT_EQ(probeInChild(path, around(*RecordLockRegion(protocol, 3, true, hl, rl))), 0)
+          << Name(protocol) << " indexed record";
+      indexed.ReleaseLock();
+    }
+
+    XBobjMemo& memo = t->MemoFile();
+    memo.LockMemo();
+    EXPECT_EQ(probeInChild(memo.FileName(), around(*MemoLockRegion(protocol))), 0) << Name(protocol) << " memo";
+    memo.UnlockMemo();
+    EXPECT_EQ(probeInChild(path, {{0, 0xFFFFFFFF, false}}), 0) << Name(protocol) << " nothing left";
+  }
+}
