@@ -74,7 +74,7 @@ void RoundTo(Decimal& d, int keep) {
   if (up) {
     while (!d.digits.empty() && d.digits.back() == '9') d.digits.pop_back();
     if (d.digits.empty()) {
-      d.digits = "1";
+      d.digits.push_back('1');  // (assigning a literal here trips a false -Wrestrict at -O3)
       ++d.exponent;
     } else {
       ++d.digits.back();
