@@ -13,17 +13,9 @@
 #include "platform/rtl/paths.h"
 #include "platform/rtl/system.h"
 #include "testing/temp_dir.h"
+#include "testing/error_message.h"
 
 namespace {
-
-std::string Message(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EXbaseError& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
 
 bool Listed(const XBO_DiskFile& file) { return OpenFileList().IndexOf(&file) >= 0; }
 
@@ -81,25 +73,25 @@ TEST(DiskFileMalformed, FailuresRaiseTheEngineMessagesWithTheFileName) {
   TempDir dir;
   const std::string missing = dir.File("missing.dbf");
   XBO_DiskFile absent(missing, true, true);
-  EXPECT_EQ(Message([&] { absent.OpenFile(); }), "File " + missing + " could not be found");
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { absent.OpenFile(); }), "File " + missing + " could not be found");
   EXPECT_TRUE(absent.Closed());
-  EXPECT_EQ(Message([&] { absent.FileSize(); }),
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { absent.FileSize(); }),
             "Error getting FileSize for file " + missing);
   char c;
-  EXPECT_EQ(Message([&] { absent.ReadAt(0, &c, 1); }), Cz("Chyba při čtení souboru ") + missing);
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { absent.ReadAt(0, &c, 1); }), Cz("Chyba při čtení souboru ") + missing);
 
   // A "%" in a file name is never read as a format directive.
   const std::string odd = dir.File("a%sb%d.dbf");
   XBO_DiskFile oddFile(odd, true, true);
-  EXPECT_EQ(Message([&] { oddFile.OpenFile(); }), "File " + odd + " could not be found");
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { oddFile.OpenFile(); }), "File " + odd + " could not be found");
 
   dir.Write("ro.dat", "data");
   XBO_DiskFile readOnly(dir.File("ro.dat"), true, false);
   readOnly.OpenFile();
-  EXPECT_EQ(Message([&] { readOnly.WriteAt(0, "x", 1); }), "Error writing to " + dir.File("ro.dat"));
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { readOnly.WriteAt(0, "x", 1); }), "Error writing to " + dir.File("ro.dat"));
   EXPECT_FALSE(readOnly.Written());
   EXPECT_EQ(dir.Read("ro.dat"), "data");
-  EXPECT_EQ(Message([&] { readOnly.ReadAt(-1, &c, 1); }),
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { readOnly.ReadAt(-1, &c, 1); }),
             Cz("Chyba při čtení souboru ") + dir.File("ro.dat"));
 }
 
@@ -138,7 +130,7 @@ TEST(DiskFile, NamesAreMadeFullAndLookedUpWithoutRegardToCase) {
   drive.CloseFile();
   unsetenv("DRIVE_Q");
   XBO_DiskFile unknownDrive("Q:\\PLA0001.dbf", true, false);
-  EXPECT_EQ(Message([&] { unknownDrive.OpenFile(); }), "File Q:\\PLA0001.dbf could not be found");
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { unknownDrive.OpenFile(); }), "File Q:\\PLA0001.dbf could not be found");
 
   XBO_DiskFile unc("\\\\server\\share\\x.dbf", true, false);
   EXPECT_EQ(unc.FileName(), "\\\\server\\share\\x.dbf");
@@ -151,11 +143,11 @@ TEST(DiskFile, TruncationNeedsReadWriteAndFullAccess) {
 
   XBO_DiskFile shared(name, true, true);
   shared.OpenFile();
-  EXPECT_EQ(Message([&] { shared.TruncateFile(4); }),
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { shared.TruncateFile(4); }),
             "Truncate requires full access to file " + name);
   ASSERT_TRUE(shared.LockRegion(0, 100));  // some other region is not enough
   EXPECT_FALSE(shared.HasFullAccess());
-  EXPECT_NE(Message([&] { shared.TruncateFile(4); }), "(no error)");
+  EXPECT_NE(ErrorMessage<EXbaseError>([&] { shared.TruncateFile(4); }), "(no error)");
   shared.UnlockRegion();
   ASSERT_TRUE(shared.LockWholeFile());
   EXPECT_TRUE(shared.HasFullAccess());
@@ -173,7 +165,7 @@ TEST(DiskFile, TruncationNeedsReadWriteAndFullAccess) {
 
   XBO_DiskFile readOnly(name, false, false);
   readOnly.OpenFile();
-  EXPECT_EQ(Message([&] { readOnly.TruncateFile(0); }),
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { readOnly.TruncateFile(0); }),
             "Truncate requires full access to file " + name);
   readOnly.CloseFile();
   EXPECT_EQ(dir.Read("t.dat"), "01");
@@ -185,7 +177,7 @@ TEST(DiskFile, CreateRefusesAFileThatAnotherHandleHoldsOpen) {
   XBO_DiskFile holder(dir.File("busy.dbf"), true, false);
   holder.OpenFile();
   XBO_DiskFile creator(dir.File("busy.dbf"), true, true);
-  EXPECT_EQ(Message([&] { creator.CreateFile(); }),
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { creator.CreateFile(); }),
             "Could not create file " + dir.File("busy.dbf"));
   EXPECT_TRUE(creator.Closed());
   EXPECT_EQ(dir.Read("busy.dbf"), "precious");
@@ -220,7 +212,7 @@ TEST(DiskFileMalformed, FailedRenameKeepsTheFileOpenAndBothFilesIntact) {
   XBO_DiskFile file(oldName, true, true);
   file.OpenFile();
 
-  EXPECT_EQ(Message([&] { file.RenameFile(dir.File("no/such/dir/a.dbf")); }),
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { file.RenameFile(dir.File("no/such/dir/a.dbf")); }),
             "Error on Rename of file " + oldName);
   EXPECT_FALSE(file.Closed());
   EXPECT_TRUE(Listed(file));
@@ -229,7 +221,7 @@ TEST(DiskFileMalformed, FailedRenameKeepsTheFileOpenAndBothFilesIntact) {
   EXPECT_EQ(file.ReadAt(0, buffer, 5), 5);
   EXPECT_EQ(std::string(buffer, 5), "first");
 
-  EXPECT_EQ(Message([&] { file.RenameFile(dir.File("b.dbf")); }),
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { file.RenameFile(dir.File("b.dbf")); }),
             "Error on Rename of file " + oldName);
   EXPECT_FALSE(file.Closed());
   EXPECT_EQ(dir.Read("a.dbf"), "first");

@@ -16,19 +16,11 @@
 #include "dbase/xbos.h"
 #include "platform/rtl/system.h"
 #include "testing/temp_dir.h"
+#include "testing/error_message.h"
 
 using namespace table_test;
 
 namespace {
-
-std::string Message(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
 
 int32_t Jdn(int y, int m, int d) { return DbfDate().TextToJulian(Format("%.4d%.2d%.2d", y, m, d)); }
 
@@ -72,7 +64,7 @@ TEST(FieldAccess, NumbersAreStoredRightAlignedWithADotAndTheirDecimals) {
     OneRecord r({{"AMOUNT", 'N', c.length, c.decimals}});
     XBO_dBaseFld& t = r.table;
     if (!c.raw) {
-      EXPECT_EQ(Message([&] { t.PutNumber("AMOUNT", c.value); }), c.text) << c.value;
+      EXPECT_EQ(ErrorMessage([&] { t.PutNumber("AMOUNT", c.value); }), c.text) << c.value;
       continue;
     }
     t.PutNumber("AMOUNT", c.value);
@@ -97,8 +89,8 @@ TEST(FieldAccess, NumberTextsAreReadWithADotAndBadOnesNamed) {
     EXPECT_EQ(t.GetNumber("AMOUNT"), c.value) << c.raw;
   }
   std::memcpy(t.Record() + t.FieldOffset(1), "   12x    ", 10);
-  EXPECT_EQ(Message([&] { t.GetNumber("AMOUNT"); }), "Invalid numeric value in field NUMS->AMOUNT (   12x)");
-  EXPECT_EQ(Message([&] { t.GetNumberN(1); }), "Invalid numeric value in field NUMS->AMOUNT (   12x)");
+  EXPECT_EQ(ErrorMessage([&] { t.GetNumber("AMOUNT"); }), "Invalid numeric value in field NUMS->AMOUNT (   12x)");
+  EXPECT_EQ(ErrorMessage([&] { t.GetNumberN(1); }), "Invalid numeric value in field NUMS->AMOUNT (   12x)");
   t.PutRaw("RATE", "");
   EXPECT_EQ(t.GetText("RATE"), "0.0000");
 
@@ -108,9 +100,9 @@ TEST(FieldAccess, NumberTextsAreReadWithADotAndBadOnesNamed) {
   EXPECT_EQ(t.GetRaw("AMOUNT"), "     12.50");
   t.PutText("AMOUNT", "   ");
   EXPECT_EQ(t.GetRaw("AMOUNT"), "      0.00");
-  EXPECT_EQ(Message([&] { t.PutText("AMOUNT", "12.5"); }), "Invalid Number value for field AMOUNT");
-  EXPECT_EQ(Message([&] { t.PutNumber("AMOUNT", std::nan("")); }), "Invalid Number value for field AMOUNT");
-  EXPECT_EQ(Message([&] { t.PutNumber("AMOUNT", -HUGE_VAL); }), "Invalid Number value for field AMOUNT");
+  EXPECT_EQ(ErrorMessage([&] { t.PutText("AMOUNT", "12.5"); }), "Invalid Number value for field AMOUNT");
+  EXPECT_EQ(ErrorMessage([&] { t.PutNumber("AMOUNT", std::nan("")); }), "Invalid Number value for field AMOUNT");
+  EXPECT_EQ(ErrorMessage([&] { t.PutNumber("AMOUNT", -HUGE_VAL); }), "Invalid Number value for field AMOUNT");
   EXPECT_EQ(t.GetRaw("AMOUNT"), "      0.00");
 }
 
@@ -133,7 +125,7 @@ TEST(FieldAccess, DatesReadAsJulianDaysAndShowInTheLocaleForm) {
   for (const Case& c : cases) {
     std::memcpy(t.Record() + t.FieldOffset(1), c.raw, 8);
     if (c.day < 0) {
-      EXPECT_EQ(Message([&] { t.GetDate("DAY"); }), c.text);
+      EXPECT_EQ(ErrorMessage([&] { t.GetDate("DAY"); }), c.text);
       continue;
     }
     EXPECT_EQ(t.GetDate("DAY"), c.day) << c.raw;
@@ -145,8 +137,8 @@ TEST(FieldAccess, DatesReadAsJulianDaysAndShowInTheLocaleForm) {
   EXPECT_EQ(t.GetRaw("DAY"), "        ");
   t.PutText("DAY", "07.03.2025");
   EXPECT_EQ(t.GetRaw("DAY"), "20250307");
-  EXPECT_EQ(Message([&] { t.PutDate("DAY", -1); }), "Invalid Date value for field DAY");
-  EXPECT_EQ(Message([&] { t.PutText("DAY", "zitra"); }), "Invalid Date value for field DAY");
+  EXPECT_EQ(ErrorMessage([&] { t.PutDate("DAY", -1); }), "Invalid Date value for field DAY");
+  EXPECT_EQ(ErrorMessage([&] { t.PutText("DAY", "zitra"); }), "Invalid Date value for field DAY");
 }
 
 TEST(FieldAccess, LogicalsAcceptLettersAndNumbers) {
@@ -159,7 +151,7 @@ TEST(FieldAccess, LogicalsAcceptLettersAndNumbers) {
                {"0", "F"}, {"1", "T"}, {"2,5", "T"}, {"ano", nullptr}, {"?", nullptr}};
   for (const Case& c : cases) {
     if (!c.stored) {
-      EXPECT_EQ(Message([&] { t.PutText("PAID", c.text); }), "Invalid Logical value for field PAID") << c.text;
+      EXPECT_EQ(ErrorMessage([&] { t.PutText("PAID", c.text); }), "Invalid Logical value for field PAID") << c.text;
       continue;
     }
     t.PutText("PAID", c.text);
@@ -170,7 +162,7 @@ TEST(FieldAccess, LogicalsAcceptLettersAndNumbers) {
     t.Record()[t.FieldOffset(1)] = letter;
     EXPECT_EQ(t.GetLogical("PAID"), std::string("TtYyJj").find(letter) != std::string::npos) << letter;
   }
-  EXPECT_EQ(Message([&] { t.PutLogicalN(2, true); }), "Invalid Logical value for field NAME");
+  EXPECT_EQ(ErrorMessage([&] { t.PutLogicalN(2, true); }), "Invalid Logical value for field NAME");
 }
 
 TEST(FieldAccess, NamesAreFoundLikeDbaseAndTypesChecked) {
@@ -179,7 +171,7 @@ TEST(FieldAccess, NamesAreFoundLikeDbaseAndTypesChecked) {
   EXPECT_EQ(t.FieldNumber("amount  "), 2);
   EXPECT_EQ(t.FieldNumber("Day"), 3);
   EXPECT_EQ(t.FieldDescriptor("xyz"), nullptr);
-  EXPECT_EQ(Message([&] { t.GetText("XYZ"); }), "There is no field name " + t.FileName() + "->XYZ");
+  EXPECT_EQ(ErrorMessage([&] { t.GetText("XYZ"); }), "There is no field name " + t.FileName() + "->XYZ");
 
   const std::string wrong = "Field %s is the incorrect type";
   struct Case {
@@ -193,7 +185,7 @@ TEST(FieldAccess, NamesAreFoundLikeDbaseAndTypesChecked) {
       {"NAME", [&] { t.GetMemoText(1); }},          {"AMOUNT", [&] { t.PutMemo(2, "x", 1); }},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(Message(c.access), "Field " + std::string(c.field) + " is the incorrect type") << c.field;
+    EXPECT_EQ(ErrorMessage(c.access), "Field " + std::string(c.field) + " is the incorrect type") << c.field;
 
   // Numbers outside the field list give empty values and change nothing.
   const std::string before(t.Record(), static_cast<std::size_t>(t.RecordLength()));
@@ -281,7 +273,7 @@ TEST(FieldAccess, VisualFoxProMachineFormatsRoundTripAndRefuseWhatDoesNotFit) {
   for (const Case& c : cases) {
     const int n = t.FieldNumber(c.field);
     if (!c.fits) {
-      EXPECT_EQ(Message([&] { t.PutNumberN(n, c.value); }).rfind("numeric value too big in field " + std::string(c.field) + " - ", 0), 0u)
+      EXPECT_EQ(ErrorMessage([&] { t.PutNumberN(n, c.value); }).rfind("numeric value too big in field " + std::string(c.field) + " - ", 0), 0u)
           << c.field << " " << c.value;
       continue;
     }
@@ -301,8 +293,8 @@ TEST(FieldAccess, VisualFoxProMachineFormatsRoundTripAndRefuseWhatDoesNotFit) {
     t.PutRaw(f, "    ");
     EXPECT_EQ(t.GetNumber(f), 0) << f;
   }
-  EXPECT_EQ(Message([&] { t.PutNumber("Y", std::nan("")); }), "Invalid Number value for field Y");
-  EXPECT_EQ(Message([&] { t.GetMemoText(4); }), "Field B is the incorrect type");
+  EXPECT_EQ(ErrorMessage([&] { t.PutNumber("Y", std::nan("")); }), "Invalid Number value for field Y");
+  EXPECT_EQ(ErrorMessage([&] { t.GetMemoText(4); }), "Field B is the incorrect type");
 }
 
 TEST(FieldAccess, BlankRecordHoldsFormattedZerosAndZeroBytes) {
@@ -338,7 +330,7 @@ TEST(FieldAccess, ProbeRecordsLeaveTheTableAsItWas) {
   EXPECT_EQ(probe[41], ' ');
   EXPECT_EQ(std::string(t.Record(), static_cast<std::size_t>(t.RecordLength())), current);
   for (int n = 0; n <= t.FieldCount(); ++n) EXPECT_EQ(t.FieldChanged(n), flags[static_cast<std::size_t>(n)]) << n;
-  EXPECT_EQ(Message([&] { t.FillProbeRecord(probe.data(), "NOPE", {Variant(1)}); }),
+  EXPECT_EQ(ErrorMessage([&] { t.FillProbeRecord(probe.data(), "NOPE", {Variant(1)}); }),
             "There is no field name " + t.FileName() + "->NOPE");
 }
 

@@ -13,19 +13,11 @@
 #include "platform/rtl/system.h"
 #include "testing/random_input.h"
 #include "testing/temp_dir.h"
+#include "testing/error_message.h"
 
 using namespace table_test;
 
 namespace {
-
-std::string Message(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const EXbaseError& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
 
 std::vector<TxbFieldSpec> MemoFields() { return {{"NAME", 'C', 10, 0}, {"NOTE", 'M', 0, 0}}; }
 
@@ -163,8 +155,8 @@ TEST(DbfMalformed, DamagedMemoFilesAndPointersAreNamed) {
     {
       XBO_dBaseFld t(table, true, true, "");
       t.GoRecord(1);
-      EXPECT_EQ(Message([&] { t.GetText("NOTE"); }), expected) << c.what;
-      EXPECT_EQ(Message([&] { t.MemoLength(2); }), expected) << c.what;
+      EXPECT_EQ(ErrorMessage<EXbaseError>([&] { t.GetText("NOTE"); }), expected) << c.what;
+      EXPECT_EQ(ErrorMessage<EXbaseError>([&] { t.MemoLength(2); }), expected) << c.what;
     }
     EXPECT_EQ(ReadBytes(table), tableBytes) << c.what;
     EXPECT_EQ(ReadBytes(memo), memoBytes) << c.what;
@@ -188,7 +180,7 @@ TEST(DbfMalformed, ALoopingFreeChainStopsTheWriteWithAnError) {
   PatchBytes(memo, 128, Le32Bytes(1) + Le32Bytes(1));
   XBO_dBaseFld t(table, false, true, "");
   t.BlankRecord();
-  EXPECT_EQ(Message([&] { t.PutText("NOTE", std::string(500, 'z')); }), "Memo record is bad in " + memo);
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { t.PutText("NOTE", std::string(500, 'z')); }), "Memo record is bad in " + memo);
   EXPECT_EQ(t.MemoBlock(2), 0);
 }
 

@@ -14,19 +14,11 @@
 #include "dbase/xbexcept.h"
 #include "platform/rtl/system.h"
 #include "testing/temp_dir.h"
+#include "testing/error_message.h"
 
 using namespace table_test;
 
 namespace {
-
-std::string Message(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
 
 struct MemoFormat {
   uint8_t version;
@@ -307,7 +299,7 @@ TEST(MemoFiles, WritersWaitForTheMemoLockAndGiveUpWithAnError) {
     ++attempts;
   });
   b.BlankRecord();
-  EXPECT_EQ(Message([&] { b.PutText("NOTE", "blocked"); }), "Can not Lock file " + b.MemoFile().FileName());
+  EXPECT_EQ(ErrorMessage([&] { b.PutText("NOTE", "blocked"); }), "Can not Lock file " + b.MemoFile().FileName());
   SetSleepHook(previous);
   EXPECT_EQ(attempts, 99);
   EXPECT_EQ(b.MemoBlock(2), 0);  // the failed write left the old pointer
@@ -332,7 +324,7 @@ TEST(MemoFiles, AMissingMemoFileIsNamedOnlyWhenAMemoIsNeeded) {
   t.GoRecord(2);
   EXPECT_EQ(t.GetText("NOTE"), "");
   t.GoRecord(1);
-  EXPECT_EQ(Message([&] { t.GetText("NOTE"); }), "File " + MemoFileNameFor(t.FileName(), 0x83) + " could not be found");
+  EXPECT_EQ(ErrorMessage([&] { t.GetText("NOTE"); }), "File " + MemoFileNameFor(t.FileName(), 0x83) + " could not be found");
 }
 
 TEST(MemoFiles, ShortDbaseFourHeadersArePaddedOnlyWhenWritable) {

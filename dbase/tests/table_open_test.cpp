@@ -18,6 +18,7 @@
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/system.h"
 #include "testing/temp_dir.h"
+#include "testing/error_message.h"
 
 using namespace table_test;
 
@@ -35,15 +36,6 @@ class NotifyRecorder : public XBO_dBaseFld {
   std::vector<int> codes;
   bool modifiedSeenOnWrite = false;
 };
-
-std::string Message(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
 
 void AppendNamed(XBO_dBaseFld& t, const std::string& name, double amount = 0) {
   t.BlankRecord();
@@ -84,7 +76,7 @@ TEST(TableOpen, NameWithoutExtensionAndAnyCaseIsFound) {
   MakeTable(dir.Path(), "pla0001.dbf", JournalFields());
   XBO_dBaseFld t(dir.Path() + "PLA0001", true, false, "");
   EXPECT_EQ(t.TableName(), "PLA0001");
-  EXPECT_EQ(Message([&] { XBO_dBaseFld missing(dir.Path() + "nothere", true, false, ""); }),
+  EXPECT_EQ(ErrorMessage([&] { XBO_dBaseFld missing(dir.Path() + "nothere", true, false, ""); }),
             "File " + dir.Path() + "nothere.DBF could not be found");
 }
 
@@ -195,7 +187,7 @@ TEST(TableMoves, MoveCodesWalkTheTableAndStopAtItsEnds) {
     EXPECT_EQ(t.GetText("NAME"), s.name) << s.code;
   }
   for (int32_t bad : {5, -6, -100}) {
-    EXPECT_EQ(Message([&] { t.GoRecord(bad); }),
+    EXPECT_EQ(ErrorMessage([&] { t.GoRecord(bad); }),
               "Record number " + std::to_string(bad) + " is not in table " + path)
         << bad;
   }
@@ -210,7 +202,7 @@ TEST(TableMoves, NoCurrentRecordIsNeverReadFromTheHeader) {
   }
   XBO_dBaseFld t(path, true, false, "");
   ASSERT_EQ(t.RecordNumber(), 0);
-  EXPECT_EQ(Message([&] { t.GoRecord(xbmoCurrent); }), "Record number 0 is not in table " + path);
+  EXPECT_EQ(ErrorMessage([&] { t.GoRecord(xbmoCurrent); }), "Record number 0 is not in table " + path);
   t.GoRecord(xbmoPrevious);
   EXPECT_TRUE(t.Bof());
   EXPECT_EQ(t.RecordNumber(), 0);
@@ -418,7 +410,7 @@ TEST(TableLocks, TableLockDefersTheHeaderAndCountsItsLevels) {
   EXPECT_FALSE(b.LockAppend());
   {
     FastRetries fast;
-    EXPECT_EQ(Message([&] { AppendNamed(b, "refused"); }), "Can not Lock file " + b.FileName());
+    EXPECT_EQ(ErrorMessage([&] { AppendNamed(b, "refused"); }), "Can not Lock file " + b.FileName());
   }
   EXPECT_EQ(b.LockCount(), 0);
 
@@ -442,7 +434,7 @@ TEST(TableLocks, AppendWhileHoldingAnotherRegionFailsAtOnceAndKeepsThatLock) {
   const int64_t size = SizeOf(path);
   int sleeps = 0;
   auto previous = SetSleepHook([&](int) { ++sleeps; });
-  EXPECT_EQ(Message([&] { AppendNamed(t, "two"); }), "Can not Lock file " + t.FileName());
+  EXPECT_EQ(ErrorMessage([&] { AppendNamed(t, "two"); }), "Can not Lock file " + t.FileName());
   SetSleepHook(previous);
   EXPECT_EQ(sleeps, 0);
   EXPECT_EQ(SizeOf(path), size);
