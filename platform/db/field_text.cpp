@@ -40,7 +40,10 @@ AnsiString ClassDescription(const TField& field) {
   AnsiString name = field.ClassName();
   std::size_t end = name.find("Field");
   AnsiString core = name.substr(1, end == AnsiString::npos ? AnsiString::npos : end - 1);
-  return "(" + UpperCase(core) + ")";
+  AnsiString text(1, '(');  // built by appending: "(" + ... trips a false -Wrestrict at -O3
+  text += UpperCase(core);
+  text += ')';
+  return text;
 }
 
 }  // namespace

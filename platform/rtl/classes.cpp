@@ -20,6 +20,9 @@ void TPersistent::AssignTo(TPersistent* dest) const {
 // ----------------------------------------------------------------- TComponent
 
 TComponent::TComponent(TComponent* owner) {
+  // A component made while its owner loads (a dataset placed on a data
+  // module) loads with it, so that its Loaded runs too.
+  if (owner && owner->IsLoading()) state_ |= csLoading;
   if (owner) owner->InsertComponent(this);
 }
 

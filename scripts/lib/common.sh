@@ -12,6 +12,8 @@ PACKAGES=(
   clang libclang-rt-14-dev
   python3-dbfread python3-dbf libdbd-xbase-perl
   libsqlite3-dev libshp-dev
+  qt6-base-dev fonts-liberation2 fonts-dejavu-core
+  xvfb imagemagick
 )
 
 # Installs what is missing; with everything present it makes no apt call.
