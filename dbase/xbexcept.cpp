@@ -83,6 +83,8 @@ constexpr MessageText kMessages[] = {
     {xbmIndexAlreadyOpen, "Indexový soubor %s je již otevřen"},
     {xbmRecordBeyondRange, "Record request beyond range of table"},
     {xbmCannotDelete, "Cannot delete the record"},
+    // Ids beyond the original table, in order of need.
+    {xbmIndexExpressionTooLong, "Index expression too long for %s"},
 };
 
 // Never destroyed: the engine's shutdown runs from atexit, possibly after

@@ -89,6 +89,8 @@ enum XbMessageId : int {
   xbmIndexAlreadyOpen = 65213,       // "Indexový soubor %s je již otevřen"
   xbmRecordBeyondRange = 65214,      // "Record request beyond range of table"
   xbmCannotDelete = 65215,           // "Cannot delete the record"
+  // Added beyond the original table, from 65216 upward in order of need.
+  xbmIndexExpressionTooLong = 65216, // "Index expression too long for %s"
 };
 
 // The CP1250 text of a message id; an unknown id gives an empty text.

@@ -128,8 +128,17 @@ TxbExpContainer::TxbExpContainer(std::unique_ptr<TxbExpBaseObject> subTree)
   SetChildren(nullptr, std::move(subTree));
 }
 
+// The texts below are built by appending: "(" + text + ")" trips a false
+// -Wrestrict of GCC 12 at -O3.
+static AnsiString Enclosed(char open, const AnsiString& text, char close) {
+  AnsiString out(1, open);
+  out += text;
+  out += close;
+  return out;
+}
+
 AnsiString TxbExpContainer::NodeText() const {
-  return "(" + (right_ ? right_->ExpressionText() : AnsiString()) + ")";
+  return Enclosed('(', right_ ? right_->ExpressionText() : AnsiString(), ')');
 }
 
 AnsiString TxbExpContainer::ExpressionText() const { return NodeText(); }
@@ -207,7 +216,7 @@ TxbExpTextLit::TxbExpTextLit(AnsiString text)
   width_ = static_cast<int32_t>(std::min<std::size_t>(text_.size(), INT32_MAX));
 }
 
-AnsiString TxbExpTextLit::NodeText() const { return "\"" + text_ + "\""; }
+AnsiString TxbExpTextLit::NodeText() const { return Enclosed('"', text_, '"'); }
 
 TxbExpNumLit::TxbExpNumLit(std::string_view text) : TxbExpBaseObject(enNumberLiteral, etNumber) {
   width_ = static_cast<int32_t>(std::min<std::size_t>(text.size(), INT32_MAX));
@@ -241,7 +250,7 @@ TxbExpDateLit::TxbExpDateLit(std::string_view text) : TxbExpBaseObject(enDateLit
   day_ = DbfDate().TextToJulian(text);
 }
 
-AnsiString TxbExpDateLit::NodeText() const { return "{" + DbfDate().JulianToDisplay(day_) + "}"; }
+AnsiString TxbExpDateLit::NodeText() const { return Enclosed('{', DbfDate().JulianToDisplay(day_), '}'); }
 
 TxbExpBlnLit::TxbExpBlnLit(bool value) : TxbExpBaseObject(enLogicalLiteral, etBoolean), value_(value) {}
 

@@ -1,0 +1,260 @@
+// Index build and seek speed of CDX tags against SQLite on the same rows.
+//
+// A table of N records (1 000 000; --quick 10 000) with a C(12) key of
+// upper-case letters, an N(12,2) amount (30 % whole numbers) and a date.
+// Per key type: CDX CreateTag (records read from the table, sorted, nodes
+// written) against SQLite CREATE INDEX on a table filled beforehand
+// (journal_mode=OFF, synchronous=OFF, same directory); then N random seeks
+// (10 % absent keys) through the tag against a prepared query. Every seek
+// result is compared with SQLite's. Times are medians of three runs; the
+// ratio is ours / SQLite.
+#include <sys/statfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bench/bench_harness.h"
+#include "dbase/cdx_index.h"
+#include "dbase/dbf_create.h"
+#include "dbase/dbf_fields.h"
+#include "dbase/xbengine.h"
+#include "dbase/xbexprreg.h"
+#include "platform/rtl/fileio.h"
+#include "platform/rtl/sysutils.h"
+
+#ifdef HAVE_SQLITE3
+#include <sqlite3.h>
+#endif
+
+namespace {
+
+struct Row {
+  std::string name;
+  double amount = 0;
+  int32_t day = 0;  // Julian day
+};
+
+double Seconds(const std::function<void()>& fn) {
+  auto start = std::chrono::steady_clock::now();
+  fn();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Median of three runs; prepare runs before each, untimed.
+double MedianOfThree(const std::function<void()>& prepare, const std::function<void()>& run) {
+  std::vector<double> times;
+  for (int i = 0; i < 3; ++i) {
+    prepare();
+    times.push_back(Seconds(run));
+  }
+  std::sort(times.begin(), times.end());
+  return times[1];
+}
+
+std::string MachineNote(const std::string& dir) {
+  std::string cpu = "unknown processor";
+  std::ifstream info("/proc/cpuinfo");
+  std::string line;
+  while (std::getline(info, line))
+    if (line.rfind("model name", 0) == 0) {
+      cpu = line.substr(line.find(':') + 2);
+      break;
+    }
+  struct statfs fs {};
+  std::string fsType = "unknown";
+  if (statfs(dir.c_str(), &fs) == 0) {
+    switch (static_cast<unsigned long>(fs.f_type)) {
+      case 0xEF53: fsType = "ext4"; break;
+      case 0x01021994: fsType = "tmpfs"; break;
+      case 0x794C7630: fsType = "overlayfs"; break;
+      case 0x58465342: fsType = "xfs"; break;
+      case 0x9123683E: fsType = "btrfs"; break;
+      default: fsType = Format("0x%x", static_cast<unsigned>(fs.f_type)); break;
+    }
+  }
+  return cpu + ", " + std::to_string(sysconf(_SC_NPROCESSORS_ONLN)) + " cores, " + fsType + " at " + dir;
+}
+
+void Print(const std::string& phase, double ours, double baseline, const std::string& baselineName) {
+  if (baseline > 0)
+    std::printf("%-28s ours %9.3f s, %s %9.3f s, ratio %.3f\n", phase.c_str(), ours,
+                baselineName.c_str(), baseline, ours / baseline);
+  else
+    std::printf("%-28s ours %9.3f s, %s not installed\n", phase.c_str(), ours, baselineName.c_str());
+  std::fflush(stdout);
+}
+
+#ifdef HAVE_SQLITE3
+void Exec(sqlite3* db, const std::string& sql) {
+  char* error = nullptr;
+  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+    std::fprintf(stderr, "sqlite: %s\n", error ? error : "?");
+    std::exit(2);
+  }
+}
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool quick = bench::QuickRun(argc, argv);
+  const int records = quick ? 10000 : 1000000;
+  EngineStartup();
+  RegisterBuiltinExpressions();
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/index-bench-XXXXXX";
+  if (!mkdtemp(pattern.data())) return 2;
+  std::string dir = pattern + "/";
+  std::printf("index_bench: %d records; %s\n", records, MachineNote(dir).c_str());
+
+  // The rows, reproducible.
+  std::mt19937 rng(20261208u);
+  std::vector<Row> rows(static_cast<std::size_t>(records));
+  for (Row& r : rows) {
+    r.name.resize(12);
+    for (char& c : r.name) c = static_cast<char>('A' + rng() % 26);
+    int cents = static_cast<int>(rng() % 2000001) - 1000000;
+    if (rng() % 10 < 3) cents = cents / 100 * 100;
+    r.amount = cents / 100.0;
+    r.day = 2440000 + static_cast<int32_t>(rng() % 20000);
+  }
+  CreateDbfTable(dir + "B.DBF", {{"NAME", 'C', 12, 0}, {"AMOUNT", 'N', 12, 2}, {"DAY", 'D', 8, 0}});
+  auto table = std::make_unique<XBO_dBaseFld>(dir + "B.DBF", false, true, "");
+  for (const Row& r : rows) {
+    table->BlankRecord();
+    table->PutRaw("NAME", r.name);
+    table->PutNumber("AMOUNT", r.amount);
+    table->PutDate("DAY", r.day);
+    table->AppendRecord();
+  }
+  XBobjDBFIndexTable link(*table, "");
+
+#ifdef HAVE_SQLITE3
+  sqlite3* db = nullptr;
+  sqlite3_open((dir + "b.sqlite").c_str(), &db);
+  Exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
+  Exec(db, "CREATE TABLE t(name TEXT, amount REAL, day INTEGER)");
+  Exec(db, "BEGIN");
+  sqlite3_stmt* insert = nullptr;
+  sqlite3_prepare_v2(db, "INSERT INTO t(rowid, name, amount, day) VALUES (?, ?, ?, ?)", -1, &insert, nullptr);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    sqlite3_bind_int64(insert, 1, static_cast<sqlite3_int64>(i + 1));
+    sqlite3_bind_text(insert, 2, rows[i].name.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_double(insert, 3, rows[i].amount);
+    sqlite3_bind_int(insert, 4, rows[i].day);
+    sqlite3_step(insert);
+    sqlite3_reset(insert);
+  }
+  sqlite3_finalize(insert);
+  Exec(db, "COMMIT");
+  const std::string baselineName = "SQLite " + std::string(sqlite3_libversion());
+#else
+  const std::string baselineName = "SQLite";
+#endif
+
+  struct KeyKind {
+    const char* tag;
+    const char* column;
+    char type;
+  };
+  const KeyKind kinds[] = {{"NAME", "name", 'C'}, {"AMOUNT", "amount", 'N'}, {"DAY", "day", 'D'}};
+  int mismatches = 0;
+  for (const KeyKind& kind : kinds) {
+    std::unique_ptr<XBobjCDXFile> cdx;
+    double ours = MedianOfThree(
+        [&] {
+          cdx.reset();
+          std::filesystem::remove(dir + "B.cdx");
+          cdx = std::make_unique<XBobjCDXFile>(&link, "B.cdx", true, true, fmOpenReadWrite, fmShareExclusive);
+        },
+        [&] { cdx->CreateTag(kind.tag, kind.tag, false, true, ""); });
+    double baseline = 0;
+#ifdef HAVE_SQLITE3
+    baseline = MedianOfThree([&] { Exec(db, "DROP INDEX IF EXISTS i"); },
+                             [&] { Exec(db, std::string("CREATE INDEX i ON t(") + kind.column + ")"); });
+#endif
+    Print(std::string("build ") + kind.tag, ours, baseline, baselineName);
+
+    // Seek probes: present keys of random records, and 10 % absent ones.
+    std::mt19937 probeRng(7);
+    struct Probe {
+      Row value;
+      bool absent;
+    };
+    std::vector<Probe> probes(static_cast<std::size_t>(records));
+    for (Probe& p : probes) {
+      p.value = rows[probeRng() % rows.size()];
+      p.absent = probeRng() % 10 == 0;
+      if (p.absent) {
+        p.value.name[0] = '0';       // digits never start a name
+        p.value.amount += 0.005;     // three decimals never occur
+        p.value.day = 2400000;       // before every date
+      }
+    }
+    XBobjIndexTag* tag = cdx->FindTag(kind.tag);
+    table->SetExactMatch(true);
+    std::vector<int32_t> found(probes.size());
+    auto seekOurs = [&] {
+      XBobjIndexKeyData key;
+      for (std::size_t i = 0; i < probes.size(); ++i) {
+        const Row& v = probes[i].value;
+        if (kind.type == 'C')
+          key.SetText(v.name);
+        else if (kind.type == 'N')
+          key.SetNumber(v.amount);
+        else
+          key.SetDate(v.day);
+        found[i] = tag->FindKey(key);
+      }
+    };
+    double oursSeek = MedianOfThree([] {}, seekOurs);
+    double baseSeek = 0;
+#ifdef HAVE_SQLITE3
+    Exec(db, "DROP INDEX IF EXISTS i");
+    Exec(db, std::string("CREATE INDEX i ON t(") + kind.column + ")");
+    sqlite3_stmt* select = nullptr;
+    sqlite3_prepare_v2(db,
+                       (std::string("SELECT rowid FROM t WHERE ") + kind.column +
+                        " = ? ORDER BY rowid LIMIT 1").c_str(),
+                       -1, &select, nullptr);
+    std::vector<int32_t> expected(probes.size());
+    auto seekBase = [&] {
+      for (std::size_t i = 0; i < probes.size(); ++i) {
+        const Row& v = probes[i].value;
+        if (kind.type == 'C')
+          sqlite3_bind_text(select, 1, v.name.c_str(), -1, SQLITE_STATIC);
+        else if (kind.type == 'N')
+          sqlite3_bind_double(select, 1, v.amount);
+        else
+          sqlite3_bind_int(select, 1, v.day);
+        expected[i] = sqlite3_step(select) == SQLITE_ROW ? sqlite3_column_int(select, 0) : 0;
+        sqlite3_reset(select);
+      }
+    };
+    baseSeek = MedianOfThree([] {}, seekBase);
+    sqlite3_finalize(select);
+    Exec(db, "DROP INDEX IF EXISTS i");
+    for (std::size_t i = 0; i < probes.size(); ++i)
+      if (found[i] != expected[i] && ++mismatches <= 5)
+        std::printf("  mismatch %s probe %zu: ours %d, SQLite %d\n", kind.tag, i, found[i], expected[i]);
+#endif
+    Print(std::string("seek ") + kind.tag, oursSeek, baseSeek, baselineName);
+  }
+#ifdef HAVE_SQLITE3
+  sqlite3_close(db);
+#endif
+  table.reset();
+  std::filesystem::remove_all(dir);
+  std::printf("seek results that differ from the baseline: %d\n", mismatches);
+  return mismatches == 0 ? 0 : 1;
+}

@@ -1,0 +1,308 @@
+// The key sorter: order of keys of every kind, record-number order of equal
+// keys, Unique in both directions, refusals, and agreement with std::sort
+// over many runs of a full trie.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "dbase/key_sort.h"
+#include "dbase/xbcharset.h"
+#include "dbase/xbexcept.h"
+
+namespace {
+
+struct Out {
+  std::string text;
+  double number = 0;
+  int32_t record = 0;
+};
+
+std::vector<Out> Drain(TxbSort& sort) {
+  std::vector<Out> out;
+  TxbVariant key(0);
+  int32_t record = 0;
+  while (sort.NextKey(key, record)) {
+    Out o;
+    o.record = record;
+    if (key.Kind() == xbvNumber)
+      o.number = key.AsNumber();
+    else if (key.Kind() == xbvDate)
+      o.number = key.AsDate();
+    else
+      o.text.assign(reinterpret_cast<const char*>(key.Data()), static_cast<std::size_t>(key.Length()));
+    out.push_back(o);
+  }
+  return out;
+}
+
+void AddText(TxbSort& sort, const std::string& text, int32_t record) {
+  TxbVariant key(0);
+  key.SetText(text);
+  sort.AddKey(key, record);
+}
+
+void AddNumber(TxbSort& sort, double value, int32_t record) {
+  TxbVariant key(0);
+  key.SetNumber(value);
+  sort.AddKey(key, record);
+}
+
+std::string MessageOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const EXbaseError& e) {
+    return e.Message();
+  }
+  return "(no error)";
+}
+
+// Text order the index trees use: bytes through the collation, a prefix
+// first.
+bool TextLess(const std::string& a, const std::string& b) {
+  std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char x = CollationWeights[static_cast<unsigned char>(a[i])];
+    unsigned char y = CollationWeights[static_cast<unsigned char>(b[i])];
+    if (x != y) return x < y;
+  }
+  return a.size() < b.size();
+}
+
+TEST(KeySort, EqualKeysComeOutInRecordOrderAndUniqueKeepsTheLowest) {
+  struct Case {
+    bool ascending;
+    bool unique;
+    std::vector<int32_t> expected;  // records in output order
+  };
+  // Keys: B(7) A(5) B(3) A(9) C(1) B(4)
+  const Case cases[] = {
+      {true, false, {5, 9, 3, 4, 7, 1}},
+      {false, false, {1, 7, 4, 3, 9, 5}},
+      {true, true, {5, 3, 1}},
+      {false, true, {1, 3, 5}},
+  };
+  for (const Case& c : cases) {
+    TxbSort sort(10, CollationWeights, c.ascending, c.unique);
+    AddText(sort, "B", 7);
+    AddText(sort, "A", 5);
+    AddText(sort, "B", 3);
+    AddText(sort, "A", 9);
+    AddText(sort, "C", 1);
+    AddText(sort, "B", 4);
+    std::vector<int32_t> records;
+    for (const Out& o : Drain(sort)) records.push_back(o.record);
+    EXPECT_EQ(records, c.expected) << "ascending " << c.ascending << " unique " << c.unique;
+  }
+}
+
+TEST(KeySort, RefusesWhatCannotBeSorted) {
+  EXPECT_EQ(MessageOf([] { TxbSort s(252, nullptr, true, false); }),
+            "Sort key length must be 1-251 bytes, is 252");
+  EXPECT_EQ(MessageOf([] { TxbSort s(0, nullptr, true, false); }),
+            "Sort key length must be 1-251 bytes, is 0");
+  EXPECT_EQ(MessageOf([] {
+              TxbSort s(3, nullptr, true, false);
+              AddText(s, "ABCD", 1);
+            }),
+            "Sort key length must be 1-3 bytes, is 4");
+  EXPECT_EQ(MessageOf([] {
+              TxbSort s(10, nullptr, true, false);
+              TxbVariant key(0);
+              key.SetLogical(true);
+              s.AddKey(key, 1);
+            }),
+            "Variant type cannot be sorted");
+  EXPECT_EQ(MessageOf([] {
+              TxbSort s(10, nullptr, true, false);
+              AddText(s, "A", 1);
+              TxbVariant key(0);
+              int32_t record;
+              s.NextKey(key, record);
+              AddText(s, "B", 2);
+            }),
+            "Cannot add sort keys after beginning retrieval");
+  // Trailing blanks do not count towards the length.
+  EXPECT_EQ(MessageOf([] {
+              TxbSort s(3, nullptr, true, false);
+              AddText(s, "ABC   ", 1);
+            }),
+            "(no error)");
+}
+
+TEST(KeySort, RestoresEveryKindAsItWasAdded) {
+  TxbSort sort(20, CollationWeights, true, false);
+  TxbVariant key(0);
+  key.SetDate(2460000);
+  sort.AddKey(key, 1);
+  key.SetDate(-5);  // before every positive day
+  sort.AddKey(key, 2);
+  std::vector<Out> out = Drain(sort);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[0].number, -5);
+  EXPECT_EQ(out[1].number, 2460000);
+
+  TxbSort raw(20, nullptr, true, false);
+  const unsigned char a[] = {0x80, 0x00, 0x01};
+  const unsigned char b[] = {0x80};
+  key.SetRaw(a, 3);
+  raw.AddKey(key, 1);
+  key.SetRaw(b, 1);
+  raw.AddKey(key, 2);
+  TxbVariant got(0);
+  int32_t record;
+  ASSERT_TRUE(raw.NextKey(got, record));
+  EXPECT_EQ(got.Kind(), xbvRaw);
+  EXPECT_EQ(got.Length(), 1);  // the prefix first
+  EXPECT_EQ(record, 2);
+  ASSERT_TRUE(raw.NextKey(got, record));
+  EXPECT_EQ(got.Length(), 3);
+  EXPECT_EQ(std::memcmp(got.Data(), a, 3), 0);
+  EXPECT_FALSE(raw.NextKey(got, record));
+}
+
+TEST(KeySort, NumbersSortNumericallyWhateverTheirLengthOrRecord) {
+  // Pairs whose sortable forms are prefixes of each other: the record
+  // number must never decide between different values.
+  std::vector<std::pair<double, int32_t>> input = {
+      {65536.0, 70000}, {65536.01, 1}, {2.0, 200000}, {2.0 + std::ldexp(1.0, -40), 1},
+      {-100.0, 5},      {-100.5, 6},   {-1.0, 7},     {-1.001, 8},
+      {-0.5, 9},        {0.0, 10},     {-0.0, 11},    {2.0, 3},
+  };
+  TxbSort sort(9, nullptr, true, false);
+  for (auto& [v, r] : input) AddNumber(sort, v, r);
+  std::vector<Out> out = Drain(sort);
+  auto expected = input;
+  for (auto& e : expected)
+    if (e.first == 0) e.first = 0;  // -0 and 0 are one key
+  std::sort(expected.begin(), expected.end());
+  ASSERT_EQ(out.size(), expected.size());
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    EXPECT_EQ(out[i].number, expected[i].first) << i;
+    EXPECT_EQ(out[i].record, expected[i].second) << i;
+  }
+}
+
+TEST(KeySort, InlineNodesSplitWhenLaterKeysPassThrough) {
+  // The first key opens levels with inline bytes; the others branch off at
+  // every depth of them.
+  TxbSort sort(12, CollationWeights, true, false);
+  const std::vector<std::string> keys = {"ABCDEFGH", "ABCDEFGX", "ABCDX", "ABX", "AX", "ABCDEFGH",
+                                         "ABCDEFG", "ABCDEFGHI"};
+  for (std::size_t i = 0; i < keys.size(); ++i) AddText(sort, keys[i], static_cast<int32_t>(100 - i));
+  std::vector<std::pair<std::string, int32_t>> expected;
+  for (std::size_t i = 0; i < keys.size(); ++i) expected.push_back({keys[i], static_cast<int32_t>(100 - i)});
+  std::sort(expected.begin(), expected.end(), [](const auto& x, const auto& y) {
+    if (TextLess(x.first, y.first)) return true;
+    if (TextLess(y.first, x.first)) return false;
+    return x.second < y.second;
+  });
+  std::vector<Out> out = Drain(sort);
+  ASSERT_EQ(out.size(), expected.size());
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    EXPECT_EQ(out[i].text, expected[i].first);
+    EXPECT_EQ(out[i].record, expected[i].second);
+  }
+}
+
+// A seeded mix of texts (with shared prefixes, collation-sensitive bytes
+// and blanks) and adversarial numbers, large enough for several runs.
+TEST(KeySort, MatchesStdSortOverManyRuns) {
+  for (bool ascending : {true, false}) {
+    for (bool unique : {false, true}) {
+      std::mt19937 rng(20261208u + (ascending ? 1 : 0) + (unique ? 2 : 0));
+      TxbSort sort(20, CollationWeights, ascending, unique);
+      std::vector<std::pair<std::string, int32_t>> texts;
+      const char alphabet[] = {'A', 'a', 'B', 'b', 'Z', '0', '9', ' ', '\x8A', '\xA5', '\xE1'};
+      for (int32_t record = 1; record <= 50000; ++record) {
+        std::string key;
+        int length = static_cast<int>(rng() % 16);
+        for (int i = 0; i < length; ++i) key += alphabet[rng() % sizeof alphabet];
+        AddText(sort, key, record);
+        while (!key.empty() && key.back() == ' ') key.pop_back();
+        texts.push_back({key, record});
+      }
+      std::stable_sort(texts.begin(), texts.end(), [&](const auto& x, const auto& y) {
+        bool less = TextLess(x.first, y.first) ||
+                    (!TextLess(y.first, x.first) && x.second < y.second);
+        bool greater = TextLess(y.first, x.first) ||
+                       (!TextLess(x.first, y.first) && y.second < x.second);
+        return ascending ? less : greater;
+      });
+      if (unique) {
+        // One entry per key, the one with the lowest record number.
+        std::vector<std::pair<std::string, int32_t>> kept;
+        for (const auto& t : texts) {
+          if (!kept.empty() && kept.back().first == t.first) {
+            kept.back().second = std::min(kept.back().second, t.second);
+            continue;
+          }
+          kept.push_back(t);
+        }
+        texts = kept;
+      }
+      std::vector<Out> out = Drain(sort);
+      EXPECT_GT(sort.RunCount(), 1) << "the trie never filled up";
+      ASSERT_EQ(out.size(), texts.size());
+      for (std::size_t i = 0; i < out.size(); ++i) {
+        ASSERT_EQ(out[i].text, texts[i].first) << i;
+        ASSERT_EQ(out[i].record, texts[i].second) << i;
+      }
+    }
+  }
+
+  std::mt19937 rng(7);
+  TxbSort numbers(9, nullptr, true, false);
+  std::vector<std::pair<double, int32_t>> values;
+  for (int32_t record = 1; record <= 150000; ++record) {
+    double v;
+    switch (rng() % 4) {
+      case 0: v = std::ldexp(1.0, static_cast<int>(rng() % 40) - 10); break;
+      case 1: v = std::nextafter(std::ldexp(1.0, static_cast<int>(rng() % 40)), 1e300); break;
+      case 2: v = static_cast<double>(static_cast<int>(rng() % 2000) - 1000) / 100.0; break;
+      default: v = -std::ldexp(1.0, static_cast<int>(rng() % 30)); break;
+    }
+    if (v == 0) v = 0;
+    AddNumber(numbers, v, record);
+    values.push_back({v, record});
+  }
+  std::sort(values.begin(), values.end());
+  std::vector<Out> out = Drain(numbers);
+  EXPECT_GT(numbers.RunCount(), 1);
+  ASSERT_EQ(out.size(), values.size());
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    ASSERT_EQ(out[i].number, values[i].first) << i;
+    ASSERT_EQ(out[i].record, values[i].second) << i;
+  }
+}
+
+TEST(KeySort, NodeMemoryStaysWithinThirtyTwoPages) {
+  TxbSort sort(40, nullptr, true, false);
+  std::mt19937 rng(3);
+  for (int32_t record = 1; record <= 40000; ++record) {
+    std::string key(30, 'x');
+    for (char& c : key) c = static_cast<char>('A' + rng() % 26);
+    AddText(sort, key, record);
+    ASSERT_LE(sort.NodePageCount(), TxbSort::kMaxNodePages);
+  }
+  EXPECT_GE(sort.RunCount(), 2);
+  EXPECT_EQ(Drain(sort).size(), 40000u);
+}
+
+TEST(KeySort, ResetStartsAgain) {
+  TxbSort sort(5, nullptr, true, false);
+  AddText(sort, "B", 1);
+  EXPECT_EQ(Drain(sort).size(), 1u);
+  sort.Reset();
+  AddText(sort, "A", 2);
+  std::vector<Out> out = Drain(sort);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].text, "A");
+}
+
+}  // namespace
