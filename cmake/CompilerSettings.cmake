@@ -34,22 +34,29 @@ endfunction()
 # project_discover(<target>): registers the tests of a module executable with
 # CTest. Suites whose names carry one of the group words get the matching
 # label (e.g. "DiskFileMultiprocess" -> multiprocess); all other suites run
-# unlabelled. One executable may thus hold several labels.
+# unlabelled. One executable may thus hold several labels. A suite with two
+# group words gets the first in the list below (each test is registered
+# once): slow first, so long suites can always be told apart.
 function(project_discover target)
-  set(groups Crosscheck=crosscheck Multiprocess=multiprocess Malformed=malformed Gui=gui Slow=slow)
-  set(others "")
+  set(groups Slow=slow Multiprocess=multiprocess Crosscheck=crosscheck Malformed=malformed Gui=gui)
+  set(earlier "")
   foreach(group IN LISTS groups)
     string(REPLACE "=" ";" pair ${group})
     list(GET pair 0 word)
     list(GET pair 1 label)
+    set(filter "*${word}*.*")
+    if(earlier)
+      list(JOIN earlier ":" negative)
+      set(filter "${filter}-${negative}")
+    endif()
     gtest_discover_tests(${target}
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60
-      TEST_FILTER "*${word}*.*"
+      TEST_FILTER "${filter}"
       PROPERTIES LABELS ${label})
-    list(APPEND others "*${word}*.*")
+    list(APPEND earlier "*${word}*.*")
   endforeach()
-  list(JOIN others ":" negative)
+  list(JOIN earlier ":" negative)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60

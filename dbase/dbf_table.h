@@ -125,6 +125,10 @@ class XBO_dBaseDBF : public XBO_DiskFile {
   bool Eof() const { return eof_; }
   bool Bof() const { return bof_; }
 
+  // Marks an index named after the table as its production index (header
+  // byte 28, bit 0); the flag goes to disk with the next header write.
+  void SetProductionIndexFlag() { header_[28] |= 0x01; }
+
   // --- Record buffers
   // The current record (record length bytes, then one 0x1A).
   char* Record() { return record_; }
@@ -168,6 +172,11 @@ class XBO_dBaseDBF : public XBO_DiskFile {
   // Writes the header when read-write, dirty and no table lock is held.
   void WriteHeader();
   void MarkHeaderDirty() { headerDirty_ = true; }
+  // Sets both end flags at once (an order with no record at all sets both).
+  void SetEndFlags(bool eof, bool bof) {
+    eof_ = eof;
+    bof_ = bof;
+  }
   bool HeaderDirty() const { return headerDirty_; }
   // Reads record n into the current record (Notify 4 and 6, saved record,
   // change flags). fromFile bypasses any read cache of a descendant.

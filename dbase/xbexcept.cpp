@@ -85,6 +85,7 @@ constexpr MessageText kMessages[] = {
     {xbmCannotDelete, "Cannot delete the record"},
     // Ids beyond the original table, in order of need.
     {xbmIndexExpressionTooLong, "Index expression too long for %s"},
+    {xbmTooManyIndexFiles, "Too many index files open for table %s"},
 };
 
 // Never destroyed: the engine's shutdown runs from atexit, possibly after

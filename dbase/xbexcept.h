@@ -91,6 +91,7 @@ enum XbMessageId : int {
   xbmCannotDelete = 65215,           // "Cannot delete the record"
   // Added beyond the original table, from 65216 upward in order of need.
   xbmIndexExpressionTooLong = 65216, // "Index expression too long for %s"
+  xbmTooManyIndexFiles = 65217,      // "Too many index files open for table %s"
 };
 
 // The CP1250 text of a message id; an unknown id gives an empty text.

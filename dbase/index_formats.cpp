@@ -1,0 +1,52 @@
+// The extension -> index format list. The built-in formats are registered
+// when the list is first used, so that no static initialiser of another
+// object file has to survive the linker.
+#include "dbase/index_formats.h"
+
+#include <vector>
+
+#include "dbase/cdx_index.h"
+#include "platform/rtl/sysutils.h"
+
+namespace {
+
+std::vector<TxbIndexFormat> BuiltinFormats() {
+  std::vector<TxbIndexFormat> formats;
+  TxbIndexFormat cdx;
+  cdx.extension = ".CDX";
+  cdx.namedTags = true;
+  cdx.open = [](XBobjIndexTable* table, const AnsiString& fileName, bool create, bool overwrite, unsigned mode,
+                unsigned share) -> std::unique_ptr<XBobjIndexFile> {
+    return std::make_unique<XBobjCDXFile>(table, fileName, overwrite, create, mode, share);
+  };
+  cdx.selectCollation = [](XBobjIndexFile& file, bool second) {
+    if (auto* c = dynamic_cast<XBobjCDXFile*>(&file)) c->SetNewTagCollation(second ? cdxGeneral : cdxMachine);
+  };
+  formats.push_back(std::move(cdx));
+  return formats;
+}
+
+std::vector<TxbIndexFormat>& Formats() {
+  static std::vector<TxbIndexFormat> formats = BuiltinFormats();
+  return formats;
+}
+
+}  // namespace
+
+void RegisterIndexFormat(TxbIndexFormat format) {
+  format.extension = UpperCase(format.extension);
+  for (TxbIndexFormat& f : Formats()) {
+    if (f.extension == format.extension) {
+      f = std::move(format);
+      return;
+    }
+  }
+  Formats().push_back(std::move(format));
+}
+
+const TxbIndexFormat* FindIndexFormat(std::string_view extension) {
+  const AnsiString wanted = UpperCase(extension);
+  for (const TxbIndexFormat& f : Formats())
+    if (f.extension == wanted) return &f;
+  return nullptr;
+}
