@@ -180,7 +180,9 @@ bool TDataSet::GetPriorRecord() {
     MoveBuffer(recordCount_, 0);
     ShiftLinks(1);
     if (recordCount_ < bufferCount_) ++recordCount_;
-    activeRecord_ = std::min(activeRecord_ + 1, recordCount_ - 1);
+    // The active record's index moves with its buffer; in a full window
+    // that may be the spare one (MoveBy steps onto the new record next).
+    ++activeRecord_;
   }
   currentRecord_ = 0;
   return true;

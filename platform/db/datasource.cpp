@@ -305,7 +305,13 @@ void TFieldDataLink::FocusControl(TField** field) {
   }
 }
 
-void TFieldDataLink::LayoutChanged() { UpdateField(); }
+void TFieldDataLink::LayoutChanged() {
+  TField* before = field_;
+  UpdateField();
+  // The same field with a new display format, label or alignment: the
+  // control still has to show it anew.
+  if (field_ && field_ == before) RecordChanged(nullptr);
+}
 
 void TFieldDataLink::RecordChanged(TField* field) {
   if (field && field != field_) return;

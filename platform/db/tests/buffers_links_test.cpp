@@ -233,6 +233,25 @@ TEST_F(BuffersAndLinks, BlockReadingWalksQuietlyAndRefreshesOnceAfter) {
   EXPECT_EQ(ds.State(), dsBrowse);
 }
 
+TEST(DataLinks, OneRowWindowStepsBackOntoThePriorRecord) {
+  // Only edits and navigators bound: the window holds a single buffer.
+  VectorDataSet ds;
+  dbtest::DefineJournal(ds);
+  dbtest::FillJournal(ds, 5);
+  TDataSource source(nullptr);
+  source.SetDataSet(&ds);
+  LogLink edit;
+  edit.SetDataSource(&source);
+  ds.Open();
+  ds.Last();
+  ds.Prior();
+  EXPECT_EQ(ds.RecNo(), ds.RecordCount() - 1);
+  EXPECT_EQ(ds.FieldByName("PLA_DO1")->AsInteger(), 4);
+  ds.Prior();
+  EXPECT_EQ(ds.RecNo(), 3);
+  edit.SetDataSource(nullptr);
+}
+
 TEST(DataLinks, SourcesAndLinksSurviveTheObjectsTheyHangOn) {
   LogLink link;
   auto* source = new TDataSource(nullptr);
