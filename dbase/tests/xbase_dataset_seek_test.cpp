@@ -1,0 +1,267 @@
+// Navigation and search through the dataset: key seeks with and without
+// near and exact, key ranges, Locate and Lookup, filters and the
+// master/detail range.
+#include <gtest/gtest.h>
+
+#include "dbase/dbf_fields.h"
+#include "dbase/tests/support/table_fixtures.h"
+#include "dbase/tests/support/xbase_fixtures.h"
+#include "dbase/xbase_dataset.h"
+#include "dbase/xbexcept.h"
+#include "dbase/xbos.h"
+#include "platform/db/datasource.h"
+#include "platform/rtl/system.h"
+#include "testing/error_message.h"
+#include "testing/temp_dir.h"
+
+using namespace xbase_test;
+
+namespace {
+
+// NAMES.DBF with NAME C(10) holding the texts (CP1250, stored OEM) and a
+// tag NAM on NAME in NAMES.CDX; the dataset is open on the tag.
+std::unique_ptr<TXbaseDataSet> Names(const TempDir& data, const std::vector<const char*>& names) {
+  const std::string path = table_test::MakeTable(data.Path(), "NAMES.DBF", {{"NAME", 'C', 10, 0}, {"N", 'N', 3, 0}});
+  {
+    XBO_dBaseFld t(path, false, true, "");
+    int i = 0;
+    for (const char* n : names) {
+      t.BlankRecord();
+      t.PutRaw("NAME", AnsiToOem(Cz(n)));
+      t.PutNumber("N", ++i);
+      t.AppendRecord();
+    }
+  }
+  auto ds = NewDataSet(data.Path(), "NAMES.DBF");
+  ds->Open();
+  ds->BuildIndexTag("NAMES.CDX", "NAM", 0, 1, "", "NAME");
+  ds->AttachIndexFile("NAMES.CDX");
+  ds->SetIndexName("NAM");
+  return ds;
+}
+
+AnsiString Name(TXbaseDataSet& ds) { return ds.FieldByName("NAME")->AsString(); }
+
+}  // namespace
+
+TEST(XbaseDatasetSeek, SeekKeyLandsOnTheGreaterKeyWithNearAndOnTheLastRecordWithout) {
+  TempDir data;
+  auto ds = Names(data, {"OMEGA", "ALFA", "NOVAK", "DELTA", "GAMA"});
+  const struct {
+    const char* key;
+    bool exact;
+    bool nearKey;
+    bool found;
+    const char* lands;
+  } cases[] = {
+      {"DELTA", true, false, true, "DELTA"},  {"BETA", true, true, false, "DELTA"},
+      {"BETA", true, false, false, "OMEGA"},  {"ZULU", true, true, false, "OMEGA"},
+      {"NOV", false, false, true, "NOVAK"},   {"NOV", true, false, false, "OMEGA"},
+      {"NOV", true, true, false, "NOVAK"},    {"A", false, true, true, "ALFA"},
+  };
+  for (const auto& c : cases) {
+    ds->First();
+    EXPECT_EQ(ds->SeekKey(c.key, c.exact, c.nearKey), c.found) << c.key << c.exact << c.nearKey;
+    EXPECT_EQ(Name(*ds), c.lands) << c.key << c.exact << c.nearKey;
+  }
+  // Keys are given in ANSI and sought in OEM.
+  TempDir other;
+  auto czech = Names(other, {"Čapek", "Adam"});
+  EXPECT_TRUE(czech->SeekKey(Cz("Čapek"), true, false));
+  EXPECT_EQ(Name(*czech), Cz("Čapek"));
+}
+
+TEST(XbaseDatasetSeek, SeekNeedsATagAndDoesNotMoveAnEmptyDataset) {
+  TempDir data;
+  auto ds = Names(data, {});
+  EXPECT_FALSE(ds->SeekKey("ALFA", true, true));
+  EXPECT_TRUE(ds->IsEmpty());
+  ds->SetIndexName("");
+  EXPECT_EQ(ErrorMessage<EDatabaseError>([&] { ds->SeekKey("ALFA", true, true); }),
+            "No index is assigned for Find operation");
+}
+
+TEST(XbaseDatasetSeek, DateRangesIncludeTheirBoundsAndAnInvertedRangeIsEmpty) {
+  TempDir data;
+  std::vector<JournalRow> rows = SampleRows(40);
+  rows[3].date = rows[17].date = rows[25].date = "20240615";
+  MakeJournal(data.Path(), "PLA.DBF", rows);
+  auto ds = NewDataSet(data.Path(), "PLA.DBF");
+  ds->Open();
+  ds->BuildIndexTag("PLA.CDX", "DAT", 0, 1, "", "PLA_DAT");
+  ds->AttachIndexFile("PLA.CDX");
+  ds->SetKeyRange("20240615", "20240615");  // no tag selected: nothing happens
+  EXPECT_EQ(RecordNumbers(*ds).size(), 40u);
+  ds->SetIndexName("DAT");
+  ds->SetKeyRange("20240615", "20240615");
+  EXPECT_EQ(RecordNumbers(*ds), (std::vector<int>{4, 18, 26}));
+  ds->SetKeyRange("20241231", "20240101");
+  EXPECT_TRUE(ds->IsEmpty());
+  ds->SetKeyRange("20241201", "");
+  for (const std::string& d : Column(*ds, "PLA_DAT")) EXPECT_EQ(d.substr(3), "12.2024");
+  ds->SetKeyRange("", "");
+  EXPECT_EQ(RecordNumbers(*ds).size(), 40u);
+}
+
+TEST(XbaseDatasetSeek, LocateFindsByTagOrScanPartlyAndIgnoringCase) {
+  TempDir data;
+  std::vector<JournalRow> rows = SampleRows(12);
+  rows[5].text = Cz("Čerpání zálohy");
+  rows[9].text = Cz("ČERPADLO");
+  MakeJournal(data.Path(), "PLA.DBF", rows);
+  auto ds = NewDataSet(data.Path(), "PLA.DBF");
+  ds->Open();
+  ds->BuildIndexTag("PLA.CDX", "DO1", 0, 0, "", "PLA_DO1");
+  ds->AttachIndexFile("PLA.CDX");
+  ds->SetIndexName("DO1");
+  const struct {
+    const char* fields;
+    Variant values;
+    TLocateOptions options;
+    int record;  // 0: not found
+  } cases[] = {
+      {"PLA_DO1", Variant("D0007"), {}, 7},
+      {"PLA_DO1", Variant("D001"), {loPartialKey}, 10},
+      {"PLA_DO1", Variant("d0003"), {loCaseInsensitive}, 3},
+      {"PLA_DO1", Variant("d0003"), {}, 0},
+      {"PLA_KOM", Variant(Cz("Čerpání zálohy")), {}, 6},
+      {"PLA_KOM", Variant(Cz("čerpad")), {loCaseInsensitive, loPartialKey}, 10},
+      {"PLA_KOM", Variant(Cz("čerpá")), {loPartialKey}, 0},
+      {"PLA_TYP;PLA_DO1", Variant::Array({Variant("P01"), Variant("D0011")}), {}, 11},
+      {"PLA_TYP;PLA_DO1", Variant::Array({Variant("V02"), Variant("D0011")}), {}, 0},
+  };
+  for (const auto& c : cases) {
+    ds->SetRecNo(2);
+    const bool found = ds->Locate(c.fields, c.values, c.options);
+    EXPECT_EQ(found, c.record != 0) << c.fields << " " << c.values.AsString();
+    EXPECT_EQ(ds->RecNo(), c.record ? c.record : 2) << c.fields << " " << c.values.AsString();
+  }
+}
+
+TEST(XbaseDatasetSeek, LookupGivesValuesOrNullAndLeavesThePosition) {
+  TempDir data;
+  MakeJournal(data.Path(), "PLA.DBF", SampleRows(8));
+  auto ds = NewDataSet(data.Path(), "PLA.DBF");
+  ds->FieldDefs().Update();
+  for (int i = 0; i < ds->FieldDefs().Count(); ++i) ds->FieldDefs().Items(i)->CreateField(ds.get(), ds.get());
+  auto* income = new TFloatField(ds.get());
+  income->SetFieldName("PLA_PRI");
+  income->SetFieldKind(fkCalculated);
+  income->SetDataSet(ds.get());
+  ds->OnCalcFields = [](TDataSet* d) {
+    const double amount = d->FieldByName("PLA_HOD")->AsFloat();
+    d->FieldByName("PLA_PRI")->SetAsFloat(amount > 0 ? amount : 0);
+  };
+  ds->Open();
+  ds->SetRecNo(4);
+  const Variant found = ds->Lookup("PLA_DO1", Variant("D0006"), "PLA_KOM;PLA_PRI");
+  ASSERT_TRUE(found.IsArray());
+  auto check = NewDataSet(data.Path(), "PLA.DBF");
+  check->Open();
+  check->SetRecNo(6);
+  EXPECT_EQ(found.Element(0).AsString(), check->FieldByName("PLA_KOM")->AsString());
+  const double amount = check->FieldByName("PLA_HOD")->AsFloat();
+  EXPECT_EQ(found.Element(1).AsDouble(), amount > 0 ? amount : 0);
+  EXPECT_TRUE(ds->Lookup("PLA_DO1", Variant("NONE"), "PLA_KOM").IsNull());
+  EXPECT_EQ(ds->RecNo(), 4);
+  ds->Next();
+  EXPECT_EQ(ds->RecNo(), 5);
+}
+
+TEST(XbaseDatasetSeek, FiltersCombineTheExpressionAndOnFilterRecord) {
+  TempDir data;
+  MakeJournal(data.Path(), "PLA.DBF", SampleRows(30));
+  auto ds = NewDataSet(data.Path(), "PLA.DBF");
+  ds->Open();
+  int offered = 0;
+  ds->OnFilterRecord = [&offered](TDataSet* d, bool& accept) {
+    ++offered;
+    EXPECT_EQ(d->State(), dsFilter);
+    accept = d->FieldByName("PLA_TYP")->AsString() == "P01";
+  };
+  ds->SetFiltered(true);
+  EXPECT_GT(offered, 0);
+  EXPECT_FALSE(ds->IsSequenced());
+  for (const std::string& t : Column(*ds, "PLA_TYP")) EXPECT_EQ(t, "P01");
+  const std::size_t p01 = Column(*ds, "PLA_TYP").size();
+  ds->SetFilter("PLA_HOD > 0");
+  std::size_t both = 0;
+  for (ds->First(); !ds->Eof(); ds->Next(), ++both) {
+    EXPECT_GT(ds->FieldByName("PLA_HOD")->AsFloat(), 0);
+    EXPECT_EQ(ds->FieldByName("PLA_TYP")->AsString(), "P01");
+  }
+  EXPECT_LT(both, p01);
+  EXPECT_GT(both, 0u);
+  ds->SetFilter("pla_typ = 'v02'");
+  EXPECT_TRUE(ds->IsEmpty());  // every V02 is refused by the event
+  ds->OnFilterRecord = nullptr;
+  ds->SetFilter("pla_typ = 'v02'");
+  EXPECT_TRUE(ds->IsEmpty());  // compared with case
+  ds->SetFilterOptions({foCaseInsensitive});
+  EXPECT_EQ(Column(*ds, "PLA_TYP").size(), 30 - p01);
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { ds->SetFilter("PLA_HOD + 1"); }),
+            "Filter expression must return boolean result");
+  EXPECT_EQ(ds->Filter(), "PLA_HOD + 1");
+  ds->SetFiltered(false);
+  EXPECT_EQ(RecordNumbers(*ds).size(), 30u);
+  EXPECT_TRUE(ds->IsSequenced());
+}
+
+TEST(XbaseDatasetSeek, AnEmptyMasterShowsNoDetailRecords) {
+  TempDir data;
+  MakeJournal(data.Path(), "PLA.DBF", SampleRows(20));
+  const std::string types = table_test::MakeTable(data.Path(), "FIN.DBF", {{"FIN_TYP", 'C', 3, 0}});
+  {
+    XBO_dBaseFld t(types, false, true, "");
+    for (const char* type : {"P01", "V02", "X99"}) {
+      t.BlankRecord();
+      t.PutRaw("FIN_TYP", type);
+      t.AppendRecord();
+    }
+  }
+  auto master = NewDataSet(data.Path(), "FIN.DBF");
+  master->Open();
+  TDataSource source(nullptr);
+  source.SetDataSet(master.get());
+  auto detail = NewDataSet(data.Path(), "PLA.DBF");
+  detail->Open();
+  detail->BuildIndexTag("PLA.CDX", "TYP", 0, 1, "", "PLA_TYP");
+  detail->AttachIndexFile("PLA.CDX");
+  detail->SetIndexName("TYP");
+  detail->SetMasterFields("FIN_TYP");
+  detail->SetMasterSource(&source);
+
+  std::size_t total = 0;
+  for (master->First(); !master->Eof(); master->Next()) {
+    const AnsiString type = master->FieldByName("FIN_TYP")->AsString();
+    const std::vector<std::string> shown = Column(*detail, "PLA_TYP");
+    for (const std::string& t : shown) EXPECT_EQ(t, type);
+    EXPECT_EQ(shown.empty(), type == "X99") << type;
+    total += shown.size();
+  }
+  EXPECT_EQ(total, 20u);
+
+  master->SetFilter("FIN_TYP = 'none'");
+  master->SetFiltered(true);
+  ASSERT_TRUE(master->IsEmpty());
+  EXPECT_TRUE(detail->IsEmpty());
+  master->SetFiltered(false);
+  EXPECT_FALSE(detail->IsEmpty());
+
+  // The link is refused when it would lead back to the detail.
+  TDataSource detailSource(nullptr);
+  detailSource.SetDataSet(detail.get());
+  EXPECT_EQ(ErrorMessage<EDatabaseError>([&] { master->SetMasterSource(&detailSource); }),
+            "Circular datalinks are not allowed");
+
+  // More master fields than the key has, and no tag at all.
+  EXPECT_EQ(ErrorMessage<EDatabaseError>([&] { detail->SetMasterFields("FIN_TYP;FIN_TYP"); }),
+            "Master/Detail relation failed, field missmatch for PLA.DBF");
+  detail->SetMasterSource(nullptr);
+  detail->SetIndexName("");
+  detail->SetMasterFields("FIN_TYP");
+  EXPECT_EQ(ErrorMessage<EDatabaseError>([&] { detail->SetMasterSource(&source); }),
+            "Master/Detail relation failed, no index open for PLA.DBF");
+  detail->SetMasterSource(nullptr);
+  EXPECT_EQ(RecordNumbers(*detail).size(), 20u);
+}
