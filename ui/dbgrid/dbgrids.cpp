@@ -1254,30 +1254,33 @@ void TCustomDBGrid::DrawCell(int col, int row, const TRect& cellRect, TGridDrawS
     canvas->FillRect(cellRect);
     return;
   }
-  AnsiString value;
-  bool rowSelected = false;
   TField* field = column->Field();
-  if (dataRow >= 0 && dataRow < dataLink_->RecordCount()) {
-    // The row's record is read by making it the active one for a moment.
-    int saved = dataLink_->ActiveRecord();
-    dataLink_->SetActiveRecord(dataRow);
-    try {
+  const bool hasRow = dataRow >= 0 && dataRow < dataLink_->RecordCount();
+  // The row's record is the active one while its cell is drawn, so that the
+  // text and the draw events (a handler colouring a row by a field's value)
+  // read that row; it is put back afterwards, also on error.
+  const int saved = dataLink_->ActiveRecord();
+  if (hasRow) dataLink_->SetActiveRecord(dataRow);
+  try {
+    AnsiString value;
+    bool rowSelected = false;
+    if (hasRow) {
       if (field) value = field->DisplayText();
       if (multi) rowSelected = bookmarks_->CurrentRowSelected();
-    } catch (...) {
-      dataLink_->SetActiveRecord(saved);
-      throw;
     }
-    dataLink_->SetActiveRecord(saved);
+    if (HighlightCell(dataCol, dataRow, state, rowSelected)) {
+      canvas->Brush()->SetColor(clHighlight);
+      canvas->Font()->SetColor(clHighlightText);
+    }
+    if (!Enabled()) canvas->Font()->SetColor(clGrayText);
+    if (DefaultDrawing()) WriteText(canvas, cellRect, 2, 2, value, column->Alignment());
+    if (columns_->State() == csDefault) DrawDataCell(cellRect, field, state);
+    DrawColumnCell(cellRect, dataCol, column, state);
+  } catch (...) {
+    if (hasRow) dataLink_->SetActiveRecord(saved);
+    throw;
   }
-  if (HighlightCell(dataCol, dataRow, state, rowSelected)) {
-    canvas->Brush()->SetColor(clHighlight);
-    canvas->Font()->SetColor(clHighlightText);
-  }
-  if (!Enabled()) canvas->Font()->SetColor(clGrayText);
-  if (DefaultDrawing()) WriteText(canvas, cellRect, 2, 2, value, column->Alignment());
-  if (columns_->State() == csDefault) DrawDataCell(cellRect, field, state);
-  DrawColumnCell(cellRect, dataCol, column, state);
+  if (hasRow) dataLink_->SetActiveRecord(saved);
 }
 
 // ---- keys

@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -341,6 +342,23 @@ TEST_F(DbGridLayoutGui, DrawEventsFollowTheColumnsState) {
   Grab(grid);
   EXPECT_EQ(dataCells, 0);
   EXPECT_EQ(columnCells, 40);
+}
+
+TEST_F(DbGridLayoutGui, DrawEventsReadTheRecordOfTheRowTheyDraw) {
+  // The usual custom-drawing pattern: a handler looks at the row's own
+  // field values (here the document number) while its cell is drawn.
+  std::map<int, std::string> numberByRowTop;
+  grid->OnDrawColumnCell = [&](TObject*, const TRect& rect, int, TColumn* column, TGridDrawState) {
+    if (column->FieldName() == "PLA_DO1") numberByRowTop[rect.Top] = column->Field()->AsString();
+  };
+  ds->First();
+  ds->MoveBy(3);
+  grid->Invalidate();
+  Grab(grid);
+  ASSERT_EQ(static_cast<int>(numberByRowTop.size()), 8);
+  int row = 0;
+  for (const auto& [top, number] : numberByRowTop) EXPECT_EQ(number, std::to_string(++row));
+  EXPECT_EQ(ds->FieldByName("PLA_DO1")->AsString(), "4");  // the current record is put back
 }
 
 TEST_F(DbGridLayoutGui, RightClickShowsTheColumnsMenu) {
