@@ -1,11 +1,11 @@
-// The cash journal program. For now it only starts the table engine and
-// names itself; the main window comes with the application.
-#include <cstdio>
-
+// The cash journal program: starts the table engine, then the application
+// with its data module and main window. The settings file Platebna.ini is
+// read from the program's own directory.
+#include "app/program.h"
 #include "dbase/xbengine.h"
 
-int main() {
+int main(int argc, char** argv) {
   EngineStartup();
-  std::puts("platebna: Kelvo - Pokladni denik 1.20 (table engine only, no window yet)");
-  return 0;
+  CreateProgramObjects(argc, argv);
+  return RunProgram();
 }

@@ -11,6 +11,7 @@
 #include "dbase/table_handler.h"
 
 #include <algorithm>
+#include <optional>
 #include <cstring>
 #include <exception>
 
@@ -133,9 +134,14 @@ AnsiString XBO_dBHandler::CompleteIndexName(const AnsiString& name) const {
 }
 
 int XBO_dBHandler::FindOpen(const AnsiString& fullName) const {
+  // One file has many spellings ("data\\PLA0001.CDX", "data/pla0001.cdx"):
+  // the files compare by where they are on disk.
+  const std::optional<std::string> wanted = ExistingDiskPath(fullName);
   for (std::size_t i = 0; i < slots_.size(); ++i) {
     const XBobjIndexFile* file = slots_[i].get();
-    if (file && file->DiskFile() && SameText(file->DiskFile()->FileName(), fullName)) return static_cast<int>(i);
+    if (!file || !file->DiskFile()) continue;
+    const AnsiString& name = file->DiskFile()->FileName();
+    if (SameText(name, fullName) || (wanted && ExistingDiskPath(name) == wanted)) return static_cast<int>(i);
   }
   return -1;
 }

@@ -17,6 +17,7 @@
 #include "dbase/tests/support/table_fixtures.h"
 #include "dbase/xbexcept.h"
 #include "platform/rtl/paths.h"
+#include "platform/rtl/paths.h"
 #include "testing/temp_dir.h"
 
 using handlertest::Append;
@@ -314,6 +315,20 @@ TEST(HandlerFiles, OpenIndexFileRefusesWhatItCannotOpen) {
   table_test::PatchBytes(dir.File("BROKEN.cdx"), 0, table_test::Le32Bytes(0x7FFFFE00));
   EXPECT_EQ(ErrorOf([&] { t.OpenIndexFile("BROKEN"); }), "Index file " + dir.File("BROKEN.cdx") + " is corrupted");
   EXPECT_EQ(t.IndexFileCount(), 1);
+}
+
+TEST(HandlerFiles, AnOpenFileIsKnownUnderEverySpellingOfItsName) {
+  TempDir dir;
+  const std::string path = People(dir);
+  DBFObject t(path, false, true, "");
+  ASSERT_EQ(t.OpenIndexFile("T"), 0);
+  // Paths joined the Windows way, with a doubled separator or other case.
+  for (const std::string& spelling : {dir.Path() + "\\T.cdx", dir.Path() + "/t.cdx",
+                                      dir.Path() + "..\\" + ExtractFileName(ExcludeTrailingPathDelimiter(dir.Path())) + "\\T.CDX"})
+    EXPECT_EQ(t.OpenIndexFile(spelling), -1) << spelling;
+  EXPECT_EQ(t.IndexFileCount(), 1);
+  EXPECT_EQ(t.CloseIndexFile(dir.Path() + "\\T.cdx"), 0);
+  EXPECT_EQ(t.IndexFileCount(), 0);
 }
 
 TEST(HandlerFiles, ASixtyFourthIndexFileIsRefused) {

@@ -14,6 +14,7 @@ PACKAGES=(
   libsqlite3-dev libshp-dev
   qt6-base-dev fonts-liberation2 fonts-dejavu-core
   xvfb imagemagick
+  xauth
 )
 
 # Installs what is missing; with everything present it makes no apt call.

@@ -43,7 +43,7 @@ constexpr int kDescriptionCount = static_cast<int>(std::size(kDescriptions));
 // order (7 and 25 are coprime), so tag order and natural order differ.
 int DocumentNumberOf(int n) { return (n - 1) * 7 % kRecords + 1; }
 std::string Document(int number) {
-  char text[8];
+  char text[16];  // room for any int: -O2 checks the whole range
   std::snprintf(text, sizeof text, "D%04d", number);
   return text;
 }

@@ -1,0 +1,35 @@
+// The start sequence: application, title, start objects, message loop.
+#include "app/program.h"
+
+#include "app/data_module.h"
+#include "app/main_window.h"
+#include "platform/gui/application.h"
+#include "platform/rtl/system.h"
+
+void CreateProgramObjects(int argc, char** argv) {
+  Application->Initialize(argc, argv);
+  Application->SetTitle("Morvake CRM Platebna");
+  Application->CreateForm(Data);
+  // The report module takes its place here.
+  Application->CreateForm(Platebna);
+  // The type picker, the output-options form, the settings dialog and the
+  // print dialog follow here.
+}
+
+int RunProgram() {
+  // Run frees everything the application owns before it returns, so no
+  // form or table outlives the engine's closing of its files at exit.
+  Application->Run();
+  return 0;
+}
+
+void FreeProgramObjects() {
+  for (TComponent* object : {static_cast<TComponent*>(Platebna), static_cast<TComponent*>(Data)}) {
+    if (!object) continue;
+    if (auto* form = dynamic_cast<TCustomForm*>(object)) form->BeforeDestruction();
+    if (auto* module = dynamic_cast<TDataModule*>(object)) module->BeforeDestruction();
+    delete object;
+  }
+  Platebna = nullptr;
+  Data = nullptr;
+}

@@ -1,0 +1,8 @@
+#include "dbase/xbengine.h"
+#include "platform/gui/testing/gui_environment.h"
+#include "testing/test_main.h"
+
+void ProjectTestStartup() {
+  EngineStartup();
+  InstallGuiTestEnvironment();
+}
