@@ -169,11 +169,8 @@ void XBobjIndexKey::DeleteFirst(int n) {
 }
 
 void XBobjIndexKey::ResetPage() {
-  while (Count() > 0) {
-    XBobjIndexKeyData* entry = Items(Count() - 1);
-    Extract(entry);
-    spare_.push_back(entry);
-  }
+  // Entries are kept for the next read of a page (no allocation per read).
+  while (XBobjIndexKeyData* entry = ExtractLast()) spare_.push_back(entry);
   Left = -1;
   Right = -1;
   PageKind = ipkLeaf;

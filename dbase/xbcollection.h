@@ -31,6 +31,13 @@ class TxbCollection {
     items_.erase(items_.begin() + i);
     return true;
   }
+  // Takes the last item out without freeing it; null when empty.
+  T* ExtractLast() {
+    if (items_.empty()) return nullptr;
+    T* item = items_.back();
+    items_.pop_back();
+    return item;
+  }
   // Takes the item at index out and frees it.
   void Delete(int index) {
     T* item = items_[static_cast<std::size_t>(index)];
