@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "dbase/cdx_index.h"
+#include "dbase/mdx_index.h"
+#include "dbase/ndx_index.h"
+#include "dbase/ntx_index.h"
 #include "platform/rtl/sysutils.h"
 
 namespace {
@@ -23,6 +26,33 @@ std::vector<TxbIndexFormat> BuiltinFormats() {
     if (auto* c = dynamic_cast<XBobjCDXFile*>(&file)) c->SetNewTagCollation(second ? cdxGeneral : cdxMachine);
   };
   formats.push_back(std::move(cdx));
+  // The multiple index holds named tags like the compound one; the two
+  // single-tag formats are made anew by a build, their tag named after the
+  // file.
+  TxbIndexFormat mdx;
+  mdx.extension = ".MDX";
+  mdx.namedTags = true;
+  mdx.open = [](XBobjIndexTable* table, const AnsiString& fileName, bool create, bool overwrite, unsigned mode,
+                unsigned share) -> std::unique_ptr<XBobjIndexFile> {
+    return std::make_unique<XBobjMDXFile>(table, fileName, overwrite, create, mode, share);
+  };
+  formats.push_back(std::move(mdx));
+  TxbIndexFormat ndx;
+  ndx.extension = ".NDX";
+  ndx.namedTags = false;
+  ndx.open = [](XBobjIndexTable* table, const AnsiString& fileName, bool create, bool overwrite, unsigned mode,
+                unsigned share) -> std::unique_ptr<XBobjIndexFile> {
+    return std::make_unique<XBobjNDXFile>(table, fileName, overwrite, create, mode, share);
+  };
+  formats.push_back(std::move(ndx));
+  TxbIndexFormat ntx;
+  ntx.extension = ".NTX";
+  ntx.namedTags = false;
+  ntx.open = [](XBobjIndexTable* table, const AnsiString& fileName, bool create, bool overwrite, unsigned mode,
+                unsigned share) -> std::unique_ptr<XBobjIndexFile> {
+    return std::make_unique<XBobjNTXFile>(table, fileName, overwrite, create, mode, share);
+  };
+  formats.push_back(std::move(ntx));
   return formats;
 }
 

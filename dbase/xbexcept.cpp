@@ -86,6 +86,7 @@ constexpr MessageText kMessages[] = {
     // Ids beyond the original table, in order of need.
     {xbmIndexExpressionTooLong, "Index expression too long for %s"},
     {xbmTooManyIndexFiles, "Too many index files open for table %s"},
+    {xbmTooManyTags, "Too many tags in index file %s"},
 };
 
 // Never destroyed: the engine's shutdown runs from atexit, possibly after

@@ -92,6 +92,7 @@ enum XbMessageId : int {
   // Added beyond the original table, from 65216 upward in order of need.
   xbmIndexExpressionTooLong = 65216, // "Index expression too long for %s"
   xbmTooManyIndexFiles = 65217,      // "Too many index files open for table %s"
+  xbmTooManyTags = 65218,            // "Too many tags in index file %s"
 };
 
 // The CP1250 text of a message id; an unknown id gives an empty text.

@@ -10,7 +10,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 bin="${1:-$root/build/fuzz/bin}"
-for target in table memo cdx xbase_dataset; do
+for target in table memo cdx xbase_dataset mdx ndx ntx; do
   if [[ ! -x "$bin/${target}_fuzz" ]]; then
     echo "$bin/${target}_fuzz is not built" >&2
     exit 1

@@ -306,8 +306,9 @@ TEST(HandlerFiles, OpenIndexFileRefusesWhatItCannotOpen) {
   DBFObject t(path, false, true, "");
   EXPECT_EQ(t.OpenIndexFile("T"), 0);
   EXPECT_EQ(t.OpenIndexFile(dir.File("t.CDX")), -1);
-  dir.Write("X.ndx", std::string(1024, '\0'));
-  EXPECT_EQ(ErrorOf([&] { t.OpenIndexFile("X.ndx"); }), "File " + dir.File("X.ndx") + " could not be found");
+  // An extension no index format is registered for.
+  dir.Write("X.idx", std::string(1024, '\0'));
+  EXPECT_EQ(ErrorOf([&] { t.OpenIndexFile("X.idx"); }), "File " + dir.File("X.idx") + " could not be found");
   EXPECT_EQ(ErrorOf([&] { t.OpenIndexFile("missing"); }),
             "File " + dir.File("missing.cdx") + " could not be found");
   // A directory header whose root lies beyond the file.

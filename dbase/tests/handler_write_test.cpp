@@ -239,8 +239,8 @@ TEST(HandlerBuild, ABuildRefusesWhatItCannotMake) {
   t.OpenIndexFile("F");
   EXPECT_EQ(ErrorOf([&] { t.CreateIndexTag("F", " ", 0, 1, "", "NAME"); }), "Cannot find index tag  ");
   EXPECT_EQ(t.IndexFileCount(), 0);  // closed first, whatever follows
-  EXPECT_EQ(ErrorOf([&] { t.CreateIndexTag("F.ntx", "", 0, 1, "", "NAME"); }),
-            "File " + dir.File("F.ntx") + " could not be found");
+  EXPECT_EQ(ErrorOf([&] { t.CreateIndexTag("F.idx", "", 0, 1, "", "NAME"); }),
+            "File " + dir.File("F.idx") + " could not be found");
   EXPECT_NE(ErrorOf([&] { t.CreateIndexTag("F", "BAD", 0, 1, "", "NOSUCHFIELD"); }), "(no error)");
   EXPECT_EQ(t.State(), TxbTableState::Normal);
   std::filesystem::copy_file(dir.File("F.cdx"), dir.File("G.cdx"));

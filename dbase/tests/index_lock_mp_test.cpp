@@ -1,7 +1,8 @@
 // Index locks and sharing between processes: the locked bytes of every
-// protocol, waiting for a holder, giving up after the retry period, the
-// whole-file lock of a reindex, and two processes inserting alternately
-// into one shared file.
+// protocol (and ClipLock's byte for NTX files), waiting for a holder,
+// giving up after the retry period, the whole-file lock of a reindex or zap
+// in every format, and two processes inserting alternately into one shared
+// file of every format, each seeing the other's changes.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -12,12 +13,16 @@
 #include <string>
 
 #include "dbase/cdx_index.h"
+#include "dbase/mdx_index.h"
+#include "dbase/ndx_index.h"
+#include "dbase/ntx_index.h"
 #include "dbase/xbexcept.h"
 #include "dbase/xbexprreg.h"
 #include "platform/rtl/fileio.h"
 #include "platform/rtl/system.h"
 #include "support/index_model.h"
 #include "testing/child_process.h"
+#include "testing/error_message.h"
 #include "testing/temp_dir.h"
 
 namespace {
@@ -229,6 +234,165 @@ TEST(IndexLockMultiprocess, TwoProcessesInsertingInTurnShareOneTree) {
   EXPECT_EQ(indexmodel::CheckCdxTag(*tag), "");
   EXPECT_EQ(indexmodel::Walk(*tag, true).size(), static_cast<std::size_t>(2 * rounds));
   v.cdx->UnlockIndexFile();
+}
+
+
+// --- MDX, NDX, NTX
+
+// A shared table with one index file of a format over NAME.
+class FormatFiles {
+ public:
+  explicit FormatFiles(const std::string& extension) : extension_(extension) {
+    RegisterBuiltinExpressions();
+    CreateDbfTable(dir.File("S.DBF"), {{"NAME", 'C', 100, 0}});
+    IndexedTable table(dir.File("S.DBF"), false);
+    Make(&table.link, true, false)->CreateTag("NAME", "NAME", false, true, "");
+  }
+  std::unique_ptr<XBobjIndexFile> Make(XBobjIndexTable* table, bool create, bool shared) {
+    std::string path = Path();
+    unsigned share = shared ? fmShareDenyNone : fmShareExclusive;
+    if (extension_ == ".mdx")
+      return std::make_unique<XBobjMDXFile>(table, path, create, create, fmOpenReadWrite, share);
+    if (extension_ == ".ndx")
+      return std::make_unique<XBobjNDXFile>(table, path, create, create, fmOpenReadWrite, share);
+    return std::make_unique<XBobjNTXFile>(table, path, create, create, fmOpenReadWrite, share);
+  }
+  std::string Path() const { return dir.File("S" + extension_); }
+  struct View {
+    std::unique_ptr<IndexedTable> table;
+    std::unique_ptr<XBobjIndexFile> index;
+  };
+  View Open() {
+    View v;
+    v.table = std::make_unique<IndexedTable>(dir.File("S.DBF"), true);
+    v.index = Make(&v.table->link, false, true);
+    v.table->indexes.push_back(v.index.get());
+    return v;
+  }
+  TempDir dir;
+
+ private:
+  std::string extension_;
+};
+
+TEST(IndexLockMultiprocess, NtxFilesLockTheClipLockByte) {
+  FormatFiles files(".ntx");
+  FormatFiles::View v = files.Open();
+  v.index->SetLockProtocol(TxbLokProtocol::ClipLock);
+  v.index->LockIndexFile();
+  std::string path = files.Path();
+  ChildProcess child([&](Channel& channel) {
+    Probe exact = ProbeRegion(path, 1000000000, 1);
+    Probe before = ProbeRegion(path, 999999999, 1);
+    Probe after = ProbeRegion(path, 1000000001, 1);
+    channel.Send(exact.locked && exact.start == 1000000000 && exact.length == 1 && !before.locked && !after.locked
+                     ? "ok"
+                     : "wrong");
+    return 0;
+  });
+  EXPECT_EQ(child.channel().Receive(20000), "ok");
+  EXPECT_EQ(child.Wait(), 0);
+  v.index->UnlockIndexFile();
+  EXPECT_FALSE(ProbeRegion(path, 1000000000, 1).locked);
+}
+
+TEST(IndexLockMultiprocess, ZapAndReindexWaitForTheWholeFileInEveryFormat) {
+  struct Case {
+    const char* extension;
+    bool zap;
+  };
+  const Case cases[] = {{".ndx", true}, {".ndx", false}, {".ntx", true}, {".ntx", false}, {".mdx", false}};
+  for (const Case& c : cases) {
+    FormatFiles files(c.extension);
+    {
+      FormatFiles::View v = files.Open();
+      for (int i = 0; i < 40; ++i) v.table->Append({{"NAME", "K" + std::to_string(i)}});
+    }
+    std::string path = files.Path();
+    std::string before = files.dir.Read("S" + std::string(c.extension));
+    ChildProcess child([&](Channel& channel) { return HoldLock(channel, path, 0x7FFFFFFD, 1, 20000); });
+    ASSERT_EQ(child.channel().Receive(20000), "locked");
+    FormatFiles::View v = files.Open();
+    int pauses = 0;
+    auto previous = SetSleepHook([&](int) { ++pauses; });
+    std::string error = ErrorMessage<EXbaseError>([&] { c.zap ? v.index->Zap() : v.index->Reindex(); });
+    SetSleepHook(previous);
+    std::string where = std::string(c.extension) + (c.zap ? " zap" : " reindex");
+    EXPECT_EQ(error, "Can not Lock file S" + std::string(c.extension)) << where;
+    EXPECT_EQ(pauses, 99) << where;
+    EXPECT_TRUE(files.dir.Read("S" + std::string(c.extension)) == before) << where;
+    EXPECT_EQ(indexmodel::Walk(*v.index->TagAt(0), true).size(), 40u) << where;
+    child.Kill(SIGKILL);
+  }
+}
+
+TEST(IndexLockMultiprocess, TheRetryPeriodOfAZapIsFiveSeconds) {
+  FormatFiles files(".ntx");
+  std::string path = files.Path();
+  ChildProcess child([&](Channel& channel) { return HoldLock(channel, path, 0x7FFFFFFD, 1, 20000); });
+  ASSERT_EQ(child.channel().Receive(20000), "locked");
+  FormatFiles::View v = files.Open();
+  auto start = std::chrono::steady_clock::now();
+  std::string error = ErrorMessage<EXbaseError>([&] { v.index->Zap(); });
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(error, "Can not Lock file S.ntx");
+  EXPECT_GT(seconds, 4.5);
+  EXPECT_LT(seconds, 6.5);
+  child.Kill(SIGKILL);
+}
+
+// One insert of this process under the index lock; counts foreign changes.
+void InsertSharedFile(FormatFiles::View& v, const std::string& key, int& foreign) {
+  v.index->LockIndexFile();
+  if (v.index->ChangedByOtherUser()) ++foreign;
+  v.table->BlankRecord();
+  v.table->PutText("NAME", key);
+  v.table->AppendRecord();
+  v.index->UnlockIndexFile();
+}
+
+TEST(IndexLockMultiprocess, TwoProcessesInsertingInTurnShareOneTreeInEveryFormat) {
+  for (const char* extension : {".ntx", ".ndx", ".mdx"}) {
+    FormatFiles files(extension);
+    const int rounds = 60;
+    auto keyOf = [](int who, int i) {
+      // Both sides insert into the same key ranges, so both split pages.
+      return std::string(80, 'K') + std::to_string(1000 + (i * 37) % 500) + (who ? "C" : "P");
+    };
+    ChildProcess child([&](Channel& channel) {
+      FormatFiles::View v = files.Open();
+      channel.Send("ready");
+      int foreign = 0;
+      for (int i = 0; i < rounds; ++i) {
+        if (channel.Receive(30000) != "go") return 3;
+        InsertSharedFile(v, keyOf(1, i), foreign);
+        channel.Send("done");
+      }
+      channel.Send(std::to_string(foreign));
+      return 0;
+    });
+    FormatFiles::View v = files.Open();
+    ASSERT_EQ(child.channel().Receive(30000), "ready") << extension;
+    int foreign = 0;
+    for (int i = 0; i < rounds; ++i) {
+      InsertSharedFile(v, keyOf(0, i), foreign);
+      child.channel().Send("go");
+      ASSERT_EQ(child.channel().Receive(30000), "done") << extension;
+    }
+    EXPECT_EQ(child.channel().Receive(30000), std::to_string(rounds)) << extension;
+    EXPECT_EQ(child.Wait(), 0) << extension;
+    // Only NTX counts its changes; without a counter every lock must
+    // assume the file changed, the first one included.
+    EXPECT_EQ(foreign, std::string(extension) == ".ntx" ? rounds - 1 : rounds) << extension;
+    v.index->LockIndexFile();
+    v.index->ChangedByOtherUser();
+    XBobjIndexTag* tag = v.index->TagAt(0);
+    EXPECT_EQ(indexmodel::CheckIndexTag(*tag), "") << extension;
+    std::vector<indexmodel::KeyRecord> walk = indexmodel::Walk(*tag, true);
+    EXPECT_EQ(walk.size(), static_cast<std::size_t>(2 * rounds)) << extension;
+    for (std::size_t i = 1; i < walk.size(); ++i) EXPECT_LE(walk[i - 1].first, walk[i].first) << extension;
+    v.index->UnlockIndexFile();
+  }
 }
 
 }  // namespace

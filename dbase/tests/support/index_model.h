@@ -1,8 +1,12 @@
 // Test support for every index format: the reference model a tag's walks
-// are compared with, walks in both directions, and a page-level structure
-// checker that reads the tree node by node (in-node order, separators equal
-// their child's last key, all leaves at one depth, no empty non-root node,
-// sibling chains consistent in both directions at every level).
+// are compared with, walks in both directions, and page-level structure
+// checkers that read the tree node by node. Trees whose branch entries
+// separate (CDX, MDX, NDX): in-node order, separators equal their child's
+// last key (the last entry of an MDX or NDX branch has none), all leaves at
+// one depth, no empty non-root node, sibling chains consistent in both
+// directions at every level (formats that keep them). NTX B-trees: every
+// key of a subtree lies between the branch keys around it, all leaves at
+// one depth, no empty non-root page, every page reached once.
 #pragma once
 
 #include <algorithm>
@@ -18,6 +22,9 @@
 #include "dbase/dbf_create.h"
 #include "dbase/dbf_fields.h"
 #include "dbase/index_core.h"
+#include "dbase/mdx_index.h"
+#include "dbase/ndx_index.h"
+#include "dbase/ntx_index.h"
 #include "dbase/xbcharset.h"
 #include "platform/rtl/sysutils.h"
 
@@ -108,8 +115,11 @@ struct CheckNode {
 using NodeReader = std::function<CheckNode(int32_t position)>;
 
 // Checks the tree under root; returns "" or the first problem found.
+// siblingLinks: the format links the nodes of a level; lastImplicit: the
+// last entry of a branch carries no key of its own.
 inline std::string CheckTree(int32_t root, const NodeReader& read, bool keysByRecord,
-                             bool keysDescending = false) {
+                             bool keysDescending = false, bool siblingLinks = true,
+                             bool lastImplicit = false) {
   std::map<int, std::vector<int32_t>> levels;
   std::map<int32_t, CheckNode> nodes;
   int leafDepth = -1;
@@ -141,7 +151,8 @@ inline std::string CheckTree(int32_t root, const NodeReader& read, bool keysByRe
       problem = "empty node " + std::to_string(position);
       return;
     }
-    for (std::size_t i = 1; i < node.entries.size(); ++i)
+    std::size_t ordered = node.entries.size() - (lastImplicit && !node.leaf ? 1 : 0);
+    for (std::size_t i = 1; i < ordered; ++i)
       if (compare(node.entries[i - 1], node.entries[i]) > 0) {
         problem = "node " + std::to_string(position) + " out of order at " + std::to_string(i);
         return;
@@ -151,12 +162,18 @@ inline std::string CheckTree(int32_t root, const NodeReader& read, bool keysByRe
       if (leafDepth != depth) problem = "leaves at different depths";
       return;
     }
-    for (const XBobjIndexKeyData& e : node.entries) {
+    for (std::size_t i = 0; i < node.entries.size(); ++i) {
+      const XBobjIndexKeyData& e = node.entries[i];
       visit(e.EntryTag, depth + 1);
       if (!problem.empty()) return;
       const CheckNode& child = nodes[e.EntryTag];
-      if (child.entries.empty()) continue;
-      const XBobjIndexKeyData& last = child.entries.back();
+      if (child.entries.empty() || (lastImplicit && i + 1 == node.entries.size())) continue;
+      // Without a key in the last branch entry, the subtree's last key is
+      // the last key of its rightmost leaf.
+      const CheckNode* bottom = &child;
+      while (lastImplicit && !bottom->leaf && !bottom->entries.empty()) bottom = &nodes[bottom->entries.back().EntryTag];
+      if (bottom->entries.empty()) continue;
+      const XBobjIndexKeyData& last = bottom->entries.back();
       if (Bytes(last) != Bytes(e) || (keysByRecord && last.RecordNumber != e.RecordNumber)) {
         problem = "separator for " + std::to_string(e.EntryTag) + " differs from its last key";
         return;
@@ -164,7 +181,7 @@ inline std::string CheckTree(int32_t root, const NodeReader& read, bool keysByRe
     }
   };
   visit(root, 0);
-  if (!problem.empty()) return problem;
+  if (!problem.empty() || !siblingLinks) return problem;
   for (auto& [depth, list] : levels) {
     for (std::size_t i = 0; i < list.size(); ++i) {
       const CheckNode& n = nodes[list[i]];
@@ -205,6 +222,106 @@ inline std::string CheckCdxTag(XBobjCDXTag& tag) {
   };
   std::string result = CheckTree(tag.RootPosition(), read, true);
   return result.empty() ? problem : result;
+}
+
+// Checks an NDX tag: the generic checks without sibling links, the last
+// branch entry without key.
+inline std::string CheckNdxTag(XBobjNDXTag& tag) {
+  NodeReader read = [&](int32_t position) {
+    NdxPage page;
+    tag.ReadNode(position, page);
+    CheckNode out;
+    out.leaf = !page.branch;
+    for (const NdxEntry& e : page.entries) {
+      XBobjIndexKeyData k;
+      if (e.key.empty())
+        k.SetText("");
+      else
+        tag.SetHeldKey(k, e.key);
+      k.RecordNumber = out.leaf ? e.value : 0;
+      k.EntryTag = e.value;
+      out.entries.push_back(k);
+    }
+    return out;
+  };
+  return CheckTree(tag.RootPosition(), read, false, false, false, true);
+}
+
+// Checks an MDX tag the same way; descending tags keep descending keys.
+inline std::string CheckMdxTag(XBobjMDXTag& tag) {
+  NodeReader read = [&](int32_t position) {
+    MdxPage page;
+    tag.ReadNode(position, page);
+    CheckNode out;
+    out.leaf = !page.branch;
+    for (const MdxEntry& e : page.entries) {
+      XBobjIndexKeyData k;
+      if (e.key.empty())
+        k.SetText("");
+      else
+        tag.SetHeldKey(k, e.key);
+      k.RecordNumber = out.leaf ? e.value : 0;
+      k.EntryTag = e.value;
+      out.entries.push_back(k);
+    }
+    return out;
+  };
+  return CheckTree(tag.RootPosition(), read, false, tag.KeysDescending(), false, true);
+}
+
+// Checks an NTX tag as a B-tree whose branch items are keys.
+inline std::string CheckNtxTag(XBobjNTXTag& tag) {
+  std::set<int32_t> seen;
+  int leafDepth = -1;
+  std::string problem;
+  auto compare = [&](const std::string& a, const std::string& b) {
+    TxbVariant x(0), y(0);
+    x.SetText(a);
+    y.SetText(b);
+    int c = x.Compare(&y, nullptr, CollationWeights, -1);
+    return tag.KeysDescending() ? -c : c;
+  };
+  std::function<void(int32_t, int, const std::string*, const std::string*)> visit =
+      [&](int32_t position, int depth, const std::string* low, const std::string* high) {
+        if (!problem.empty()) return;
+        if (depth > kIndexMaxDepth || !seen.insert(position).second) {
+          problem = "page " + std::to_string(position) + " reached twice";
+          return;
+        }
+        NtxNode node;
+        tag.ReadNode(position, node);
+        if (node.keys.empty() && depth > 0) {
+          problem = "empty page " + std::to_string(position);
+          return;
+        }
+        std::vector<std::string> held;
+        for (const NtxKey& k : node.keys) held.push_back(tag.HeldKey(k.bytes));
+        for (std::size_t i = 0; i < held.size(); ++i) {
+          if ((i && compare(held[i - 1], held[i]) > 0) || (low && compare(*low, held[i]) > 0) ||
+              (high && compare(held[i], *high) > 0)) {
+            problem = "page " + std::to_string(position) + " out of order at " + std::to_string(i);
+            return;
+          }
+        }
+        if (node.IsLeaf()) {
+          if (leafDepth == -1) leafDepth = depth;
+          if (leafDepth != depth) problem = "leaves at different depths";
+          return;
+        }
+        for (std::size_t i = 0; i < node.children.size(); ++i)
+          visit(node.children[i], depth + 1, i ? &held[i - 1] : low, i < held.size() ? &held[i] : high);
+      };
+  visit(tag.RootPosition(), 0, nullptr, nullptr);
+  return problem;
+}
+
+// The structure check of any tag, by its format.
+inline std::string CheckIndexTag(XBobjIndexTag& tag) {
+  if (auto* t = dynamic_cast<XBobjCDXTag*>(&tag)) return CheckCdxTag(*t);
+  if (auto* t = dynamic_cast<XBobjMDXTag*>(&tag)) return CheckMdxTag(*t);
+  if (auto* t = dynamic_cast<XBobjNDXTag*>(&tag)) return CheckNdxTag(*t);
+  if (auto* t = dynamic_cast<XBobjNTXTag*>(&tag)) return CheckNtxTag(*t);
+  return "unknown format";
 }
 
 // A table that keeps its index files current the way the table handler

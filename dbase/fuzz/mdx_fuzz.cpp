@@ -1,0 +1,172 @@
+// Fuzz target of the MDX reader. The first input byte chooses what the rest
+// is:
+//   0: one page - a key type byte ('C', 'N' or anything else for dates), a
+//      key length byte for texts, then the 1024 page bytes (short inputs are
+//      padded with zeros). A page that decodes is encoded again and must
+//      decode to the same entries.
+//   1: a whole index file, opened without its table; every tag is walked
+//      both ways (with a step bound) and searched once.
+//   2: twelve bytes of a packed decimal: a value that unpacks must pack to
+//      the same value again.
+// Every input must end in a result or an engine error; anything else is a
+// finding.
+//
+// With DBF_FUZZ_WRITE_SEEDS=<dir> the target writes its seed corpus (files
+// the engine made, a file shaped like other programs' files, and their
+// pages) into <dir> and ends.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dbase/dbf_create.h"
+#include "dbase/fuzz/fuzz_support.h"
+#include "dbase/mdx_index.h"
+#include "dbase/tests/support/index_model.h"
+#include "dbase/tests/support/raw_index_writer.h"
+#include "dbase/xbengine.h"
+#include "dbase/xbexcept.h"
+#include "dbase/xbexprreg.h"
+#include "platform/rtl/fileio.h"
+
+namespace {
+
+const std::string& WorkDir() { return fuzz_support::WorkDir("mdx-fuzz"); }
+
+MdxLayout LayoutFrom(uint8_t typeByte, uint8_t lengthByte) {
+  MdxLayout layout;
+  layout.type = typeByte == 'C' ? 'C' : typeByte == 'N' ? 'N' : 'D';
+  layout.keyLength = layout.type == 'C' ? 1 + lengthByte % 250 : layout.type == 'N' ? kMdxPackedLength : 8;
+  layout.entryLength = (layout.keyLength + 4 + 3) / 4 * 4;
+  layout.maxKeys = (kMdxPageSize - 8) / layout.entryLength - 1;
+  return layout;
+}
+
+void ExercisePage(std::string_view input) {
+  if (input.size() < 2) return;
+  MdxLayout layout = LayoutFrom(static_cast<uint8_t>(input[0]), static_cast<uint8_t>(input[1]));
+  std::string page(input.substr(2, kMdxPageSize));
+  page.resize(kMdxPageSize, '\0');
+  MdxPage decoded;
+  try {
+    MdxDecodePage(reinterpret_cast<const uint8_t*>(page.data()), layout, "F.mdx", decoded);
+  } catch (const EXbaseError&) {
+    return;
+  }
+  uint8_t again[kMdxPageSize];
+  if (!MdxEncodePage(decoded, layout, again)) __builtin_trap();
+  MdxPage back;
+  MdxDecodePage(again, layout, "F.mdx", back);
+  if (back.branch != decoded.branch || back.previous != decoded.previous ||
+      back.entries.size() != decoded.entries.size())
+    __builtin_trap();
+  for (std::size_t i = 0; i < decoded.entries.size(); ++i)
+    if (back.entries[i].key != decoded.entries[i].key || back.entries[i].value != decoded.entries[i].value)
+      __builtin_trap();
+}
+
+void ExercisePacked(std::string_view input) {
+  std::string bytes(input.substr(0, kMdxPackedLength));
+  bytes.resize(kMdxPackedLength, '\0');
+  double value = 0;
+  if (!MdxUnpackNumber(reinterpret_cast<const uint8_t*>(bytes.data()), value)) return;
+  if (!std::isfinite(value)) return;
+  double stored = MdxStoredNumber(value);
+  if (MdxStoredNumber(stored) != stored) __builtin_trap();
+}
+
+void ExerciseFile(std::string_view input) {
+  std::string path = WorkDir() + "F.mdx";
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(input.data(), static_cast<std::streamsize>(input.size()));
+  }
+  try {
+    XBobjMDXFile mdx(nullptr, path, false, false, fmOpenRead, fmShareExclusive);
+    for (int i = 0; i < mdx.TagCount(); ++i) {
+      XBobjIndexTag* tag = mdx.TagAt(i);
+      try {
+        indexmodel::Walk(*tag, true, 5000);
+        indexmodel::Walk(*tag, false, 5000);
+        XBobjIndexKeyData key;
+        if (tag->KeyType() == 'C')
+          key.SetText(input.substr(0, std::min<std::size_t>(input.size(), 6)));
+        else
+          key.SetNumber(static_cast<double>(input.size()));
+        tag->FindKey(key);
+      } catch (const EXbaseError&) {
+      }
+    }
+  } catch (const EXbaseError&) {
+  }
+}
+
+std::string ReadWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> Seeds(const std::string& dir) {
+  RegisterBuiltinExpressions();
+  CreateDbfTable(dir + "S.DBF", {{"NAME", 'C', 12, 0}, {"AMOUNT", 'N', 10, 2}, {"DAY", 'D', 8, 0}});
+  std::vector<std::string> seeds;
+  {
+    indexmodel::IndexedTable table(dir + "S.DBF", false);
+    for (int i = 0; i < 300; ++i)
+      table.Append({{"NAME", "N" + std::to_string(i * 7 % 300)},
+                    {"AMOUNT", std::to_string(i - 150) + ",25"},
+                    {"DAY", std::to_string(1 + i % 28) + ".3.2020"}});
+    XBobjMDXFile mdx(&table.link, dir + "S.mdx", true, true, fmOpenReadWrite, fmShareExclusive);
+    mdx.CreateTag("NAME", "NAME", false, true, "");
+    mdx.CreateTag("AMT", "AMOUNT", false, false, "");
+    mdx.CreateTag("DAY", "DAY", true, true, "AMOUNT > 0");
+    std::string file = ReadWhole(dir + "S.mdx");
+    for (int i = 0; i < mdx.TagCount(); ++i) {
+      auto* tag = static_cast<XBobjMDXTag*>(mdx.TagAt(i));
+      std::string prefix = std::string(1, '\0') + tag->KeyType() + static_cast<char>(tag->KeyLength() - 1);
+      seeds.push_back(prefix + file.substr(static_cast<std::size_t>(tag->RootPosition()) * kMdxBlockSize,
+                                           kMdxPageSize));
+    }
+  }
+  seeds.push_back(std::string(1, '\1') + ReadWhole(dir + "S.mdx"));
+  rawindex::RawMdxTag name{"NAME", "NAME", "", 'C', 10, false, false, 4, 0x5A, {}};
+  rawindex::RawMdxTag amount{"AMT", "AMOUNT", "", 'N', 12, false, false, 3, 0, {}};
+  for (int i = 1; i <= 12; ++i) {
+    name.keys.push_back({"N" + std::to_string(10 + i), i});
+    amount.keys.push_back({rawindex::PackedInteger(i * 5), i});
+  }
+  seeds.push_back(std::string(1, '\1') + rawindex::WriteMdx("S", {name, amount}));
+  for (double v : {1234.5, -0.001, 0.0, 1e20}) {
+    std::string packed(kMdxPackedLength, '\0');
+    MdxPackNumber(v, reinterpret_cast<uint8_t*>(packed.data()));
+    seeds.push_back(std::string(1, '\2') + packed);
+  }
+  return seeds;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  EngineStartup();
+  fuzz_support::WriteSeedsIfAsked(WorkDir(), Seeds);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+  try {
+    if (data[0] == 0)
+      ExercisePage(input);
+    else if (data[0] == 2)
+      ExercisePacked(input);
+    else
+      ExerciseFile(input);
+  } catch (...) {
+    __builtin_trap();
+  }
+  return 0;
+}

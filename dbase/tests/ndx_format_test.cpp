@@ -1,0 +1,274 @@
+// The NDX file at byte level and in use: header and pages of new files per
+// key kind, the tag named after the file without FOR and descending order,
+// Zap, the usual STR width, the bounds of keys and expressions, the header's
+// next free block after splits, files of other programs with 16-byte
+// numeric entries, and the progress of a build.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "dbase/ndx_index.h"
+#include "dbase/xbexcept.h"
+#include "dbase/xbexprreg.h"
+#include "platform/rtl/fileio.h"
+#include "support/index_model.h"
+#include "support/raw_index_writer.h"
+#include "testing/error_message.h"
+#include "testing/temp_dir.h"
+
+namespace {
+
+using indexmodel::IndexedTable;
+
+uint32_t Le16(const std::string& s, std::size_t at) {
+  return static_cast<uint32_t>(static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8);
+}
+uint32_t Le32(const std::string& s, std::size_t at) { return rawindex::Get32(s, at); }
+
+double DoubleAt(const std::string& s, std::size_t at) {
+  double v;
+  std::memcpy(&v, s.data() + at, 8);
+  return v;
+}
+
+class NdxFiles {
+ public:
+  NdxFiles() {
+    RegisterBuiltinExpressions();
+    CreateDbfTable(dir.File("T.DBF"), {{"NAME", 'C', 10, 0}, {"AMOUNT", 'N', 10, 2}, {"DAY", 'D', 8, 0}});
+    table = std::make_unique<IndexedTable>(dir.File("T.DBF"), false);
+  }
+  void Add(const std::string& name, const std::string& amount, const std::string& day = "") {
+    table->Append({{"NAME", name}, {"AMOUNT", amount}, {"DAY", day}});
+  }
+  std::unique_ptr<XBobjNDXFile> Create(const std::string& name, const std::string& key, bool unique = false) {
+    auto file = std::make_unique<XBobjNDXFile>(&table->link, dir.File(name), true, true, fmOpenReadWrite,
+                                               fmShareExclusive);
+    file->CreateTag("IGNORED", key, unique, true, "");
+    return file;
+  }
+  std::unique_ptr<XBobjNDXFile> Open(const std::string& name) {
+    return std::make_unique<XBobjNDXFile>(&table->link, dir.File(name), false, false, fmOpenReadWrite,
+                                          fmShareExclusive);
+  }
+  std::vector<int32_t> Records(XBobjIndexTag& tag) {
+    std::vector<int32_t> out;
+    for (auto& kr : indexmodel::Walk(tag, true)) out.push_back(kr.second);
+    return out;
+  }
+  TempDir dir;
+  std::unique_ptr<IndexedTable> table;
+};
+
+TEST(NdxFormat, NewFilesHaveTheDocumentedHeaderAndPages) {
+  struct Case {
+    const char* key;
+    uint32_t headerKeyLength, type, entryLength, maxKeys;
+  };
+  // Text: 10 + 8 = 18 -> 20; numbers count 12 key bytes: 20; dates 8: 16.
+  const Case cases[] = {{"NAME", 10, 0, 20, 25}, {"AMOUNT", 8, 1, 20, 25}, {"DAY", 8, 1, 16, 31}};
+  NdxFiles f;
+  f.Add("CHARLIE", "3", "3.1.2020");
+  f.Add("ALPHA", "-1,5", "1.1.2020");
+  f.Add("BRAVO", "2", "");
+  for (const Case& c : cases) {
+    f.Create("K.ndx", c.key, true).reset();
+    std::string bytes = f.dir.Read("K.ndx");
+    ASSERT_EQ(bytes.size(), 1024u) << c.key;
+    EXPECT_EQ(Le32(bytes, 0), 1u) << c.key;                   // root
+    EXPECT_EQ(Le32(bytes, 4), 2u) << c.key;                   // next free block
+    EXPECT_EQ(Le16(bytes, 12), c.headerKeyLength) << c.key;
+    EXPECT_EQ(Le16(bytes, 14), c.maxKeys) << c.key;
+    EXPECT_EQ(Le16(bytes, 16), c.type) << c.key;
+    EXPECT_EQ(Le16(bytes, 18), c.entryLength) << c.key;
+    EXPECT_EQ(bytes[23], 1) << c.key;
+    EXPECT_EQ(std::string(bytes.data() + 24), c.key);
+    // The root leaf: three entries of (child 0, record, key).
+    EXPECT_EQ(Le16(bytes, 512), 3u) << c.key;
+    std::size_t e = 512 + 4;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Le32(bytes, e + static_cast<std::size_t>(i) * c.entryLength), 0u);
+    std::vector<uint32_t> records;
+    for (int i = 0; i < 3; ++i) records.push_back(Le32(bytes, e + static_cast<std::size_t>(i) * c.entryLength + 4));
+    if (c.type == 0) {
+      EXPECT_EQ(records, (std::vector<uint32_t>{2, 3, 1}));
+      EXPECT_EQ(bytes.substr(e + 8, 10), "ALPHA     ");
+    } else if (std::string(c.key) == "AMOUNT") {
+      EXPECT_EQ(records, (std::vector<uint32_t>{2, 3, 1}));
+      EXPECT_EQ(DoubleAt(bytes, e + 8), -1.5);
+    } else {
+      // No date is the empty date 1e100, after every day.
+      EXPECT_EQ(records, (std::vector<uint32_t>{2, 1, 3}));
+      EXPECT_EQ(DoubleAt(bytes, e + 2 * c.entryLength + 8), 1e100);
+    }
+  }
+}
+
+TEST(NdxFormat, TheTagIsNamedAfterTheFileAndKeepsNeitherForNorDescendingOrder) {
+  NdxFiles f;
+  for (const char* name : {"B", "C", "A"}) f.Add(name, "1");
+  auto file = std::make_unique<XBobjNDXFile>(&f.table->link, f.dir.File("Orders.ndx"), true, true,
+                                             fmOpenReadWrite, fmShareExclusive);
+  // The format has no room for them: asked for, they are not kept.
+  ASSERT_TRUE(file->CreateTag("OTHER", "NAME", false, false, "NAME = 'A'"));
+  XBobjIndexTag* tag = file->TagAt(0);
+  EXPECT_EQ(tag->TagName(), "ORDERS");
+  EXPECT_TRUE(tag->Ascending());
+  EXPECT_FALSE(tag->HasFor());
+  EXPECT_EQ(f.Records(*tag), (std::vector<int32_t>{3, 1, 2}));
+  file.reset();
+  file = f.Open("orders");
+  ASSERT_TRUE(file->Opened());
+  EXPECT_EQ(file->TagAt(0)->TagName(), "ORDERS");
+  EXPECT_EQ(file->TagAt(0)->KeyExpression(), "NAME");
+}
+
+TEST(NdxFormat, ZapLeavesAnEmptyRootAtBlockOne) {
+  NdxFiles f;
+  for (int i = 0; i < 200; ++i) f.Add("N" + std::to_string(i), std::to_string(i));
+  auto file = f.Create("Z.ndx", "NAME");
+  ASSERT_GT(f.dir.Read("Z.ndx").size(), 4096u);
+  file->Zap();
+  std::string bytes = f.dir.Read("Z.ndx");
+  ASSERT_EQ(bytes.size(), 1024u);
+  EXPECT_EQ(Le32(bytes, 0), 1u);
+  EXPECT_EQ(Le32(bytes, 4), 2u);
+  EXPECT_EQ(bytes.substr(512), std::string(512, '\0'));
+  EXPECT_TRUE(indexmodel::Walk(*file->TagAt(0), true).empty());
+  // An empty table's tag has the same shape.
+  NdxFiles empty;
+  empty.Create("E.ndx", "NAME").reset();
+  std::string fresh = empty.dir.Read("E.ndx");
+  EXPECT_EQ(fresh.size(), 1024u);
+  EXPECT_EQ(Le32(fresh, 0), 1u);
+  // Reindex after Zap gives every key back.
+  file->Reindex();
+  EXPECT_EQ(indexmodel::Walk(*file->TagAt(0), true).size(), 200u);
+  EXPECT_EQ(indexmodel::CheckNdxTag(*file->Tag()), "");
+}
+
+TEST(NdxFormat, StrKeepsItsUsualWidthOfTen) {
+  NdxFiles f;
+  for (const char* amount : {"5", "12", "123", "-7"}) f.Add("X", amount);
+  auto file = f.Create("S.ndx", "STR(AMOUNT)", true);
+  XBobjIndexTag* tag = file->TagAt(0);
+  EXPECT_EQ(tag->KeyLength(), 10);
+  // Right-aligned in ten places: "5" has a blank where "-7" has its sign.
+  EXPECT_EQ(f.Records(*tag), (std::vector<int32_t>{1, 4, 2, 3}));
+  f.table->SetExactMatch(true);
+  for (const auto& [text, record] : std::vector<std::pair<std::string, int32_t>>{
+           {"         5", 1}, {"        12", 2}, {"       123", 3}, {"        -7", 4}}) {
+    XBobjIndexKeyData key;
+    key.SetText(text);
+    EXPECT_EQ(tag->FindKey(key), record) << text;
+  }
+  EXPECT_EQ(f.table->ExpressionLink()->DefaultNumberWidth(), 10);
+}
+
+TEST(NdxFormat, KeysAndExpressionsBeyondTheHeaderAreRefusedBeforeWriting) {
+  NdxFiles f;
+  f.Add("A", "1");
+  struct Case {
+    std::string key;
+    std::string error;
+  };
+  const std::string longest = "NAME" + std::string(483, ' ');
+  const Case cases[] = {
+      {"NAME + SPACE(240)", ""},
+      {"NAME + SPACE(241)", "Sort key length must be 1-250 bytes, is 251"},
+      {"TRIM(NAME)", ""},  // "A": one byte
+      {"LEFT(NAME, 0)", "Sort key length must be 1-250 bytes, is 0"},
+      {longest, ""},
+      {longest + " ", "Index expression too long for K"},
+  };
+  for (const Case& c : cases) {
+    auto file = f.Create("K.ndx", "NAME");
+    std::string before = f.dir.Read("K.ndx");
+    std::string error = ErrorMessage<EXbaseError>([&] { file->CreateTag("K", c.key, false, true, ""); });
+    EXPECT_EQ(error, c.error.empty() ? "(no error)" : c.error) << c.key.size();
+    if (!c.error.empty()) {
+      EXPECT_TRUE(f.dir.Read("K.ndx") == before) << c.key.size();
+      EXPECT_EQ(file->TagAt(0)->KeyExpression(), "NAME");
+    } else {
+      EXPECT_EQ(indexmodel::Walk(*file->TagAt(0), true).size(), 1u);
+    }
+  }
+}
+
+TEST(NdxFormat, TheHeaderNamesTheNextFreeBlockAfterEverySplit) {
+  NdxFiles f;
+  auto file = f.Create("G.ndx", "NAME");
+  f.table->indexes.push_back(file.get());
+  int64_t lastSize = 0;
+  int splits = 0;
+  for (int i = 0; i < 150; ++i) {
+    f.Add("K" + std::to_string((i * 37) % 150), "1");
+    std::string bytes = f.dir.Read("G.ndx");
+    ASSERT_EQ(Le32(bytes, 4), bytes.size() / 512) << i;
+    if (static_cast<int64_t>(bytes.size()) > lastSize) ++splits;
+    lastSize = static_cast<int64_t>(bytes.size());
+  }
+  EXPECT_GT(splits, 5);
+  EXPECT_EQ(indexmodel::CheckNdxTag(*file->Tag()), "");
+}
+
+TEST(NdxFormat, FilesWithSixteenByteNumericEntriesAreReadSearchedAndUpdated) {
+  NdxFiles f;
+  rawindex::RawNdx raw;
+  raw.expression = "AMOUNT";
+  raw.numeric = true;
+  raw.entryLength = 16;
+  raw.keysPerLeaf = 3;
+  for (int i = 1; i <= 10; ++i) {
+    f.Add("R", std::to_string(i * 10));
+    raw.keys.push_back({rawindex::DoubleBytes(i * 10.0), i});
+  }
+  f.dir.Write("N.ndx", rawindex::WriteNdx(raw));
+  auto file = f.Open("N.ndx");
+  ASSERT_TRUE(file->Opened());
+  XBobjNDXTag* tag = file->Tag();
+  EXPECT_EQ(tag->Layout().entryLength, 16);
+  EXPECT_EQ(tag->KeyType(), 'N');
+  EXPECT_EQ(f.Records(*tag), (std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+  f.table->SetExactMatch(true);
+  XBobjIndexKeyData key;
+  key.SetNumber(70);
+  EXPECT_EQ(tag->FindKey(key), 7);
+  // Changes keep the file's own entry length.
+  f.table->indexes.push_back(file.get());
+  f.table->Change(7, {{"AMOUNT", "5"}});
+  for (int i = 0; i < 20; ++i) f.Add("S", std::to_string(200 - i));
+  EXPECT_EQ(f.Records(*tag).front(), 7);
+  EXPECT_EQ(f.Records(*tag).size(), 30u);
+  EXPECT_EQ(Le16(f.dir.Read("N.ndx"), 18), 16u);
+  EXPECT_EQ(indexmodel::CheckNdxTag(*tag), "");
+}
+
+TEST(NdxFormat, ABuildReportsRecordsThenKeysAndAnEmptyTableNothing) {
+  using Report = std::tuple<int, int, int>;
+  class Recording : public IndexedTable {
+   public:
+    using IndexedTable::IndexedTable;
+    void StatusReport(int status, int current, int total) override { reports.emplace_back(status, current, total); }
+    std::vector<Report> reports;
+  };
+  RegisterBuiltinExpressions();
+  TempDir dir;
+  CreateDbfTable(dir.File("P.DBF"), {{"NAME", 'C', 8, 0}});
+  Recording table(dir.File("P.DBF"), false);
+  XBobjNDXFile empty(&table.link, dir.File("E.ndx"), true, true, fmOpenReadWrite, fmShareExclusive);
+  empty.CreateTag("E", "NAME", false, true, "");
+  EXPECT_TRUE(table.reports.empty());
+  for (const char* name : {"B", "A", "C"}) table.Append({{"NAME", name}});
+  table.reports.clear();
+  XBobjNDXFile file(&table.link, dir.File("P.ndx"), true, true, fmOpenReadWrite, fmShareExclusive);
+  file.CreateTag("P", "NAME", false, true, "");
+  std::vector<Report> expected = {{-1, 1, 3}, {1, 1, 0}, {1, 2, 0}, {1, 3, 0}, {0, 0, 0},
+                                  {-1, 2, 3}, {2, 1, 0}, {2, 2, 0}, {2, 3, 0}, {0, 0, 0}};
+  EXPECT_EQ(table.reports, expected);
+}
+
+}  // namespace
