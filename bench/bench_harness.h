@@ -1,15 +1,21 @@
 // Shared helpers of the benchmark programs: size selection (--quick), timing
-// as the median of five runs, and the one output line per case:
+// as the median of five runs, the one output line per case:
 //   "<case>: engine X ns/op, baseline (<name>) Y ns/op, ratio X/Y"
+// and the end of a run whose SQLite baseline failed.
 #pragma once
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
+
+#ifdef HAVE_SQLITE3
+#include <sqlite3.h>
+#endif
 
 namespace bench {
 
@@ -46,5 +52,16 @@ template <class T>
 inline void KeepAlive(const T& value) {
   asm volatile("" : : "g"(&value) : "memory");
 }
+
+#ifdef HAVE_SQLITE3
+// Ends the program with SQLite's message unless rc is a success code: a
+// baseline that did not do its work would make every ratio meaningless.
+inline void CheckSqlite(int rc, sqlite3* db) {
+  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
+    std::exit(1);
+  }
+}
+#endif
 
 }  // namespace bench

@@ -117,28 +117,20 @@ void EngineRead(const Options& o) {
 // --- SQLite
 
 #ifdef HAVE_SQLITE3
-void Check(int rc, sqlite3* db) {
-  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-    std::exit(1);
-  }
-}
-
 void SqliteAppend(const Options& o, int count, bool commitEachRow) {
   const std::string base = TablePath("sqlite");
   RemoveFiles(base);
   sqlite3* db = nullptr;
-  Check(sqlite3_open((base + ".db").c_str(), &db), db);
-  Check(sqlite3_exec(db,
+  bench::CheckSqlite(sqlite3_open((base + ".db").c_str(), &db), db);
+  bench::CheckSqlite(sqlite3_exec(db,
                      o.memo ? "CREATE TABLE t(name TEXT, amount REAL, day TEXT, paid INTEGER, note TEXT)"
                             : "CREATE TABLE t(name TEXT, amount REAL, day TEXT, paid INTEGER)",
                      nullptr, nullptr, nullptr),
         db);
   sqlite3_stmt* insert = nullptr;
-  Check(sqlite3_prepare_v2(db, o.memo ? "INSERT INTO t VALUES(?,?,?,?,?)" : "INSERT INTO t VALUES(?,?,?,?)", -1,
-                           &insert, nullptr),
-        db);
-  if (!commitEachRow) Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
+  const char* sql = o.memo ? "INSERT INTO t VALUES(?,?,?,?,?)" : "INSERT INTO t VALUES(?,?,?,?)";
+  bench::CheckSqlite(sqlite3_prepare_v2(db, sql, -1, &insert, nullptr), db);
+  if (!commitEachRow) bench::CheckSqlite(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
   for (int i = 0; i < count; ++i) {
     const Row r = MakeRow(i, o.memo);
     sqlite3_bind_text(insert, 1, r.name.c_str(), -1, SQLITE_TRANSIENT);
@@ -146,19 +138,19 @@ void SqliteAppend(const Options& o, int count, bool commitEachRow) {
     sqlite3_bind_text(insert, 3, r.day.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_int(insert, 4, r.paid ? 1 : 0);
     if (o.memo) sqlite3_bind_text(insert, 5, r.note.c_str(), -1, SQLITE_TRANSIENT);
-    Check(sqlite3_step(insert), db);
+    bench::CheckSqlite(sqlite3_step(insert), db);
     sqlite3_reset(insert);
   }
-  if (!commitEachRow) Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
+  if (!commitEachRow) bench::CheckSqlite(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
   sqlite3_finalize(insert);
   sqlite3_close(db);
 }
 
 void SqliteRead(const Options& o) {
   sqlite3* db = nullptr;
-  Check(sqlite3_open((TablePath("sqlite") + ".db").c_str(), &db), db);
+  bench::CheckSqlite(sqlite3_open((TablePath("sqlite") + ".db").c_str(), &db), db);
   sqlite3_stmt* select = nullptr;
-  Check(sqlite3_prepare_v2(db, "SELECT * FROM t", -1, &select, nullptr), db);
+  bench::CheckSqlite(sqlite3_prepare_v2(db, "SELECT * FROM t", -1, &select, nullptr), db);
   double sum = 0;
   std::size_t bytes = 0;
   while (sqlite3_step(select) == SQLITE_ROW) {

@@ -101,42 +101,37 @@ void EngineScan(bool shared) {
 }
 
 #ifdef HAVE_SQLITE3
-void Check(int rc, sqlite3* db) {
-  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-    std::exit(1);
-  }
-}
-
 sqlite3* OpenSqlite() {
   sqlite3* db = nullptr;
-  Check(sqlite3_open((g_dir + "bench.db").c_str(), &db), db);
+  bench::CheckSqlite(sqlite3_open((g_dir + "bench.db").c_str(), &db), db);
   return db;
 }
 
 void BuildSqlite(const std::vector<Row>& rows) {
   sqlite3* db = OpenSqlite();
-  Check(sqlite3_exec(db, "CREATE TABLE t(k TEXT, n REAL, d TEXT)", nullptr, nullptr, nullptr), db);
+  bench::CheckSqlite(sqlite3_exec(db, "CREATE TABLE t(k TEXT, n REAL, d TEXT)", nullptr, nullptr, nullptr),
+                     db);
   sqlite3_stmt* insert = nullptr;
-  Check(sqlite3_prepare_v2(db, "INSERT INTO t VALUES(?,?,?)", -1, &insert, nullptr), db);
-  Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
+  bench::CheckSqlite(sqlite3_prepare_v2(db, "INSERT INTO t VALUES(?,?,?)", -1, &insert, nullptr), db);
+  bench::CheckSqlite(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
   for (const Row& r : rows) {
     sqlite3_bind_text(insert, 1, r.key.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_double(insert, 2, r.amount);
     sqlite3_bind_text(insert, 3, r.day.c_str(), -1, SQLITE_TRANSIENT);
-    Check(sqlite3_step(insert), db);
+    bench::CheckSqlite(sqlite3_step(insert), db);
     sqlite3_reset(insert);
   }
-  Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
+  bench::CheckSqlite(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
   sqlite3_finalize(insert);
-  Check(sqlite3_exec(db, "CREATE INDEX tk ON t(k)", nullptr, nullptr, nullptr), db);
+  bench::CheckSqlite(sqlite3_exec(db, "CREATE INDEX tk ON t(k)", nullptr, nullptr, nullptr), db);
   sqlite3_close(db);
 }
 
 // True when SQLite's plan for the statement names the index.
 bool UsesIndex(sqlite3* db, const char* sql) {
   sqlite3_stmt* plan = nullptr;
-  Check(sqlite3_prepare_v2(db, (std::string("EXPLAIN QUERY PLAN ") + sql).c_str(), -1, &plan, nullptr), db);
+  std::string explain = std::string("EXPLAIN QUERY PLAN ") + sql;
+  bench::CheckSqlite(sqlite3_prepare_v2(db, explain.c_str(), -1, &plan, nullptr), db);
   bool uses = false;
   while (sqlite3_step(plan) == SQLITE_ROW) {
     const char* detail = reinterpret_cast<const char*>(sqlite3_column_text(plan, 3));
@@ -149,7 +144,7 @@ bool UsesIndex(sqlite3* db, const char* sql) {
 void SqliteSeeks(const std::vector<std::string>& keys) {
   sqlite3* db = OpenSqlite();
   sqlite3_stmt* select = nullptr;
-  Check(sqlite3_prepare_v2(db, "SELECT n FROM t WHERE k = ?", -1, &select, nullptr), db);
+  bench::CheckSqlite(sqlite3_prepare_v2(db, "SELECT n FROM t WHERE k = ?", -1, &select, nullptr), db);
   double sum = 0;
   for (const std::string& k : keys) {
     sqlite3_bind_text(select, 1, k.c_str(), -1, SQLITE_TRANSIENT);
@@ -164,7 +159,7 @@ void SqliteSeeks(const std::vector<std::string>& keys) {
 void SqliteScan() {
   sqlite3* db = OpenSqlite();
   sqlite3_stmt* select = nullptr;
-  Check(sqlite3_prepare_v2(db, "SELECT k, n FROM t ORDER BY k", -1, &select, nullptr), db);
+  bench::CheckSqlite(sqlite3_prepare_v2(db, "SELECT k, n FROM t ORDER BY k", -1, &select, nullptr), db);
   double sum = 0;
   std::size_t bytes = 0;
   while (sqlite3_step(select) == SQLITE_ROW) {

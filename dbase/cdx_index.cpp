@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dbase/byte_order.h"
 #include "dbase/cdx_general.h"
 #include "dbase/xbcharset.h"
 #include "dbase/xbexcept.h"
@@ -14,31 +15,6 @@
 #include "platform/rtl/sysutils.h"
 
 namespace {
-
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-uint32_t GetBig32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
-}
-
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-void PutBig32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
-}
 
 // The key and FOR texts do not fit the 512 bytes of a tag header.
 [[noreturn]] void RaiseTooLong(const AnsiString& tagName) {
@@ -113,11 +89,11 @@ bool CdxEncodeLeaf(const std::vector<CdxEntry>& entries, std::size_t begin, std:
   std::size_t count = end - begin;
   if (CdxLeafBytes(entries, begin, end, keyLength, fill, n) > kCdxLeafArea) return false;
   uint8_t out[kCdxBlockSize] = {};
-  Put16(out, static_cast<uint32_t>(attribute));
-  Put16(out + 2, static_cast<uint32_t>(count));
-  Put32(out + 4, static_cast<uint32_t>(left));
-  Put32(out + 8, static_cast<uint32_t>(right));
-  Put32(out + 14, p.recordMask);
+  PutLe16(out, static_cast<uint32_t>(attribute));
+  PutLe16(out + 2, static_cast<uint32_t>(count));
+  PutLe32(out + 4, static_cast<uint32_t>(left));
+  PutLe32(out + 8, static_cast<uint32_t>(right));
+  PutLe32(out + 14, p.recordMask);
   out[18] = p.duplicateMask;
   out[19] = p.trailingMask;
   out[20] = p.recordBits;
@@ -142,7 +118,7 @@ bool CdxEncodeLeaf(const std::vector<CdxEntry>& entries, std::size_t begin, std:
     for (int b = 0; b < n; ++b) slot[b] = static_cast<uint8_t>(info >> (8 * b));
     used += n + stored;
   }
-  Put16(out + 12, static_cast<uint32_t>(kCdxLeafArea - used));
+  PutLe16(out + 12, static_cast<uint32_t>(kCdxLeafArea - used));
   std::memcpy(block, out, kCdxBlockSize);
   return true;
 }
@@ -154,18 +130,18 @@ bool CdxEncodeBranch(const std::vector<CdxEntry>& entries, std::size_t begin, st
   if (static_cast<int>(count) > CdxMaxBranchEntries(keyLength)) return false;
   uint8_t out[kCdxBlockSize];
   std::memset(out, fill, sizeof out);
-  Put16(out, static_cast<uint32_t>(attribute));
-  Put16(out + 2, static_cast<uint32_t>(count));
-  Put32(out + 4, static_cast<uint32_t>(left));
-  Put32(out + 8, static_cast<uint32_t>(right));
+  PutLe16(out, static_cast<uint32_t>(attribute));
+  PutLe16(out + 2, static_cast<uint32_t>(count));
+  PutLe32(out + 4, static_cast<uint32_t>(left));
+  PutLe32(out + 8, static_cast<uint32_t>(right));
   for (std::size_t i = 0; i < count; ++i) {
     const CdxEntry& e = entries[begin + i];
     uint8_t* p = out + 12 + i * static_cast<std::size_t>(keyLength + 8);
     std::size_t n = std::min(e.key.size(), static_cast<std::size_t>(keyLength));
     std::memcpy(p, e.key.data(), n);
     std::memset(p + n, fill, static_cast<std::size_t>(keyLength) - n);
-    PutBig32(p + keyLength, static_cast<uint32_t>(e.record));
-    PutBig32(p + keyLength + 4, static_cast<uint32_t>(e.child));
+    PutBe32(p + keyLength, static_cast<uint32_t>(e.record));
+    PutBe32(p + keyLength + 4, static_cast<uint32_t>(e.child));
   }
   std::memcpy(block, out, kCdxBlockSize);
   return true;
@@ -181,10 +157,10 @@ void DecodeNode(const uint8_t* block, int keyLength, uint8_t fill, const AnsiStr
   auto bad = [&fileName]() { XbRaise(xbmIndexCorrupted, fileName); };
   if (keyLength < 1 || keyLength > kCdxMaxKeyLength) bad();
   node.entries.clear();
-  node.attribute = Get16(block);
-  int count = Get16(block + 2);
-  node.left = static_cast<int32_t>(Get32(block + 4));
-  node.right = static_cast<int32_t>(Get32(block + 8));
+  node.attribute = GetLe16(block);
+  int count = GetLe16(block + 2);
+  node.left = static_cast<int32_t>(GetLe32(block + 4));
+  node.right = static_cast<int32_t>(GetLe32(block + 8));
   if (node.attribute > 3) bad();
   auto stripped = [fill](const uint8_t* key, int n) {
     while (n > 0 && key[n - 1] == fill) --n;
@@ -194,15 +170,15 @@ void DecodeNode(const uint8_t* block, int keyLength, uint8_t fill, const AnsiStr
     if (count > CdxMaxBranchEntries(keyLength)) bad();
     for (int i = 0; i < count; ++i) {
       const uint8_t* p = block + 12 + i * (keyLength + 8);
-      int32_t record = static_cast<int32_t>(GetBig32(p + keyLength));
-      int32_t child = static_cast<int32_t>(GetBig32(p + keyLength + 4));
+      int32_t record = static_cast<int32_t>(GetBe32(p + keyLength));
+      int32_t child = static_cast<int32_t>(GetBe32(p + keyLength + 4));
       if (record <= 0 || child <= 0 || child % kCdxBlockSize != 0) bad();
       sink(p, stripped(p, keyLength), record, child);
     }
     return;
   }
   CdxLeafParameters& p = node.leaf;
-  p.recordMask = Get32(block + 14);
+  p.recordMask = GetLe32(block + 14);
   p.duplicateMask = block[18];
   p.trailingMask = block[19];
   p.recordBits = block[20];
@@ -265,16 +241,9 @@ void CdxDecodeNode(const uint8_t* block, int keyLength, uint8_t fill, const Ansi
 }
 
 AnsiString CdxNumberKey(double value) {
-  uint64_t bits;
-  std::memcpy(&bits, &value, 8);
-  // Every value >= 0 (-0 included) gets the sign bit, negatives are
-  // inverted whole, so byte order is numeric order.
-  bits = value < 0 ? ~bits : bits | (uint64_t{1} << 63);
-  char bytes[8];
-  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<char>(bits >> (56 - 8 * i));
-  int n = 8;
-  while (n > 0 && bytes[n - 1] == 0) --n;
-  return AnsiString(bytes, static_cast<std::size_t>(n));
+  uint8_t bytes[8];
+  int n = PutOrderedDouble(bytes, value);
+  return AnsiString(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(n));
 }
 
 // ---------------------------------------------------------------------------
@@ -311,16 +280,12 @@ void XBobjCDXTag::KeyToStoredForm(TxbVariant& key, bool trimmed) {
     return;
   }
   if (keyType_ == 'D') {
-    // Dates and date texts give their day; numbers are taken as days.
-    double day = key.Kind() == xbvDate || key.Kind() == xbvText ? static_cast<double>(key.AsDate())
-                                                                 : key.AsNumber();
-    AnsiString stored = CdxNumberKey(day);
+    AnsiString stored = CdxNumberKey(DateKeyDay(key));
     key.SetRaw(stored.data(), static_cast<int32_t>(stored.size()));
     return;
   }
-  if (key.Kind() != xbvText) key.SetText(key.AsText());
-  if (trimmed) key.TrimText();
-  if (collation_ == cdxGeneral && !directory_) {
+  TextKeyForm(key, trimmed);
+  if (General()) {
     AnsiString general = GeneralSortKey(
         std::string_view(reinterpret_cast<const char*>(key.Data()), static_cast<std::size_t>(key.Length())));
     if (static_cast<int>(general.size()) > keyLength_) general.resize(static_cast<std::size_t>(keyLength_));
@@ -328,24 +293,20 @@ void XBobjCDXTag::KeyToStoredForm(TxbVariant& key, bool trimmed) {
     return;
   }
   // Character keys are fixed-length in the file: a longer text is cut.
-  if (key.Length() > keyLength_) {
-    key.SetText(std::string_view(reinterpret_cast<const char*>(key.Data()),
-                                 static_cast<std::size_t>(keyLength_)));
-    if (trimmed) key.TrimText();
-  }
+  CutTextKey(key, keyLength_, trimmed);
 }
 
 AnsiString XBobjCDXTag::DiskKey(const TxbVariant& held) const {
   AnsiString bytes(reinterpret_cast<const char*>(held.Data()), static_cast<std::size_t>(held.Length()));
-  if (collation_ == cdxGeneral && !directory_) bytes = GeneralToDiskForm(bytes);
+  if (General()) bytes = GeneralToDiskForm(bytes);
   if (static_cast<int>(bytes.size()) > keyLength_) bytes.resize(static_cast<std::size_t>(keyLength_));
   return bytes;
 }
 
-void XBobjCDXTag::SetHeldKey(XBobjIndexKeyData& entry, const AnsiString& disk) const {
+void XBobjCDXTag::SetHeldKey(XBobjIndexKeyData& entry, std::string_view disk) const {
   if (keyType_ != 'C') {
     entry.SetRaw(disk.data(), static_cast<int32_t>(disk.size()));
-  } else if (collation_ == cdxGeneral && !directory_) {
+  } else if (General()) {
     AnsiString held = GeneralFromDiskForm(disk);
     entry.SetRaw(held.data(), static_cast<int32_t>(held.size()));
   } else {
@@ -362,14 +323,7 @@ bool XBobjCDXTag::AlternateStoredForm(const TxbVariant& stored, TxbVariant& alte
   return true;
 }
 
-void XBobjCDXTag::DetermineKeyType() {
-  keyType_ = 'C';
-  if (directory_) return;
-  TxbVariant value(0);
-  if (!EvaluateKey(value)) return;
-  if (value.Kind() == xbvNumber) keyType_ = 'N';
-  if (value.Kind() == xbvDate) keyType_ = 'D';
-}
+void XBobjCDXTag::DetermineKeyType() { keyType_ = directory_ ? 'C' : EvaluatedKeyType(); }
 
 void XBobjCDXTag::PrepareDefinition(const AnsiString& keyExpression, bool unique, bool ascending,
                                     const AnsiString& forExpression) {
@@ -383,29 +337,10 @@ void XBobjCDXTag::PrepareDefinition(const AnsiString& keyExpression, bool unique
     options_ = 0xE0;
   } else {
     TxbVariant value(0);
-    int length = 0;
-    if (!EvaluateKey(value)) XbRaise(xbmSortKeyLength, kCdxMaxKeyLength, 0);
-    switch (value.Kind()) {
-      case xbvText:
-        keyType_ = 'C';
-        length = value.Length();
-        if (collation_ == cdxGeneral) length *= 2;
-        break;
-      case xbvNumber:
-        keyType_ = 'N';
-        length = 8;
-        break;
-      case xbvDate:
-        keyType_ = 'D';
-        length = 8;
-        break;
-      default:
-        XbRaise(xbmVariantNotSortable);
-    }
-    // A longer key could never be opened again, and an empty one has no
-    // leaf layout.
-    if (length < 1 || length > kCdxMaxKeyLength)
-      XbRaise(xbmSortKeyLength, kCdxMaxKeyLength, length);
+    keyType_ = SampleKeyType(value, kCdxMaxKeyLength);
+    int length = keyType_ != 'C' ? 8 : collation_ == cdxGeneral ? 2 * value.Length() : value.Length();
+    // A longer key could never be opened again.
+    CheckKeyLength(length, kCdxMaxKeyLength);
     keyLength_ = length;
     options_ = static_cast<uint8_t>(0x60 | (unique ? 0x01 : 0) | (hasFor_ ? 0x08 : 0));
   }
@@ -442,14 +377,12 @@ void XBobjCDXTag::ReadHeader() {
       !cdx_->ReadBlock(headerPosition_, h, kCdxHeaderSize))
     return;
   std::memcpy(rawHeader_, h, sizeof h);
-  uint32_t root = Get32(h);
-  int keyLength = Get16(h + 12);
-  if (root == 0 || root % kCdxBlockSize != 0 || root > 0x7FFFFFFFu ||
-      !cdx_->PositionInside(root, kCdxBlockSize) || keyLength < 1 || keyLength > kCdxMaxKeyLength)
-    return;
+  uint32_t root = GetLe32(h);
+  int keyLength = GetLe16(h + 12);
+  if (!NodeInside(root) || keyLength < 1 || keyLength > kCdxMaxKeyLength) return;
   headerValid_ = true;
   rootPosition_ = static_cast<int32_t>(root);
-  changeCounter_ = Get32(h + 8);
+  changeCounter_ = GetLe32(h + 8);
   keyLength_ = keyLength;
   options_ = h[14];
   unique_ = (options_ & 0x01) != 0;
@@ -462,7 +395,7 @@ void XBobjCDXTag::ReadHeader() {
   } else {
     collation_ = cdxNone;
   }
-  ascending_ = Get16(h + 502) == 0;
+  ascending_ = GetLe16(h + 502) == 0;
   reverseNavigation_ = !ascending_;
   const char* text = reinterpret_cast<const char*>(h + 512);
   std::size_t keyEnd = strnlen(text, 512);
@@ -487,36 +420,34 @@ void XBobjCDXTag::RefreshHeader() {
     headerValid_ = false;
     return;
   }
-  uint32_t root = Get32(h);
-  if (root == 0 || root % kCdxBlockSize != 0 || root > 0x7FFFFFFFu ||
-      !cdx_->PositionInside(root, kCdxBlockSize) || Get16(h + 12) != keyLength_) {
+  uint32_t root = GetLe32(h);
+  if (!NodeInside(root) || GetLe16(h + 12) != keyLength_) {
     headerValid_ = false;
     return;
   }
   std::memcpy(rawHeader_, h, sizeof h);
   rootPosition_ = static_cast<int32_t>(root);
-  changeCounter_ = Get32(h + 8);
+  changeCounter_ = GetLe32(h + 8);
   headerChanged_ = false;
 }
 
 void XBobjCDXTag::WriteHeader() {
   uint8_t h[kCdxHeaderSize];
   std::memcpy(h, rawHeader_, sizeof h);
-  Put32(h, static_cast<uint32_t>(rootPosition_));
-  Put32(h + 8, changeCounter_);
-  Put16(h + 12, static_cast<uint32_t>(keyLength_));
+  PutLe32(h, static_cast<uint32_t>(rootPosition_));
+  PutLe32(h + 8, changeCounter_);
+  PutLe16(h + 12, static_cast<uint32_t>(keyLength_));
   h[14] = options_;
-  bool general = collation_ == cdxGeneral && !directory_;
-  h[15] = general ? 2 : 1;
-  if (general) std::memcpy(h + 494, "GENERAL\0", 8);
-  Put16(h + 502, ascending_ ? 0 : 1);
+  h[15] = General() ? 2 : 1;
+  if (General()) std::memcpy(h + 494, "GENERAL\0", 8);
+  PutLe16(h + 502, ascending_ ? 0 : 1);
   std::size_t keySize = keyExpression_.size();
   std::size_t forSize = forExpression_.size();
   if (keySize + forSize + 2 > 512) RaiseTooLong(tagName_);
-  Put16(h + 504, keySize ? static_cast<uint32_t>(keySize + 1) : 0);
-  Put16(h + 506, static_cast<uint32_t>(forSize + 1));
-  Put16(h + 508, 0);
-  Put16(h + 510, static_cast<uint32_t>(keySize + 1));
+  PutLe16(h + 504, keySize ? static_cast<uint32_t>(keySize + 1) : 0);
+  PutLe16(h + 506, static_cast<uint32_t>(forSize + 1));
+  PutLe16(h + 508, 0);
+  PutLe16(h + 510, static_cast<uint32_t>(keySize + 1));
   std::memset(h + 512, 0, 512);
   std::memcpy(h + 512, keyExpression_.data(), keySize);
   std::memcpy(h + 512 + keySize + 1, forExpression_.data(), forSize);
@@ -535,18 +466,20 @@ void XBobjCDXTag::ReadNode(int32_t position, CdxNode& node) {
       if (!cdx_->PositionInside(e.child, kCdxBlockSize)) Corrupt();
 }
 
+bool XBobjCDXTag::NodeInside(int64_t position) {
+  return position > 0 && position % kCdxBlockSize == 0 && position <= 0x7FFFFFFF &&
+         cdx_->PositionInside(position, kCdxBlockSize);
+}
+
 void XBobjCDXTag::ReadBlockChecked(int32_t position, uint8_t* block) {
   if (!headerValid_) Corrupt();
-  if (position <= 0 || position % kCdxBlockSize != 0 || !cdx_->PositionInside(position, kCdxBlockSize))
-    Corrupt();
+  if (!NodeInside(position)) Corrupt();
   if (!cdx_->ReadBlock(position, block, kCdxBlockSize)) Corrupt();
 }
 
 void XBobjCDXTag::CheckLinks(const CdxNode& node) {
   for (int32_t sibling : {node.left, node.right}) {
-    if (sibling == -1) continue;
-    if (sibling <= 0 || sibling % kCdxBlockSize != 0 || !cdx_->PositionInside(sibling, kCdxBlockSize))
-      Corrupt();
+    if (sibling != -1 && !NodeInside(sibling)) Corrupt();
   }
 }
 
@@ -554,21 +487,13 @@ int XBobjCDXTag::ReadPage(int32_t position, XBobjIndexKey* page) {
   uint8_t block[kCdxBlockSize];
   ReadBlockChecked(position, block);
   CdxNode node;
-  bool leaf = Get16(block) >= 2;
-  bool general = collation_ == cdxGeneral && !directory_;
+  bool leaf = GetLe16(block) >= 2;
   DecodeNode(block, keyLength_, FillByte(), cdx_->FileName(), node,
              [&](const uint8_t* key, int length, int32_t record, int32_t child) {
                if (!leaf && !cdx_->PositionInside(child, kCdxBlockSize)) Corrupt();
                XBobjIndexKeyData* entry = page->ReadEntry();
                std::string_view bytes(reinterpret_cast<const char*>(key), static_cast<std::size_t>(length));
-               if (keyType_ != 'C') {
-                 entry->SetRaw(bytes.data(), length);
-               } else if (general) {
-                 AnsiString held = GeneralFromDiskForm(bytes);
-                 entry->SetRaw(held.data(), static_cast<int32_t>(held.size()));
-               } else {
-                 entry->SetText(bytes);
-               }
+               SetHeldKey(*entry, bytes);
                entry->RecordNumber = record;
                entry->EntryTag = leaf ? record : child;
              });
@@ -590,11 +515,10 @@ std::vector<CdxEntry> XBobjCDXTag::DiskEntries(const XBobjIndexKey* page) const 
 }
 
 void XBobjCDXTag::RelinkNode(int32_t position, int offset, int32_t sibling) {
-  if (position <= 0 || position % kCdxBlockSize != 0 || !cdx_->PositionInside(position, kCdxBlockSize))
-    Corrupt();
+  if (!NodeInside(position)) Corrupt();
   uint8_t block[kCdxBlockSize];
   if (!cdx_->ReadBlock(position, block, kCdxBlockSize)) Corrupt();
-  Put32(block + offset, static_cast<uint32_t>(sibling));
+  PutLe32(block + offset, static_cast<uint32_t>(sibling));
   cdx_->WriteBlock(position, block, kCdxBlockSize);
 }
 
@@ -624,11 +548,8 @@ void XBobjCDXTag::WriteLeaf(XBobjIndexKey* page) {
       Corrupt();
     cdx_->WriteBlock(position, block, kCdxBlockSize);
     if (page->Left != -1) RelinkNode(page->Left, 8, position);
-    XBobjIndexKeyData separator;
-    separator.AssignEntry(*page->Entry(static_cast<int>(moved) - 1));
-    InsertSeparator(page, separator, position);
+    SplitOff(page, static_cast<int>(moved), position);
     page->Left = position;
-    page->DeleteFirst(static_cast<int>(moved));
     entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(moved));
   }
   int attribute = 2 + (page->Parent ? 0 : 1);
@@ -640,23 +561,18 @@ void XBobjCDXTag::WriteLeaf(XBobjIndexKey* page) {
 
 void XBobjCDXTag::WriteBranch(XBobjIndexKey* page) {
   std::vector<CdxEntry> entries = DiskEntries(page);
-  std::size_t most = static_cast<std::size_t>(entriesPerBranch_);
   uint8_t fill = FillByte();
   uint8_t block[kCdxBlockSize];
-  while (entries.size() > most) {
-    std::size_t moved = std::min(entries.size() - entries.size() / 2, most);
+  SplitWhileOverfull(page, entriesPerBranch_, [&](int moved) {
     int32_t position = cdx_->NewPage();
-    if (!CdxEncodeBranch(entries, 0, moved, 0, page->Left, page->Position, keyLength_, fill, block))
-      Corrupt();
+    std::size_t end = static_cast<std::size_t>(moved);
+    if (!CdxEncodeBranch(entries, 0, end, 0, page->Left, page->Position, keyLength_, fill, block)) Corrupt();
     cdx_->WriteBlock(position, block, kCdxBlockSize);
     if (page->Left != -1) RelinkNode(page->Left, 8, position);
-    XBobjIndexKeyData separator;
-    separator.AssignEntry(*page->Entry(static_cast<int>(moved) - 1));
-    InsertSeparator(page, separator, position);
     page->Left = position;
-    page->DeleteFirst(static_cast<int>(moved));
-    entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(moved));
-  }
+    entries.erase(entries.begin(), entries.begin() + moved);
+    return position;
+  });
   int attribute = page->Parent ? 0 : 1;
   if (!CdxEncodeBranch(entries, 0, entries.size(), attribute, page->Left, page->Right, keyLength_,
                        fill, block))
@@ -691,27 +607,8 @@ void XBobjCDXTag::BuildTag() {
     rootPosition_ = position;
   } else {
     XBobjIndexTable* table = cdx_->Table();
-    int32_t count = table ? table->IndexRecordCount() : 0;
-    XBobjSortCDX sorter(this, count);
-    if (table) {
-      struct RestoreRecord {
-        XBobjIndexTable* table;
-        ~RestoreRecord() { table->IndexLoadRecord(0); }
-      } restore{table};
-      table->IndexStatusReport(-1, 1, count);
-      TxbVariant key(0);
-      for (int32_t n = 1; n <= count; ++n) {
-        table->IndexLoadRecord(n);
-        if (!hasFor_ || EvaluateFor()) {
-          EvaluateKey(key);
-          KeyToStoredForm(key, true);
-          sorter.AddKey(key, n);
-        }
-        table->IndexStatusReport(1, n, 0);
-      }
-      table->IndexStatusReport(0, 0, 0);
-      table->IndexStatusReport(-1, 2, count);
-    }
+    XBobjSortCDX sorter(this, table ? table->IndexRecordCount() : 0);
+    SortRecordKeys(sorter);
     rootPosition_ = sorter.WriteTree();
     if (table) table->IndexStatusReport(0, 0, 0);
   }
@@ -791,15 +688,9 @@ void XBobjSortCDX::Add(std::size_t level, const AnsiString& key, int32_t record,
 }
 
 int32_t XBobjSortCDX::WriteTree() {
-  XBobjIndexTable* table = tag_->CdxFile()->Table();
-  TxbVariant key(0);
-  int32_t record = 0;
-  int32_t written = 0;
-  while (NextKey(key, record)) {
+  tag_->TakeSortedKeys(*this, [this](const TxbVariant& key, int32_t record) {
     Add(0, tag_->DiskKey(key), record, record);
-    ++written;
-    if (table) table->IndexStatusReport(2, written, 0);
-  }
+  });
   if (levels_.empty()) {
     int32_t position = tag_->CdxFile()->NewPage();
     CdxNode empty;
@@ -857,11 +748,7 @@ XBobjCDXFile::XBobjCDXFile(XBobjIndexTable* table, const AnsiString& name, bool 
   opened_ = true;
   heldCounter_ = syncCounter_ = directory_->ChangeCounter();
   heldSize_ = syncSize_ = RefreshFileSize();
-  if (table) {
-    AnsiString tableName = table->IndexTableFileName();
-    if (SameText(ChangeFileExt(disk_->FileName(), ExtractFileExt(tableName)), tableName))
-      table->IndexSetProductionFlag();
-  }
+  FlagProductionIndex();
 }
 
 XBobjCDXFile::~XBobjCDXFile() {
@@ -907,15 +794,6 @@ void XBobjCDXFile::LoadTagsFromDirectory() {
   directory_->DiscardPages();
 }
 
-AnsiString XBobjCDXFile::TagNameFor(const AnsiString& name) const {
-  AnsiString result = Trim(name);
-  if (table_) result = table_->IndexTranslateName(result);
-  result = UpperCase(result);
-  if (result.size() > static_cast<std::size_t>(kCdxDirectoryKeyLength))
-    result.resize(static_cast<std::size_t>(kCdxDirectoryKeyLength));
-  return result;
-}
-
 void XBobjCDXFile::RemoveDirectoryEntry(const AnsiString& name, int32_t headerPosition) {
   XBobjIndexKeyData key;
   key.SetText(name);
@@ -934,14 +812,12 @@ void XBobjCDXFile::AddDirectoryEntry(const AnsiString& name, int32_t headerPosit
 bool XBobjCDXFile::CreateTag(const AnsiString& tagName, const AnsiString& keyExpression,
                              bool unique, bool ascending, const AnsiString& forExpression) {
   if (!opened_) Corrupt();
-  AnsiString name = TagNameFor(tagName);
+  AnsiString name = StoredTagName(tagName, kCdxDirectoryKeyLength);
   auto tag = std::make_unique<XBobjCDXTag>(this, -1, name);
   tag->SetCollation(newTagCollation_);
   // Everything that can be refused is refused before the file changes.
   tag->PrepareDefinition(keyExpression, unique, ascending, forExpression);
-  LockIndexFile();
-  try {
-    directory_->DiscardPages();
+  ChangeDirectory([&] {
     for (int i = TagCount() - 1; i >= 0; --i) {
       XBobjIndexTag* old = TagAt(i);
       if (!SameText(old->TagName(), name)) continue;
@@ -956,45 +832,41 @@ bool XBobjCDXFile::CreateTag(const AnsiString& tagName, const AnsiString& keyExp
     directory_->ResetPages();
     Tags().Add(tag.release());
     BumpChangeCounter();
-  } catch (...) {
-    directory_->DiscardPages();
-    UnlockIndexFile();
-    throw;
-  }
-  UnlockIndexFile();
+  });
   return true;
 }
 
 bool XBobjCDXFile::DeleteTag(const AnsiString& tagName) {
   if (!opened_) return false;
-  AnsiString name = TagNameFor(tagName);
+  AnsiString name = StoredTagName(tagName, kCdxDirectoryKeyLength);
   XBobjIndexTag* tag = nullptr;
   for (int i = 0; i < TagCount(); ++i)
     if (SameText(TagAt(i)->TagName(), name)) tag = TagAt(i);
   if (!tag) return false;
-  LockIndexFile();
-  try {
-    directory_->DiscardPages();
+  ChangeDirectory([&] {
     RemoveDirectoryEntry(tag->TagName(), tag->HeaderPosition());
     directory_->ResetPages();
     Tags().Remove(tag);
     BumpChangeCounter();
-  } catch (...) {
-    directory_->DiscardPages();
-    UnlockIndexFile();
-    throw;
-  }
-  UnlockIndexFile();
+  });
   if (TagCount() == 0) Reindex();
   return true;
 }
 
-int32_t XBobjCDXFile::NewPage() {
-  if (nextFree_ < 0) ResetAllocation();
-  int32_t position = nextFree_;
-  nextFree_ += kCdxBlockSize;
-  return position;
+void XBobjCDXFile::ChangeDirectory(const std::function<void()>& change) {
+  ChangeUnderIndexLock([&] {
+    try {
+      directory_->DiscardPages();
+      change();
+    } catch (...) {
+      // A directory page changed in memory is never written half-done.
+      directory_->DiscardPages();
+      throw;
+    }
+  });
 }
+
+int32_t XBobjCDXFile::NewPage() { return TakeNextFree(kCdxBlockSize); }
 
 int32_t XBobjCDXFile::ResetAllocation() {
   int64_t size = RefreshFileSize();
@@ -1005,12 +877,7 @@ int32_t XBobjCDXFile::ResetAllocation() {
 }
 
 void XBobjCDXFile::Reindex() {
-  // Nothing changes before the whole file is ours.
-  LockWholeFileWithRetry();
-  auto unlock = [this]() {
-    if (disk_->Shared()) disk_->UnlockRegion();
-  };
-  try {
+  ChangeUnderWholeFileLock([this] {
     for (int i = TagCount() - 1; i >= 0; --i) {
       XBobjIndexTag* tag = TagAt(i);
       tag->DiscardPages();
@@ -1049,11 +916,7 @@ void XBobjCDXFile::Reindex() {
     }
     directory_->ResetPages();
     opened_ = true;
-  } catch (...) {
-    unlock();
-    throw;
-  }
-  unlock();
+  });
   heldCounter_ = syncCounter_ = directory_->ChangeCounter();
   heldSize_ = syncSize_ = RefreshFileSize();
 }
@@ -1061,7 +924,7 @@ void XBobjCDXFile::Reindex() {
 uint32_t XBobjCDXFile::ReadDiskCounter() {
   uint8_t block[kCdxBlockSize];
   if (!ReadBlock(0, block, kCdxBlockSize)) Corrupt();
-  return Get32(block + 8);
+  return GetLe32(block + 8);
 }
 
 void XBobjCDXFile::BumpChangeCounter() {
@@ -1069,8 +932,8 @@ void XBobjCDXFile::BumpChangeCounter() {
   // never write the same value for different changes.
   uint8_t block[kCdxBlockSize];
   if (!ReadBlock(0, block, kCdxBlockSize)) Corrupt();
-  uint32_t counter = Get32(block + 8) + 1;
-  Put32(block + 8, counter);
+  uint32_t counter = GetLe32(block + 8) + 1;
+  PutLe32(block + 8, counter);
   WriteBlock(0, block, kCdxBlockSize);
   directory_->SetChangeCounter(counter);
   heldCounter_ = syncCounter_ = counter;

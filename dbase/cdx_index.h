@@ -46,7 +46,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "dbase/index_core.h"
@@ -155,7 +157,7 @@ class XBobjCDXTag : public XBobjIndexTag {
   void ReadNode(int32_t position, CdxNode& node);
   // Disk form of a held key and back.
   AnsiString DiskKey(const TxbVariant& held) const;
-  void SetHeldKey(XBobjIndexKeyData& entry, const AnsiString& disk) const;
+  void SetHeldKey(XBobjIndexKeyData& entry, std::string_view disk) const;
 
   bool IsDirectory() const { return directory_; }
   bool HeaderValid() const { return headerValid_; }
@@ -176,7 +178,11 @@ class XBobjCDXTag : public XBobjIndexTag {
   XBobjCDXFile* CdxFile() const { return cdx_; }
 
  private:
+  // Text keys of this tag are stored in the GENERAL collation's form.
+  bool General() const { return collation_ == cdxGeneral && !directory_; }
   void DetermineKeyType();
+  // A node at position lies on a block boundary inside the file.
+  bool NodeInside(int64_t position);
   // Reads the node block at a checked position.
   void ReadBlockChecked(int32_t position, uint8_t* block);
   // Sibling links must be -1 or nodes inside the file.
@@ -258,7 +264,9 @@ class XBobjCDXFile : public XBobjIndexFile {
  private:
   void InitializeNewFile();
   void LoadTagsFromDirectory();
-  AnsiString TagNameFor(const AnsiString& name) const;
+  // Runs a change of tags and directory under the index lock, the
+  // directory's pages read afresh before it and dropped after a failure.
+  void ChangeDirectory(const std::function<void()>& change);
   void RemoveDirectoryEntry(const AnsiString& name, int32_t headerPosition);
   void AddDirectoryEntry(const AnsiString& name, int32_t headerPosition);
   uint32_t ReadDiskCounter();

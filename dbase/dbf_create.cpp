@@ -19,6 +19,7 @@
 #include <cctype>
 #include <set>
 
+#include "dbase/byte_order.h"
 #include "dbase/memo_file.h"
 #include "dbase/scrambler.h"
 #include "dbase/xbdiskfile.h"
@@ -29,19 +30,6 @@
 #include "platform/rtl/sysutils.h"
 
 namespace {
-
-void PutLe16(unsigned char* p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-}
-
-void PutLe32(unsigned char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-void PutBe32(unsigned char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * (3 - i)));
-}
 
 bool KnownVersion(uint8_t v) {
   return v == 0x03 || v == 0x04 || v == 0x30 || v == 0x83 || v == 0x8B || v == 0xF5;
@@ -129,8 +117,7 @@ void CreateMemoFile(const AnsiString& memoName, uint8_t version, int32_t blockSi
     header.assign(512, '\0');
     auto* p = reinterpret_cast<unsigned char*>(header.data());
     PutBe32(p, static_cast<uint32_t>((512 + blockSize - 1) / blockSize));
-    p[6] = static_cast<unsigned char>(blockSize >> 8);
-    p[7] = static_cast<unsigned char>(blockSize);
+    PutBe16(p + 6, static_cast<uint32_t>(blockSize));
   }
   WriteNewFile(memoName, header);
 }

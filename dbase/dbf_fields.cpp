@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "dbase/byte_order.h"
 #include "dbase/xbdate.h"
 #include "dbase/xbexcept.h"
 #include "dbase/xbexpr.h"
@@ -88,16 +89,6 @@ AnsiString FixedText(double value, int decimals) {
     text.append(static_cast<std::size_t>(decimals), '0');
   }
   return text;
-}
-
-int32_t GetLe32(const char* p) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(p[i]);
-  return static_cast<int32_t>(v);
-}
-
-void PutLe32(char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>(v >> (8 * i));
 }
 
 bool AllBytes(const char* p, int32_t n, char c) {
@@ -343,22 +334,19 @@ double XBO_dBaseFld::ReadNumber(const TxbDBFFields& f) {
     char bytes[8] = {};
     std::memcpy(bytes, p, static_cast<std::size_t>(std::min(f.length, 8)));
     switch (f.type) {
-      case 'B': {
-        double v = 0;
-        std::memcpy(&v, bytes, 8);
-        return v;
-      }
+      case 'B':
+        return GetLeDouble(bytes);
       case 'I':
         if (AllBytes(p, std::min(f.length, 4), ' ')) return 0;
-        return GetLe32(bytes);
+        return static_cast<int32_t>(GetLe32(bytes));
       case 'G':
       case 'M':
         if (AllBytes(p, std::min(f.length, 4), ' ')) return 0;
-        return static_cast<uint32_t>(GetLe32(bytes));
+        return GetLe32(bytes);
       case 'T': {
         if (AllBytes(bytes, 8, '\0') || AllBytes(p, std::min(f.length, 8), ' ')) return 0;
-        const int32_t day = GetLe32(bytes);
-        const int32_t ms = GetLe32(bytes + 4);
+        const int32_t day = static_cast<int32_t>(GetLe32(bytes));
+        const int32_t ms = static_cast<int32_t>(GetLe32(bytes + 4));
         return (static_cast<double>(day) - kJulianDayOfMsZero) * kMsPerDay + ms;
       }
       case 'Y': {
@@ -403,7 +391,7 @@ void XBO_dBaseFld::StoreNumber(const TxbDBFFields& f, double value) {
     char bytes[8] = {};
     switch (f.type) {
       case 'B':
-        std::memcpy(bytes, &value, 8);
+        PutLeDouble(bytes, value);
         break;
       case 'I': {
         const double r = std::round(value);

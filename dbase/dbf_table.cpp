@@ -37,6 +37,7 @@
 #include <cstring>
 #include <set>
 
+#include "dbase/byte_order.h"
 #include "dbase/scrambler.h"
 #include "dbase/xbexcept.h"
 #include "dbase/xbos.h"
@@ -46,12 +47,6 @@
 #include "platform/rtl/system.h"
 
 namespace {
-
-uint32_t GetLe16(const unsigned char* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8; }
-
-void PutLe32(unsigned char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
 
 bool KnownVersion(uint8_t v) {
   return v == 0x03 || v == 0x04 || v == 0x30 || v == 0x83 || v == 0x8B || v == 0xF5;
@@ -184,10 +179,8 @@ void XBO_dBaseDBF::RereadHeader() {
   // The structure bytes stay ours: the descriptors in memory describe our
   // records whatever another program did to the header since.
   fresh[0] = version_;
-  fresh[8] = static_cast<unsigned char>(headerLength_);
-  fresh[9] = static_cast<unsigned char>(headerLength_ >> 8);
-  fresh[10] = static_cast<unsigned char>(recordLength_);
-  fresh[11] = static_cast<unsigned char>(recordLength_ >> 8);
+  PutLe16(fresh + 8, static_cast<uint32_t>(headerLength_));
+  PutLe16(fresh + 10, static_cast<uint32_t>(recordLength_));
   std::memcpy(header_, fresh, 32);
   const int64_t size = FileSize();
   recordCount_ = size <= headerLength_

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dbase/byte_order.h"
 #include "dbase/dbf_fields.h"
+#include "dbase/key_sort.h"
 #include "dbase/scrambler.h"
 #include "dbase/xbcharset.h"
 #include "dbase/xbexcept.h"
@@ -20,6 +22,9 @@ namespace {
 
 constexpr int kBlockSize = 512;
 constexpr int kReadAheadRecords = 64;
+constexpr double kEmptyDateKey = 1e100;
+// Above every number a key can hold.
+constexpr double kNumberSentinel = 1.7e308;
 
 bool SameValue(const TxbVariant& a, const TxbVariant& b) {
   if (a.Kind() != b.Kind() || a.Length() != b.Length()) return false;
@@ -32,6 +37,31 @@ bool IsOpenBound(const TxbVariant* key) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Key forms several formats share
+
+double DateKeyDay(const TxbVariant& key) {
+  bool day = key.Kind() == xbvDate || key.Kind() == xbvText;
+  return day ? static_cast<double>(key.AsDate()) : key.AsNumber();
+}
+
+double DayNumberKey(const TxbVariant& key) {
+  double day = DateKeyDay(key);
+  return day < 0.1 ? kEmptyDateKey : day;
+}
+
+std::string DoubleKeyBytes(double value) {
+  std::string bytes(8, '\0');
+  PutLeDouble(bytes.data(), value);
+  return bytes;
+}
+
+double DoubleFromKeyBytes(const std::string& bytes) {
+  uint8_t full[8] = {};
+  std::memcpy(full, bytes.data(), std::min<std::size_t>(bytes.size(), 8));
+  return GetLeDouble(full);
+}
 
 // ---------------------------------------------------------------------------
 // XBobjDBFIndexTable
@@ -249,6 +279,127 @@ AnsiString XBobjIndexTag::KeyExpressionText() const {
 }
 
 void XBobjIndexTag::Corrupt() const { file_->Corrupt(); }
+
+// ---------------------------------------------------------------------------
+// XBobjIndexTag: steps the formats share
+
+char XBobjIndexTag::SampleKeyType(TxbVariant& value, int maxLength) {
+  if (!EvaluateKey(value)) XbRaise(xbmSortKeyLength, maxLength, 0);
+  switch (value.Kind()) {
+    case xbvText:
+      return 'C';
+    case xbvNumber:
+      return 'N';
+    case xbvDate:
+      return 'D';
+    default:
+      XbRaise(xbmVariantNotSortable);
+  }
+}
+
+void XBobjIndexTag::CheckKeyLength(int length, int maxLength) {
+  if (length < 1 || length > maxLength) XbRaise(xbmSortKeyLength, maxLength, length);
+}
+
+char XBobjIndexTag::EvaluatedKeyType() {
+  TxbVariant value(0);
+  if (!EvaluateKey(value)) return 'C';
+  if (value.Kind() == xbvNumber) return 'N';
+  if (value.Kind() == xbvDate) return 'D';
+  return 'C';
+}
+
+void XBobjIndexTag::TextKeyForm(TxbVariant& key, bool trimmed) {
+  if (key.Kind() != xbvText) key.SetText(key.AsText());
+  if (trimmed) key.TrimText();
+}
+
+void XBobjIndexTag::CutTextKey(TxbVariant& key, int length, bool trimmed) {
+  if (key.Length() <= length) return;
+  key.SetText(std::string_view(reinterpret_cast<const char*>(key.Data()), static_cast<std::size_t>(length)));
+  if (trimmed) key.TrimText();
+}
+
+void XBobjIndexTag::SetKeyAfterAll(XBobjIndexKeyData& entry, bool text) const {
+  if (text)
+    entry.SetText(keysDescending_ ? "" : "\xFF");
+  else
+    entry.SetNumber(keysDescending_ ? -kNumberSentinel : kNumberSentinel);
+}
+
+int64_t XBobjIndexTag::SortRecordKeys(TxbSort& sorter) {
+  XBobjIndexTable* table = file_->Table();
+  if (!table) return 0;
+  struct RestoreRecord {
+    XBobjIndexTable* table;
+    ~RestoreRecord() { table->IndexLoadRecord(0); }
+  } restore{table};
+  int32_t count = table->IndexRecordCount();
+  int64_t added = 0;
+  table->IndexStatusReport(-1, 1, count);
+  TxbVariant key(0);
+  for (int32_t n = 1; n <= count; ++n) {
+    table->IndexLoadRecord(n);
+    if (!hasFor_ || EvaluateFor()) {
+      EvaluateKey(key);
+      KeyToStoredForm(key, true);
+      sorter.AddKey(key, n);
+      ++added;
+    }
+    table->IndexStatusReport(1, n, 0);
+  }
+  table->IndexStatusReport(0, 0, 0);
+  table->IndexStatusReport(-1, 2, count);
+  return added;
+}
+
+void XBobjIndexTag::TakeSortedKeys(TxbSort& sorter,
+                                   const std::function<void(const TxbVariant& key, int32_t record)>& take) {
+  XBobjIndexTable* table = file_->Table();
+  TxbVariant key(0);
+  int32_t record = 0;
+  int32_t written = 0;
+  while (sorter.NextKey(key, record)) {
+    take(key, record);
+    ++written;
+    if (table) table->IndexStatusReport(2, written, 0);
+  }
+}
+
+bool XBobjIndexTag::RecordChangeMayMatter(bool appended) const {
+  XBobjIndexTable* table = file_->Table();
+  if (!table || !table->IndexKeepsSavedRecord()) return false;
+  // An appended record always gets its key: a new record that was left
+  // unchanged is still a record of the table.
+  return appended || hasFor_ || table->IndexRecordModified();
+}
+
+void XBobjIndexTag::EvaluateSavedKey(TxbVariant& key) {
+  XBobjIndexTable* table = file_->Table();
+  table->IndexUseSavedRecord(true);
+  try {
+    EvaluateKey(key);
+  } catch (...) {
+    table->IndexUseSavedRecord(false);
+    throw;
+  }
+  table->IndexUseSavedRecord(false);
+}
+
+void XBobjIndexTag::SplitOff(XBobjIndexKey* page, int moved, int32_t position) {
+  XBobjIndexKeyData separator;
+  separator.AssignEntry(*page->Entry(moved - 1));
+  InsertSeparator(page, separator, position);
+  page->DeleteFirst(moved);
+}
+
+void XBobjIndexTag::SplitWhileOverfull(XBobjIndexKey* page, int limit,
+                                       const std::function<int32_t(int moved)>& writeFirst) {
+  while (page->Count() > limit) {
+    int moved = std::min(page->Count() - page->Count() / 2, limit);
+    SplitOff(page, moved, writeFirst(moved));
+  }
+}
 
 // ---------------------------------------------------------------------------
 // The cached path
@@ -996,11 +1147,7 @@ void XBobjIndexTag::DeleteCurrentKey() {
 }
 
 bool XBobjIndexTag::UpdateForRecordChange(int32_t recordNumber, bool appended) {
-  XBobjIndexTable* table = file_->Table();
-  if (!table || !table->IndexKeepsSavedRecord()) return false;
-  // An appended record always gets its key: a new record that was left
-  // unchanged is still a record of the table.
-  if (!appended && !hasFor_ && !table->IndexRecordModified()) return false;
+  if (!RecordChangeMayMatter(appended)) return false;
   busy_ = true;
   changed_ = false;
   bool hadPages = root_ != nullptr;
@@ -1017,14 +1164,7 @@ bool XBobjIndexTag::UpdateForRecordChange(int32_t recordNumber, bool appended) {
       }
     } else {
       XBobjIndexKeyData oldKey;
-      table->IndexUseSavedRecord(true);
-      try {
-        EvaluateKey(oldKey);
-      } catch (...) {
-        table->IndexUseSavedRecord(false);
-        throw;
-      }
-      table->IndexUseSavedRecord(false);
+      EvaluateSavedKey(oldKey);
       XBobjIndexKeyData oldStored;
       oldStored.AssignEntry(oldKey);
       KeyToStoredForm(oldStored, true);
@@ -1223,6 +1363,61 @@ void XBobjIndexFile::LockWholeFileWithRetry() {
   if (disk_->LockCount() > 0 && !holdsWhole) XbRaise(xbmCannotLockFile, fileName_);
   if (!LockRegionWithRetry(*disk_, 0, XBO_DiskFile::kWholeFileLength, 100, 50))
     XbRaise(xbmCannotLockFile, fileName_);
+}
+
+void XBobjIndexFile::ChangeUnderIndexLock(const std::function<void()>& change) {
+  LockIndexFile();
+  try {
+    change();
+  } catch (...) {
+    UnlockIndexFile();
+    throw;
+  }
+  UnlockIndexFile();
+}
+
+void XBobjIndexFile::ChangeUnderWholeFileLock(const std::function<void()>& change) {
+  LockWholeFileWithRetry();
+  try {
+    change();
+  } catch (...) {
+    if (disk_->Shared()) disk_->UnlockRegion();
+    throw;
+  }
+  if (disk_->Shared()) disk_->UnlockRegion();
+}
+
+int32_t XBobjIndexFile::TakeNextFree(int32_t step) {
+  if (nextFree_ < 0) ResetAllocation();
+  int32_t position = nextFree_;
+  nextFree_ += step;
+  return position;
+}
+
+void XBobjIndexFile::EmptyForNewTag() {
+  for (int i = tags_.Count() - 1; i >= 0; --i) {
+    tags_.Items(i)->DiscardPages();
+    tags_.Delete(i);
+  }
+  disk_->TruncateFile(0);
+  knownSize_ = 0;
+  nextFree_ = 0;
+  NewPage();
+}
+
+AnsiString XBobjIndexFile::StoredTagName(const AnsiString& name, int maxLength) const {
+  AnsiString result = Trim(name);
+  if (table_) result = table_->IndexTranslateName(result);
+  result = UpperCase(result);
+  if (result.size() > static_cast<std::size_t>(maxLength)) result.resize(static_cast<std::size_t>(maxLength));
+  return result;
+}
+
+void XBobjIndexFile::FlagProductionIndex() {
+  if (!table_) return;
+  AnsiString tableName = table_->IndexTableFileName();
+  if (SameText(ChangeFileExt(disk_->FileName(), ExtractFileExt(tableName)), tableName))
+    table_->IndexSetProductionFlag();
 }
 
 bool XBobjIndexFile::IsFileName(const AnsiString& name) const {

@@ -6,7 +6,8 @@
 // XBobjIndexFile is one index file with one or more tags: it reads and
 // writes blocks (scrambled when the table has a password), locks the file
 // with retry and forwards record changes to its tags. The formats (CDX,
-// MDX, NDX, NTX) supply the page layouts through the virtual operations.
+// MDX, NDX, NTX) supply the page layouts through the virtual operations
+// and share the steps and key forms that are the same in several of them.
 //
 // Invariants kept here:
 // - Only the path from the root to the current leaf is held in memory: each
@@ -24,7 +25,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "dbase/lock_protocol.h"
@@ -35,6 +39,7 @@
 
 class TxbExpHandler;
 class TxbExpUserLink;
+class TxbSort;
 class XBO_dBaseFld;
 class XBobjIndexFile;
 class XBobjIndexTag;
@@ -201,6 +206,25 @@ constexpr int32_t kIndexAfterEqual = INT32_MAX;
 // Deeper trees than this are taken as a loop in a damaged file.
 constexpr int kIndexMaxDepth = 64;
 
+// --- Key forms several formats share
+
+// Key bytes without their trailing blanks: how text keys are held.
+inline std::string_view HeldText(const uint8_t* bytes, int length) {
+  while (length > 0 && bytes[length - 1] == ' ') --length;
+  return std::string_view(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
+}
+// The day a date key stands for: dates and date texts give their day,
+// numbers are taken as days.
+double DateKeyDay(const TxbVariant& key);
+// The stored form of a date in the formats that keep its day number as a
+// double: no date (a day below 0.1) is the empty date 1e100, after every
+// day.
+double DayNumberKey(const TxbVariant& key);
+// The 8 bytes of a double key as those formats store it, and back (bytes
+// a short key lacks read as zero).
+std::string DoubleKeyBytes(double value);
+double DoubleFromKeyBytes(const std::string& bytes);
+
 class XBobjIndexTag {
  public:
   // name: the tag's name as it should be shown (formats upper-case it).
@@ -325,8 +349,54 @@ class XBobjIndexTag {
   void InsertSeparator(XBobjIndexKey* page, const XBobjIndexKeyData& key, int32_t childPosition);
   // Raises "Index file %s is corrupted" with the index file's name.
   [[noreturn]] void Corrupt() const;
+  // Hands the keys of a build's sorter to take in sorted order, with the
+  // table's progress (2, k, 0) after every key.
+  void TakeSortedKeys(TxbSort& sorter,
+                      const std::function<void(const TxbVariant& key, int32_t record)>& take);
 
  protected:
+  // --- Shared steps of the formats
+  // Adds the stored key of every record the FOR condition admits to the
+  // sorter of a build, with the table's progress (-1, 1, count), (1, n, 0)
+  // per record, (0, 0, 0), then (-1, 2, count) for the writing that
+  // follows; the table's current record is shown again afterwards.
+  // Returns the keys added (0 without table).
+  int64_t SortRecordKeys(TxbSort& sorter);
+  // The type of the key on the table's current record ('C', 'N' or 'D'),
+  // the key itself in value. Without key handler "Sort key length must be
+  // 1-maxLength bytes, is 0"; other types "cannot be sorted".
+  char SampleKeyType(TxbVariant& value, int maxLength);
+  // Refuses key lengths outside 1..maxLength ("Sort key length must be
+  // 1-maxLength bytes, is length"): an empty key has no page layout, and
+  // each format's limit says why no longer key can be stored.
+  static void CheckKeyLength(int length, int maxLength);
+  // The type the key yields on the table's current record: 'N', 'D', else
+  // (and without key handler) 'C'.
+  char EvaluatedKeyType();
+  // The key as text, without trailing blanks when trimmed (the first step
+  // of every text key's stored form).
+  static void TextKeyForm(TxbVariant& key, bool trimmed);
+  // A text key longer than length bytes is cut to them (and trimmed again):
+  // the longer text would not fit an entry.
+  static void CutTextKey(TxbVariant& key, int length, bool trimmed);
+  // Sets the key of a branch's last child, which the formats store without
+  // key: after every key of the tag's order (texts or numbers).
+  void SetKeyAfterAll(XBobjIndexKeyData& entry, bool text) const;
+  // A record change can change the tag: the table keeps the record as it
+  // was read, and the record is new, changed, or under a FOR condition.
+  bool RecordChangeMayMatter(bool appended) const;
+  // The key of the table's current record as it was read before editing.
+  void EvaluateSavedKey(TxbVariant& key);
+  // The first `moved` entries of page were written to a new page at
+  // position: the last of them goes into the parent as its separator and
+  // they leave page.
+  void SplitOff(XBobjIndexKey* page, int moved, int32_t position);
+  // While page holds more than limit entries, its first half (at most
+  // limit entries) goes to a new page written by writeFirst(moved), which
+  // returns its position, and is split off.
+  void SplitWhileOverfull(XBobjIndexKey* page, int limit,
+                          const std::function<int32_t(int moved)>& writeFirst);
+
   // The page's position (a new one from NewPage when 0), then WritePage.
   void WritePageChecked(XBobjIndexKey* page);
   // Carries page's last entry up into the separators above it.
@@ -493,6 +563,24 @@ class XBobjIndexFile {
   int64_t RefreshFileSize();
   // Takes the whole-file lock with retry; "Can not Lock file %s".
   void LockWholeFileWithRetry();
+  // Runs change under one more level of the index lock and gives that
+  // level back on every exit.
+  void ChangeUnderIndexLock(const std::function<void()>& change);
+  // Runs change under the whole-file lock (nothing changes before the whole
+  // file is ours) and releases it on every exit.
+  void ChangeUnderWholeFileLock(const std::function<void()>& change);
+  // The next free position, then moved on by step (the allocation is reset
+  // first when unknown).
+  int32_t TakeNextFree(int32_t step);
+  // Drops every tag (its pages unwritten) and empties the file; the first
+  // page is taken for the header, so the tree's pages follow it.
+  void EmptyForNewTag();
+  // A tag name as the file keeps it: trimmed, in the table's text form,
+  // upper case, cut to maxLength.
+  AnsiString StoredTagName(const AnsiString& name, int maxLength) const;
+  // A file named like its table (any extension) is the table's production
+  // index: the table is told so.
+  void FlagProductionIndex();
   // Called once a lock level 0 -> 1 was taken. Base: nothing.
   virtual void LockTaken() {}
   // Called before the last lock level goes, after the pages were written.

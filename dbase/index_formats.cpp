@@ -13,15 +13,23 @@
 
 namespace {
 
+// The format of files of type File: every format's file class takes the
+// same constructor arguments.
+template <class File>
+TxbIndexFormat FormatOf(const char* extension, bool namedTags) {
+  TxbIndexFormat format;
+  format.extension = extension;
+  format.namedTags = namedTags;
+  format.open = [](XBobjIndexTable* table, const AnsiString& fileName, bool create, bool overwrite,
+                   unsigned mode, unsigned share) -> std::unique_ptr<XBobjIndexFile> {
+    return std::make_unique<File>(table, fileName, overwrite, create, mode, share);
+  };
+  return format;
+}
+
 std::vector<TxbIndexFormat> BuiltinFormats() {
   std::vector<TxbIndexFormat> formats;
-  TxbIndexFormat cdx;
-  cdx.extension = ".CDX";
-  cdx.namedTags = true;
-  cdx.open = [](XBobjIndexTable* table, const AnsiString& fileName, bool create, bool overwrite, unsigned mode,
-                unsigned share) -> std::unique_ptr<XBobjIndexFile> {
-    return std::make_unique<XBobjCDXFile>(table, fileName, overwrite, create, mode, share);
-  };
+  TxbIndexFormat cdx = FormatOf<XBobjCDXFile>(".CDX", true);
   cdx.selectCollation = [](XBobjIndexFile& file, bool second) {
     if (auto* c = dynamic_cast<XBobjCDXFile*>(&file)) c->SetNewTagCollation(second ? cdxGeneral : cdxMachine);
   };
@@ -29,30 +37,9 @@ std::vector<TxbIndexFormat> BuiltinFormats() {
   // The multiple index holds named tags like the compound one; the two
   // single-tag formats are made anew by a build, their tag named after the
   // file.
-  TxbIndexFormat mdx;
-  mdx.extension = ".MDX";
-  mdx.namedTags = true;
-  mdx.open = [](XBobjIndexTable* table, const AnsiString& fileName, bool create, bool overwrite, unsigned mode,
-                unsigned share) -> std::unique_ptr<XBobjIndexFile> {
-    return std::make_unique<XBobjMDXFile>(table, fileName, overwrite, create, mode, share);
-  };
-  formats.push_back(std::move(mdx));
-  TxbIndexFormat ndx;
-  ndx.extension = ".NDX";
-  ndx.namedTags = false;
-  ndx.open = [](XBobjIndexTable* table, const AnsiString& fileName, bool create, bool overwrite, unsigned mode,
-                unsigned share) -> std::unique_ptr<XBobjIndexFile> {
-    return std::make_unique<XBobjNDXFile>(table, fileName, overwrite, create, mode, share);
-  };
-  formats.push_back(std::move(ndx));
-  TxbIndexFormat ntx;
-  ntx.extension = ".NTX";
-  ntx.namedTags = false;
-  ntx.open = [](XBobjIndexTable* table, const AnsiString& fileName, bool create, bool overwrite, unsigned mode,
-                unsigned share) -> std::unique_ptr<XBobjIndexFile> {
-    return std::make_unique<XBobjNTXFile>(table, fileName, overwrite, create, mode, share);
-  };
-  formats.push_back(std::move(ntx));
+  formats.push_back(FormatOf<XBobjMDXFile>(".MDX", true));
+  formats.push_back(FormatOf<XBobjNDXFile>(".NDX", false));
+  formats.push_back(FormatOf<XBobjNTXFile>(".NTX", false));
   return formats;
 }
 

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dbase/byte_order.h"
 #include "dbase/xbexcept.h"
 
 namespace {
@@ -26,23 +27,6 @@ namespace {
 constexpr int kEndOfKeyPart = -1;  // the symbol that ends the key bytes
 constexpr uint8_t kFlagInlineMask = 0x07;
 constexpr uint8_t kFlagEndOfKeyPart = 0x08;
-
-uint32_t Load32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void Store32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-uint32_t LoadBigEndian32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
-}
 
 }  // namespace
 
@@ -173,18 +157,18 @@ void TxbSort::SplitInline(uint32_t handle) {
   int count = node[8] & kFlagInlineMask;
   uint8_t bytes[4];
   std::memcpy(bytes, node + 4, 4);
-  uint32_t child = Load32(node);
+  uint32_t child = GetLe32(node);
   uint8_t endMarker = node[8] & 0xF0;
   uint32_t split = AllocateNode();
   node = Node(handle);  // the page vector may have grown
   uint8_t* next = Node(split);
-  Store32(next, child);
+  PutLe32(next, child);
   std::memcpy(next + 4, bytes + 1, 3);
   next[8] = static_cast<uint8_t>((count - 1) | endMarker);
   next[9] = bytes[0];
   if (count - 1 < 4) std::memset(next + 4 + (count - 1), 0, static_cast<std::size_t>(4 - (count - 1)));
-  Store32(node, split);
-  Store32(node + 4, 0);
+  PutLe32(node, split);
+  PutLe32(node + 4, 0);
   node[8] = static_cast<uint8_t>(node[8] & kFlagEndOfKeyPart);
 }
 
@@ -192,7 +176,7 @@ void TxbSort::InsertSymbols(const int* symbols, int n, uint8_t type) {
   uint32_t parent = 0;  // 0: the root level
   int i = 0;
   for (;;) {
-    uint32_t head = parent ? Load32(Node(parent)) : root_;
+    uint32_t head = parent ? GetLe32(Node(parent)) : root_;
     if (head == 0) {
       // A new, empty level: the node takes up to 4 following bytes inline.
       uint32_t h = AllocateNode();
@@ -204,7 +188,7 @@ void TxbSort::InsertSymbols(const int* symbols, int n, uint8_t type) {
       node[8] = static_cast<uint8_t>(count | (symbol == kEndOfKeyPart ? kFlagEndOfKeyPart : 0));
       node[9] = symbol == kEndOfKeyPart ? 0 : static_cast<uint8_t>(symbol);
       if (parent)
-        Store32(Node(parent), h);
+        PutLe32(Node(parent), h);
       else
         root_ = h;
       if (i == n) {
@@ -219,7 +203,7 @@ void TxbSort::InsertSymbols(const int* symbols, int n, uint8_t type) {
     uint32_t current = head;
     while (current != 0 && CompareSymbols(SymbolOf(Node(current)), symbols[i]) < 0) {
       previous = current;
-      current = Load32(Node(current) + 4);
+      current = GetLe32(Node(current) + 4);
     }
     uint32_t node;
     if (current != 0 && SymbolOf(Node(current)) == symbols[i]) {
@@ -227,13 +211,13 @@ void TxbSort::InsertSymbols(const int* symbols, int n, uint8_t type) {
     } else {
       node = AllocateNode();
       uint8_t* p = Node(node);
-      Store32(p + 4, current);
+      PutLe32(p + 4, current);
       p[8] = symbols[i] == kEndOfKeyPart ? kFlagEndOfKeyPart : 0;
       p[9] = symbols[i] == kEndOfKeyPart ? 0 : static_cast<uint8_t>(symbols[i]);
       if (previous)
-        Store32(Node(previous) + 4, node);
+        PutLe32(Node(previous) + 4, node);
       else if (parent)
-        Store32(Node(parent), node);
+        PutLe32(Node(parent), node);
       else
         root_ = node;
     }
@@ -262,21 +246,14 @@ void TxbSort::AddKey(const TxbVariant& key, int32_t recordNumber) {
     }
     case xbvNumber: {
       type = xbsNumber;
-      double value = key.AsNumber();
-      uint64_t bits;
-      std::memcpy(&bits, &value, 8);
-      bits = value < 0 ? ~bits : bits | (uint64_t{1} << 63);
-      for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(bits >> (56 - 8 * i));
-      n = 8;
-      while (n > 0 && bytes[n - 1] == 0) --n;
+      n = PutOrderedDouble(bytes, key.AsNumber());
       if (n > keyLength_) XbRaise(xbmSortKeyLength, keyLength_, n);
       break;
     }
     case xbvDate: {
       type = xbsInteger;
       // Sign bit flipped so that day numbers below zero still sort first.
-      uint32_t v = static_cast<uint32_t>(key.AsDate()) ^ 0x80000000u;
-      for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+      PutBe32(bytes, static_cast<uint32_t>(key.AsDate()) ^ 0x80000000u);
       n = 4;
       if (n > keyLength_) XbRaise(xbmSortKeyLength, keyLength_, n);
       break;
@@ -329,10 +306,10 @@ void TxbSort::FlushTrie() {
     if (!(node[8] & kFlagEndOfKeyPart)) path[length++] = node[9];
     int inlineCount = node[8] & kFlagInlineMask;
     for (int k = 0; k < inlineCount; ++k) path[length++] = node[4 + k];
-    uint32_t sibling = inlineCount ? 0 : Load32(node + 4);
+    uint32_t sibling = inlineCount ? 0 : GetLe32(node + 4);
     if (sibling) stack.push_back({sibling, frame.pathLength});
     if (node[8] & 0xF0) run->Append(static_cast<uint8_t>(node[8] & 0xF0), path, length);
-    uint32_t child = Load32(node);
+    uint32_t child = GetLe32(node);
     if (child) stack.push_back({child, length});
   }
   runs_.push_back(std::move(run));
@@ -419,7 +396,7 @@ bool TxbSort::NextKey(TxbVariant& key, int32_t& recordNumber) {
   haveLast_ = true;
   lastLength_ = length - 4;
   std::memcpy(lastKey_, bytes, static_cast<std::size_t>(lastLength_));
-  recordNumber = static_cast<int32_t>(LoadBigEndian32(bytes + length - 4));
+  recordNumber = static_cast<int32_t>(GetBe32(bytes + length - 4));
   RestoreKey(type, bytes, length - 4, key);
   return true;
 }
@@ -433,16 +410,11 @@ void TxbSort::RestoreKey(uint8_t type, const uint8_t* bytes, int n, TxbVariant& 
       break;
     }
     case xbsNumber: {
-      uint64_t bits = 0;
-      for (int i = 0; i < 8; ++i) bits = bits << 8 | (i < n ? bytes[i] : 0);
-      bits = (bits >> 63) ? bits & ~(uint64_t{1} << 63) : ~bits;
-      double value;
-      std::memcpy(&value, &bits, 8);
-      key.SetNumber(value);
+      key.SetNumber(GetOrderedDouble(bytes, n));
       break;
     }
     case xbsInteger:
-      key.SetDate(static_cast<int32_t>(LoadBigEndian32(bytes) ^ 0x80000000u));
+      key.SetDate(static_cast<int32_t>(GetBe32(bytes) ^ 0x80000000u));
       break;
     default:
       key.SetRaw(bytes, n);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "dbase/byte_order.h"
 #include "dbase/ndx_index.h"
 #include "dbase/xbcharset.h"
 #include "dbase/xbdate.h"
@@ -21,29 +22,17 @@ namespace {
 
 // Keys longer than this could not be sorted for a rebuild.
 constexpr int kMaxKeyLength = TxbSort::kMaxKeyLength - 1;
-constexpr double kEmptyDateKey = 1e100;
-constexpr double kNumberSentinel = 1.7e308;
 constexpr int kBlocksPerPage = kMdxPageSize / kMdxBlockSize;
 constexpr int kHeaderBlocks = kMdxHeaderSize / kMdxBlockSize;
 constexpr int32_t kMaxBlock = 0x3FFFFF;  // block x 512 stays a 32-bit position
 
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 int64_t BlockOffset(int32_t block) { return int64_t{block} * kMdxBlockSize; }
+
+// Whole blocks a file of size bytes covers (a ragged end counts), as far as
+// block numbers reach.
+int32_t FileBlocks(int64_t size) {
+  return static_cast<int32_t>(std::min<int64_t>((size + kMdxBlockSize - 1) / kMdxBlockSize, kMaxBlock));
+}
 
 }  // namespace
 
@@ -146,14 +135,14 @@ template <class Sink>
 bool DecodeEntries(const uint8_t* block, const MdxLayout& layout, const AnsiString& fileName, Sink&& sink) {
   auto bad = [&fileName]() { XbRaise(xbmIndexCorrupted, fileName); };
   if (!MdxLayoutValid(layout)) bad();
-  uint32_t count = Get32(block);
+  uint32_t count = GetLe32(block);
   if (count > static_cast<uint32_t>(layout.maxKeys)) bad();
   int keys = static_cast<int>(count);
-  bool branch = Get32(block + 8 + keys * layout.entryLength) != 0;
+  bool branch = GetLe32(block + 8 + keys * layout.entryLength) != 0;
   int entries = branch ? keys + 1 : keys;
   for (int i = 0; i < entries; ++i) {
     const uint8_t* p = block + 8 + i * layout.entryLength;
-    int32_t value = static_cast<int32_t>(Get32(p));
+    int32_t value = static_cast<int32_t>(GetLe32(p));
     if (value <= 0) bad();
     sink(i < keys ? p + 4 : nullptr, value);
   }
@@ -165,7 +154,7 @@ bool DecodeEntries(const uint8_t* block, const MdxLayout& layout, const AnsiStri
 void MdxDecodePage(const uint8_t* block, const MdxLayout& layout, const AnsiString& fileName,
                    MdxPage& page) {
   page.entries.clear();
-  page.previous = static_cast<int32_t>(Get32(block + 4));
+  page.previous = static_cast<int32_t>(GetLe32(block + 4));
   page.branch = DecodeEntries(block, layout, fileName, [&](const uint8_t* key, int32_t value) {
     MdxEntry e;
     e.value = value;
@@ -183,12 +172,12 @@ bool MdxEncodePage(const MdxPage& page, const MdxLayout& layout, uint8_t* block)
   int keys = page.branch ? entries - 1 : entries;
   if (keys < 0 || keys > layout.maxKeys) return false;
   std::memset(block, 0, kMdxPageSize);
-  Put32(block, static_cast<uint32_t>(keys));
-  Put32(block + 4, static_cast<uint32_t>(page.previous));
+  PutLe32(block, static_cast<uint32_t>(keys));
+  PutLe32(block + 4, static_cast<uint32_t>(page.previous));
   for (int i = 0; i < entries; ++i) {
     uint8_t* p = block + 8 + i * layout.entryLength;
     const MdxEntry& e = page.entries[static_cast<std::size_t>(i)];
-    Put32(p, static_cast<uint32_t>(e.value));
+    PutLe32(p, static_cast<uint32_t>(e.value));
     if (i == keys) break;  // the extra child has no key
     if (layout.type == 'C') std::memset(p + 4, ' ', static_cast<std::size_t>(layout.keyLength));
     std::memcpy(p + 4, e.key.data(), std::min<std::size_t>(e.key.size(), static_cast<std::size_t>(layout.keyLength)));
@@ -211,27 +200,16 @@ void XBobjMDXTag::KeyToStoredForm(TxbVariant& key, bool trimmed) {
     return;
   }
   if (keyType_ == 'D') {
-    // Dates and date texts give their day; numbers are taken as days.
-    double day = key.Kind() == xbvDate || key.Kind() == xbvText ? static_cast<double>(key.AsDate())
-                                                                 : key.AsNumber();
-    key.SetNumber(day < 0.1 ? kEmptyDateKey : day);
+    key.SetNumber(DayNumberKey(key));
     return;
   }
-  if (key.Kind() != xbvText) key.SetText(key.AsText());
-  if (trimmed) key.TrimText();
-  // A text longer than the key would not fit its entry.
-  if (keyLength_ > 0 && key.Length() > keyLength_) {
-    key.SetText(std::string_view(reinterpret_cast<const char*>(key.Data()),
-                                 static_cast<std::size_t>(keyLength_)));
-    if (trimmed) key.TrimText();
-  }
+  TextKeyForm(key, trimmed);
+  if (keyLength_ > 0) CutTextKey(key, keyLength_, trimmed);
 }
 
 void XBobjMDXTag::SetHeldKey(XBobjIndexKeyData& entry, const std::string& disk) const {
   if (keyType_ == 'C') {
-    std::size_t n = disk.size();
-    while (n > 0 && disk[n - 1] == ' ') --n;
-    entry.SetText(std::string_view(disk.data(), n));
+    entry.SetText(HeldText(reinterpret_cast<const uint8_t*>(disk.data()), static_cast<int>(disk.size())));
   } else if (keyType_ == 'N') {
     double value = 0;
     if (disk.size() < kMdxPackedLength ||
@@ -239,9 +217,7 @@ void XBobjMDXTag::SetHeldKey(XBobjIndexKeyData& entry, const std::string& disk) 
       Corrupt();
     entry.SetNumber(value);
   } else {
-    double value = 0;
-    std::memcpy(&value, disk.data(), std::min<std::size_t>(disk.size(), 8));
-    entry.SetNumber(value);
+    entry.SetNumber(DoubleFromKeyBytes(disk));
   }
 }
 
@@ -251,12 +227,7 @@ std::string XBobjMDXTag::DiskKey(const TxbVariant& held) const {
     MdxPackNumber(held.AsNumber(), reinterpret_cast<uint8_t*>(bytes.data()));
     return bytes;
   }
-  if (keyType_ == 'D') {
-    double value = held.AsNumber();
-    std::string bytes(8, '\0');
-    std::memcpy(bytes.data(), &value, 8);
-    return bytes;
-  }
+  if (keyType_ == 'D') return DoubleKeyBytes(held.AsNumber());
   std::string bytes(reinterpret_cast<const char*>(held.Data()), static_cast<std::size_t>(held.Length()));
   bytes.resize(static_cast<std::size_t>(layout_.keyLength), ' ');
   return bytes;
@@ -271,27 +242,9 @@ void XBobjMDXTag::PrepareDefinition(const AnsiString& keyExpression, bool unique
   XBobjIndexTag::DefineTag(keyExpression, unique, ascending, forExpression);
   keysDescending_ = !ascending;
   TxbVariant value(0);
-  if (!EvaluateKey(value)) XbRaise(xbmSortKeyLength, kMaxKeyLength, 0);
-  int length = 0;
-  switch (value.Kind()) {
-    case xbvText:
-      keyType_ = 'C';
-      length = value.Length();
-      break;
-    case xbvNumber:
-      keyType_ = 'N';
-      length = kMdxPackedLength;
-      break;
-    case xbvDate:
-      keyType_ = 'D';
-      length = 8;
-      break;
-    default:
-      XbRaise(xbmVariantNotSortable);
-  }
-  // An empty key has no entry layout, and a longer one could not be
-  // sorted when the tag is rebuilt.
-  if (length < 1 || length > kMaxKeyLength) XbRaise(xbmSortKeyLength, kMaxKeyLength, length);
+  keyType_ = SampleKeyType(value, kMaxKeyLength);
+  int length = keyType_ == 'C' ? value.Length() : keyType_ == 'N' ? kMdxPackedLength : 8;
+  CheckKeyLength(length, kMaxKeyLength);
   layout_.type = keyType_;
   layout_.keyLength = length;
   layout_.entryLength = (length + 4 + 3) / 4 * 4;
@@ -346,21 +299,15 @@ int32_t XBobjMDXTag::RootPage() {
 void XBobjMDXTag::ReadHeader() {
   headerValid_ = false;
   uint8_t h[kMdxPageSize];
-  if (headerPosition_ < kHeaderBlocks || headerPosition_ > kMaxBlock ||
-      !mdx_->PositionInside(BlockOffset(headerPosition_), kMdxPageSize) ||
-      !mdx_->ReadBlock(BlockOffset(headerPosition_), h, kMdxPageSize))
-    return;
+  if (!PageInside(headerPosition_) || !mdx_->ReadBlock(BlockOffset(headerPosition_), h, kMdxPageSize)) return;
   std::memcpy(rawHeader_, h, sizeof h);
-  uint32_t root = Get32(h);
+  uint32_t root = GetLe32(h);
   MdxLayout l;
   l.type = static_cast<char>(h[9]);
-  l.keyLength = Get16(h + 12);
-  l.maxKeys = Get16(h + 14);
-  l.entryLength = Get16(h + 18);
-  if (!MdxLayoutValid(l)) return;
-  if (root < static_cast<uint32_t>(kHeaderBlocks) || root > static_cast<uint32_t>(kMaxBlock) ||
-      !mdx_->PositionInside(BlockOffset(static_cast<int32_t>(root)), kMdxPageSize))
-    return;
+  l.keyLength = GetLe16(h + 12);
+  l.maxKeys = GetLe16(h + 14);
+  l.entryLength = GetLe16(h + 18);
+  if (!MdxLayoutValid(l) || !PageInside(root)) return;
   const char* keyText = reinterpret_cast<const char*>(h + 24);
   std::size_t keySize = strnlen(keyText, kMdxKeyExpressionLimit + 1);
   const char* forText = reinterpret_cast<const char*>(h + 762);
@@ -381,8 +328,8 @@ void XBobjMDXTag::ReadHeader() {
   keyExpression_.assign(keyText, keySize);
   forExpression_.assign(forText, forSize);
   hasFor_ = !forExpression_.empty();
-  firstPage_ = static_cast<int32_t>(Get32(h + 248));
-  lastPage_ = static_cast<int32_t>(Get32(h + 252));
+  firstPage_ = static_cast<int32_t>(GetLe32(h + 248));
+  lastPage_ = static_cast<int32_t>(GetLe32(h + 252));
   CompileKey();
   CompileFor();
   headerChanged_ = false;
@@ -396,18 +343,16 @@ void XBobjMDXTag::RefreshHeader() {
     headerValid_ = false;
     return;
   }
-  uint32_t root = Get32(h);
-  if (root < static_cast<uint32_t>(kHeaderBlocks) || root > static_cast<uint32_t>(kMaxBlock) ||
-      Get16(h + 12) != layout_.keyLength || Get16(h + 14) != layout_.maxKeys ||
-      Get16(h + 18) != layout_.entryLength ||
-      !mdx_->PositionInside(BlockOffset(static_cast<int32_t>(root)), kMdxPageSize)) {
+  uint32_t root = GetLe32(h);
+  if (GetLe16(h + 12) != layout_.keyLength || GetLe16(h + 14) != layout_.maxKeys ||
+      GetLe16(h + 18) != layout_.entryLength || !PageInside(root)) {
     headerValid_ = false;
     return;
   }
   std::memcpy(rawHeader_, h, sizeof h);
   rootPosition_ = static_cast<int32_t>(root);
-  firstPage_ = static_cast<int32_t>(Get32(h + 248));
-  lastPage_ = static_cast<int32_t>(Get32(h + 252));
+  firstPage_ = static_cast<int32_t>(GetLe32(h + 248));
+  lastPage_ = static_cast<int32_t>(GetLe32(h + 252));
   headerChanged_ = false;
 }
 
@@ -417,19 +362,19 @@ void XBobjMDXTag::WriteHeader() {
   if (keyExpression_.size() > static_cast<std::size_t>(kMdxKeyExpressionLimit) ||
       forExpression_.size() > static_cast<std::size_t>(kMdxForExpressionLimit))
     XbRaise(xbmIndexExpressionTooLong, tagName_);
-  Put32(h, static_cast<uint32_t>(rootPosition_));
+  PutLe32(h, static_cast<uint32_t>(rootPosition_));
   h[8] = static_cast<uint8_t>(0x10 | (unique_ ? 0x40 : 0) | (ascending_ ? 0 : 0x08));
   h[9] = static_cast<uint8_t>(keyType_);
-  Put16(h + 12, static_cast<uint32_t>(layout_.keyLength));
-  Put16(h + 14, static_cast<uint32_t>(layout_.maxKeys));
-  Put16(h + 18, static_cast<uint32_t>(layout_.entryLength));
+  PutLe16(h + 12, static_cast<uint32_t>(layout_.keyLength));
+  PutLe16(h + 14, static_cast<uint32_t>(layout_.maxKeys));
+  PutLe16(h + 18, static_cast<uint32_t>(layout_.entryLength));
   h[23] = unique_ ? 0x40 : 0;
   std::memset(h + 24, 0, 220);
   std::memcpy(h + 24, keyExpression_.data(), keyExpression_.size());
   h[245] = hasFor_ ? 1 : 0;
   h[246] = 1;
-  Put32(h + 248, static_cast<uint32_t>(firstPage_));
-  Put32(h + 252, static_cast<uint32_t>(lastPage_));
+  PutLe32(h + 248, static_cast<uint32_t>(firstPage_));
+  PutLe32(h + 252, static_cast<uint32_t>(lastPage_));
   std::memset(h + 762, 0, 262);
   std::memcpy(h + 762, forExpression_.data(), forExpression_.size());
   mdx_->WriteBlock(BlockOffset(headerPosition_), h, kMdxPageSize);
@@ -437,10 +382,14 @@ void XBobjMDXTag::WriteHeader() {
   headerChanged_ = false;
 }
 
+bool XBobjMDXTag::PageInside(int64_t block) {
+  return block >= kHeaderBlocks && block <= kMaxBlock &&
+         mdx_->PositionInside(block * kMdxBlockSize, kMdxPageSize);
+}
+
 void XBobjMDXTag::ReadBlockChecked(int32_t block, uint8_t* data) {
   if (!headerValid_) Corrupt();
-  if (block < kHeaderBlocks || block > kMaxBlock || !mdx_->PositionInside(BlockOffset(block), kMdxPageSize))
-    Corrupt();
+  if (!PageInside(block)) Corrupt();
   if (!mdx_->ReadBlock(BlockOffset(block), data, kMdxPageSize)) Corrupt();
 }
 
@@ -450,9 +399,7 @@ void XBobjMDXTag::ReadNode(int32_t block, MdxPage& page) {
   MdxDecodePage(data, layout_, mdx_->FileName(), page);
   if (page.branch)
     for (const MdxEntry& e : page.entries)
-      if (e.value < kHeaderBlocks || e.value > kMaxBlock ||
-          !mdx_->PositionInside(BlockOffset(e.value), kMdxPageSize))
-        Corrupt();
+      if (!PageInside(e.value)) Corrupt();
 }
 
 int XBobjMDXTag::ReadPage(int32_t position, XBobjIndexKey* page) {
@@ -463,22 +410,15 @@ int XBobjMDXTag::ReadPage(int32_t position, XBobjIndexKey* page) {
     XBobjIndexKeyData* entry = page->ReadEntry();
     if (!key) {
       // The last child has no key: it holds everything after the others.
-      if (keyType_ == 'C')
-        entry->SetText(keysDescending_ ? "" : "\xFF");
-      else
-        entry->SetNumber(keysDescending_ ? -kNumberSentinel : kNumberSentinel);
+      SetKeyAfterAll(*entry, keyType_ == 'C');
     } else if (keyType_ == 'C') {
-      int n = layout_.keyLength;
-      while (n > 0 && key[n - 1] == ' ') --n;
-      entry->SetText(std::string_view(reinterpret_cast<const char*>(key), static_cast<std::size_t>(n)));
+      entry->SetText(HeldText(key, layout_.keyLength));
     } else if (keyType_ == 'N') {
       double number = 0;
       if (!MdxUnpackNumber(key, number)) Corrupt();
       entry->SetNumber(number);
     } else {
-      double day = 0;
-      std::memcpy(&day, key, 8);
-      entry->SetNumber(day);
+      entry->SetNumber(GetLeDouble(key));
     }
     entry->EntryTag = value;
     entry->RecordNumber = value;
@@ -487,13 +427,11 @@ int XBobjMDXTag::ReadPage(int32_t position, XBobjIndexKey* page) {
     for (int i = 0; i < page->Count(); ++i) {
       XBobjIndexKeyData* e = page->Entry(i);
       e->RecordNumber = 0;
-      if (e->EntryTag < kHeaderBlocks || e->EntryTag > kMaxBlock ||
-          !mdx_->PositionInside(BlockOffset(e->EntryTag), kMdxPageSize))
-        Corrupt();
+      if (!PageInside(e->EntryTag)) Corrupt();
     }
   }
   page->PageKind = branch ? ipkBranchRead : ipkLeaf;
-  page->Left = static_cast<int32_t>(Get32(data + 4));
+  page->Left = static_cast<int32_t>(GetLe32(data + 4));
   return 1;
 }
 
@@ -514,16 +452,12 @@ int XBobjMDXTag::WritePage(XBobjIndexKey* page) {
   // A page placed for the first time (a new root) joins the chain.
   if (page->Left < 0) page->Left = ChainNewPage(page->Position);
   // The first part moves to a new page at the end until the rest fits.
-  while (page->Count() > limit) {
-    int moved = std::min(page->Count() - page->Count() / 2, limit);
+  SplitWhileOverfull(page, limit, [&](int moved) {
     int32_t position = mdx_->NewPage();
     encode(0, moved, ChainNewPage(position), block);
     mdx_->WriteBlock(BlockOffset(position), block, kMdxPageSize);
-    XBobjIndexKeyData separator;
-    separator.AssignEntry(*page->Entry(moved - 1));
-    InsertSeparator(page, separator, position);
-    page->DeleteFirst(moved);
-  }
+    return position;
+  });
   encode(0, page->Count(), page->Left, block);
   mdx_->WriteBlock(BlockOffset(page->Position), block, kMdxPageSize);
   return 1;
@@ -532,27 +466,8 @@ int XBobjMDXTag::WritePage(XBobjIndexKey* page) {
 void XBobjMDXTag::BuildTag() {
   DiscardPages();
   XBobjIndexTable* table = mdx_->Table();
-  int32_t count = table ? table->IndexRecordCount() : 0;
   XBobjSortMDX sorter(this);
-  if (table) {
-    struct RestoreRecord {
-      XBobjIndexTable* table;
-      ~RestoreRecord() { table->IndexLoadRecord(0); }
-    } restore{table};
-    table->IndexStatusReport(-1, 1, count);
-    TxbVariant key(0);
-    for (int32_t n = 1; n <= count; ++n) {
-      table->IndexLoadRecord(n);
-      if (!hasFor_ || EvaluateFor()) {
-        EvaluateKey(key);
-        KeyToStoredForm(key, true);
-        sorter.AddKey(key, n);
-      }
-      table->IndexStatusReport(1, n, 0);
-    }
-    table->IndexStatusReport(0, 0, 0);
-    table->IndexStatusReport(-1, 2, count);
-  }
+  SortRecordKeys(sorter);
   firstPage_ = lastPage_ = 0;
   rootPosition_ = sorter.WriteTree();
   if (table) table->IndexStatusReport(0, 0, 0);
@@ -570,7 +485,6 @@ XBobjSortMDX::XBobjSortMDX(XBobjMDXTag* tag)
 
 int32_t XBobjSortMDX::WriteTree() {
   XBobjMDXFile* file = tag_->MdxFile();
-  XBobjIndexTable* table = file->Table();
   const MdxLayout& layout = tag_->Layout();
   IndexLevelBuilder builder(layout.maxKeys, layout.maxKeys + 1,
                             [&](const std::vector<IndexBuildEntry>& entries, bool leaf) {
@@ -584,14 +498,9 @@ int32_t XBobjSortMDX::WriteTree() {
                               file->WriteBlock(BlockOffset(position), block, kMdxPageSize);
                               return position;
                             });
-  TxbVariant key(0);
-  int32_t record = 0;
-  int32_t written = 0;
-  while (NextKey(key, record)) {
+  tag_->TakeSortedKeys(*this, [&](const TxbVariant& key, int32_t record) {
     builder.Add(tag_->DiskKey(key), record);
-    ++written;
-    if (table) table->IndexStatusReport(2, written, 0);
-  }
+  });
   return builder.Finish();
 }
 
@@ -612,11 +521,7 @@ XBobjMDXFile::XBobjMDXFile(XBobjIndexTable* table, const AnsiString& name, bool 
   }
   opened_ = true;
   ResetAllocation();
-  if (table) {
-    AnsiString tableName = table->IndexTableFileName();
-    if (SameText(ChangeFileExt(disk_->FileName(), ExtractFileExt(tableName)), tableName))
-      table->IndexSetProductionFlag();
-  }
+  FlagProductionIndex();
 }
 
 XBobjMDXFile::~XBobjMDXFile() {
@@ -642,13 +547,13 @@ void XBobjMDXFile::InitializeNewFile() {
   PutToday(header_ + 1);
   AnsiString tableName = BaseName(table_ ? table_->IndexTableFileName() : disk_->FileName());
   std::memcpy(header_ + 4, tableName.data(), std::min<std::size_t>(tableName.size(), 8));
-  Put16(header_ + 20, kBlocksPerPage);
-  Put16(header_ + 22, kMdxPageSize);
+  PutLe16(header_ + 20, kBlocksPerPage);
+  PutLe16(header_ + 22, kMdxPageSize);
   header_[24] = 1;
   header_[25] = kMdxMaxTags + 1;  // table entries, entry 0 included
   header_[26] = 32;
-  Put16(header_ + 28, 0);
-  Put32(header_ + 32, kHeaderBlocks);
+  PutLe16(header_ + 28, 0);
+  PutLe32(header_ + 32, kHeaderBlocks);
   PutToday(header_ + 44);
   disk_->TruncateFile(0);
   knownSize_ = 0;
@@ -662,32 +567,23 @@ bool XBobjMDXFile::ReadFileHeader() {
   if (!PositionInside(0, kMdxHeaderSize) || !ReadBlock(0, h, kMdxHeaderSize)) return false;
   // Another page size would be misread, more tags than the table holds
   // would run past it.
-  if (Get16(h + 20) != kBlocksPerPage || Get16(h + 22) != kMdxPageSize) return false;
-  int count = Get16(h + 28);
+  if (GetLe16(h + 20) != kBlocksPerPage || GetLe16(h + 22) != kMdxPageSize) return false;
+  int count = GetLe16(h + 28);
   if (count > kMdxMaxTags) return false;
   std::memcpy(header_, h, sizeof h);
   // The header's field is brought up to date once this program adds pages.
-  writtenFree_ = static_cast<int32_t>(std::min<int64_t>((KnownFileSize() + kMdxBlockSize - 1) / kMdxBlockSize, kMaxBlock));
+  writtenFree_ = FileBlocks(KnownFileSize());
   Tags().Clear();
   for (int i = 1; i <= count; ++i) {
     const uint8_t* entry = header_ + 512 + 32 * i;
     const char* name = reinterpret_cast<const char*>(entry + 4);
     AnsiString tagName(name, strnlen(name, 11));
-    auto* tag = new XBobjMDXTag(this, static_cast<int32_t>(Get32(entry)), TrimRight(tagName));
+    auto* tag = new XBobjMDXTag(this, static_cast<int32_t>(GetLe32(entry)), TrimRight(tagName));
     std::memcpy(tag->RawEntry(), entry, 32);
     Tags().Add(tag);
     tag->ReadHeader();
   }
   return true;
-}
-
-AnsiString XBobjMDXFile::TagNameFor(const AnsiString& name) const {
-  AnsiString result = Trim(name);
-  if (table_) result = table_->IndexTranslateName(result);
-  result = UpperCase(result);
-  if (result.size() > static_cast<std::size_t>(kMdxTagNameLength))
-    result.resize(static_cast<std::size_t>(kMdxTagNameLength));
-  return result;
 }
 
 void XBobjMDXFile::WriteTagTable() {
@@ -698,7 +594,7 @@ void XBobjMDXFile::WriteTagTable() {
     auto* tag = static_cast<XBobjMDXTag*>(TagAt(i - 1));
     uint8_t* entry = header_ + 512 + 32 * i;
     std::memcpy(entry, tag->RawEntry(), 32);
-    Put32(entry, static_cast<uint32_t>(tag->HeaderPosition()));
+    PutLe32(entry, static_cast<uint32_t>(tag->HeaderPosition()));
     std::memset(entry + 4, 0, 11);
     std::memcpy(entry + 4, tag->TagName().data(), std::min<std::size_t>(tag->TagName().size(), 10));
     entry[17] = static_cast<uint8_t>(i < count ? i + 1 : 0);
@@ -706,25 +602,25 @@ void XBobjMDXFile::WriteTagTable() {
     entry[20] = static_cast<uint8_t>(tag->KeyType());
     std::memcpy(tag->RawEntry(), entry, 32);
   }
-  Put16(header_ + 28, static_cast<uint32_t>(count));
+  PutLe16(header_ + 28, static_cast<uint32_t>(count));
   PutToday(header_ + 1);
-  int32_t blocks = static_cast<int32_t>(std::min<int64_t>((RefreshFileSize() + kMdxBlockSize - 1) / kMdxBlockSize, kMaxBlock));
-  Put32(header_ + 32, static_cast<uint32_t>(std::max(blocks, nextFree_)));
+  int32_t blocks = FileBlocks(RefreshFileSize());
+  PutLe32(header_ + 32, static_cast<uint32_t>(std::max(blocks, nextFree_)));
   WriteBlock(0, header_, kMdxHeaderSize);
-  writtenFree_ = static_cast<int32_t>(Get32(header_ + 32));
+  writtenFree_ = static_cast<int32_t>(GetLe32(header_ + 32));
   changed_ = false;
 }
 
 void XBobjMDXFile::SyncHeader() {
   if (!opened_ || !disk_ || !disk_->ReadWrite()) return;
-  int32_t blocks = static_cast<int32_t>(std::min<int64_t>((RefreshFileSize() + kMdxBlockSize - 1) / kMdxBlockSize, kMaxBlock));
+  int32_t blocks = FileBlocks(RefreshFileSize());
   if (blocks == writtenFree_ && !changed_) return;
   // Only these fields: the tag table of a shared file is not ours to
   // rewrite from memory.
   uint8_t h[kMdxBlockSize];
   if (!ReadBlock(0, h, kMdxBlockSize)) Corrupt();
   PutToday(h + 1);
-  Put32(h + 32, static_cast<uint32_t>(blocks));
+  PutLe32(h + 32, static_cast<uint32_t>(blocks));
   WriteBlock(0, h, kMdxBlockSize);
   std::memcpy(header_, h, kMdxBlockSize);
   writtenFree_ = blocks;
@@ -734,7 +630,7 @@ void XBobjMDXFile::SyncHeader() {
 bool XBobjMDXFile::CreateTag(const AnsiString& tagName, const AnsiString& keyExpression, bool unique,
                              bool ascending, const AnsiString& forExpression) {
   if (!opened_) Corrupt();
-  AnsiString name = TagNameFor(tagName);
+  AnsiString name = StoredTagName(tagName, kMdxTagNameLength);
   bool replacing = FindTag(name) != nullptr;
   // The tag table has room for 47 tags; another entry would lie in the
   // first page after the header.
@@ -742,8 +638,7 @@ bool XBobjMDXFile::CreateTag(const AnsiString& tagName, const AnsiString& keyExp
   auto tag = std::make_unique<XBobjMDXTag>(this, -1, name);
   // Everything that can be refused is refused before the file changes.
   tag->PrepareDefinition(keyExpression, unique, ascending, forExpression);
-  LockIndexFile();
-  try {
+  ChangeUnderIndexLock([&] {
     for (int i = TagCount() - 1; i >= 0; --i) {
       if (!SameText(TagAt(i)->TagName(), name)) continue;
       TagAt(i)->DiscardPages();
@@ -756,41 +651,27 @@ bool XBobjMDXFile::CreateTag(const AnsiString& tagName, const AnsiString& keyExp
     while (at < TagCount() && UpperCase(TagAt(at)->TagName()) < name) ++at;
     Tags().Insert(at, tag.release());
     WriteTagTable();
-  } catch (...) {
-    UnlockIndexFile();
-    throw;
-  }
-  UnlockIndexFile();
+  });
   return true;
 }
 
 bool XBobjMDXFile::DeleteTag(const AnsiString& tagName) {
   if (!opened_) return false;
-  AnsiString name = TagNameFor(tagName);
+  AnsiString name = StoredTagName(tagName, kMdxTagNameLength);
   int index = -1;
   for (int i = 0; i < TagCount(); ++i)
     if (SameText(TagAt(i)->TagName(), name)) index = i;
   if (index < 0) return false;
-  LockIndexFile();
-  try {
+  ChangeUnderIndexLock([&] {
     TagAt(index)->DiscardPages();
     Tags().Delete(index);
     WriteTagTable();
-  } catch (...) {
-    UnlockIndexFile();
-    throw;
-  }
-  UnlockIndexFile();
+  });
   if (TagCount() == 0) Reindex();
   return true;
 }
 
-int32_t XBobjMDXFile::NewPage() {
-  if (nextFree_ < 0) ResetAllocation();
-  int32_t block = nextFree_;
-  nextFree_ += kBlocksPerPage;
-  return block;
-}
+int32_t XBobjMDXFile::NewPage() { return TakeNextFree(kBlocksPerPage); }
 
 int32_t XBobjMDXFile::ResetAllocation() {
   int64_t blocks = (RefreshFileSize() + kMdxBlockSize - 1) / kMdxBlockSize;
@@ -801,12 +682,7 @@ int32_t XBobjMDXFile::ResetAllocation() {
 
 void XBobjMDXFile::Reindex() {
   if (!opened_) Corrupt();
-  // Nothing changes before the whole file is ours.
-  LockWholeFileWithRetry();
-  auto unlock = [this]() {
-    if (disk_->Shared()) disk_->UnlockRegion();
-  };
-  try {
+  ChangeUnderWholeFileLock([this] {
     for (int i = TagCount() - 1; i >= 0; --i) {
       auto* tag = static_cast<XBobjMDXTag*>(TagAt(i));
       tag->DiscardPages();
@@ -824,11 +700,7 @@ void XBobjMDXFile::Reindex() {
       tag->Rebuild();
     }
     WriteTagTable();
-  } catch (...) {
-    unlock();
-    throw;
-  }
-  unlock();
+  });
 }
 
 void XBobjMDXFile::Rename(const AnsiString& newName) {
@@ -873,7 +745,7 @@ void XBobjMDXFile::LockTaken() {
   if (!disk_->Shared() || !opened_) return;
   RefreshTagHeaders();
   refreshedInLock_ = true;
-  writtenFree_ = static_cast<int32_t>(std::min<int64_t>((RefreshFileSize() + kMdxBlockSize - 1) / kMdxBlockSize, kMaxBlock));
+  writtenFree_ = FileBlocks(RefreshFileSize());
 }
 
 void XBobjMDXFile::LockReleasing() {

@@ -169,6 +169,9 @@ class XBobjMDXTag : public XBobjIndexTag {
   XBobjMDXFile* MdxFile() const { return mdx_; }
 
  private:
+  // A page (or tag header) at block lies after the file header, inside the
+  // file and within block numbers.
+  bool PageInside(int64_t block);
   void ReadBlockChecked(int32_t block, uint8_t* data);
 
   XBobjMDXFile* mdx_;
@@ -231,7 +234,6 @@ class XBobjMDXFile : public XBobjIndexFile {
  private:
   void InitializeNewFile();
   bool ReadFileHeader();
-  AnsiString TagNameFor(const AnsiString& name) const;
   // Rewrites the tag table and the tag count from the tag list.
   void WriteTagTable();
   void PutToday(uint8_t* at) const;

@@ -34,6 +34,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "dbase/byte_order.h"
 #include "dbase/scrambler.h"
 #include "dbase/xbexcept.h"
 #include "dbase/xbos.h"
@@ -46,22 +47,6 @@ namespace {
 constexpr int64_t kMaxMemoLength = 0x7FFF0000;
 constexpr int64_t kMaxBlockNumber = 0xFFFFFFFF;
 constexpr int64_t kChunk = 1 << 20;
-
-uint32_t GetLe32(const unsigned char* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-uint32_t GetBe32(const unsigned char* p) {
-  return uint32_t{p[3]} | uint32_t{p[2]} << 8 | uint32_t{p[1]} << 16 | uint32_t{p[0]} << 24;
-}
-
-void PutLe32(unsigned char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-void PutBe32(unsigned char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * (3 - i)));
-}
 
 int64_t CeilDiv(int64_t a, int64_t b) { return (a + b - 1) / b; }
 
@@ -422,7 +407,7 @@ void XBobjFXMemo20::LoadHeader() {
   unsigned char h[8];
   ReadExact(0, h, 8);
   nextFree_ = GetBe32(h);
-  const int64_t size = int64_t{h[6]} << 8 | h[7];
+  const int64_t size = GetBe16(h + 6);
   if (size < 1) Bad();
   blockSize_ = size;
   headerBytes_ = 512;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dbase/byte_order.h"
 #include "dbase/xbcharset.h"
 #include "dbase/xbexcept.h"
 #include "dbase/xbexpr.h"
@@ -16,36 +17,7 @@ namespace {
 
 // Keys longer than this could not be sorted for a rebuild.
 constexpr int kMaxKeyLength = TxbSort::kMaxKeyLength - 1;
-constexpr double kEmptyDateKey = 1e100;
-constexpr double kNumberSentinel = 1.7e308;
-
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-std::string DoubleBytes(double value) {
-  std::string bytes(8, '\0');
-  std::memcpy(bytes.data(), &value, 8);
-  return bytes;
-}
-
-double BytesDouble(const std::string& bytes) {
-  double value = 0;
-  std::memcpy(&value, bytes.data(), std::min<std::size_t>(bytes.size(), 8));
-  return value;
-}
+constexpr int32_t kMaxBlock = 0x3FFFFF;  // block x 512 stays a 32-bit position
 
 }  // namespace
 
@@ -69,19 +41,19 @@ template <class Sink>
 bool DecodeEntries(const uint8_t* block, const NdxLayout& layout, const AnsiString& fileName, Sink&& sink) {
   auto bad = [&fileName]() { XbRaise(xbmIndexCorrupted, fileName); };
   if (!NdxLayoutValid(layout)) bad();
-  int count = Get16(block);
+  int count = GetLe16(block);
   if (count > layout.maxKeys) bad();
-  bool branch = Get32(block + 4) != 0;
+  bool branch = GetLe32(block + 4) != 0;
   for (int i = 0; i < count; ++i) {
     const uint8_t* p = block + 4 + i * layout.entryLength;
-    int32_t child = static_cast<int32_t>(Get32(p));
-    int32_t record = static_cast<int32_t>(Get32(p + 4));
+    int32_t child = static_cast<int32_t>(GetLe32(p));
+    int32_t record = static_cast<int32_t>(GetLe32(p + 4));
     int32_t value = branch ? child : record;
     if (value <= 0 || (!branch && child != 0)) bad();
     sink(p + 8, value);
   }
   if (branch) {
-    int32_t last = static_cast<int32_t>(Get32(block + 4 + count * layout.entryLength));
+    int32_t last = static_cast<int32_t>(GetLe32(block + 4 + count * layout.entryLength));
     if (last <= 0) bad();
     sink(nullptr, last);
   }
@@ -107,16 +79,16 @@ bool NdxEncodePage(const NdxPage& page, const NdxLayout& layout, uint8_t* block)
   int keys = page.branch ? entries - 1 : entries;
   if (keys < 0 || keys > layout.maxKeys) return false;
   std::memset(block, 0, kNdxBlockSize);
-  Put16(block, static_cast<uint32_t>(keys));
+  PutLe16(block, static_cast<uint32_t>(keys));
   int keyBytes = layout.text ? layout.keyLength : 8;
   for (int i = 0; i < entries; ++i) {
     uint8_t* p = block + 4 + i * layout.entryLength;
     const NdxEntry& e = page.entries[static_cast<std::size_t>(i)];
     if (page.branch) {
-      Put32(p, static_cast<uint32_t>(e.value));
+      PutLe32(p, static_cast<uint32_t>(e.value));
       if (i == keys) break;  // the extra child has no key
     } else {
-      Put32(p + 4, static_cast<uint32_t>(e.value));
+      PutLe32(p + 4, static_cast<uint32_t>(e.value));
     }
     if (layout.text) std::memset(p + 8, ' ', static_cast<std::size_t>(keyBytes));
     std::memcpy(p + 8, e.key.data(), std::min<std::size_t>(e.key.size(), static_cast<std::size_t>(keyBytes)));
@@ -211,34 +183,22 @@ void XBobjNDXTag::KeyToStoredForm(TxbVariant& key, bool trimmed) {
     return;
   }
   if (keyType_ == 'D') {
-    // Dates and date texts give their day; numbers are taken as days.
-    double day = key.Kind() == xbvDate || key.Kind() == xbvText ? static_cast<double>(key.AsDate())
-                                                                 : key.AsNumber();
-    key.SetNumber(day < 0.1 ? kEmptyDateKey : day);
+    key.SetNumber(DayNumberKey(key));
     return;
   }
-  if (key.Kind() != xbvText) key.SetText(key.AsText());
-  if (trimmed) key.TrimText();
-  // A text longer than the key would not fit its entry.
-  if (keyLength_ > 0 && key.Length() > keyLength_) {
-    key.SetText(std::string_view(reinterpret_cast<const char*>(key.Data()),
-                                 static_cast<std::size_t>(keyLength_)));
-    if (trimmed) key.TrimText();
-  }
+  TextKeyForm(key, trimmed);
+  if (keyLength_ > 0) CutTextKey(key, keyLength_, trimmed);
 }
 
 void XBobjNDXTag::SetHeldKey(XBobjIndexKeyData& entry, const std::string& disk) const {
-  if (keyType_ == 'C') {
-    std::size_t n = disk.size();
-    while (n > 0 && disk[n - 1] == ' ') --n;
-    entry.SetText(std::string_view(disk.data(), n));
-  } else {
-    entry.SetNumber(BytesDouble(disk));
-  }
+  if (keyType_ == 'C')
+    entry.SetText(HeldText(reinterpret_cast<const uint8_t*>(disk.data()), static_cast<int>(disk.size())));
+  else
+    entry.SetNumber(DoubleFromKeyBytes(disk));
 }
 
 std::string XBobjNDXTag::DiskKey(const TxbVariant& held) const {
-  if (keyType_ != 'C') return DoubleBytes(held.AsNumber());
+  if (keyType_ != 'C') return DoubleKeyBytes(held.AsNumber());
   std::string bytes(reinterpret_cast<const char*>(held.Data()), static_cast<std::size_t>(held.Length()));
   bytes.resize(static_cast<std::size_t>(layout_.keyLength), ' ');
   return bytes;
@@ -251,27 +211,9 @@ void XBobjNDXTag::PrepareDefinition(const AnsiString& keyExpression, bool unique
   XBobjIndexTag::DefineTag(keyExpression, unique, true, "");
   keysDescending_ = false;
   TxbVariant value(0);
-  if (!EvaluateKey(value)) XbRaise(xbmSortKeyLength, kMaxKeyLength, 0);
-  int length = 0;
-  switch (value.Kind()) {
-    case xbvText:
-      keyType_ = 'C';
-      length = value.Length();
-      break;
-    case xbvNumber:
-      keyType_ = 'N';
-      length = 8;
-      break;
-    case xbvDate:
-      keyType_ = 'D';
-      length = 8;
-      break;
-    default:
-      XbRaise(xbmVariantNotSortable);
-  }
-  // An empty key has no entry layout, and a longer one could not be
-  // sorted when the tag is rebuilt.
-  if (length < 1 || length > kMaxKeyLength) XbRaise(xbmSortKeyLength, kMaxKeyLength, length);
+  keyType_ = SampleKeyType(value, kMaxKeyLength);
+  int length = keyType_ == 'C' ? value.Length() : 8;
+  CheckKeyLength(length, kMaxKeyLength);
   layout_ = NewLayout(keyType_, length);
   keyLength_ = layout_.keyLength;
   entryLength_ = layout_.entryLength;
@@ -311,16 +253,14 @@ void XBobjNDXTag::ReadHeader() {
   uint8_t h[kNdxBlockSize];
   if (!ndx_->PositionInside(0, kNdxBlockSize) || !ndx_->ReadBlock(0, h, kNdxBlockSize)) return;
   std::memcpy(rawHeader_, h, sizeof h);
-  uint32_t root = Get32(h);
+  uint32_t root = GetLe32(h);
   NdxLayout l;
-  int type = Get16(h + 16);
+  int type = GetLe16(h + 16);
   l.text = type == 0;
-  l.keyLength = Get16(h + 12);
-  l.maxKeys = Get16(h + 14);
-  l.entryLength = Get16(h + 18);
-  if (type > 1 || !NdxLayoutValid(l)) return;
-  if (root == 0 || root > 0x3FFFFFu || !ndx_->PositionInside(int64_t{root} * kNdxBlockSize, kNdxBlockSize))
-    return;
+  l.keyLength = GetLe16(h + 12);
+  l.maxKeys = GetLe16(h + 14);
+  l.entryLength = GetLe16(h + 18);
+  if (type > 1 || !NdxLayoutValid(l) || !PageInside(root)) return;
   const char* text = reinterpret_cast<const char*>(h + 24);
   std::size_t length = strnlen(text, kNdxBlockSize - 24);
   if (length == static_cast<std::size_t>(kNdxBlockSize - 24)) return;
@@ -337,13 +277,8 @@ void XBobjNDXTag::ReadHeader() {
   forExpression_.clear();
   hasFor_ = false;
   CompileKey();
-  keyType_ = 'C';
-  if (!l.text) {
-    // Numbers and dates are both doubles: the expression tells them apart.
-    keyType_ = 'N';
-    TxbVariant value(0);
-    if (EvaluateKey(value) && value.Kind() == xbvDate) keyType_ = 'D';
-  }
+  // Numbers and dates are both doubles: the expression tells them apart.
+  keyType_ = l.text ? 'C' : EvaluatedKeyType() == 'D' ? 'D' : 'N';
   headerChanged_ = false;
 }
 
@@ -354,10 +289,9 @@ void XBobjNDXTag::RefreshHeader() {
     headerValid_ = false;
     return;
   }
-  uint32_t root = Get32(h);
-  if (root == 0 || root > 0x3FFFFFu || Get16(h + 12) != layout_.keyLength ||
-      Get16(h + 18) != layout_.entryLength || Get16(h + 14) != layout_.maxKeys ||
-      !ndx_->PositionInside(int64_t{root} * kNdxBlockSize, kNdxBlockSize)) {
+  uint32_t root = GetLe32(h);
+  if (GetLe16(h + 12) != layout_.keyLength || GetLe16(h + 18) != layout_.entryLength ||
+      GetLe16(h + 14) != layout_.maxKeys || !PageInside(root)) {
     headerValid_ = false;
     return;
   }
@@ -371,12 +305,12 @@ void XBobjNDXTag::WriteHeader() {
   std::memcpy(h, rawHeader_, sizeof h);
   if (keyExpression_.size() > static_cast<std::size_t>(kNdxExpressionLimit))
     XbRaise(xbmIndexExpressionTooLong, tagName_);
-  Put32(h, static_cast<uint32_t>(rootPosition_));
-  Put32(h + 4, static_cast<uint32_t>(std::max(ndx_->NextFreePosition(), rootPosition_ + 1)));
-  Put16(h + 12, static_cast<uint32_t>(layout_.keyLength));
-  Put16(h + 14, static_cast<uint32_t>(layout_.maxKeys));
-  Put16(h + 16, layout_.text ? 0 : 1);
-  Put16(h + 18, static_cast<uint32_t>(layout_.entryLength));
+  PutLe32(h, static_cast<uint32_t>(rootPosition_));
+  PutLe32(h + 4, static_cast<uint32_t>(std::max(ndx_->NextFreePosition(), rootPosition_ + 1)));
+  PutLe16(h + 12, static_cast<uint32_t>(layout_.keyLength));
+  PutLe16(h + 14, static_cast<uint32_t>(layout_.maxKeys));
+  PutLe16(h + 16, layout_.text ? 0 : 1);
+  PutLe16(h + 18, static_cast<uint32_t>(layout_.entryLength));
   h[23] = unique_ ? 1 : 0;
   std::memset(h + 24, 0, kNdxBlockSize - 24);
   std::memcpy(h + 24, keyExpression_.data(), keyExpression_.size());
@@ -385,10 +319,13 @@ void XBobjNDXTag::WriteHeader() {
   headerChanged_ = false;
 }
 
+bool XBobjNDXTag::PageInside(int64_t block) {
+  return block > 0 && block <= kMaxBlock && ndx_->PositionInside(block * kNdxBlockSize, kNdxBlockSize);
+}
+
 void XBobjNDXTag::ReadBlockChecked(int32_t block, uint8_t* data) {
   if (!headerValid_) Corrupt();
-  if (block <= 0 || block > 0x3FFFFF || !ndx_->PositionInside(int64_t{block} * kNdxBlockSize, kNdxBlockSize))
-    Corrupt();
+  if (!PageInside(block)) Corrupt();
   if (!ndx_->ReadBlock(int64_t{block} * kNdxBlockSize, data, kNdxBlockSize)) Corrupt();
 }
 
@@ -398,8 +335,7 @@ void XBobjNDXTag::ReadNode(int32_t block, NdxPage& page) {
   NdxDecodePage(data, layout_, ndx_->FileName(), page);
   if (page.branch)
     for (const NdxEntry& e : page.entries)
-      if (e.value > 0x3FFFFF || !ndx_->PositionInside(int64_t{e.value} * kNdxBlockSize, kNdxBlockSize))
-        Corrupt();
+      if (!PageInside(e.value)) Corrupt();
 }
 
 int XBobjNDXTag::ReadPage(int32_t position, XBobjIndexKey* page) {
@@ -410,18 +346,11 @@ int XBobjNDXTag::ReadPage(int32_t position, XBobjIndexKey* page) {
     XBobjIndexKeyData* entry = page->ReadEntry();
     if (!key) {
       // The last child has no key: it holds everything above the others.
-      if (keyType_ == 'C')
-        entry->SetText("\xFF");
-      else
-        entry->SetNumber(kNumberSentinel);
+      SetKeyAfterAll(*entry, keyType_ == 'C');
     } else if (keyType_ == 'C') {
-      int n = layout_.keyLength;
-      while (n > 0 && key[n - 1] == ' ') --n;
-      entry->SetText(std::string_view(reinterpret_cast<const char*>(key), static_cast<std::size_t>(n)));
+      entry->SetText(HeldText(key, layout_.keyLength));
     } else {
-      double number = 0;
-      std::memcpy(&number, key, 8);
-      entry->SetNumber(number);
+      entry->SetNumber(GetLeDouble(key));
     }
     entry->EntryTag = value;
     entry->RecordNumber = value;
@@ -430,8 +359,7 @@ int XBobjNDXTag::ReadPage(int32_t position, XBobjIndexKey* page) {
     for (int i = 0; i < page->Count(); ++i) {
       XBobjIndexKeyData* e = page->Entry(i);
       e->RecordNumber = 0;
-      if (e->EntryTag > 0x3FFFFF || !ndx_->PositionInside(int64_t{e->EntryTag} * kNdxBlockSize, kNdxBlockSize))
-        Corrupt();
+      if (!PageInside(e->EntryTag)) Corrupt();
     }
   }
   page->PageKind = branch ? ipkBranchRead : ipkLeaf;
@@ -452,16 +380,12 @@ int XBobjNDXTag::WritePage(XBobjIndexKey* page) {
   };
   uint8_t block[kNdxBlockSize];
   // The first part moves to a new page until the rest fits.
-  while (page->Count() > limit) {
-    int moved = std::min(page->Count() - page->Count() / 2, limit);
+  SplitWhileOverfull(page, limit, [&](int moved) {
     int32_t position = ndx_->NewPage();
     encode(0, moved, block);
     ndx_->WriteBlock(int64_t{position} * kNdxBlockSize, block, kNdxBlockSize);
-    XBobjIndexKeyData separator;
-    separator.AssignEntry(*page->Entry(moved - 1));
-    InsertSeparator(page, separator, position);
-    page->DeleteFirst(moved);
-  }
+    return position;
+  });
   encode(0, page->Count(), block);
   ndx_->WriteBlock(int64_t{page->Position} * kNdxBlockSize, block, kNdxBlockSize);
   return 1;
@@ -470,25 +394,9 @@ int XBobjNDXTag::WritePage(XBobjIndexKey* page) {
 void XBobjNDXTag::BuildTag() {
   DiscardPages();
   XBobjIndexTable* table = ndx_->Table();
-  int32_t count = table ? table->IndexRecordCount() : 0;
   XBobjSortNdx sorter(this);
-  if (table) {
-    struct RestoreRecord {
-      XBobjIndexTable* table;
-      ~RestoreRecord() { table->IndexLoadRecord(0); }
-    } restore{table};
-    table->IndexStatusReport(-1, 1, count);
-    TxbVariant key(0);
-    for (int32_t n = 1; n <= count; ++n) {
-      table->IndexLoadRecord(n);
-      EvaluateKey(key);
-      KeyToStoredForm(key, true);
-      sorter.AddKey(key, n);
-      table->IndexStatusReport(1, n, 0);
-    }
-    table->IndexStatusReport(0, 0, 0);
-    table->IndexStatusReport(-1, 2, count);
-  }
+  // The format keeps no FOR condition: every record has its key.
+  SortRecordKeys(sorter);
   rootPosition_ = sorter.WriteTree();
   if (table) table->IndexStatusReport(0, 0, 0);
   headerChanged_ = true;
@@ -504,7 +412,6 @@ XBobjSortNdx::XBobjSortNdx(XBobjNDXTag* tag)
 
 int32_t XBobjSortNdx::WriteTree() {
   XBobjNDXFile* file = tag_->NdxFile();
-  XBobjIndexTable* table = file->Table();
   const NdxLayout& layout = tag_->Layout();
   IndexLevelBuilder builder(layout.maxKeys, layout.maxKeys + 1,
                             [&](const std::vector<IndexBuildEntry>& entries, bool leaf) {
@@ -517,14 +424,9 @@ int32_t XBobjSortNdx::WriteTree() {
                               file->WriteBlock(int64_t{position} * kNdxBlockSize, block, kNdxBlockSize);
                               return position;
                             });
-  TxbVariant key(0);
-  int32_t record = 0;
-  int32_t written = 0;
-  while (NextKey(key, record)) {
+  tag_->TakeSortedKeys(*this, [&](const TxbVariant& key, int32_t record) {
     builder.Add(tag_->DiskKey(key), record);
-    ++written;
-    if (table) table->IndexStatusReport(2, written, 0);
-  }
+  });
   return builder.Finish();
 }
 
@@ -570,37 +472,22 @@ bool XBobjNDXFile::CreateTag(const AnsiString&, const AnsiString& keyExpression,
   auto tag = std::make_unique<XBobjNDXTag>(this, BaseName(disk_->FileName()));
   // Everything that can be refused is refused before the file changes.
   tag->PrepareDefinition(keyExpression, unique);
-  LockIndexFile();
-  try {
-    for (int i = TagCount() - 1; i >= 0; --i) {
-      TagAt(i)->DiscardPages();
-      Tags().Delete(i);
-    }
-    disk_->TruncateFile(0);
-    knownSize_ = 0;
+  ChangeUnderIndexLock([&] {
     // The header takes block 0, the pages follow it.
-    nextFree_ = 0;
-    NewPage();
+    EmptyForNewTag();
     tag->DefineTag(keyExpression, unique, true, "");
     Tags().Add(tag.release());
     writtenFree_ = NextFreePosition();
-  } catch (...) {
-    UnlockIndexFile();
-    throw;
-  }
-  UnlockIndexFile();
+  });
   return true;
 }
 
-int32_t XBobjNDXFile::NewPage() {
-  if (nextFree_ < 0) ResetAllocation();
-  return nextFree_++;
-}
+int32_t XBobjNDXFile::NewPage() { return TakeNextFree(1); }
 
 int32_t XBobjNDXFile::ResetAllocation() {
   int64_t size = RefreshFileSize();
   int64_t blocks = (size + kNdxBlockSize - 1) / kNdxBlockSize;
-  nextFree_ = static_cast<int32_t>(std::max<int64_t>(nextFree_, std::min<int64_t>(blocks, 0x3FFFFF)));
+  nextFree_ = static_cast<int32_t>(std::max<int64_t>(nextFree_, std::min<int64_t>(blocks, kMaxBlock)));
   return nextFree_;
 }
 
@@ -623,44 +510,32 @@ void XBobjNDXFile::ZapLocked() {
 void XBobjNDXFile::Zap() {
   if (!opened_ || !Tag()) return;
   if (!Tag()->HeaderValid()) Corrupt();
-  // Nothing changes before the whole file is ours.
-  LockWholeFileWithRetry();
-  try {
-    ZapLocked();
-  } catch (...) {
-    if (disk_->Shared()) disk_->UnlockRegion();
-    throw;
-  }
-  if (disk_->Shared()) disk_->UnlockRegion();
+  ChangeUnderWholeFileLock([this] { ZapLocked(); });
 }
 
 void XBobjNDXFile::Reindex() {
   if (!opened_ || !Tag()) return;
   XBobjNDXTag* tag = Tag();
   if (!tag->HeaderValid()) Corrupt();
-  LockWholeFileWithRetry();
-  try {
+  ChangeUnderWholeFileLock([this, tag] {
     ZapLocked();
     nextFree_ = 1;
     tag->BuildTag();
     writtenFree_ = -1;
     SyncFreeBlock();
-  } catch (...) {
-    if (disk_->Shared()) disk_->UnlockRegion();
-    throw;
-  }
-  if (disk_->Shared()) disk_->UnlockRegion();
+  });
 }
 
 void XBobjNDXFile::SyncFreeBlock() {
   XBobjNDXTag* tag = Tag();
   if (!opened_ || !tag || !tag->HeaderValid() || !disk_ || !disk_->ReadWrite()) return;
   int64_t size = RefreshFileSize();
-  int32_t blocks = static_cast<int32_t>(std::min<int64_t>((size + kNdxBlockSize - 1) / kNdxBlockSize, 0x3FFFFF));
+  int32_t blocks =
+      static_cast<int32_t>(std::min<int64_t>((size + kNdxBlockSize - 1) / kNdxBlockSize, kMaxBlock));
   if (blocks == writtenFree_) return;
   uint8_t h[kNdxBlockSize];
   if (!ReadBlock(0, h, kNdxBlockSize)) Corrupt();
-  Put32(h + 4, static_cast<uint32_t>(blocks));
+  PutLe32(h + 4, static_cast<uint32_t>(blocks));
   WriteBlock(0, h, kNdxBlockSize);
   writtenFree_ = blocks;
 }

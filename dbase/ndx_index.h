@@ -164,6 +164,9 @@ class XBobjNDXTag : public XBobjIndexTag {
   XBobjNDXFile* NdxFile() const { return ndx_; }
 
  private:
+  // A page at block lies after the header, inside the file and within
+  // block numbers.
+  bool PageInside(int64_t block);
   void ReadBlockChecked(int32_t block, uint8_t* data);
   // The layout of a new tag for a key type and length.
   static NdxLayout NewLayout(char keyType, int keyLength);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "dbase/byte_order.h"
 #include "dbase/dbf_fields.h"
 #include "dbase/xbcharset.h"
 #include "dbase/xbdate.h"
@@ -27,22 +28,6 @@ constexpr int32_t kMaxPosition = 0x7FFFF800;
 // Signature bits that do not change the layout: the FOR clause and flags
 // other programs keep in the same word.
 constexpr uint16_t kSignatureFlags = 0x0079;
-
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 bool PagePosition(int64_t position) {
   return position >= kNtxPageSize && position <= kMaxPosition && position % kNtxPageSize == 0;
@@ -109,24 +94,24 @@ template <class Sink>
 bool DecodeItems(const uint8_t* page, const NtxLayout& layout, const AnsiString& fileName, Sink&& sink) {
   auto bad = [&fileName]() { XbRaise(xbmIndexCorrupted, fileName); };
   if (!NtxLayoutValid(layout)) bad();
-  int count = Get16(page);
+  int count = GetLe16(page);
   if (count > layout.maxItems) bad();
   int tableEnd = 2 + 2 * (layout.maxItems + 1);
   auto item = [&](int i) {
-    int offset = Get16(page + 2 + 2 * i);
+    int offset = GetLe16(page + 2 + 2 * i);
     if (offset < tableEnd || offset + layout.itemSize > kNtxPageSize) bad();
     return page + offset;
   };
-  bool branch = Get32(item(0)) != 0;
+  bool branch = GetLe32(item(0)) != 0;
   for (int i = 0; i <= count; ++i) {
     const uint8_t* p = item(i);
-    uint32_t child = Get32(p);
+    uint32_t child = GetLe32(p);
     if (branch ? !PagePosition(child) : (i < count && child != 0)) bad();
     if (i == count) {
       if (branch) sink(true, nullptr, 0, static_cast<int32_t>(child));
       break;
     }
-    int32_t record = static_cast<int32_t>(Get32(p + 4));
+    int32_t record = static_cast<int32_t>(GetLe32(p + 4));
     if (record <= 0) bad();
     sink(branch, p + 8, record, static_cast<int32_t>(child));
   }
@@ -154,16 +139,16 @@ bool NtxEncodePage(const NtxNode& node, const NtxLayout& layout, uint8_t* page) 
   if (count > layout.maxItems) return false;
   if (!node.IsLeaf() && node.children.size() != node.keys.size() + 1) return false;
   std::memset(page, 0, kNtxPageSize);
-  Put16(page, static_cast<uint32_t>(count));
+  PutLe16(page, static_cast<uint32_t>(count));
   int tableEnd = 2 + 2 * (layout.maxItems + 1);
   for (int i = 0; i <= layout.maxItems; ++i)
-    Put16(page + 2 + 2 * i, static_cast<uint32_t>(tableEnd + i * layout.itemSize));
+    PutLe16(page + 2 + 2 * i, static_cast<uint32_t>(tableEnd + i * layout.itemSize));
   for (int i = 0; i <= count; ++i) {
     uint8_t* p = page + tableEnd + i * layout.itemSize;
-    if (!node.IsLeaf()) Put32(p, static_cast<uint32_t>(node.children[static_cast<std::size_t>(i)]));
+    if (!node.IsLeaf()) PutLe32(p, static_cast<uint32_t>(node.children[static_cast<std::size_t>(i)]));
     if (i == count) break;
     const NtxKey& key = node.keys[static_cast<std::size_t>(i)];
-    Put32(p + 4, static_cast<uint32_t>(key.record));
+    PutLe32(p + 4, static_cast<uint32_t>(key.record));
     std::memset(p + 8, ' ', static_cast<std::size_t>(layout.keyLength));
     std::memcpy(p + 8, key.bytes.data(), std::min<std::size_t>(key.bytes.size(), static_cast<std::size_t>(layout.keyLength)));
   }
@@ -207,11 +192,11 @@ XBobjNTXTag::XBobjNTXTag(XBobjNTXFile* file, const AnsiString& name)
 }
 
 std::string XBobjNTXTag::HeldKey(const std::string& bytes) const {
-  std::size_t n = bytes.size();
-  while (n > 0 && bytes[n - 1] == ' ') --n;
+  auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+  std::string_view held = HeldText(data, static_cast<int>(bytes.size()));
   // Other programs write an empty date as blanks.
-  if (n == 0 && keyType_ == 'D') return "00000000";
-  return bytes.substr(0, n);
+  if (held.empty() && keyType_ == 'D') return "00000000";
+  return std::string(held);
 }
 
 int XBobjNTXTag::CompareHeld(const std::string& a, const std::string& b) const {
@@ -241,18 +226,12 @@ void XBobjNTXTag::KeyToStoredForm(TxbVariant& key, bool trimmed) {
     key.SetText(NtxDateKey(key.AsDate()));
     return;
   }
-  if (key.Kind() != xbvText) key.SetText(key.AsText());
-  if (trimmed) key.TrimText();
+  TextKeyForm(key, trimmed);
   XBobjIndexTable* table = ntx_->Table();
   if (ntx_->TranslateTexts() && table)
     key.SetText(table->IndexTranslateName(
         AnsiString(reinterpret_cast<const char*>(key.Data()), static_cast<std::size_t>(key.Length()))));
-  // A text longer than the key would not fit its item.
-  if (keyLength_ > 0 && key.Length() > keyLength_) {
-    key.SetText(std::string_view(reinterpret_cast<const char*>(key.Data()),
-                                 static_cast<std::size_t>(keyLength_)));
-    if (trimmed) key.TrimText();
-  }
+  if (keyLength_ > 0) CutTextKey(key, keyLength_, trimmed);
 }
 
 bool XBobjNTXTag::EvaluateKey(TxbVariant& key) {
@@ -279,36 +258,21 @@ void XBobjNTXTag::PrepareDefinition(const AnsiString& keyExpression, bool unique
   XBobjIndexTag::DefineTag(keyExpression, unique, ascending, forExpression);
   keysDescending_ = !ascending;
   TxbVariant value(0);
-  if (!EvaluateKey(value)) XbRaise(xbmSortKeyLength, kMaxKeyLength, 0);
-  int length = 0;
+  keyType_ = SampleKeyType(value, kMaxKeyLength);
+  int length = keyType_ == 'C' ? value.Length() : 8;
   int decimals = 0;
-  switch (value.Kind()) {
-    case xbvText:
-      keyType_ = 'C';
-      length = value.Length();
-      break;
-    case xbvNumber: {
-      keyType_ = 'N';
-      length = 18;
-      decimals = 4;
-      const XBO_dBaseFld* fields = FieldsOf(ntx_->Table());
-      const TxbDBFFields* field = fields ? fields->FieldDescriptor(Trim(keyExpression)) : nullptr;
-      if (field) {
-        length = field->length;
-        decimals = field->decimals;
-      }
-      break;
+  if (keyType_ == 'N') {
+    length = 18;
+    decimals = 4;
+    const XBO_dBaseFld* fields = FieldsOf(ntx_->Table());
+    const TxbDBFFields* field = fields ? fields->FieldDescriptor(Trim(keyExpression)) : nullptr;
+    if (field) {
+      length = field->length;
+      decimals = field->decimals;
     }
-    case xbvDate:
-      keyType_ = 'D';
-      length = 8;
-      break;
-    default:
-      XbRaise(xbmVariantNotSortable);
   }
-  // An empty key has no item layout, and a longer one could not be sorted
-  // when the tag is rebuilt (nor leave room for two items per page).
-  if (length < 1 || length > kMaxKeyLength) XbRaise(xbmSortKeyLength, kMaxKeyLength, length);
+  // Nor could a longer key leave room for two items per page.
+  CheckKeyLength(length, kMaxKeyLength);
   layout_ = NtxNewLayout(length);
   keyLength_ = length;
   decimals_ = std::max(decimals, 0);
@@ -343,16 +307,16 @@ void XBobjNTXTag::ReadHeader() {
   headerValid_ = false;
   uint8_t h[kNtxPageSize];
   if (!ntx_->PositionInside(0, kNtxPageSize) || !ntx_->ReadBlock(0, h, kNtxPageSize)) return;
-  uint16_t signature = Get16(h);
+  uint16_t signature = GetLe16(h);
   if ((signature & ~kSignatureFlags) != 6) return;
   NtxLayout l;
-  l.itemSize = Get16(h + 12);
-  l.keyLength = Get16(h + 14);
-  l.maxItems = Get16(h + 18);
-  l.halfItems = Get16(h + 20);
-  int decimals = Get16(h + 16);
+  l.itemSize = GetLe16(h + 12);
+  l.keyLength = GetLe16(h + 14);
+  l.maxItems = GetLe16(h + 18);
+  l.halfItems = GetLe16(h + 20);
+  int decimals = GetLe16(h + 16);
   if (!NtxLayoutValid(l) || (decimals > 0 && decimals >= l.keyLength)) return;
-  uint32_t root = Get32(h + 4);
+  uint32_t root = GetLe32(h + 4);
   if (!PagePosition(root) || !ntx_->PositionInside(root, kNtxPageSize)) return;
   const char* keyText = reinterpret_cast<const char*>(h + 22);
   std::size_t keySize = strnlen(keyText, 256);
@@ -362,7 +326,7 @@ void XBobjNTXTag::ReadHeader() {
   std::memcpy(rawHeader_, h, sizeof h);
   layout_ = l;
   decimals_ = decimals;
-  counter_ = Get16(h + 2);
+  counter_ = GetLe16(h + 2);
   rootPosition_ = static_cast<int32_t>(root);
   keyLength_ = l.keyLength;
   entryLength_ = l.itemSize;
@@ -377,12 +341,7 @@ void XBobjNTXTag::ReadHeader() {
   CompileKey();
   CompileFor();
   // Every key is a text; the expression tells how values become texts.
-  keyType_ = 'C';
-  TxbVariant value(0);
-  if (EvaluateKey(value)) {
-    if (value.Kind() == xbvNumber) keyType_ = 'N';
-    if (value.Kind() == xbvDate) keyType_ = 'D';
-  }
+  keyType_ = EvaluatedKeyType();
   headerChanged_ = false;
 }
 
@@ -393,16 +352,16 @@ void XBobjNTXTag::RefreshHeader() {
     headerValid_ = false;
     return;
   }
-  uint32_t root = Get32(h + 4);
+  uint32_t root = GetLe32(h + 4);
   if (!PagePosition(root) || !ntx_->PositionInside(root, kNtxPageSize) ||
-      Get16(h + 14) != layout_.keyLength || Get16(h + 12) != layout_.itemSize ||
-      Get16(h + 18) != layout_.maxItems) {
+      GetLe16(h + 14) != layout_.keyLength || GetLe16(h + 12) != layout_.itemSize ||
+      GetLe16(h + 18) != layout_.maxItems) {
     headerValid_ = false;
     return;
   }
   std::memcpy(rawHeader_, h, sizeof h);
   rootPosition_ = static_cast<int32_t>(root);
-  counter_ = Get16(h + 2);
+  counter_ = GetLe16(h + 2);
   headerChanged_ = false;
 }
 
@@ -412,17 +371,17 @@ void XBobjNTXTag::WriteHeader() {
     XbRaise(xbmIndexExpressionTooLong, tagName_);
   uint8_t h[kNtxPageSize];
   std::memcpy(h, rawHeader_, sizeof h);
-  uint16_t signature = Get16(h);
+  uint16_t signature = GetLe16(h);
   if ((signature & ~kSignatureFlags) != 6) signature = 6;
   signature = static_cast<uint16_t>((signature & ~1u) | (hasFor_ ? 1u : 0u));
-  Put16(h, signature);
-  Put16(h + 2, counter_);
-  Put32(h + 4, static_cast<uint32_t>(rootPosition_));
-  Put16(h + 12, static_cast<uint32_t>(layout_.itemSize));
-  Put16(h + 14, static_cast<uint32_t>(layout_.keyLength));
-  Put16(h + 16, static_cast<uint32_t>(decimals_));
-  Put16(h + 18, static_cast<uint32_t>(layout_.maxItems));
-  Put16(h + 20, static_cast<uint32_t>(layout_.halfItems));
+  PutLe16(h, signature);
+  PutLe16(h + 2, counter_);
+  PutLe32(h + 4, static_cast<uint32_t>(rootPosition_));
+  PutLe16(h + 12, static_cast<uint32_t>(layout_.itemSize));
+  PutLe16(h + 14, static_cast<uint32_t>(layout_.keyLength));
+  PutLe16(h + 16, static_cast<uint32_t>(decimals_));
+  PutLe16(h + 18, static_cast<uint32_t>(layout_.maxItems));
+  PutLe16(h + 20, static_cast<uint32_t>(layout_.halfItems));
   std::memset(h + 22, 0, 256);
   std::memcpy(h + 22, keyExpression_.data(), keyExpression_.size());
   h[278] = unique_ ? 1 : 0;
@@ -461,13 +420,9 @@ int32_t XBobjNTXTag::WriteNewNode(const NtxNode& node) {
 }
 
 void XBobjNTXTag::SetHeldText(XBobjIndexKeyData& entry, const uint8_t* key) const {
-  int n = layout_.keyLength;
-  while (n > 0 && key[n - 1] == ' ') --n;
+  std::string_view held = HeldText(key, layout_.keyLength);
   // Other programs write an empty date as blanks.
-  if (n == 0 && keyType_ == 'D')
-    entry.SetText("00000000");
-  else
-    entry.SetText(std::string_view(reinterpret_cast<const char*>(key), static_cast<std::size_t>(n)));
+  entry.SetText(held.empty() && keyType_ == 'D' ? std::string_view("00000000") : held);
 }
 
 int XBobjNTXTag::ReadPage(int32_t position, XBobjIndexKey* page) {
@@ -505,7 +460,7 @@ int XBobjNTXTag::ReadPage(int32_t position, XBobjIndexKey* page) {
                                 Corrupt();
                               XBobjIndexKeyData* entry = page->ReadEntry();
                               if (!key) {
-                                entry->SetText(keysDescending_ ? "" : "\xFF");
+                                SetKeyAfterAll(*entry, true);
                                 entry->RecordNumber = 0;
                                 entry->EntryTag = child;
                                 return;
@@ -551,7 +506,7 @@ bool Settle(PathT& path) {
 
 }  // namespace
 
-bool XBobjNTXTag::LowerBound(const std::string& held, Path& path) {
+void XBobjNTXTag::Descend(const std::string& held, bool afterEqual, Path& path) {
   path.clear();
   int32_t position = RootPage();
   for (;;) {
@@ -561,7 +516,8 @@ bool XBobjNTXTag::LowerBound(const std::string& held, Path& path) {
     int hi = static_cast<int>(s.node.keys.size());
     while (lo < hi) {
       int mid = lo + (hi - lo) / 2;
-      if (CompareHeld(HeldKey(s.node.keys[static_cast<std::size_t>(mid)].bytes), held) < 0)
+      int c = CompareHeld(HeldKey(s.node.keys[static_cast<std::size_t>(mid)].bytes), held);
+      if (c < 0 || (afterEqual && c == 0))
         lo = mid + 1;
       else
         hi = mid;
@@ -570,6 +526,10 @@ bool XBobjNTXTag::LowerBound(const std::string& held, Path& path) {
     if (s.node.IsLeaf()) break;
     position = s.node.children[static_cast<std::size_t>(lo)];
   }
+}
+
+bool XBobjNTXTag::LowerBound(const std::string& held, Path& path) {
+  Descend(held, false, path);
   return Settle(path);
 }
 
@@ -620,26 +580,9 @@ std::vector<std::pair<std::string, int32_t>> XBobjNTXTag::InOrder(std::size_t bo
 }
 
 void XBobjNTXTag::InsertEntry(const NtxKey& key) {
-  std::string held = HeldKey(key.bytes);
   // Down to the leaf, after every key equal to the new one.
   Path path;
-  int32_t position = RootPage();
-  for (;;) {
-    PushStep(path, position, 0);
-    Step& s = path.back();
-    int lo = 0;
-    int hi = static_cast<int>(s.node.keys.size());
-    while (lo < hi) {
-      int mid = lo + (hi - lo) / 2;
-      if (CompareHeld(HeldKey(s.node.keys[static_cast<std::size_t>(mid)].bytes), held) <= 0)
-        lo = mid + 1;
-      else
-        hi = mid;
-    }
-    s.index = lo;
-    if (s.node.IsLeaf()) break;
-    position = s.node.children[static_cast<std::size_t>(lo)];
-  }
+  Descend(HeldKey(key.bytes), true, path);
   Step& leaf = path.back();
   leaf.node.keys.insert(leaf.node.keys.begin() + leaf.index, key);
   // A full page splits around its middle key, which moves up.
@@ -840,11 +783,7 @@ bool XBobjNTXTag::InsertKey(XBobjIndexKeyData& key) {
 }
 
 bool XBobjNTXTag::UpdateForRecord(int32_t recordNumber, bool appended) {
-  XBobjIndexTable* table = ntx_->Table();
-  if (!table || !table->IndexKeepsSavedRecord()) return false;
-  // An appended record always gets its key: a new record that was left
-  // unchanged is still a record of the table.
-  if (!appended && !hasFor_ && !table->IndexRecordModified()) return false;
+  if (!RecordChangeMayMatter(appended)) return false;
   DiscardPages();
   bool forHolds = hasFor_ ? EvaluateFor() : true;
   XBobjIndexKeyData newKey;
@@ -852,14 +791,7 @@ bool XBobjNTXTag::UpdateForRecord(int32_t recordNumber, bool appended) {
   KeyToStoredForm(newKey, true);
   if (appended) return forHolds && InsertStored(newKey, recordNumber);
   XBobjIndexKeyData oldKey;
-  table->IndexUseSavedRecord(true);
-  try {
-    EvaluateKey(oldKey);
-  } catch (...) {
-    table->IndexUseSavedRecord(false);
-    throw;
-  }
-  table->IndexUseSavedRecord(false);
+  EvaluateSavedKey(oldKey);
   KeyToStoredForm(oldKey, true);
   std::string oldHeld = HeldKey(DiskBytes(oldKey));
   std::string newHeld = HeldKey(DiskBytes(newKey));
@@ -878,29 +810,8 @@ bool XBobjNTXTag::UpdateForRecord(int32_t recordNumber, bool appended) {
 void XBobjNTXTag::BuildTag() {
   DiscardPages();
   XBobjIndexTable* table = ntx_->Table();
-  int32_t count = table ? table->IndexRecordCount() : 0;
   XBobjSortNTX sorter(this);
-  int64_t added = 0;
-  if (table) {
-    struct RestoreRecord {
-      XBobjIndexTable* table;
-      ~RestoreRecord() { table->IndexLoadRecord(0); }
-    } restore{table};
-    table->IndexStatusReport(-1, 1, count);
-    TxbVariant key(0);
-    for (int32_t n = 1; n <= count; ++n) {
-      table->IndexLoadRecord(n);
-      if (!hasFor_ || EvaluateFor()) {
-        EvaluateKey(key);
-        KeyToStoredForm(key, true);
-        sorter.AddKey(key, n);
-        ++added;
-      }
-      table->IndexStatusReport(1, n, 0);
-    }
-    table->IndexStatusReport(0, 0, 0);
-    table->IndexStatusReport(-1, 2, count);
-  }
+  int64_t added = SortRecordKeys(sorter);
   rootPosition_ = sorter.WriteTree(added);
   if (table) table->IndexStatusReport(0, 0, 0);
   WriteHeader();
@@ -930,7 +841,6 @@ void XBobjSortNTX::Add(std::size_t level, NtxKey key, int32_t child) {
 }
 
 int32_t XBobjSortNTX::WriteTree(int64_t added) {
-  XBobjIndexTable* table = tag_->NtxFile()->Table();
   int max = tag_->Layout().maxItems;
   if (added > 0) {
     int64_t pages = added / max + 1;
@@ -945,10 +855,7 @@ int32_t XBobjSortNTX::WriteTree(int64_t added) {
     for (auto it = run.rbegin(); it != run.rend(); ++it) Add(0, std::move(*it), 0);
     run.clear();
   };
-  TxbVariant key(0);
-  int32_t record = 0;
-  int32_t written = 0;
-  while (NextKey(key, record)) {
+  tag_->TakeSortedKeys(*this, [&](const TxbVariant& key, int32_t record) {
     NtxKey item{tag_->DiskBytes(key), record};
     if (reverseRuns) {
       std::string held = tag_->HeldKey(item.bytes);
@@ -958,9 +865,7 @@ int32_t XBobjSortNTX::WriteTree(int64_t added) {
     } else {
       Add(0, std::move(item), 0);
     }
-    ++written;
-    if (table) table->IndexStatusReport(2, written, 0);
-  }
+  });
   flush();
   int32_t child = 0;
   if (levels_.empty()) return tag_->WriteNewNode(NtxNode{});
@@ -1015,35 +920,18 @@ bool XBobjNTXFile::CreateTag(const AnsiString&, const AnsiString& keyExpression,
   auto tag = std::make_unique<XBobjNTXTag>(this, BaseName(disk_->FileName()));
   // Everything that can be refused is refused before the file changes.
   tag->PrepareDefinition(keyExpression, unique, ascending, forExpression);
-  LockIndexFile();
-  try {
-    for (int i = TagCount() - 1; i >= 0; --i) {
-      TagAt(i)->DiscardPages();
-      Tags().Delete(i);
-    }
-    disk_->TruncateFile(0);
-    knownSize_ = 0;
+  ChangeUnderIndexLock([&] {
     // The header takes the first page, the tree follows it.
-    nextFree_ = 0;
-    NewPage();
+    EmptyForNewTag();
     tag->SetChangeCounter(1);
     tag->DefineTag(keyExpression, unique, ascending, forExpression);
     heldCounter_ = syncCounter_ = tag->ChangeCounter();
     Tags().Add(tag.release());
-  } catch (...) {
-    UnlockIndexFile();
-    throw;
-  }
-  UnlockIndexFile();
+  });
   return true;
 }
 
-int32_t XBobjNTXFile::NewPage() {
-  if (nextFree_ < 0) ResetAllocation();
-  int32_t position = nextFree_;
-  nextFree_ += kNtxPageSize;
-  return position;
-}
+int32_t XBobjNTXFile::NewPage() { return TakeNextFree(kNtxPageSize); }
 
 int32_t XBobjNTXFile::ResetAllocation() {
   int64_t size = RefreshFileSize();
@@ -1071,23 +959,14 @@ void XBobjNTXFile::ZapLocked() {
 void XBobjNTXFile::Zap() {
   if (!opened_ || !Tag()) return;
   if (!Tag()->HeaderValid()) Corrupt();
-  // Nothing changes before the whole file is ours.
-  LockWholeFileWithRetry();
-  try {
-    ZapLocked();
-  } catch (...) {
-    if (disk_->Shared()) disk_->UnlockRegion();
-    throw;
-  }
-  if (disk_->Shared()) disk_->UnlockRegion();
+  ChangeUnderWholeFileLock([this] { ZapLocked(); });
 }
 
 void XBobjNTXFile::Reindex() {
   if (!opened_ || !Tag()) return;
   XBobjNTXTag* tag = Tag();
   if (!tag->HeaderValid()) Corrupt();
-  LockWholeFileWithRetry();
-  try {
+  ChangeUnderWholeFileLock([this, tag] {
     ZapLocked();
     // The tree is built anew over the empty root's page; the definition
     // (and the page layout of files of other programs) stays as it is.
@@ -1095,17 +974,13 @@ void XBobjNTXFile::Reindex() {
       nextFree_ = kNtxPageSize;
       tag->BuildTag();
     }
-  } catch (...) {
-    if (disk_->Shared()) disk_->UnlockRegion();
-    throw;
-  }
-  if (disk_->Shared()) disk_->UnlockRegion();
+  });
 }
 
 uint16_t XBobjNTXFile::ReadDiskCounter() {
   uint8_t block[512];
   if (!ReadBlock(0, block, 512)) Corrupt();
-  return Get16(block + 2);
+  return GetLe16(block + 2);
 }
 
 void XBobjNTXFile::BumpCounter() {

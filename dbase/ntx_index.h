@@ -186,6 +186,9 @@ class XBobjNTXTag : public XBobjIndexTag {
   int32_t WriteNewNode(const NtxNode& node);
   // Pushes the page at position onto the path (checking depth and loops).
   void PushStep(Path& path, int32_t position, int index);
+  // Goes down from the root to a leaf, in every page to the first key not
+  // less than held (afterEqual: greater than held).
+  void Descend(const std::string& held, bool afterEqual, Path& path);
   // Positions the path on the first key not less than held; false when
   // every key is less.
   bool LowerBound(const std::string& held, Path& path);

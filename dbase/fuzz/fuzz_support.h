@@ -1,5 +1,7 @@
 // What the file-format fuzz targets share: a private work directory for the
-// files each input becomes, and the seed writer that make_seeds.sh drives.
+// files each input becomes, the seed writer that make_seeds.sh drives, the
+// engine start-up around it, and the rule that an exception escaping an
+// input is a finding.
 #pragma once
 
 #include <stdlib.h>
@@ -10,6 +12,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "dbase/xbengine.h"
 
 namespace fuzz_support {
 
@@ -40,6 +44,24 @@ inline void WriteSeedsIfAsked(const std::string& workDir,
     file.write(seed.data(), static_cast<std::streamsize>(seed.size()));
   }
   exit(0);
+}
+
+// The start of every target: the engine, then the seeds when asked for.
+inline void Initialize(const std::string& workDir,
+                       const std::function<std::vector<std::string>(const std::string&)>& makeSeeds) {
+  EngineStartup();
+  WriteSeedsIfAsked(workDir, makeSeeds);
+}
+
+// Runs one input. Engine errors are caught where an input may cause them;
+// any exception that still escapes is a finding.
+template <class Fn>
+void TrapEscapes(Fn&& run) {
+  try {
+    run();
+  } catch (...) {
+    __builtin_trap();
+  }
 }
 
 }  // namespace fuzz_support

@@ -17,19 +17,14 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "dbase/dbf_create.h"
 #include "dbase/fuzz/fuzz_support.h"
+#include "dbase/fuzz/index_fuzz_support.h"
 #include "dbase/mdx_index.h"
-#include "dbase/tests/support/index_model.h"
 #include "dbase/tests/support/raw_index_writer.h"
-#include "dbase/xbengine.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexprreg.h"
 #include "platform/rtl/fileio.h"
 
 namespace {
@@ -48,24 +43,17 @@ MdxLayout LayoutFrom(uint8_t typeByte, uint8_t lengthByte) {
 void ExercisePage(std::string_view input) {
   if (input.size() < 2) return;
   MdxLayout layout = LayoutFrom(static_cast<uint8_t>(input[0]), static_cast<uint8_t>(input[1]));
-  std::string page(input.substr(2, kMdxPageSize));
-  page.resize(kMdxPageSize, '\0');
-  MdxPage decoded;
-  try {
-    MdxDecodePage(reinterpret_cast<const uint8_t*>(page.data()), layout, "F.mdx", decoded);
-  } catch (const EXbaseError&) {
-    return;
-  }
-  uint8_t again[kMdxPageSize];
-  if (!MdxEncodePage(decoded, layout, again)) __builtin_trap();
-  MdxPage back;
-  MdxDecodePage(again, layout, "F.mdx", back);
-  if (back.branch != decoded.branch || back.previous != decoded.previous ||
-      back.entries.size() != decoded.entries.size())
-    __builtin_trap();
-  for (std::size_t i = 0; i < decoded.entries.size(); ++i)
-    if (back.entries[i].key != decoded.entries[i].key || back.entries[i].value != decoded.entries[i].value)
-      __builtin_trap();
+  index_fuzz::CheckRoundTrip<MdxPage, kMdxPageSize>(
+      index_fuzz::PageBytes(input, kMdxPageSize),
+      [&](const uint8_t* block, MdxPage& page) { MdxDecodePage(block, layout, "F.mdx", page); },
+      [&](const MdxPage& page, uint8_t* block) { return MdxEncodePage(page, layout, block); },
+      [](const MdxPage& a, const MdxPage& b) {
+        if (a.branch != b.branch || a.previous != b.previous || a.entries.size() != b.entries.size())
+          return false;
+        for (std::size_t i = 0; i < a.entries.size(); ++i)
+          if (a.entries[i].key != b.entries[i].key || a.entries[i].value != b.entries[i].value) return false;
+        return true;
+      });
 }
 
 void ExercisePacked(std::string_view input) {
@@ -80,23 +68,12 @@ void ExercisePacked(std::string_view input) {
 
 void ExerciseFile(std::string_view input) {
   std::string path = WorkDir() + "F.mdx";
-  {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(input.data(), static_cast<std::streamsize>(input.size()));
-  }
+  index_fuzz::WriteWhole(path, input);
   try {
     XBobjMDXFile mdx(nullptr, path, false, false, fmOpenRead, fmShareExclusive);
     for (int i = 0; i < mdx.TagCount(); ++i) {
-      XBobjIndexTag* tag = mdx.TagAt(i);
       try {
-        indexmodel::Walk(*tag, true, 5000);
-        indexmodel::Walk(*tag, false, 5000);
-        XBobjIndexKeyData key;
-        if (tag->KeyType() == 'C')
-          key.SetText(input.substr(0, std::min<std::size_t>(input.size(), 6)));
-        else
-          key.SetNumber(static_cast<double>(input.size()));
-        tag->FindKey(key);
+        index_fuzz::WalkAndSearch(*mdx.TagAt(i), input, true);
       } catch (const EXbaseError&) {
       }
     }
@@ -104,26 +81,15 @@ void ExerciseFile(std::string_view input) {
   }
 }
 
-std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::vector<std::string> Seeds(const std::string& dir) {
-  RegisterBuiltinExpressions();
-  CreateDbfTable(dir + "S.DBF", {{"NAME", 'C', 12, 0}, {"AMOUNT", 'N', 10, 2}, {"DAY", 'D', 8, 0}});
   std::vector<std::string> seeds;
   {
-    indexmodel::IndexedTable table(dir + "S.DBF", false);
-    for (int i = 0; i < 300; ++i)
-      table.Append({{"NAME", "N" + std::to_string(i * 7 % 300)},
-                    {"AMOUNT", std::to_string(i - 150) + ",25"},
-                    {"DAY", std::to_string(1 + i % 28) + ".3.2020"}});
-    XBobjMDXFile mdx(&table.link, dir + "S.mdx", true, true, fmOpenReadWrite, fmShareExclusive);
+    auto table = index_fuzz::SeedTable(dir, 300, ",25");
+    XBobjMDXFile mdx(&table->link, dir + "S.mdx", true, true, fmOpenReadWrite, fmShareExclusive);
     mdx.CreateTag("NAME", "NAME", false, true, "");
     mdx.CreateTag("AMT", "AMOUNT", false, false, "");
     mdx.CreateTag("DAY", "DAY", true, true, "AMOUNT > 0");
-    std::string file = ReadWhole(dir + "S.mdx");
+    std::string file = index_fuzz::ReadWhole(dir + "S.mdx");
     for (int i = 0; i < mdx.TagCount(); ++i) {
       auto* tag = static_cast<XBobjMDXTag*>(mdx.TagAt(i));
       std::string prefix = std::string(1, '\0') + tag->KeyType() + static_cast<char>(tag->KeyLength() - 1);
@@ -131,7 +97,7 @@ std::vector<std::string> Seeds(const std::string& dir) {
                                            kMdxPageSize));
     }
   }
-  seeds.push_back(std::string(1, '\1') + ReadWhole(dir + "S.mdx"));
+  seeds.push_back(std::string(1, '\1') + index_fuzz::ReadWhole(dir + "S.mdx"));
   rawindex::RawMdxTag name{"NAME", "NAME", "", 'C', 10, false, false, 4, 0x5A, {}};
   rawindex::RawMdxTag amount{"AMT", "AMOUNT", "", 'N', 12, false, false, 3, 0, {}};
   for (int i = 1; i <= 12; ++i) {
@@ -150,23 +116,18 @@ std::vector<std::string> Seeds(const std::string& dir) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  EngineStartup();
-  fuzz_support::WriteSeedsIfAsked(WorkDir(), Seeds);
+  fuzz_support::Initialize(WorkDir(), Seeds);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0) return 0;
-  std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
-  try {
-    if (data[0] == 0)
+  index_fuzz::RunModes(data, size, [](uint8_t mode, std::string_view input) {
+    if (mode == 0)
       ExercisePage(input);
-    else if (data[0] == 2)
+    else if (mode == 2)
       ExercisePacked(input);
     else
       ExerciseFile(input);
-  } catch (...) {
-    __builtin_trap();
-  }
+  });
   return 0;
 }

@@ -13,20 +13,16 @@
 
 #include "dbase/fuzz/fuzz_support.h"
 #include "dbase/tests/support/dbf_input_harness.h"
-#include "dbase/xbengine.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  EngineStartup();
-  fuzz_support::WriteSeedsIfAsked(fuzz_support::WorkDir("memo-fuzz"), dbf_harness::MemoSeeds);
+  fuzz_support::Initialize(fuzz_support::WorkDir("memo-fuzz"), dbf_harness::MemoSeeds);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  try {
+  fuzz_support::TrapEscapes([&] {
     dbf_harness::ExerciseMemo(fuzz_support::WorkDir("memo-fuzz"),
-                              std::string_view(reinterpret_cast<const char*>(data), size));
-  } catch (...) {
-    __builtin_trap();
-  }
+      std::string_view(reinterpret_cast<const char*>(data), size));
+  });
   return 0;
 }

@@ -14,19 +14,14 @@
 // branch items, and their pages) into <dir> and ends.
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "dbase/dbf_create.h"
 #include "dbase/fuzz/fuzz_support.h"
+#include "dbase/fuzz/index_fuzz_support.h"
 #include "dbase/ntx_index.h"
-#include "dbase/tests/support/index_model.h"
 #include "dbase/tests/support/raw_index_writer.h"
-#include "dbase/xbengine.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexprreg.h"
 #include "platform/rtl/fileio.h"
 
 namespace {
@@ -42,29 +37,21 @@ NtxLayout LayoutFrom(uint8_t lengthByte, uint8_t maxByte) {
 void ExercisePage(std::string_view input) {
   if (input.size() < 2) return;
   NtxLayout layout = LayoutFrom(static_cast<uint8_t>(input[0]), static_cast<uint8_t>(input[1]));
-  std::string page(input.substr(2, kNtxPageSize));
-  page.resize(kNtxPageSize, '\0');
-  NtxNode node;
-  try {
-    NtxDecodePage(reinterpret_cast<const uint8_t*>(page.data()), layout, "F.ntx", node);
-  } catch (const EXbaseError&) {
-    return;
-  }
-  uint8_t again[kNtxPageSize];
-  if (!NtxEncodePage(node, layout, again)) __builtin_trap();
-  NtxNode back;
-  NtxDecodePage(again, layout, "F.ntx", back);
-  if (back.children != node.children || back.keys.size() != node.keys.size()) __builtin_trap();
-  for (std::size_t i = 0; i < node.keys.size(); ++i)
-    if (back.keys[i].bytes != node.keys[i].bytes || back.keys[i].record != node.keys[i].record) __builtin_trap();
+  index_fuzz::CheckRoundTrip<NtxNode, kNtxPageSize>(
+      index_fuzz::PageBytes(input, kNtxPageSize),
+      [&](const uint8_t* page, NtxNode& node) { NtxDecodePage(page, layout, "F.ntx", node); },
+      [&](const NtxNode& node, uint8_t* page) { return NtxEncodePage(node, layout, page); },
+      [](const NtxNode& a, const NtxNode& b) {
+        if (a.children != b.children || a.keys.size() != b.keys.size()) return false;
+        for (std::size_t i = 0; i < a.keys.size(); ++i)
+          if (a.keys[i].bytes != b.keys[i].bytes || a.keys[i].record != b.keys[i].record) return false;
+        return true;
+      });
 }
 
 void ExerciseFile(std::string_view input) {
   std::string path = WorkDir() + "F.ntx";
-  {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(input.data(), static_cast<std::streamsize>(input.size()));
-  }
+  index_fuzz::WriteWhole(path, input);
   try {
     XBobjNTXFile ntx(nullptr, path, false, false, fmOpenRead, fmShareExclusive);
     if (!ntx.Tag()) return;
@@ -78,20 +65,9 @@ void ExerciseFile(std::string_view input) {
   }
 }
 
-std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::vector<std::string> Seeds(const std::string& dir) {
-  RegisterBuiltinExpressions();
-  CreateDbfTable(dir + "S.DBF", {{"NAME", 'C', 12, 0}, {"AMOUNT", 'N', 10, 2}, {"DAY", 'D', 8, 0}});
   std::vector<std::string> seeds;
-  indexmodel::IndexedTable table(dir + "S.DBF", false);
-  for (int i = 0; i < 300; ++i)
-    table.Append({{"NAME", "N" + std::to_string(i * 7 % 300)},
-                  {"AMOUNT", std::to_string(i - 150)},
-                  {"DAY", std::to_string(1 + i % 28) + ".3.2020"}});
+  auto table = index_fuzz::SeedTable(dir, 300);
   struct Spec {
     const char* file;
     const char* key;
@@ -103,15 +79,15 @@ std::vector<std::string> Seeds(const std::string& dir) {
                         {"C.ntx", "DAY", true, true, "AMOUNT > 0"}};
   for (const Spec& s : specs) {
     {
-      XBobjNTXFile ntx(&table.link, dir + s.file, true, true, fmOpenReadWrite, fmShareExclusive);
+      XBobjNTXFile ntx(&table->link, dir + s.file, true, true, fmOpenReadWrite, fmShareExclusive);
       ntx.CreateTag(s.file, s.key, s.unique, s.ascending, s.forExpression);
       NtxLayout layout = ntx.Tag()->Layout();
-      std::string file = ReadWhole(dir + s.file);
+      std::string file = index_fuzz::ReadWhole(dir + s.file);
       std::string prefix = std::string(1, '\0') + static_cast<char>(layout.keyLength - 1) +
                            static_cast<char>(layout.maxItems);
       seeds.push_back(prefix + file.substr(static_cast<std::size_t>(ntx.Tag()->RootPosition()), kNtxPageSize));
     }
-    seeds.push_back(std::string(1, '\1') + ReadWhole(dir + s.file));
+    seeds.push_back(std::string(1, '\1') + index_fuzz::ReadWhole(dir + s.file));
   }
   // A tree as other programs write it: keys in the branch items.
   rawindex::RawNtx raw;
@@ -128,21 +104,11 @@ std::vector<std::string> Seeds(const std::string& dir) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  EngineStartup();
-  fuzz_support::WriteSeedsIfAsked(WorkDir(), Seeds);
+  fuzz_support::Initialize(WorkDir(), Seeds);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0) return 0;
-  std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
-  try {
-    if (data[0] == 0)
-      ExercisePage(input);
-    else
-      ExerciseFile(input);
-  } catch (...) {
-    __builtin_trap();
-  }
+  index_fuzz::RunPageOrFile(data, size, ExercisePage, ExerciseFile);
   return 0;
 }

@@ -12,20 +12,16 @@
 
 #include "dbase/fuzz/fuzz_support.h"
 #include "dbase/tests/support/dbf_input_harness.h"
-#include "dbase/xbengine.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  EngineStartup();
-  fuzz_support::WriteSeedsIfAsked(fuzz_support::WorkDir("table-fuzz"), dbf_harness::TableSeeds);
+  fuzz_support::Initialize(fuzz_support::WorkDir("table-fuzz"), dbf_harness::TableSeeds);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  try {
+  fuzz_support::TrapEscapes([&] {
     dbf_harness::ExerciseTable(fuzz_support::WorkDir("table-fuzz"),
-                              std::string_view(reinterpret_cast<const char*>(data), size));
-  } catch (...) {
-    __builtin_trap();
-  }
+      std::string_view(reinterpret_cast<const char*>(data), size));
+  });
   return 0;
 }

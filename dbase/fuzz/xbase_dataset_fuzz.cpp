@@ -14,20 +14,16 @@
 
 #include "dbase/fuzz/fuzz_support.h"
 #include "dbase/tests/support/xbase_dataset_harness.h"
-#include "dbase/xbengine.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  EngineStartup();
-  fuzz_support::WriteSeedsIfAsked(fuzz_support::WorkDir("xbase-dataset-fuzz"), xbase_harness::DataSetSeeds);
+  fuzz_support::Initialize(fuzz_support::WorkDir("xbase-dataset-fuzz"), xbase_harness::DataSetSeeds);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  try {
+  fuzz_support::TrapEscapes([&] {
     xbase_harness::ExerciseDataSet(fuzz_support::WorkDir("xbase-dataset-fuzz"),
-                                   std::string_view(reinterpret_cast<const char*>(data), size));
-  } catch (...) {
-    __builtin_trap();
-  }
+      std::string_view(reinterpret_cast<const char*>(data), size));
+  });
   return 0;
 }

@@ -16,8 +16,10 @@
 #include "dbase/xbexpr.h"
 #include "dbase/xbexprreg.h"
 #include "platform/rtl/fileio.h"
+#include "support/file_bytes.h"
 #include "support/index_model.h"
 #include "support/raw_cdx_writer.h"
+#include "testing/error_message.h"
 #include "testing/temp_dir.h"
 
 namespace {
@@ -26,14 +28,8 @@ using indexmodel::Bytes;
 using indexmodel::IndexedTable;
 using indexmodel::KeyRecord;
 
-uint32_t Le32(const std::string& s, std::size_t at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(s[at + static_cast<std::size_t>(i)]);
-  return v;
-}
-uint32_t Le16(const std::string& s, std::size_t at) {
-  return static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8;
-}
+using filebytes::Le16;
+using filebytes::Le32;
 
 std::string Hex(const std::string& bytes) {
   static const char digits[] = "0123456789ABCDEF";
@@ -44,15 +40,6 @@ std::string Hex(const std::string& bytes) {
     out += digits[c & 15];
   }
   return out;
-}
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EXbaseError& e) {
-    return e.Message();
-  }
-  return "(no error)";
 }
 
 // A table T.DBF with the given fields and records, opened with one CDX file.
@@ -361,10 +348,10 @@ TEST(CdxFormat, KeyLengthsAreBounded) {
   f.cdx.reset();
   std::string before = f.Bytes();
   f.Open();
-  EXPECT_EQ(ErrorOf([&] { f.cdx->CreateTag("BAD", "LEFT(LONG, 241)", false, true, ""); }),
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { f.cdx->CreateTag("BAD", "LEFT(LONG, 241)", false, true, ""); }),
             "Sort key length must be 1-240 bytes, is 241");
   f.table->BlankRecord();  // a trimmed blank field has no length
-  EXPECT_EQ(ErrorOf([&] { f.cdx->CreateTag("BAD", "TRIM(NAME)", false, true, ""); }),
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { f.cdx->CreateTag("BAD", "TRIM(NAME)", false, true, ""); }),
             "Sort key length must be 1-240 bytes, is 0");
   f.cdx.reset();
   EXPECT_TRUE(f.Bytes() == before);
@@ -399,7 +386,7 @@ TEST(CdxFormat, ExpressionTextsMustFitTheHeader) {
   f.cdx.reset();
   std::string before = f.Bytes();
   f.Open();
-  EXPECT_EQ(ErrorOf([&] { f.cdx->CreateTag("LONG", key + " ", false, true, ".T."); }),
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { f.cdx->CreateTag("LONG", key + " ", false, true, ".T."); }),
             "Index expression too long for LONG");
   f.cdx.reset();
   EXPECT_TRUE(f.Bytes() == before);
@@ -564,7 +551,7 @@ TEST(CdxFormat, ProductionIndexNameAndRename) {
   EXPECT_EQ(f.WalkOf("NAME").size(), 1u);
   XBobjCDXFile other(&f.table->link, "OTHER", false, true, fmOpenReadWrite, fmShareExclusive);
   EXPECT_EQ(other.FileName(), "OTHER.cdx");
-  EXPECT_EQ(ErrorOf([&] { XBobjCDXFile missing(&f.table->link, "MISSING", false, false, fmOpenRead, fmShareExclusive); }),
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { XBobjCDXFile missing(&f.table->link, "MISSING", false, false, fmOpenRead, fmShareExclusive); }),
             "File MISSING could not be found");
 }
 

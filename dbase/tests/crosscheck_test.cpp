@@ -16,16 +16,6 @@ using namespace table_test;
 
 namespace {
 
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
 std::string TrimRight(std::string s, const char* chars) {
   s.erase(s.find_last_not_of(chars) + 1);
   return s;

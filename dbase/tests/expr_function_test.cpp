@@ -16,16 +16,8 @@
 
 namespace {
 
-struct Row {
-  const char* text;
-  Expected expected;
-};
-
-struct ErrorRow {
-  const char* text;
-  const char* kind;
-  const char* message;
-};
+using Row = ExprRow;
+using ErrorRow = ExprErrorRow;
 
 class ExprFunction : public ExpressionTestBase {
  protected:
@@ -37,13 +29,7 @@ class ExprFunction : public ExpressionTestBase {
     for (std::size_t i = 0; i < n; ++i)
       ExpectResult(rows[i].text, EvaluateExpression(rows[i].text, &link_), rows[i].expected);
   }
-  void CheckErrors(const ErrorRow* rows, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-      ErrorInfo e = ErrorOf([&] { EvaluateExpression(rows[i].text, &link_); });
-      EXPECT_EQ(e.kind, rows[i].kind) << rows[i].text;
-      EXPECT_EQ(e.message, rows[i].message) << rows[i].text;
-    }
-  }
+  void CheckErrors(const ErrorRow* rows, std::size_t n) { ExpectErrors(rows, n, &link_); }
   TMemoryLink link_;
 };
 

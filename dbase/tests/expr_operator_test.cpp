@@ -10,16 +10,8 @@
 
 namespace {
 
-struct Row {
-  const char* text;
-  Expected expected;
-};
-
-struct ErrorRow {
-  const char* text;
-  const char* kind;
-  const char* message;
-};
+using Row = ExprRow;
+using ErrorRow = ExprErrorRow;
 
 class ExprOperator : public ExpressionTestBase {
  protected:
@@ -38,13 +30,7 @@ class ExprOperator : public ExpressionTestBase {
       }
     }
   }
-  void CheckErrors(const ErrorRow* rows, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-      ErrorInfo e = ErrorOf([&] { EvaluateExpression(rows[i].text, &link_); });
-      EXPECT_EQ(e.kind, rows[i].kind) << rows[i].text;
-      EXPECT_EQ(e.message, rows[i].message) << rows[i].text;
-    }
-  }
+  void CheckErrors(const ErrorRow* rows, std::size_t n) { ExpectErrors(rows, n, &link_); }
 
   TMemoryLink link_;
 };

@@ -22,10 +22,7 @@
 #include "testing/child_process.h"
 #include "testing/temp_dir.h"
 
-using handlertest::Append;
-using handlertest::Edit;
-using handlertest::MakeIndexedTable;
-using handlertest::TagSpec;
+using namespace handlertest;
 
 namespace {
 

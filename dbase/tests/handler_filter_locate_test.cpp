@@ -15,24 +15,12 @@
 #include "dbase/xbexcept.h"
 #include "dbase/xbos.h"
 #include "platform/rtl/system.h"
+#include "testing/error_message.h"
 #include "testing/temp_dir.h"
 
-using handlertest::Append;
-using handlertest::Edit;
-using handlertest::MakeIndexedTable;
-using handlertest::TagSpec;
-using handlertest::Walk;
+using namespace handlertest;
 
 namespace {
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EXbaseError& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
 
 const std::vector<TxbFieldSpec> kFields = {{"NAME", 'C', 10, 0}, {"CITY", 'C', 8, 0}, {"NUM", 'N', 4, 0}};
 
@@ -75,10 +63,10 @@ TEST(HandlerFilter, AFilterMustBeLogical) {
   t.SetFilterExpression("NUM > 2", false, true);
   for (const char* text : {"NUM", "NAME", "NUM + 1", "CITY + NAME"}) {
     SCOPED_TRACE(text);
-    EXPECT_EQ(ErrorOf([&] { t.SetFilterExpression(text, false, true); }),
+    EXPECT_EQ(ErrorMessage<EXbaseError>([&] { t.SetFilterExpression(text, false, true); }),
               "Filter expression must return boolean result");
   }
-  EXPECT_NE(ErrorOf([&] { t.SetFilterExpression("NUM >", false, true); }), "(no error)");
+  EXPECT_NE(ErrorMessage<EXbaseError>([&] { t.SetFilterExpression("NUM >", false, true); }), "(no error)");
   // The filter in force stays.
   EXPECT_EQ(t.FilterText(), "NUM > 2");
   EXPECT_EQ(Walk(t), (std::vector<int32_t>{3, 4, 5}));

@@ -21,7 +21,7 @@
 
 namespace {
 
-using handlertest::Values;
+using namespace handlertest;
 using indexmodel::KeyRecord;
 
 const std::vector<TxbFieldSpec> kFields = {

@@ -25,34 +25,12 @@
 #include "dbase/xbexcept.h"
 #include "platform/rtl/system.h"
 #include "testing/child_process.h"
+#include "testing/error_message.h"
 #include "testing/temp_dir.h"
 
-using handlertest::Append;
-using handlertest::Edit;
-using handlertest::MakeIndexedTable;
-using handlertest::TagSpec;
-using handlertest::Walk;
+using namespace handlertest;
 
 namespace {
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EXbaseError& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
-
-const char* Name(TxbLokProtocol p) {
-  switch (p) {
-    case TxbLokProtocol::Default: return "Default";
-    case TxbLokProtocol::DB4Lock: return "DB4Lock";
-    case TxbLokProtocol::ClipLock: return "ClipLock";
-    case TxbLokProtocol::FoxLock: return "FoxLock";
-  }
-  return "?";
-}
 
 // Waits for the current record's lock the way an editing user would.
 void LockRecordWaiting(XBO_dBHandler& t) {
@@ -96,7 +74,7 @@ TEST(HandlerMultiprocess, AnIndexLockHeldLongerThanFiveSecondsStopsTheAppend) {
   t.OpenIndexFiles("T,X", "NAME");
   const int64_t size = table_test::SizeOf(path);
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(ErrorOf([&] { Append(t, {{"NAME", "B"}}); }), "Could not lock indexes for Table T");
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { Append(t, {{"NAME", "B"}}); }), "Could not lock indexes for Table T");
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_GE(waited, std::chrono::milliseconds(4500));
   EXPECT_EQ(table_test::SizeOf(path), size);
@@ -231,14 +209,14 @@ TEST(HandlerMultiprocess, ClipLockIndexLocksNeverOutliveTheSeekOrMoveThatTookThe
          root = t.MasterTag()->RootPosition();
          saved = table_test::ReadBytes(cdx).substr(static_cast<std::size_t>(root), 4);
          table_test::PatchBytes(cdx, root, std::string("\x00\x00\xFF\xFF", 4));
-         EXPECT_NE(ErrorOf([&] { t.SeekKey("C"); }), "(no error)");
-         EXPECT_NE(ErrorOf([&] { t.GoRecord(xbmoFirst); }), "(no error)");
+         EXPECT_NE(ErrorMessage<EXbaseError>([&] { t.SeekKey("C"); }), "(no error)");
+         EXPECT_NE(ErrorMessage<EXbaseError>([&] { t.GoRecord(xbmoFirst); }), "(no error)");
          table_test::PatchBytes(cdx, root, saved);
        }},
       {"seek whose record read fails",
        [&] {
          std::filesystem::resize_file(path, static_cast<uintmax_t>(t.HeaderLength() + 2 * t.RecordLength() + 3));
-         EXPECT_EQ(ErrorOf([&] { t.SeekKey("H"); }), Cz("Chyba při čtení záznamu v souboru ") + path);
+         EXPECT_EQ(ErrorMessage<EXbaseError>([&] { t.SeekKey("H"); }), Cz("Chyba při čtení záznamu v souboru ") + path);
        }},
   };
   for (const Step& s : steps) {
@@ -259,7 +237,7 @@ void TwoWriters(TxbLokProtocol protocol) {
   constexpr int kAppends = 1500;
   constexpr int kEdits = 1500;
   {
-    SCOPED_TRACE(Name(protocol));
+    SCOPED_TRACE(table_test::ProtocolName(protocol));
     TempDir dir;
     const std::string counter =
         MakeIndexedTable(dir.Path(), "C.DBF", {{"NEXT", 'N', 8, 0}}, {{{"NEXT", "1"}}}, {});

@@ -18,24 +18,12 @@
 #include "dbase/xbexcept.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/paths.h"
+#include "testing/error_message.h"
 #include "testing/temp_dir.h"
 
-using handlertest::Append;
-using handlertest::Edit;
-using handlertest::MakeIndexedTable;
-using handlertest::TagSpec;
-using handlertest::Walk;
+using namespace handlertest;
 
 namespace {
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EXbaseError& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
 
 std::vector<int32_t> Reversed(std::vector<int32_t> v) {
   std::reverse(v.begin(), v.end());
@@ -89,8 +77,8 @@ TEST(HandlerOrder, TagOrderWalksBothWaysAndSelectTagKeepsThePosition) {
   t.SelectTag("", false);
   EXPECT_EQ(t.RecordNumber(), 1);
 
-  EXPECT_EQ(ErrorOf([&] { t.SelectTag("nope", false); }), "Cannot find index tag nope");
-  EXPECT_EQ(ErrorOf([&] { t.SelectTag("ABCDEFGHIJKLMNOPQ", false); }), "Cannot find index tag ABCDEFGHIJKLMNOPQ");
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { t.SelectTag("nope", false); }), "Cannot find index tag nope");
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { t.SelectTag("ABCDEFGHIJKLMNOPQ", false); }), "Cannot find index tag ABCDEFGHIJKLMNOPQ");
 }
 
 TEST(HandlerOrder, HiddenRecordsArePassedOverInEveryOrder) {
@@ -308,13 +296,13 @@ TEST(HandlerFiles, OpenIndexFileRefusesWhatItCannotOpen) {
   EXPECT_EQ(t.OpenIndexFile(dir.File("t.CDX")), -1);
   // An extension no index format is registered for.
   dir.Write("X.idx", std::string(1024, '\0'));
-  EXPECT_EQ(ErrorOf([&] { t.OpenIndexFile("X.idx"); }), "File " + dir.File("X.idx") + " could not be found");
-  EXPECT_EQ(ErrorOf([&] { t.OpenIndexFile("missing"); }),
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { t.OpenIndexFile("X.idx"); }), "File " + dir.File("X.idx") + " could not be found");
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { t.OpenIndexFile("missing"); }),
             "File " + dir.File("missing.cdx") + " could not be found");
   // A directory header whose root lies beyond the file.
   std::filesystem::copy_file(dir.File("T.cdx"), dir.File("BROKEN.cdx"));
   table_test::PatchBytes(dir.File("BROKEN.cdx"), 0, table_test::Le32Bytes(0x7FFFFE00));
-  EXPECT_EQ(ErrorOf([&] { t.OpenIndexFile("BROKEN"); }), "Index file " + dir.File("BROKEN.cdx") + " is corrupted");
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { t.OpenIndexFile("BROKEN"); }), "Index file " + dir.File("BROKEN.cdx") + " is corrupted");
   EXPECT_EQ(t.IndexFileCount(), 1);
 }
 
@@ -339,7 +327,7 @@ TEST(HandlerFiles, ASixtyFourthIndexFileIsRefused) {
   for (int i = 1; i <= 64; ++i)
     std::filesystem::copy_file(dir.File("T.cdx"), dir.File("I" + std::to_string(i) + ".cdx"));
   for (int i = 1; i <= 63; ++i) ASSERT_EQ(t.OpenIndexFile("I" + std::to_string(i)), 0);
-  EXPECT_EQ(ErrorOf([&] { t.OpenIndexFile("I64"); }), "Too many index files open for table " + path);
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { t.OpenIndexFile("I64"); }), "Too many index files open for table " + path);
   EXPECT_EQ(t.IndexFileCount(), 63);
   EXPECT_EQ(t.TagCount(), 126);
   EXPECT_EQ(t.TagByNumber(126)->IndexFile()->FileName(), "I63.cdx");

@@ -17,9 +17,7 @@
 #include "dbase/xbexcept.h"
 #include "testing/temp_dir.h"
 
-using handlertest::MakeIndexedTable;
-using handlertest::TagSpec;
-using handlertest::Walk;
+using namespace handlertest;
 
 namespace {
 

@@ -19,24 +19,12 @@
 #include "dbase/tests/support/index_verifier.h"
 #include "dbase/tests/support/table_fixtures.h"
 #include "dbase/xbexcept.h"
+#include "testing/error_message.h"
 #include "testing/temp_dir.h"
 
-using handlertest::Append;
-using handlertest::Edit;
-using handlertest::MakeIndexedTable;
-using handlertest::TagSpec;
-using handlertest::Walk;
+using namespace handlertest;
 
 namespace {
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EXbaseError& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
 
 const std::vector<TxbFieldSpec> kFields = {
     {"NAME", 'C', 10, 0}, {"NUM", 'N', 8, 2}, {"DAY", 'D', 0, 0}, {"PAID", 'L', 0, 0}};
@@ -237,15 +225,15 @@ TEST(HandlerBuild, ABuildRefusesWhatItCannotMake) {
       MakeIndexedTable(dir.Path(), "F.DBF", kFields, {{{"NAME", "A"}}}, {TagSpec("NAME", "NAME")});
   DBFObject t(path, false, true, "");
   t.OpenIndexFile("F");
-  EXPECT_EQ(ErrorOf([&] { t.CreateIndexTag("F", " ", 0, 1, "", "NAME"); }), "Cannot find index tag  ");
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { t.CreateIndexTag("F", " ", 0, 1, "", "NAME"); }), "Cannot find index tag  ");
   EXPECT_EQ(t.IndexFileCount(), 0);  // closed first, whatever follows
-  EXPECT_EQ(ErrorOf([&] { t.CreateIndexTag("F.idx", "", 0, 1, "", "NAME"); }),
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { t.CreateIndexTag("F.idx", "", 0, 1, "", "NAME"); }),
             "File " + dir.File("F.idx") + " could not be found");
-  EXPECT_NE(ErrorOf([&] { t.CreateIndexTag("F", "BAD", 0, 1, "", "NOSUCHFIELD"); }), "(no error)");
+  EXPECT_NE(ErrorMessage<EXbaseError>([&] { t.CreateIndexTag("F", "BAD", 0, 1, "", "NOSUCHFIELD"); }), "(no error)");
   EXPECT_EQ(t.State(), TxbTableState::Normal);
   std::filesystem::copy_file(dir.File("F.cdx"), dir.File("G.cdx"));
   table_test::PatchBytes(dir.File("G.cdx"), 0, table_test::Le32Bytes(7));
-  EXPECT_EQ(ErrorOf([&] { t.CreateIndexTag("G", "NAME", 0, 1, "", "NAME"); }),
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { t.CreateIndexTag("G", "NAME", 0, 1, "", "NAME"); }),
             "Index file " + dir.File("G.cdx") + " is corrupted");
   // The good file still has its tag.
   t.OpenIndexFile("F");
@@ -256,7 +244,7 @@ TEST(HandlerPassword, ASharedTableIsRefused) {
   TempDir dir;
   const std::string path = MakeIndexedTable(dir.Path(), "P.DBF", kFields, {{{"NAME", "A"}}}, {});
   DBFObject t(path, true, true, "");
-  EXPECT_EQ(ErrorOf([&] { t.SetPassword("x"); }), "SetPassword requires full access to file " + path);
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { t.SetPassword("x"); }), "SetPassword requires full access to file " + path);
 }
 
 TEST(HandlerPassword, RecordsMemosAndIndexesFollowEveryChange) {
@@ -293,11 +281,11 @@ TEST(HandlerPassword, RecordsMemosAndIndexesFollowEveryChange) {
       if (!current.empty()) {
         const std::string refusal = *next ? "Invalid Password for encrypted file " + path
                                           : "A Password is included for unencrypted file " + path;
-        EXPECT_EQ(ErrorOf([&] { DBFObject t(path, false, true, current); }), refusal);
+        EXPECT_EQ(ErrorMessage<EXbaseError>([&] { DBFObject t(path, false, true, current); }), refusal);
       }
       current = next;
       if (!current.empty()) {
-        EXPECT_EQ(ErrorOf([&] { DBFObject t(path, false, true, ""); }), "No Password for encrypted file " + path);
+        EXPECT_EQ(ErrorMessage<EXbaseError>([&] { DBFObject t(path, false, true, ""); }), "No Password for encrypted file " + path);
       }
       {
         DBFObject t(path, false, true, current);

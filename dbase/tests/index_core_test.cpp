@@ -12,6 +12,7 @@
 #include "dbase/xbexcept.h"
 #include "support/index_model.h"
 #include "support/mem_index_format.h"
+#include "testing/error_message.h"
 
 namespace {
 
@@ -49,15 +50,6 @@ void Fill(MemTable& table, MemIndexTag& tag, int n, const std::function<std::str
     tag.InsertKey(k);
   }
   tag.ResetPages();
-}
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EXbaseError& e) {
-    return e.Message();
-  }
-  return "(no error)";
 }
 
 TEST(IndexCore, WalksEqualTheModelAcrossManyLevels) {
@@ -343,7 +335,7 @@ TEST(IndexCoreMalformed, LoopsAndDeepTreesAreReportedAsCorrupt) {
   deep->ResetPages();
   // Point the second tag at the chain by hand.
   deep->SetRootPosition(below);
-  EXPECT_EQ(ErrorOf([&] { deep->MoveTo(-3); }), "Index file MEM.IDX is corrupted");
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { deep->MoveTo(-3); }), "Index file MEM.IDX is corrupted");
   // A child that points back at its parent.
   memindex::MemPage loop;
   loop.leaf = false;
@@ -354,7 +346,7 @@ TEST(IndexCoreMalformed, LoopsAndDeepTreesAreReportedAsCorrupt) {
   file.pages[self] = loop;
   deep->SetRootPosition(self);
   deep->DiscardPages();
-  EXPECT_EQ(ErrorOf([&] { deep->MoveTo(-3); }), "Index file MEM.IDX is corrupted");
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { deep->MoveTo(-3); }), "Index file MEM.IDX is corrupted");
 }
 
 }  // namespace

@@ -14,16 +14,8 @@
 
 namespace {
 
-using Report = std::tuple<int, int, int>;
-
-class RecordingTable : public indexmodel::IndexedTable {
- public:
-  using IndexedTable::IndexedTable;
-  void StatusReport(int status, int current, int total) override {
-    reports.emplace_back(status, current, total);
-  }
-  std::vector<Report> reports;
-};
+using Report = indexmodel::ProgressReport;
+using indexmodel::RecordingTable;
 
 std::vector<Report> BuildReports(int records, const AnsiString& forExpression, bool deleteSecond) {
   RegisterBuiltinExpressions();

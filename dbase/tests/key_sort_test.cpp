@@ -14,6 +14,7 @@
 #include "dbase/key_sort.h"
 #include "dbase/xbcharset.h"
 #include "dbase/xbexcept.h"
+#include "testing/error_message.h"
 
 namespace {
 
@@ -51,15 +52,6 @@ void AddNumber(TxbSort& sort, double value, int32_t record) {
   TxbVariant key(0);
   key.SetNumber(value);
   sort.AddKey(key, record);
-}
-
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EXbaseError& e) {
-    return e.Message();
-  }
-  return "(no error)";
 }
 
 // Text order the index trees use: bytes through the collation, a prefix
@@ -102,23 +94,23 @@ TEST(KeySort, EqualKeysComeOutInRecordOrderAndUniqueKeepsTheLowest) {
 }
 
 TEST(KeySort, RefusesWhatCannotBeSorted) {
-  EXPECT_EQ(MessageOf([] { TxbSort s(252, nullptr, true, false); }),
+  EXPECT_EQ(ErrorMessage<EXbaseError>([] { TxbSort s(252, nullptr, true, false); }),
             "Sort key length must be 1-251 bytes, is 252");
-  EXPECT_EQ(MessageOf([] { TxbSort s(0, nullptr, true, false); }),
+  EXPECT_EQ(ErrorMessage<EXbaseError>([] { TxbSort s(0, nullptr, true, false); }),
             "Sort key length must be 1-251 bytes, is 0");
-  EXPECT_EQ(MessageOf([] {
+  EXPECT_EQ(ErrorMessage<EXbaseError>([] {
               TxbSort s(3, nullptr, true, false);
               AddText(s, "ABCD", 1);
             }),
             "Sort key length must be 1-3 bytes, is 4");
-  EXPECT_EQ(MessageOf([] {
+  EXPECT_EQ(ErrorMessage<EXbaseError>([] {
               TxbSort s(10, nullptr, true, false);
               TxbVariant key(0);
               key.SetLogical(true);
               s.AddKey(key, 1);
             }),
             "Variant type cannot be sorted");
-  EXPECT_EQ(MessageOf([] {
+  EXPECT_EQ(ErrorMessage<EXbaseError>([] {
               TxbSort s(10, nullptr, true, false);
               AddText(s, "A", 1);
               TxbVariant key(0);
@@ -128,7 +120,7 @@ TEST(KeySort, RefusesWhatCannotBeSorted) {
             }),
             "Cannot add sort keys after beginning retrieval");
   // Trailing blanks do not count towards the length.
-  EXPECT_EQ(MessageOf([] {
+  EXPECT_EQ(ErrorMessage<EXbaseError>([] {
               TxbSort s(3, nullptr, true, false);
               AddText(s, "ABC   ", 1);
             }),

@@ -19,6 +19,8 @@
 #include "dbase/xbexcept.h"
 #include "dbase/xbexprreg.h"
 #include "platform/rtl/fileio.h"
+#include "support/file_bytes.h"
+#include "support/index_file_fixture.h"
 #include "support/index_model.h"
 #include "support/raw_index_writer.h"
 #include "testing/error_message.h"
@@ -28,10 +30,8 @@ namespace {
 
 using indexmodel::IndexedTable;
 
-uint32_t Le16(const std::string& s, std::size_t at) {
-  return static_cast<uint32_t>(static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8);
-}
-uint32_t Le32(const std::string& s, std::size_t at) { return rawindex::Get32(s, at); }
+using filebytes::Le16;
+using filebytes::Le32;
 
 std::string Packed(double value) {
   std::string out(12, '\0');
@@ -100,27 +100,16 @@ TEST(MdxPackedDecimal, RandomValuesRoundTripInOrder) {
   for (std::size_t i = 1; i < pairs.size(); ++i) ASSERT_LE(pairs[i - 1].second, pairs[i].second);
 }
 
-class MdxFiles {
+class MdxFiles : public IndexFileFixture<XBobjMDXFile> {
  public:
-  MdxFiles() {
-    RegisterBuiltinExpressions();
-    CreateDbfTable(dir.File("T.DBF"), {{"NAME", 'C', 10, 0}, {"AMOUNT", 'N', 10, 2}, {"DAY", 'D', 8, 0}});
-    table = std::make_unique<IndexedTable>(dir.File("T.DBF"), false);
-  }
+  MdxFiles() : IndexFileFixture({{"NAME", 'C', 10, 0}, {"AMOUNT", 'N', 10, 2}, {"DAY", 'D', 8, 0}}) {}
   void Add(const std::string& name, const std::string& amount, const std::string& day = "") {
     table->Append({{"NAME", name}, {"AMOUNT", amount}, {"DAY", day}});
   }
+  // A multiple index is made when missing: tags are added to it one by one.
   std::unique_ptr<XBobjMDXFile> Open(const std::string& name, bool create = true) {
-    return std::make_unique<XBobjMDXFile>(&table->link, dir.File(name), false, create, fmOpenReadWrite,
-                                          fmShareExclusive);
+    return IndexFileFixture::Open(name, create);
   }
-  std::vector<int32_t> Records(XBobjIndexTag& tag) {
-    std::vector<int32_t> out;
-    for (auto& kr : indexmodel::Walk(tag, true)) out.push_back(kr.second);
-    return out;
-  }
-  TempDir dir;
-  std::unique_ptr<IndexedTable> table;
 };
 
 void ExpectToday(const std::string& bytes, std::size_t at) {
@@ -379,17 +368,11 @@ TEST(MdxFormat, FilesOfOtherProgramsWithSeveralTagsAreReadSearchedAndUpdated) {
 }
 
 TEST(MdxFormat, ABuildReportsRecordsThenKeysAndAnEmptyTableNothing) {
-  using Report = std::tuple<int, int, int>;
-  class Recording : public IndexedTable {
-   public:
-    using IndexedTable::IndexedTable;
-    void StatusReport(int status, int current, int total) override { reports.emplace_back(status, current, total); }
-    std::vector<Report> reports;
-  };
+  using Report = indexmodel::ProgressReport;
   RegisterBuiltinExpressions();
   TempDir dir;
   CreateDbfTable(dir.File("P.DBF"), {{"NAME", 'C', 8, 0}, {"SEQ", 'N', 4, 0}});
-  Recording table(dir.File("P.DBF"), false);
+  indexmodel::RecordingTable table(dir.File("P.DBF"), false);
   XBobjMDXFile file(&table.link, dir.File("P.mdx"), true, true, fmOpenReadWrite, fmShareExclusive);
   file.CreateTag("E", "NAME", false, true, "");
   EXPECT_TRUE(table.reports.empty());

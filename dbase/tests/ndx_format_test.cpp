@@ -15,6 +15,8 @@
 #include "dbase/xbexcept.h"
 #include "dbase/xbexprreg.h"
 #include "platform/rtl/fileio.h"
+#include "support/file_bytes.h"
+#include "support/index_file_fixture.h"
 #include "support/index_model.h"
 #include "support/raw_index_writer.h"
 #include "testing/error_message.h"
@@ -24,10 +26,8 @@ namespace {
 
 using indexmodel::IndexedTable;
 
-uint32_t Le16(const std::string& s, std::size_t at) {
-  return static_cast<uint32_t>(static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8);
-}
-uint32_t Le32(const std::string& s, std::size_t at) { return rawindex::Get32(s, at); }
+using filebytes::Le16;
+using filebytes::Le32;
 
 double DoubleAt(const std::string& s, std::size_t at) {
   double v;
@@ -35,33 +35,12 @@ double DoubleAt(const std::string& s, std::size_t at) {
   return v;
 }
 
-class NdxFiles {
+class NdxFiles : public IndexFileFixture<XBobjNDXFile> {
  public:
-  NdxFiles() {
-    RegisterBuiltinExpressions();
-    CreateDbfTable(dir.File("T.DBF"), {{"NAME", 'C', 10, 0}, {"AMOUNT", 'N', 10, 2}, {"DAY", 'D', 8, 0}});
-    table = std::make_unique<IndexedTable>(dir.File("T.DBF"), false);
-  }
+  NdxFiles() : IndexFileFixture({{"NAME", 'C', 10, 0}, {"AMOUNT", 'N', 10, 2}, {"DAY", 'D', 8, 0}}) {}
   void Add(const std::string& name, const std::string& amount, const std::string& day = "") {
     table->Append({{"NAME", name}, {"AMOUNT", amount}, {"DAY", day}});
   }
-  std::unique_ptr<XBobjNDXFile> Create(const std::string& name, const std::string& key, bool unique = false) {
-    auto file = std::make_unique<XBobjNDXFile>(&table->link, dir.File(name), true, true, fmOpenReadWrite,
-                                               fmShareExclusive);
-    file->CreateTag("IGNORED", key, unique, true, "");
-    return file;
-  }
-  std::unique_ptr<XBobjNDXFile> Open(const std::string& name) {
-    return std::make_unique<XBobjNDXFile>(&table->link, dir.File(name), false, false, fmOpenReadWrite,
-                                          fmShareExclusive);
-  }
-  std::vector<int32_t> Records(XBobjIndexTag& tag) {
-    std::vector<int32_t> out;
-    for (auto& kr : indexmodel::Walk(tag, true)) out.push_back(kr.second);
-    return out;
-  }
-  TempDir dir;
-  std::unique_ptr<IndexedTable> table;
 };
 
 TEST(NdxFormat, NewFilesHaveTheDocumentedHeaderAndPages) {
@@ -248,17 +227,11 @@ TEST(NdxFormat, FilesWithSixteenByteNumericEntriesAreReadSearchedAndUpdated) {
 }
 
 TEST(NdxFormat, ABuildReportsRecordsThenKeysAndAnEmptyTableNothing) {
-  using Report = std::tuple<int, int, int>;
-  class Recording : public IndexedTable {
-   public:
-    using IndexedTable::IndexedTable;
-    void StatusReport(int status, int current, int total) override { reports.emplace_back(status, current, total); }
-    std::vector<Report> reports;
-  };
+  using Report = indexmodel::ProgressReport;
   RegisterBuiltinExpressions();
   TempDir dir;
   CreateDbfTable(dir.File("P.DBF"), {{"NAME", 'C', 8, 0}});
-  Recording table(dir.File("P.DBF"), false);
+  indexmodel::RecordingTable table(dir.File("P.DBF"), false);
   XBobjNDXFile empty(&table.link, dir.File("E.ndx"), true, true, fmOpenReadWrite, fmShareExclusive);
   empty.CreateTag("E", "NAME", false, true, "");
   EXPECT_TRUE(table.reports.empty());

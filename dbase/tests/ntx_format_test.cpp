@@ -21,6 +21,8 @@
 #include "dbase/xbexpr.h"
 #include "dbase/xbexprreg.h"
 #include "platform/rtl/fileio.h"
+#include "support/file_bytes.h"
+#include "support/index_file_fixture.h"
 #include "support/index_model.h"
 #include "support/raw_index_writer.h"
 #include "testing/error_message.h"
@@ -31,10 +33,8 @@ namespace {
 using indexmodel::IndexedTable;
 using indexmodel::KeyRecord;
 
-uint32_t Le16(const std::string& s, std::size_t at) {
-  return static_cast<uint32_t>(static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8);
-}
-uint32_t Le32(const std::string& s, std::size_t at) { return rawindex::Get32(s, at); }
+using filebytes::Le16;
+using filebytes::Le32;
 
 std::string Negated(std::string digits) {
   for (char& c : digits)
@@ -72,36 +72,15 @@ TEST(NtxKeys, DatesAreDbaseTextsAndNoDateIsZeros) {
   EXPECT_EQ(NtxDateKey(DbfDate().TextToJulian("20200201")), "20200201");
 }
 
-class NtxFiles {
+class NtxFiles : public IndexFileFixture<XBobjNTXFile> {
  public:
-  NtxFiles() {
-    RegisterBuiltinExpressions();
-    CreateDbfTable(dir.File("T.DBF"), {{"NAME", 'C', 10, 0},
-                                       {"AMOUNT", 'N', 10, 2},
-                                       {"DAY", 'D', 8, 0},
-                                       {"SMALL", 'N', 6, 0},
-                                       {"BIG", 'N', 20, 2}});
-    table = std::make_unique<IndexedTable>(dir.File("T.DBF"), false);
-  }
+  NtxFiles()
+      : IndexFileFixture({{"NAME", 'C', 10, 0},
+                          {"AMOUNT", 'N', 10, 2},
+                          {"DAY", 'D', 8, 0},
+                          {"SMALL", 'N', 6, 0},
+                          {"BIG", 'N', 20, 2}}) {}
   void Add(const std::vector<std::pair<std::string, std::string>>& fields) { table->Append(fields); }
-  std::unique_ptr<XBobjNTXFile> Create(const std::string& name, const std::string& key, bool unique = false,
-                                       bool ascending = true, const std::string& forExpression = "") {
-    auto file = std::make_unique<XBobjNTXFile>(&table->link, dir.File(name), true, true, fmOpenReadWrite,
-                                               fmShareExclusive);
-    file->CreateTag("IGNORED", key, unique, ascending, forExpression);
-    return file;
-  }
-  std::unique_ptr<XBobjNTXFile> Open(const std::string& name) {
-    return std::make_unique<XBobjNTXFile>(&table->link, dir.File(name), false, false, fmOpenReadWrite,
-                                          fmShareExclusive);
-  }
-  std::vector<int32_t> Records(XBobjIndexTag& tag) {
-    std::vector<int32_t> out;
-    for (auto& kr : indexmodel::Walk(tag, true)) out.push_back(kr.second);
-    return out;
-  }
-  TempDir dir;
-  std::unique_ptr<IndexedTable> table;
 };
 
 TEST(NtxFormat, NewFilesHaveTheDocumentedHeaderAndPages) {
@@ -177,7 +156,7 @@ TEST(NtxFormat, EveryRecordChangeCountsAndTheCounterWrapsToOne) {
   EXPECT_EQ(Le16(f.dir.Read("C.ntx"), 2), 3u);
   // Another program has counted to the top.
   std::string bytes = f.dir.Read("C.ntx");
-  rawindex::Put16(bytes, 2, 0x7FFF);
+  filebytes::PutLe16(bytes, 2, 0x7FFF);
   f.table->indexes.clear();
   file.reset();
   f.dir.Write("C.ntx", bytes);
@@ -441,17 +420,11 @@ TEST(NtxFormat, EqualKeysKeepInsertionOrderAlsoWhenDescending) {
 }
 
 TEST(NtxFormat, ABuildReportsRecordsThenKeysAndAnEmptyTableNothing) {
-  using Report = std::tuple<int, int, int>;
-  class Recording : public IndexedTable {
-   public:
-    using IndexedTable::IndexedTable;
-    void StatusReport(int status, int current, int total) override { reports.emplace_back(status, current, total); }
-    std::vector<Report> reports;
-  };
+  using Report = indexmodel::ProgressReport;
   RegisterBuiltinExpressions();
   TempDir dir;
   CreateDbfTable(dir.File("P.DBF"), {{"NAME", 'C', 8, 0}, {"SEQ", 'N', 4, 0}});
-  Recording table(dir.File("P.DBF"), false);
+  indexmodel::RecordingTable table(dir.File("P.DBF"), false);
   XBobjNTXFile empty(&table.link, dir.File("E.ntx"), true, true, fmOpenReadWrite, fmShareExclusive);
   empty.CreateTag("E", "NAME", false, true, "");
   EXPECT_TRUE(table.reports.empty());

@@ -28,16 +28,6 @@ namespace {
 const TxbLokProtocol kProtocols[] = {TxbLokProtocol::Default, TxbLokProtocol::DB4Lock,
                                      TxbLokProtocol::ClipLock, TxbLokProtocol::FoxLock};
 
-const char* Name(TxbLokProtocol p) {
-  switch (p) {
-    case TxbLokProtocol::Default: return "Default";
-    case TxbLokProtocol::DB4Lock: return "DB4Lock";
-    case TxbLokProtocol::ClipLock: return "ClipLock";
-    case TxbLokProtocol::FoxLock: return "FoxLock";
-  }
-  return "?";
-}
-
 std::unique_ptr<XBO_dBaseFld> Open(const std::string& path, TxbLokProtocol protocol, bool readWrite = true) {
   auto t = std::make_unique<XBO_dBaseFld>(path, true, readWrite, "");
   t->SetLockProtocol(protocol);
@@ -86,14 +76,14 @@ TEST(TableMultiprocess, ConcurrentAppendsLoseAndDuplicateNothing) {
     }
     for (auto& child : children) ASSERT_EQ(child->channel().Receive(), "ready");
     for (auto& child : children) child->channel().Send("go");
-    for (auto& child : children) ASSERT_EQ(child->Wait(), 0) << Name(protocol);
+    for (auto& child : children) ASSERT_EQ(child->Wait(), 0) << ProtocolName(protocol);
 
     auto t = Open(path, protocol, false);
-    ASSERT_EQ(t->RecordCount(), kChildren * kAppends) << Name(protocol);
+    ASSERT_EQ(t->RecordCount(), kChildren * kAppends) << ProtocolName(protocol);
     std::set<std::pair<int, int>> seen;
     for (t->GoRecord(xbmoFirst); !t->Eof(); t->GoRecord(xbmoNext))
       seen.emplace(static_cast<int>(t->GetNumber("WHO")), static_cast<int>(t->GetNumber("SEQ")));
-    EXPECT_EQ(seen.size(), static_cast<std::size_t>(kChildren * kAppends)) << Name(protocol);
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(kChildren * kAppends)) << ProtocolName(protocol);
     EXPECT_EQ(SizeOf(path), t->HeaderLength() + int64_t{kChildren * kAppends} * t->RecordLength() + 1);
   }
 }
@@ -174,17 +164,17 @@ TEST(TableMultiprocess, IncrementsThatLockBeforeTheyRereadNeverTakeANumberTwice)
         counters.insert(counter);
         docnos.insert(docno);
       }
-      ASSERT_EQ(child->Wait(), 0) << Name(protocol);
+      ASSERT_EQ(child->Wait(), 0) << ProtocolName(protocol);
     }
     auto t = Open(path, protocol, false);
     t->GoRecord(1);
-    EXPECT_EQ(t->GetNumber("COUNTER"), kChildren * kIncrements) << Name(protocol);
-    EXPECT_EQ(t->GetText("DOCNO"), std::to_string(kChildren * kIncrements)) << Name(protocol);
+    EXPECT_EQ(t->GetNumber("COUNTER"), kChildren * kIncrements) << ProtocolName(protocol);
+    EXPECT_EQ(t->GetText("DOCNO"), std::to_string(kChildren * kIncrements)) << ProtocolName(protocol);
     std::set<int> distinctCounters(counters.begin(), counters.end());
     std::set<int> distinctDocnos(docnos.begin(), docnos.end());
     EXPECT_EQ(counters.size(), static_cast<std::size_t>(kChildren * kIncrements));
-    EXPECT_EQ(distinctCounters.size(), counters.size()) << Name(protocol);
-    EXPECT_EQ(distinctDocnos.size(), docnos.size()) << Name(protocol);
+    EXPECT_EQ(distinctCounters.size(), counters.size()) << ProtocolName(protocol);
+    EXPECT_EQ(distinctDocnos.size(), docnos.size()) << ProtocolName(protocol);
   }
 }
 
@@ -212,14 +202,14 @@ TEST(TableMultiprocess, RecordLocksExcludeOtherProcessesUntilReleased) {
     ASSERT_EQ(child.channel().Receive(), "locked");
     auto t = Open(path, protocol);
     t->GoRecord(2);
-    EXPECT_FALSE(t->LockCurrentRecord()) << Name(protocol);
+    EXPECT_FALSE(t->LockCurrentRecord()) << ProtocolName(protocol);
     t->GoRecord(3);
-    EXPECT_TRUE(t->LockCurrentRecord()) << Name(protocol);
+    EXPECT_TRUE(t->LockCurrentRecord()) << ProtocolName(protocol);
     t->ReleaseLock();
     child.channel().Send("release");
     ASSERT_EQ(child.channel().Receive(), "released");
     t->GoRecord(2);
-    EXPECT_TRUE(t->LockCurrentRecord()) << Name(protocol);
+    EXPECT_TRUE(t->LockCurrentRecord()) << ProtocolName(protocol);
     t->ReleaseLock();
     EXPECT_EQ(child.Wait(), 0);
   }
@@ -247,12 +237,12 @@ TEST(TableMultiprocess, ATableLockRefusesOtherProcessesRecordLocksAndAppends) {
     auto t = Open(path, protocol);
     const int64_t size = SizeOf(path);
     t->GoRecord(1);
-    EXPECT_FALSE(t->LockCurrentRecord()) << Name(protocol);
-    EXPECT_FALSE(t->LockAppend()) << Name(protocol);
+    EXPECT_FALSE(t->LockCurrentRecord()) << ProtocolName(protocol);
+    EXPECT_FALSE(t->LockAppend()) << ProtocolName(protocol);
     {
       FastRetries fast;
       t->BlankRecord();
-      EXPECT_THROW(t->AppendRecord(), EXbaseError) << Name(protocol);
+      EXPECT_THROW(t->AppendRecord(), EXbaseError) << ProtocolName(protocol);
     }
     EXPECT_EQ(SizeOf(path), size);
     child.channel().Send("release");
@@ -395,21 +385,21 @@ TEST(TableMultiprocess, LocksHoldExactlyTheBytesOfTheProtocol) {
     const int64_t hl = t->HeaderLength(), rl = t->RecordLength();
 
     ASSERT_TRUE(t->LockAllRecords());
-    EXPECT_EQ(probeInChild(path, around(*TableLockRegion(protocol))), 0) << Name(protocol) << " table";
+    EXPECT_EQ(probeInChild(path, around(*TableLockRegion(protocol))), 0) << ProtocolName(protocol) << " table";
     t->ReleaseLock();
 
     ASSERT_TRUE(t->LockEntireFile());
-    EXPECT_EQ(probeInChild(path, around(EntireFileLockRegion())), 0) << Name(protocol) << " file";
+    EXPECT_EQ(probeInChild(path, around(EntireFileLockRegion())), 0) << ProtocolName(protocol) << " file";
     t->ReleaseLock();
 
     ASSERT_TRUE(t->LockAppend());
-    EXPECT_EQ(probeInChild(path, around(*AppendLockRegion(protocol))), 0) << Name(protocol) << " append";
+    EXPECT_EQ(probeInChild(path, around(*AppendLockRegion(protocol))), 0) << ProtocolName(protocol) << " append";
     t->ReleaseLock();
 
     t->GoRecord(3);
     ASSERT_TRUE(t->LockCurrentRecord());
     EXPECT_EQ(probeInChild(path, around(*RecordLockRegion(protocol, 3, false, hl, rl))), 0)
-        << Name(protocol) << " record";
+        << ProtocolName(protocol) << " record";
     t->ReleaseLock();
     {
       IndexedTable indexed(path, true, true, "");
@@ -417,14 +407,14 @@ TEST(TableMultiprocess, LocksHoldExactlyTheBytesOfTheProtocol) {
       indexed.GoRecord(3);
       ASSERT_TRUE(indexed.LockCurrentRecord());
       EXPECT_EQ(probeInChild(path, around(*RecordLockRegion(protocol, 3, true, hl, rl))), 0)
-          << Name(protocol) << " indexed record";
+          << ProtocolName(protocol) << " indexed record";
       indexed.ReleaseLock();
     }
 
     XBobjMemo& memo = t->MemoFile();
     memo.LockMemo();
-    EXPECT_EQ(probeInChild(memo.FileName(), around(*MemoLockRegion(protocol))), 0) << Name(protocol) << " memo";
+    EXPECT_EQ(probeInChild(memo.FileName(), around(*MemoLockRegion(protocol))), 0) << ProtocolName(protocol) << " memo";
     memo.UnlockMemo();
-    EXPECT_EQ(probeInChild(path, {{0, 0xFFFFFFFF, false}}), 0) << Name(protocol) << " nothing left";
+    EXPECT_EQ(probeInChild(path, {{0, 0xFFFFFFFF, false}}), 0) << ProtocolName(protocol) << " nothing left";
   }
 }

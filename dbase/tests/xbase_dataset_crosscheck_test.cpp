@@ -14,18 +14,9 @@
 #include "testing/temp_dir.h"
 
 using namespace xbase_test;
+using table_test::Hex;
 
 namespace {
-
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
 
 std::string Fixed(double value, int decimals) {
   char text[64];

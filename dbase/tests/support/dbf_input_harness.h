@@ -10,8 +10,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,9 +17,13 @@
 #include "dbase/dbf_create.h"
 #include "dbase/dbf_fields.h"
 #include "dbase/memo_file.h"
+#include "dbase/tests/support/file_bytes.h"
 #include "dbase/xbexcept.h"
 
 namespace dbf_harness {
+
+using filebytes::ReadWhole;
+using filebytes::WriteWhole;
 
 // A table input: 4-byte LE length of the DBF part, the DBF bytes, the memo
 // bytes (the version byte of the DBF decides the memo's format).
@@ -39,11 +41,6 @@ inline std::string PackMemo(int format, uint32_t b1, uint32_t b2, uint32_t b3, c
   for (uint32_t b : {b1, b2, b3})
     for (int i = 0; i < 4; ++i) out += static_cast<char>(b >> (8 * i));
   return out + memo;
-}
-
-inline void WriteWhole(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 inline uint32_t ReadLe32(std::string_view s, std::size_t at) {
@@ -125,11 +122,6 @@ inline void ExerciseMemo(const std::string& dir, std::string_view input) {
     if (memo->ReadMemoText(written) != text) __builtin_trap();
   } catch (const EXbaseError&) {
   }
-}
-
-inline std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Table inputs made through dbf_create and the engine: one per table

@@ -67,3 +67,11 @@ void ExpectResult(const std::string& text, const ExprResult& result, const Expec
       break;
   }
 }
+
+void ExpectErrors(const ExprErrorRow* rows, std::size_t n, TxbExpUserLink* link) {
+  for (std::size_t i = 0; i < n; ++i) {
+    ErrorInfo e = ErrorOf([&] { EvaluateExpression(rows[i].text, link); });
+    EXPECT_EQ(e.kind, rows[i].kind) << rows[i].text;
+    EXPECT_EQ(e.message, rows[i].message) << rows[i].text;
+  }
+}

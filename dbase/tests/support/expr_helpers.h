@@ -51,3 +51,18 @@ struct Expected {
 
 // Checks the result of expression `text` against `expected`.
 void ExpectResult(const std::string& text, const ExprResult& result, const Expected& expected);
+
+// Rows of the tables of expressions: an expression with its outcome, and an
+// expression with the class and message (UTF-8) of the error it raises.
+struct ExprRow {
+  const char* text;
+  Expected expected;
+};
+struct ExprErrorRow {
+  const char* text;
+  const char* kind;
+  const char* message;
+};
+
+// Evaluates the expression of each row over link and checks its error.
+void ExpectErrors(const ExprErrorRow* rows, std::size_t n, TxbExpUserLink* link);

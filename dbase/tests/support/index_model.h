@@ -15,6 +15,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -224,15 +225,16 @@ inline std::string CheckCdxTag(XBobjCDXTag& tag) {
   return result.empty() ? problem : result;
 }
 
-// Checks an NDX tag: the generic checks without sibling links, the last
-// branch entry without key.
-inline std::string CheckNdxTag(XBobjNDXTag& tag) {
-  NodeReader read = [&](int32_t position) {
-    NdxPage page;
+// The node reader of the formats whose pages (Page) hold a value per
+// entry and no key in a branch's last entry (NDX, MDX).
+template <class Page, class Tag>
+NodeReader ValuePageReader(Tag& tag) {
+  return [&tag](int32_t position) {
+    Page page;
     tag.ReadNode(position, page);
     CheckNode out;
     out.leaf = !page.branch;
-    for (const NdxEntry& e : page.entries) {
+    for (const auto& e : page.entries) {
       XBobjIndexKeyData k;
       if (e.key.empty())
         k.SetText("");
@@ -244,29 +246,18 @@ inline std::string CheckNdxTag(XBobjNDXTag& tag) {
     }
     return out;
   };
-  return CheckTree(tag.RootPosition(), read, false, false, false, true);
+}
+
+// Checks an NDX tag: the generic checks without sibling links, the last
+// branch entry without key.
+inline std::string CheckNdxTag(XBobjNDXTag& tag) {
+  return CheckTree(tag.RootPosition(), ValuePageReader<NdxPage>(tag), false, false, false, true);
 }
 
 // Checks an MDX tag the same way; descending tags keep descending keys.
 inline std::string CheckMdxTag(XBobjMDXTag& tag) {
-  NodeReader read = [&](int32_t position) {
-    MdxPage page;
-    tag.ReadNode(position, page);
-    CheckNode out;
-    out.leaf = !page.branch;
-    for (const MdxEntry& e : page.entries) {
-      XBobjIndexKeyData k;
-      if (e.key.empty())
-        k.SetText("");
-      else
-        tag.SetHeldKey(k, e.key);
-      k.RecordNumber = out.leaf ? e.value : 0;
-      k.EntryTag = e.value;
-      out.entries.push_back(k);
-    }
-    return out;
-  };
-  return CheckTree(tag.RootPosition(), read, false, tag.KeysDescending(), false, true);
+  return CheckTree(tag.RootPosition(), ValuePageReader<MdxPage>(tag), false, tag.KeysDescending(), false,
+                   true);
 }
 
 // Checks an NTX tag as a B-tree whose branch items are keys.
@@ -366,6 +357,19 @@ class IndexedTable : public XBO_dBaseFld {
     }
     for (XBobjIndexFile* file : indexes) file->UnlockIndexFile();
   }
+};
+
+// One progress report of a build: (status, current, total).
+using ProgressReport = std::tuple<int, int, int>;
+
+// An indexed table that keeps the progress reports a build gives it.
+class RecordingTable : public IndexedTable {
+ public:
+  using IndexedTable::IndexedTable;
+  void StatusReport(int status, int current, int total) override {
+    reports.emplace_back(status, current, total);
+  }
+  std::vector<ProgressReport> reports;
 };
 
 // The stored key bytes of a walk as numbers (N and D tags).

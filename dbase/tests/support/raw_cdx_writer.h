@@ -13,7 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "dbase/tests/support/file_bytes.h"
+
 namespace rawcdx {
+
+using filebytes::PutBe32;
+using filebytes::PutLe16;
+using filebytes::PutLe32;
 
 struct RawKey {
   std::string bytes;  // disk form without trailing fill
@@ -35,17 +41,6 @@ struct RawTag {
   uint8_t headerByte16 = 0;    // header offsets 16-23 (not interpreted)
   std::vector<RawKey> keys;    // any order; written sorted by bytes, record
 };
-
-inline void Put16(std::string& s, std::size_t at, uint32_t v) {
-  s[at] = static_cast<char>(v & 0xFF);
-  s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-inline void Put32(std::string& s, std::size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) s[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-inline void PutBig32(std::string& s, std::size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) s[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (24 - 8 * i)) & 0xFF);
-}
 
 class Writer {
  public:
@@ -100,16 +95,16 @@ class Writer {
   }
 
   void WriteHeader(std::size_t at, const RawTag& tag, uint32_t root, uint8_t options) {
-    Put32(file_, at, root);
-    Put32(file_, at + 4, tag.freeListHead);
-    Put16(file_, at + 12, static_cast<uint32_t>(tag.keyLength));
+    PutLe32(file_, at, root);
+    PutLe32(file_, at + 4, tag.freeListHead);
+    PutLe16(file_, at + 12, static_cast<uint32_t>(tag.keyLength));
     file_[at + 14] = static_cast<char>(options);
     file_[at + 15] = 1;
     for (std::size_t i = 16; i < 24; ++i) file_[at + i] = static_cast<char>(tag.headerByte16);
-    Put16(file_, at + 502, tag.descending ? 1 : 0);
-    Put16(file_, at + 504, tag.expression.empty() ? 0 : static_cast<uint32_t>(tag.expression.size() + 1));
-    Put16(file_, at + 506, static_cast<uint32_t>(tag.forExpression.size() + 1));
-    Put16(file_, at + 510, static_cast<uint32_t>(tag.expression.size() + 1));
+    PutLe16(file_, at + 502, tag.descending ? 1 : 0);
+    PutLe16(file_, at + 504, tag.expression.empty() ? 0 : static_cast<uint32_t>(tag.expression.size() + 1));
+    PutLe16(file_, at + 506, static_cast<uint32_t>(tag.forExpression.size() + 1));
+    PutLe16(file_, at + 510, static_cast<uint32_t>(tag.expression.size() + 1));
     file_.replace(at + 512, tag.expression.size(), tag.expression);
     file_.replace(at + 512 + tag.expression.size() + 1, tag.forExpression.size(), tag.forExpression);
   }
@@ -139,11 +134,11 @@ class Writer {
       std::size_t begin = l * perLeaf;
       std::size_t end = std::min(count, begin + perLeaf);
       bool root = leafCount == 1;
-      Put16(file_, at, root ? 3 : 2);
-      Put16(file_, at + 2, static_cast<uint32_t>(end - begin));
-      Put32(file_, at + 4, l ? static_cast<uint32_t>(positions[l - 1]) : 0xFFFFFFFFu);
-      Put32(file_, at + 8, l + 1 < leafCount ? static_cast<uint32_t>(positions[l + 1]) : 0xFFFFFFFFu);
-      Put32(file_, at + 14, mask);
+      PutLe16(file_, at, root ? 3 : 2);
+      PutLe16(file_, at + 2, static_cast<uint32_t>(end - begin));
+      PutLe32(file_, at + 4, l ? static_cast<uint32_t>(positions[l - 1]) : 0xFFFFFFFFu);
+      PutLe32(file_, at + 8, l + 1 < leafCount ? static_cast<uint32_t>(positions[l + 1]) : 0xFFFFFFFFu);
+      PutLe32(file_, at + 14, mask);
       file_[at + 18] = static_cast<char>((1 << bits) - 1);
       file_[at + 19] = static_cast<char>((1 << bits) - 1);
       file_[at + 20] = static_cast<char>(recordBits);
@@ -176,23 +171,23 @@ class Writer {
         used += n + stored;
         previous = padded;
       }
-      Put16(file_, at + 12, static_cast<uint32_t>(488 - used));
+      PutLe16(file_, at + 12, static_cast<uint32_t>(488 - used));
       if (end > begin) leaves.push_back({static_cast<uint32_t>(at), tag.keys[end - 1]});
     }
     if (leafCount == 1) return static_cast<uint32_t>(positions[0]);
     std::size_t at = Allocate(512);
     std::fill(file_.begin() + static_cast<std::ptrdiff_t>(at + 12), file_.begin() + static_cast<std::ptrdiff_t>(at + 512), fill);
-    Put16(file_, at, 1);
-    Put16(file_, at + 2, static_cast<uint32_t>(leaves.size()));
-    Put32(file_, at + 4, 0xFFFFFFFFu);
-    Put32(file_, at + 8, 0xFFFFFFFFu);
+    PutLe16(file_, at, 1);
+    PutLe16(file_, at + 2, static_cast<uint32_t>(leaves.size()));
+    PutLe32(file_, at + 4, 0xFFFFFFFFu);
+    PutLe32(file_, at + 8, 0xFFFFFFFFu);
     for (std::size_t i = 0; i < leaves.size(); ++i) {
       std::size_t e = at + 12 + i * static_cast<std::size_t>(tag.keyLength + 8);
       std::string key = leaves[i].second.bytes;
       key.resize(static_cast<std::size_t>(tag.keyLength), fill);
       file_.replace(e, key.size(), key);
-      PutBig32(file_, e + static_cast<std::size_t>(tag.keyLength), static_cast<uint32_t>(leaves[i].second.record));
-      PutBig32(file_, e + static_cast<std::size_t>(tag.keyLength) + 4, leaves[i].first);
+      PutBe32(file_, e + static_cast<std::size_t>(tag.keyLength), static_cast<uint32_t>(leaves[i].second.record));
+      PutBe32(file_, e + static_cast<std::size_t>(tag.keyLength) + 4, leaves[i].first);
     }
     return static_cast<uint32_t>(at);
   }

@@ -16,25 +16,18 @@
 #include <string>
 #include <vector>
 
+#include "dbase/tests/support/file_bytes.h"
+
 namespace rawindex {
+
+using filebytes::PutLe16;
+using filebytes::PutLe32;
 
 struct RawKey {
   std::string bytes;
   int32_t record = 0;
 };
 
-inline void Put16(std::string& s, std::size_t at, uint32_t v) {
-  s[at] = static_cast<char>(v & 0xFF);
-  s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-inline void Put32(std::string& s, std::size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) s[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-inline uint32_t Get32(const std::string& s, std::size_t at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(s[at + static_cast<std::size_t>(i)]);
-  return v;
-}
 inline std::string Padded(const std::string& bytes, int length, char fill = ' ') {
   std::string out = bytes.substr(0, static_cast<std::size_t>(length));
   out.resize(static_cast<std::size_t>(length), fill);
@@ -76,15 +69,15 @@ class NtxWriter {
     }
     file_.assign(1024, '\0');
     int32_t root = Build(0, spec_.keys.size(), spec_.levels - 1);
-    Put16(file_, 0, spec_.forExpression.empty() ? 6 : 7);
-    Put16(file_, 2, spec_.counter);
-    Put32(file_, 4, static_cast<uint32_t>(root));
-    Put32(file_, 8, spec_.freeListHead);
-    Put16(file_, 12, static_cast<uint32_t>(spec_.keyLength + 8));
-    Put16(file_, 14, static_cast<uint32_t>(spec_.keyLength));
-    Put16(file_, 16, static_cast<uint32_t>(spec_.decimals));
-    Put16(file_, 18, static_cast<uint32_t>(spec_.maxItems));
-    Put16(file_, 20, static_cast<uint32_t>(spec_.halfItems));
+    PutLe16(file_, 0, spec_.forExpression.empty() ? 6 : 7);
+    PutLe16(file_, 2, spec_.counter);
+    PutLe32(file_, 4, static_cast<uint32_t>(root));
+    PutLe32(file_, 8, spec_.freeListHead);
+    PutLe16(file_, 12, static_cast<uint32_t>(spec_.keyLength + 8));
+    PutLe16(file_, 14, static_cast<uint32_t>(spec_.keyLength));
+    PutLe16(file_, 16, static_cast<uint32_t>(spec_.decimals));
+    PutLe16(file_, 18, static_cast<uint32_t>(spec_.maxItems));
+    PutLe16(file_, 20, static_cast<uint32_t>(spec_.halfItems));
     std::memcpy(&file_[22], spec_.expression.data(), spec_.expression.size());
     file_[278] = spec_.unique ? 1 : 0;
     file_[280] = spec_.descending ? 1 : 0;
@@ -125,15 +118,15 @@ class NtxWriter {
     // the offsets: the n-th item may lie in any slot.
     std::vector<int> slotOf(static_cast<std::size_t>(slots));
     for (int i = 0; i < slots; ++i) slotOf[static_cast<std::size_t>(i)] = spec_.permuteOffsets ? slots - 1 - i : i;
-    Put16(page, 0, static_cast<uint32_t>(items.size()));
+    PutLe16(page, 0, static_cast<uint32_t>(items.size()));
     for (int i = 0; i < slots; ++i)
-      Put16(page, 2 + 2 * static_cast<std::size_t>(i),
+      PutLe16(page, 2 + 2 * static_cast<std::size_t>(i),
             static_cast<uint32_t>(tableEnd + slotOf[static_cast<std::size_t>(i)] * itemSize));
     for (std::size_t i = 0; i <= items.size(); ++i) {
       std::size_t at = static_cast<std::size_t>(tableEnd + slotOf[i] * itemSize);
-      if (!children.empty()) Put32(page, at, static_cast<uint32_t>(children[i]));
+      if (!children.empty()) PutLe32(page, at, static_cast<uint32_t>(children[i]));
       if (i == items.size()) break;
-      Put32(page, at + 4, static_cast<uint32_t>(items[i].record));
+      PutLe32(page, at + 4, static_cast<uint32_t>(items[i].record));
       std::string key = Padded(items[i].bytes, spec_.keyLength);
       std::memcpy(&page[at + 8], key.data(), key.size());
     }
@@ -166,12 +159,12 @@ inline std::string WriteNdx(const RawNdx& spec) {
   std::string file(512, '\0');
   auto page = [&](const std::vector<RawKey>& keys, const std::vector<int32_t>& children) {
     std::string p(512, '\0');
-    Put16(p, 0, static_cast<uint32_t>(keys.size()));
+    PutLe16(p, 0, static_cast<uint32_t>(keys.size()));
     for (std::size_t i = 0; i < keys.size() || i < children.size(); ++i) {
       std::size_t at = 4 + i * static_cast<std::size_t>(entry);
-      if (!children.empty()) Put32(p, at, static_cast<uint32_t>(children[i]));
+      if (!children.empty()) PutLe32(p, at, static_cast<uint32_t>(children[i]));
       if (i >= keys.size()) break;
-      if (children.empty()) Put32(p, at + 4, static_cast<uint32_t>(keys[i].record));
+      if (children.empty()) PutLe32(p, at + 4, static_cast<uint32_t>(keys[i].record));
       std::string key = spec.numeric ? keys[i].bytes : Padded(keys[i].bytes, keyBytes);
       std::memcpy(&p[at + 8], key.data(), std::min<std::size_t>(key.size(), static_cast<std::size_t>(keyBytes)));
     }
@@ -194,12 +187,12 @@ inline std::string WriteNdx(const RawNdx& spec) {
     separators.pop_back();  // the last child has no key
     root = page(separators, leaves);
   }
-  Put32(file, 0, static_cast<uint32_t>(root));
-  Put32(file, 4, static_cast<uint32_t>(file.size() / 512));
-  Put16(file, 12, static_cast<uint32_t>(keyBytes));
-  Put16(file, 14, static_cast<uint32_t>(maxKeys));
-  Put16(file, 16, spec.numeric ? 1 : 0);
-  Put16(file, 18, static_cast<uint32_t>(entry));
+  PutLe32(file, 0, static_cast<uint32_t>(root));
+  PutLe32(file, 4, static_cast<uint32_t>(file.size() / 512));
+  PutLe16(file, 12, static_cast<uint32_t>(keyBytes));
+  PutLe16(file, 14, static_cast<uint32_t>(maxKeys));
+  PutLe16(file, 16, spec.numeric ? 1 : 0);
+  PutLe16(file, 18, static_cast<uint32_t>(entry));
   file[23] = spec.unique ? 1 : 0;
   std::memcpy(&file[24], spec.expression.data(), spec.expression.size());
   return file;
@@ -250,12 +243,12 @@ inline std::string WriteMdx(const std::string& tableName, std::vector<RawMdxTag>
   file[2] = 12;
   file[3] = 8;
   std::memcpy(&file[4], tableName.data(), std::min<std::size_t>(tableName.size(), 8));
-  Put16(file, 20, 2);
-  Put16(file, 22, 1024);
+  PutLe16(file, 20, 2);
+  PutLe16(file, 22, 1024);
   file[24] = 1;
   file[25] = 48;
   file[26] = 32;
-  Put16(file, 28, static_cast<uint32_t>(tags.size()));
+  PutLe16(file, 28, static_cast<uint32_t>(tags.size()));
   file[44] = 26;
   file[45] = 12;
   file[46] = 1;
@@ -271,11 +264,11 @@ inline std::string WriteMdx(const std::string& tableName, std::vector<RawMdxTag>
     int32_t first = 0;
     auto page = [&](const std::vector<RawKey>& keys, const std::vector<int32_t>& children) {
       std::string p(1024, '\0');
-      Put32(p, 0, static_cast<uint32_t>(keys.size()));
-      Put32(p, 4, static_cast<uint32_t>(previous));
+      PutLe32(p, 0, static_cast<uint32_t>(keys.size()));
+      PutLe32(p, 4, static_cast<uint32_t>(previous));
       for (std::size_t i = 0; i < keys.size() || i < children.size(); ++i) {
         std::size_t at = 8 + i * static_cast<std::size_t>(entry);
-        Put32(p, at, static_cast<uint32_t>(children.empty() ? keys[i].record : children[i]));
+        PutLe32(p, at, static_cast<uint32_t>(children.empty() ? keys[i].record : children[i]));
         if (i >= keys.size()) break;
         std::string key = tag.type == 'C' ? Padded(keys[i].bytes, tag.keyLength) : keys[i].bytes;
         std::memcpy(&p[at + 4], key.data(), std::min<std::size_t>(key.size(), static_cast<std::size_t>(tag.keyLength)));
@@ -302,28 +295,28 @@ inline std::string WriteMdx(const std::string& tableName, std::vector<RawMdxTag>
       root = page(separators, leaves);
     }
     std::size_t h = static_cast<std::size_t>(headerBlock) * 512;
-    Put32(file, h, static_cast<uint32_t>(root));
+    PutLe32(file, h, static_cast<uint32_t>(root));
     file[h + 8] = static_cast<char>(0x10 | (tag.unique ? 0x40 : 0) | (tag.descending ? 0x08 : 0));
     file[h + 9] = tag.type;
-    Put16(file, h + 12, static_cast<uint32_t>(tag.keyLength));
-    Put16(file, h + 14, static_cast<uint32_t>(maxKeys));
-    Put16(file, h + 18, static_cast<uint32_t>(entry));
+    PutLe16(file, h + 12, static_cast<uint32_t>(tag.keyLength));
+    PutLe16(file, h + 14, static_cast<uint32_t>(maxKeys));
+    PutLe16(file, h + 18, static_cast<uint32_t>(entry));
     file[h + 23] = tag.unique ? 0x40 : 0;
     std::memcpy(&file[h + 24], tag.expression.data(), tag.expression.size());
     file[h + 20] = static_cast<char>(tag.headerByte20);
     file[h + 245] = tag.forExpression.empty() ? 0 : 1;
     file[h + 246] = 1;
-    Put32(file, h + 248, static_cast<uint32_t>(first));
-    Put32(file, h + 252, static_cast<uint32_t>(previous));
+    PutLe32(file, h + 248, static_cast<uint32_t>(first));
+    PutLe32(file, h + 252, static_cast<uint32_t>(previous));
     std::memcpy(&file[h + 762], tag.forExpression.data(), tag.forExpression.size());
     std::size_t e = 512 + 32 * (t + 1);
-    Put32(file, e, static_cast<uint32_t>(headerBlock));
+    PutLe32(file, e, static_cast<uint32_t>(headerBlock));
     std::memcpy(&file[e + 4], tag.name.data(), std::min<std::size_t>(tag.name.size(), 10));
     file[e + 17] = static_cast<char>(t + 1 < tags.size() ? t + 2 : 0);
     file[e + 19] = 2;
     file[e + 20] = tag.type;
   }
-  Put32(file, 32, static_cast<uint32_t>(file.size() / 512));
+  PutLe32(file, 32, static_cast<uint32_t>(file.size() / 512));
   return file;
 }
 

@@ -56,31 +56,15 @@ void PatchBytes(const std::string& path, int64_t offset, const std::string& byte
 
 int64_t SizeOf(const std::string& path) { return static_cast<int64_t>(std::filesystem::file_size(path)); }
 
-uint32_t Le16(const std::string& b, std::size_t o) {
-  return uint32_t{static_cast<unsigned char>(b[o])} | uint32_t{static_cast<unsigned char>(b[o + 1])} << 8;
-}
-
-uint32_t Le32(const std::string& b, std::size_t o) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[o + static_cast<std::size_t>(i)]);
-  return v;
-}
-
-uint32_t Be32(const std::string& b, std::size_t o) {
-  uint32_t v = 0;
-  for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(b[o + i]);
-  return v;
-}
-
 std::string Le32Bytes(uint32_t v) {
   std::string s(4, '\0');
-  for (int i = 0; i < 4; ++i) s[static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
+  filebytes::PutLe32(s, 0, v);
   return s;
 }
 
 std::string Be32Bytes(uint32_t v) {
   std::string s(4, '\0');
-  for (int i = 0; i < 4; ++i) s[static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * (3 - i)));
+  filebytes::PutBe32(s, 0, v);
   return s;
 }
 
@@ -96,6 +80,16 @@ bool RegionLocked(const std::string& path, uint64_t offset, uint64_t length) {
   close(fd);
   if (rc != 0) throw std::runtime_error("F_OFD_GETLK failed on " + path);
   return probe.l_type != F_UNLCK;
+}
+
+const char* ProtocolName(TxbLokProtocol p) {
+  switch (p) {
+    case TxbLokProtocol::Default: return "Default";
+    case TxbLokProtocol::DB4Lock: return "DB4Lock";
+    case TxbLokProtocol::ClipLock: return "ClipLock";
+    case TxbLokProtocol::FoxLock: return "FoxLock";
+  }
+  return "?";
 }
 
 FastRetries::FastRetries() {
@@ -150,6 +144,16 @@ std::string CrosscheckScript(const std::string& name) {
   // dbase/tests/crosscheck.
   const std::filesystem::path here(__FILE__);
   return (here.parent_path().parent_path() / "crosscheck" / name).string();
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
 }
 
 }  // namespace table_test

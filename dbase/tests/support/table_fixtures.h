@@ -1,7 +1,8 @@
 // Helpers of the table and memo tests: fixture tables made through
 // dbf_create, little-endian byte access to files, a lock probe that asks
-// the system who holds a byte range, and a runner for the independent
-// tools (Debian's Python and Perl) of the cross-checks.
+// the system who holds a byte range, the names of the lock protocols, and a
+// runner for the independent tools (Debian's Python and Perl) of the
+// cross-checks with the hex form their scripts print bytes in.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "dbase/dbf_create.h"
+#include "dbase/lock_protocol.h"
+#include "dbase/tests/support/file_bytes.h"
 
 namespace table_test {
 
@@ -27,9 +30,9 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 void PatchBytes(const std::string& path, int64_t offset, const std::string& bytes);
 int64_t SizeOf(const std::string& path);
 
-uint32_t Le16(const std::string& bytes, std::size_t offset);
-uint32_t Le32(const std::string& bytes, std::size_t offset);
-uint32_t Be32(const std::string& bytes, std::size_t offset);
+using filebytes::Be32;
+using filebytes::Le16;
+using filebytes::Le32;
 std::string Le32Bytes(uint32_t value);
 std::string Be32Bytes(uint32_t value);
 
@@ -37,6 +40,9 @@ std::string Be32Bytes(uint32_t value);
 // with a write lock on [offset, offset + length) of the file (F_OFD_GETLK
 // through a fresh descriptor).
 bool RegionLocked(const std::string& path, uint64_t offset, uint64_t length);
+
+// "Default", "DB4Lock", "ClipLock" or "FoxLock", for test messages.
+const char* ProtocolName(TxbLokProtocol protocol);
 
 // Installs a short sleep (3 ms) for every SleepMs while alive, so that
 // retries between busy processes do not wait 50 ms per attempt; 100
@@ -63,5 +69,8 @@ bool PythonHas(const std::vector<std::string>& modules);
 bool PerlHas(const std::string& module);
 // Path of a script in dbase/tests/crosscheck.
 std::string CrosscheckScript(const std::string& name);
+// Bytes as the cross-check scripts print them: two lower-case hex digits
+// each, nothing between.
+std::string Hex(const std::string& bytes);
 
 }  // namespace table_test
