@@ -37,13 +37,24 @@ endfunction()
 # unlabelled. One executable may thus hold several labels. A suite with two
 # group words gets the first in the list below (each test is registered
 # once): slow first, so long suites can always be told apart.
+# Every test has a time limit, so a hang fails the run instead of stalling
+# it: a minute for the damaged-input suites, which must answer each input
+# quickly, five for the rest, and CTest's own default for the slow suites.
 function(project_discover target)
   set(groups Slow=slow Multiprocess=multiprocess Crosscheck=crosscheck Malformed=malformed Gui=gui)
+  set(timeout_slow 1500)
+  set(timeout_malformed 60)
+  set(timeout_default 300)
   set(earlier "")
   foreach(group IN LISTS groups)
     string(REPLACE "=" ";" pair ${group})
     list(GET pair 0 word)
     list(GET pair 1 label)
+    if(DEFINED timeout_${label})
+      set(timeout ${timeout_${label}})
+    else()
+      set(timeout ${timeout_default})
+    endif()
     set(filter "*${word}*.*")
     if(earlier)
       list(JOIN earlier ":" negative)
@@ -53,12 +64,13 @@ function(project_discover target)
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60
       TEST_FILTER "${filter}"
-      PROPERTIES LABELS ${label})
+      PROPERTIES LABELS ${label} TIMEOUT ${timeout})
     list(APPEND earlier "*${word}*.*")
   endforeach()
   list(JOIN earlier ":" negative)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    TEST_FILTER "-${negative}")
+    TEST_FILTER "-${negative}"
+    PROPERTIES TIMEOUT ${timeout_default})
 endfunction()

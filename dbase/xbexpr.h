@@ -68,6 +68,10 @@ const char* OperatorDisplayText(int code);
 // or memo the engine stores); longer results raise "Expression cannot be
 // evaluated".
 constexpr std::size_t kMaxTextLength = 16u << 20;
+// Most text bytes one evaluation may produce in all: arguments stay alive
+// while a function evaluates the next one, so without this bound nesting
+// would multiply kMaxTextLength (MAX(SPACE(..), MAX(SPACE(..), ...))).
+constexpr std::size_t kMaxEvaluationText = 4 * kMaxTextLength;
 // Deepest tree a compilation may build.
 constexpr int kMaxTreeDepth = 1000;
 // Deepest nesting of compilations (sub-expressions, argument lists, NOT

@@ -72,6 +72,33 @@ void CheckTextLength(uint64_t length) {
   if (length > kMaxTextLength) XbRaise<EXbaseExpression>(xbmExprCannotEvaluate);
 }
 
+namespace {
+
+// Text bytes made so far by the outermost evaluation running on this
+// thread; an evaluation started inside another (a function of a link that
+// evaluates an expression of its own) shares its budget.
+thread_local uint64_t evaluationText = 0;
+thread_local int evaluationDepth = 0;
+
+class EvaluationScope {
+ public:
+  EvaluationScope() {
+    if (evaluationDepth++ == 0) evaluationText = 0;
+  }
+  ~EvaluationScope() { --evaluationDepth; }
+  EvaluationScope(const EvaluationScope&) = delete;
+  EvaluationScope& operator=(const EvaluationScope&) = delete;
+};
+
+}  // namespace
+
+void ChargeText(uint64_t length) {
+  CheckTextLength(length);
+  if (evaluationDepth == 0) return;
+  evaluationText += length;
+  if (evaluationText > kMaxEvaluationText) XbRaise<EXbaseExpression>(xbmExprCannotEvaluate);
+}
+
 AnsiString FormatFixedNumber(double value, int32_t decimals, std::size_t maxLength) {
   if (decimals < 0) decimals = 0;
   // The value's 15 significant digits d1..d15 and its exponent: value =
@@ -253,7 +280,7 @@ void TxbExpOperator::Evaluate(Variant& value, ExpressionValueType& type) {
       case opPlus: {
         AnsiString l = TextOf(leftValue);
         const AnsiString r = TextOf(rightValue);
-        CheckTextLength(static_cast<uint64_t>(l.size()) + r.size());
+        ChargeText(static_cast<uint64_t>(l.size()) + r.size());
         l += r;
         value = Variant(std::move(l));
         break;
@@ -263,7 +290,7 @@ void TxbExpOperator::Evaluate(Variant& value, ExpressionValueType& type) {
         AnsiString l = TextOf(leftValue);
         const AnsiString r = TextOf(rightValue);
         uint64_t total = static_cast<uint64_t>(l.size()) + r.size();
-        CheckTextLength(total);
+        ChargeText(total);
         l = TrimRight(l);
         l += r;
         l.resize(static_cast<std::size_t>(total), ' ');
@@ -290,6 +317,7 @@ void TxbExpHandler::EvaluateVariant(Variant& value) {
     return;
   }
   ExpressionValueType type = etUnknown;
+  EvaluationScope scope;
   root_->Evaluate(value, type);
   resultType_ = type;
 }

@@ -21,6 +21,11 @@ int32_t ClampToInt32(double value);
 // would exceed kMaxTextLength.
 void CheckTextLength(uint64_t length);
 
+// Counts a text value of `length` bytes just made by an operator or a
+// built-in against the current evaluation's kMaxEvaluationText (after the
+// CheckTextLength test); raises "Expression cannot be evaluated" beyond it.
+void ChargeText(uint64_t length);
+
 // value with `decimals` digits after a "." (none for 0 or less), rounded
 // half away from zero on the value's 15 significant digits, without a
 // minus sign when it rounds to zero. Returns an empty text instead when the

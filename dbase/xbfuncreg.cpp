@@ -94,7 +94,7 @@ ExpressionValueType TxbBuiltinFunction::AnyArgument(TxbExpFunction& node, int in
 }
 
 void TxbBuiltinFunction::SetText(Variant& value, ExpressionValueType& type, AnsiString text) {
-  CheckTextLength(text.size());
+  ChargeText(text.size());
   value = Variant(std::move(text));
   type = etText;
 }

@@ -131,7 +131,7 @@ TEST_F(ExprMalformed, NestingIsBoundedAndRealNestingWorks) {
 
 TEST_F(ExprMalformed, OversizedTextsAreRefused) {
   struct Row {
-    const char* text;
+    std::string text;
     std::string outcome;
   } rows[] = {
       {"SPACE(2000000000)", kCannot},
@@ -150,8 +150,19 @@ TEST_F(ExprMalformed, OversizedTextsAreRefused) {
       {"SPACE(4000000) + 'x' $ SPACE(16000000)", "value"},
       {"STRTRAN(SPACE(16000000), SPACE(4000000) + 'x', 'y')", "value"},
       {"2^2000000000", "EOverflow"},
+      // Arguments held while the next is evaluated: nesting must not
+      // multiply the limit of one text.
+      {Repeat("MAX(SPACE(16000000), ", 10) + "'x'" + Repeat(")", 10), kCannot},
+      {Repeat("LEN(SPACE(16000000)) + ", 3) + "1", "value"},
   };
   for (const Row& row : rows) EXPECT_EQ(Outcome(row.text, &link_), row.outcome) << row.text;
+
+  // The budget is per evaluation: a handler evaluated again and again (a
+  // filter record after record) starts afresh each time.
+  TxbExpHandler handler(&link_, false, "LEN(SPACE(16000000))");
+  TxbVariant value;
+  for (int i = 0; i < 8; ++i) handler.EvaluateValue(value);
+  EXPECT_EQ(value.AsNumber(), 16000000);
 }
 
 TEST_F(ExprMalformed, MegabyteInputsEndCleanly) {

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -93,7 +95,15 @@ const char* ProtocolName(TxbLokProtocol p) {
 }
 
 FastRetries::FastRetries() {
-  SetSleepHook([](int) { std::this_thread::sleep_for(std::chrono::milliseconds(3)); });
+  SetSleepHook([](int ms) {
+    using Clock = std::chrono::steady_clock;
+    static Clock::time_point lastEnd;
+    static int streak = 0;
+    const Clock::time_point now = Clock::now();
+    streak = now - lastEnd < std::chrono::milliseconds(20) ? std::min(streak + 1, 4) : 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 3 << streak)));
+    lastEnd = Clock::now();
+  });
 }
 
 FastRetries::~FastRetries() { SetSleepHook({}); }

@@ -44,9 +44,11 @@ bool RegionLocked(const std::string& path, uint64_t offset, uint64_t length);
 // "Default", "DB4Lock", "ClipLock" or "FoxLock", for test messages.
 const char* ProtocolName(TxbLokProtocol protocol);
 
-// Installs a short sleep (3 ms) for every SleepMs while alive, so that
-// retries between busy processes do not wait 50 ms per attempt; 100
-// attempts still outlast a holder that the system pauses for a while.
+// Installs a short sleep for every SleepMs while alive, so that retries
+// between busy processes do not wait 50 ms per attempt: 3 ms, doubled for
+// each pause that follows the previous one at once, up to the 50 ms asked
+// for. A collision costs a few milliseconds, yet 100 attempts still
+// outlast a holder that a loaded machine pauses for seconds.
 class FastRetries {
  public:
   FastRetries();
