@@ -147,7 +147,9 @@ class TDataSet : public TComponent {
   // first: it leaves edit mode).
   virtual void SetRecNo(int recNo);
   virtual bool IsSequenced() const { return true; }
-  bool IsUniDirectional() const { return false; }
+  // A cursor that can only move forward; controls that scroll back and
+  // forth refuse it.
+  virtual bool IsUniDirectional() const { return false; }
   TUpdateStatus UpdateStatus() const { return GetUpdateStatus(); }
   // Above 0: a walk that controls need not follow (state dsBlockRead, links
   // silent until it ends with one "dataset changed").

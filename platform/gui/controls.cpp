@@ -527,6 +527,13 @@ void TControl::SetPopupMenu(TPopupMenu* menu) {
   if (menu) menu->FreeNotification(this);
 }
 
+void TControl::SetBiDiMode(TBiDiMode mode) {
+  if (mode == biDiMode_) return;
+  biDiMode_ = mode;
+  widget_->setLayoutDirection(UseRightToLeftAlignment() ? Qt::RightToLeft : Qt::LeftToRight);
+  Invalidate();
+}
+
 void TControl::Invalidate() {
   if (surface_) surface_->InvalidateAll();
   widget_->update();

@@ -40,6 +40,10 @@ enum TTextLayout { tlTop, tlCenter, tlBottom };
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 using TBorderStyle = TFormBorderStyle;
 
+// Reading order and alignment of a control's texts. Every right-to-left
+// mode reads from the right; only bdRightToLeft also mirrors the alignment.
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
+
 enum TControlStyleItem { csAcceptsControls, csCaptureMouse, csClickEvents, csOpaque, csDoubleClicks, csReplicatable };
 using TControlStyle = TSet<TControlStyleItem>;
 
@@ -153,6 +157,15 @@ class TControl : public TComponent {
   void SetPopupMenu(TPopupMenu* menu);
   TControlStyle ControlStyle() const { return controlStyle_; }
   void SetControlStyle(TControlStyle style) { controlStyle_ = style; }
+  // Mirrored alignment turns the widget's layout direction, which the
+  // widgets inside it follow (a grid's in-place editor reads as the grid);
+  // the modes that read from the right but keep the alignment have no Qt
+  // counterpart and leave the layout alone. Controls that draw themselves
+  // consult the queries.
+  TBiDiMode BiDiMode() const { return biDiMode_; }
+  void SetBiDiMode(TBiDiMode mode);
+  bool UseRightToLeftReading() const { return biDiMode_ != bdLeftToRight; }
+  bool UseRightToLeftAlignment() const { return biDiMode_ == bdRightToLeft; }
 
   // ---- painting
   // Marks the whole control for painting at the next paint cycle.
@@ -281,6 +294,7 @@ class TControl : public TComponent {
   bool parentShowHint_ = true;
   TPopupMenu* popupMenu_ = nullptr;
   TControlStyle controlStyle_ = {csCaptureMouse, csClickEvents, csDoubleClicks};
+  TBiDiMode biDiMode_ = bdLeftToRight;
   std::unique_ptr<gui_detail::ControlSurface> surface_;
 };
 

@@ -13,6 +13,8 @@
 //   from or written to the field.
 #include "ui/dbgrid/dbgrids.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -167,7 +169,7 @@ TDBGridOptions DefaultDBGridOptions(bool koreanPrimaryLanguage) {
   return options;
 }
 
-bool SystemPrimaryLanguageIsKorean() { return false; }
+bool SystemPrimaryLanguageIsKorean() { return QLocale::system().language() == QLocale::Korean; }
 
 // ============================================================ TColumnTitle
 
@@ -1151,6 +1153,13 @@ void TCustomDBGrid::FocusControlOf(TField** field) {
 
 void TCustomDBGrid::WriteText(TCanvas* canvas, const TRect& rect, int dx, int dy, const AnsiString& text,
                               TAlignment alignment) {
+  // Mirrored alignment swaps the sides; centred text stays centred.
+  if (UseRightToLeftAlignment()) {
+    if (alignment == taLeftJustify)
+      alignment = taRightJustify;
+    else if (alignment == taRightJustify)
+      alignment = taLeftJustify;
+  }
   int x = rect.Left + dx;
   if (alignment == taRightJustify)
     x = rect.Right - canvas->TextWidth(text) - dx - 1;
@@ -1381,8 +1390,17 @@ void TCustomDBGrid::KeyDown(Word& key, TShiftState shift) {
   TDataSet* ds = dataLink_->DataSet();
   bool rowSelect = options_.Contains(dgRowSelect);
   int page = std::max(1, VisibleRowCount());
+  // Read from the right, the columns run the other way: Left goes on to the
+  // next column and Right back. The caller still sees the key pressed.
+  Word move = key;
+  if (UseRightToLeftReading()) {
+    if (move == VK_LEFT)
+      move = VK_RIGHT;
+    else if (move == VK_RIGHT)
+      move = VK_LEFT;
+  }
   if (shift.Contains(ssCtrl)) {
-    switch (key) {
+    switch (move) {
       case VK_UP:
       case VK_PRIOR:
         ClearSelection();
@@ -1420,7 +1438,7 @@ void TCustomDBGrid::KeyDown(Word& key, TShiftState shift) {
     }
     return;
   }
-  switch (key) {
+  switch (move) {
     case VK_UP:
       PriorRow(shift.Contains(ssShift));
       break;

@@ -49,8 +49,9 @@ using TDBGridOptions = TSet<TDBGridOption>;
 // The options a new grid starts with; the Korean primary language adds
 // dgAlwaysShowEditor (input methods compose there inside the editor).
 TDBGridOptions DefaultDBGridOptions(bool koreanPrimaryLanguage);
-// Whether the system's primary language is Korean. The window system here
-// offers no such query, so it is never.
+// Whether the system's primary language is Korean: the language of the
+// system locale, i.e. of the user's messages (LC_ALL, else LC_MESSAGES,
+// else LANG), read once per process.
 bool SystemPrimaryLanguageIsKorean();
 
 // The values of a column that were set explicitly (only these would be
@@ -456,7 +457,8 @@ class TCustomDBGrid : public TCustomGrid {
   virtual void DrawDataCell(const TRect& rect, TField* field, TGridDrawState state);
   virtual void DrawColumnCell(const TRect& rect, int dataCol, TColumn* column, TGridDrawState state);
   // Writes text clipped to rect: left at dx, right dx + 1 from the right
-  // edge, or centred; dy below the top.
+  // edge, or centred; dy below the top. Under mirrored alignment left and
+  // right trade places.
   void WriteText(TCanvas* canvas, const TRect& rect, int dx, int dy, const AnsiString& text, TAlignment alignment);
 
   // ---- input

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMouseEvent>
+#include <QProcess>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -12,6 +13,8 @@
 #include "platform/gui/menus.h"
 #include "platform/gui/testing/gui_environment.h"
 #include "platform/gui/testing/gui_pixels.h"
+#include "platform/db/db_errors.h"
+#include "testing/error_message.h"
 #include "ui/tests/dbgrid_test_support.h"
 
 namespace {
@@ -48,7 +51,6 @@ struct DbGridLayoutGui : GridFixture {
 };
 
 TEST(DbGridOptionsGui, DefaultsAndTheRowSelectRule) {
-  EXPECT_FALSE(SystemPrimaryLanguageIsKorean());
   TDBGridOptions plain = DefaultDBGridOptions(false);
   EXPECT_EQ(plain, (TDBGridOptions{dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
                                    dgConfirmDelete, dgCancelOnExit}));
@@ -56,7 +58,7 @@ TEST(DbGridOptionsGui, DefaultsAndTheRowSelectRule) {
   TForm* form = NewForm<TForm>(Application);
   auto* grid = new TDBGrid(form);
   grid->SetParent(form);
-  EXPECT_EQ(grid->Options(), plain);
+  EXPECT_EQ(grid->Options(), DefaultDBGridOptions(SystemPrimaryLanguageIsKorean()));
   EXPECT_EQ(grid->ColCount(), 2);
   EXPECT_EQ(grid->RowCount(), 2);
   EXPECT_EQ(grid->Color(), clWindow);
@@ -83,6 +85,62 @@ TEST(DbGridOptionsGui, DefaultsAndTheRowSelectRule) {
     EXPECT_TRUE((base * c.off).Empty()) << c.options.Bits();
   }
   delete form;
+}
+
+// The system language is read from the environment once per process, so
+// each environment runs this test again in a child process, which checks
+// the language and a new grid's options.
+TEST(DbGridLanguageMultiprocessGui, AKoreanSystemLanguageAddsTheAlwaysShownEditor) {
+  const QByteArray expected = qgetenv("DBGRID_TEST_EXPECT_KOREAN");
+  if (!expected.isEmpty()) {
+    const bool korean = expected == "1";
+    EXPECT_EQ(SystemPrimaryLanguageIsKorean(), korean);
+    TForm* form = NewForm<TForm>(Application);
+    auto* grid = new TDBGrid(form);
+    EXPECT_EQ(grid->Options(), DefaultDBGridOptions(korean));
+    delete form;
+    return;
+  }
+  struct Case {
+    const char* lcAll;
+    const char* lcMessages;
+    const char* lang;
+    bool korean;
+  };
+  const Case cases[] = {
+      {"", "", "ko_KR.UTF-8", true},
+      {"", "", "ko_KR.eucKR", true},
+      {"", "", "cs_CZ.UTF-8", false},
+      {"", "", "C", false},
+      {"", "ko_KR.UTF-8", "cs_CZ.UTF-8", true},  // messages in Korean
+      {"cs_CZ.UTF-8", "", "ko_KR.UTF-8", false},  // LC_ALL wins
+  };
+  const ::testing::TestInfo* self = ::testing::UnitTest::GetInstance()->current_test_info();
+  const QString filter = QString("--gtest_filter=%1.%2").arg(self->test_suite_name(), self->name());
+  for (const Case& c : cases) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : env.keys())
+      if (name.startsWith("GTEST_") || name == "LANGUAGE") env.remove(name);
+    const std::pair<const char*, const char*> locale[] = {
+        {"LC_ALL", c.lcAll}, {"LC_MESSAGES", c.lcMessages}, {"LANG", c.lang}};
+    for (const auto& [name, value] : locale) {
+      if (*value)
+        env.insert(name, value);
+      else
+        env.remove(name);
+    }
+    env.insert("DBGRID_TEST_EXPECT_KOREAN", c.korean ? "1" : "0");
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {filter});
+    const std::string what = std::string("LC_ALL=") + c.lcAll + " LC_MESSAGES=" + c.lcMessages + " LANG=" + c.lang;
+    ASSERT_TRUE(child.waitForFinished(120000)) << what;
+    const std::string output = child.readAll().toStdString();
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << what << "\n" << output;
+    EXPECT_EQ(child.exitCode(), 0) << what << "\n" << output;
+    EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << what << "\n" << output;
+  }
 }
 
 TEST_F(DbGridLayoutGui, TitlesAndIndicatorSetTheFixedRowsAndColumns) {
@@ -262,6 +320,27 @@ TEST_F(DbGridLayoutGui, AClosedDatasetLeavesAnEmptyGrid) {
   EXPECT_FALSE(grid->VerticalScrollInfo().Visible);
   QImage img = Grab(grid);
   EXPECT_EQ(CountOther(img, InflateRect(OnImage(grid->CellRect(1, 1)), -1, -1), {clWindow}), 0);
+  ds->Open();
+  EXPECT_EQ(grid->ColCount(), 6);
+  EXPECT_EQ(grid->RowCount(), 9);
+}
+
+TEST_F(DbGridLayoutGui, AForwardOnlyDatasetIsRefused) {
+  const std::string refused = "Operation not allowed on a unidirectional dataset";
+  // Linked while open, and opened while linked.
+  grid->SetDataSource(nullptr);
+  ds->SetUniDirectional(true);
+  EXPECT_EQ(ErrorMessage<EDatabaseError>([&] { grid->SetDataSource(source); }), refused);
+  grid->SetDataSource(nullptr);
+  ds->Close();
+  grid->SetDataSource(source);
+  EXPECT_EQ(ErrorMessage<EDatabaseError>([&] { ds->Open(); }), refused);
+  // The refused grid still paints and lets go of the dataset.
+  Grab(grid);
+  ds->Close();
+  EXPECT_EQ(grid->ColCount(), 2);
+  // A dataset that walks both ways is shown again.
+  ds->SetUniDirectional(false);
   ds->Open();
   EXPECT_EQ(grid->ColCount(), 6);
   EXPECT_EQ(grid->RowCount(), 9);

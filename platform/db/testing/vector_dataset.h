@@ -9,10 +9,10 @@
 // Record buffer: an 8-byte header (row id, bookmark flag), the row's data
 // area, then the calculated area.
 //
-// Hooks for tests: failures injected into edit/post/delete, a read-only and
-// an "unsequenced" mode (no record numbers), OEM storage of texts (string
-// fields then translate through the code pages), a master source whose
-// fields of the same names restrict the rows.
+// Hooks for tests: failures injected into edit/post/delete, a read-only,
+// an "unsequenced" (no record numbers) and a forward-only flag, OEM
+// storage of texts (string fields then translate through the code pages),
+// a master source whose fields of the same names restrict the rows.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +44,8 @@ class VectorDataSet : public TDataSet {
   void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
   // Unsequenced: record numbers are unknown (-1), as for an index walk.
   void SetSequenced(bool sequenced) { sequenced_ = sequenced; }
+  // Reports itself forward-only (the rows can still be walked both ways).
+  void SetUniDirectional(bool on) { uniDirectional_ = on; }
   // Texts are stored in CP852 and translated by the string fields.
   void SetStoreOem(bool oem) { storeOem_ = oem; }
   // The next n edits / posts / deletes fail with EDatabaseError.
@@ -64,6 +66,7 @@ class VectorDataSet : public TDataSet {
   int Translate(const char* src, char* dst, bool toOem) override;
   TDataSource* GetDataSource() const override { return masterLink_.DataSource(); }
   bool IsSequenced() const override { return sequenced_ && !Restricted(); }
+  bool IsUniDirectional() const override { return uniDirectional_; }
   void SetRecNo(int recNo) override;
   bool Locate(std::string_view keyFields, const Variant& keyValues,
               TLocateOptions options) override;
@@ -144,6 +147,7 @@ class VectorDataSet : public TDataSet {
   bool cursorOpen_ = false;
   bool readOnly_ = false;
   bool sequenced_ = true;
+  bool uniDirectional_ = false;
   bool storeOem_ = false;
   int failEdits_ = 0;
   int failPosts_ = 0;
