@@ -15,6 +15,13 @@ bool XBO_dBHandler::FilterActive() const {
   return filterEnabled_ && filter_ != nullptr && filter_->HasTree() && filterSet_ != nullptr;
 }
 
+bool XBO_dBHandler::NothingPassesFilter() const {
+  const TxbHugeSet& set = *filterSet_;
+  for (int64_t n = 1; n <= set.Highest(); ++n)
+    if (set.Test(n)) return false;
+  return true;
+}
+
 bool XBO_dBHandler::FilterHolds() {
   TxbVariant value(0);
   filter_->EvaluateValue(value);

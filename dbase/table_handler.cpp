@@ -579,9 +579,11 @@ void XBO_dBHandler::Move(int32_t code) {
                                                                     : 0;
   const bool useSet = FilterActive() && !rebuildingSet_;
   XBobjIndexTag* tag = master_;
-  if (tag && code < 0) {
-    readAheadOn_ = false;
+  if (tag) {
+    // A move to a record number places the tag through its cached pages as
+    // well: after another program's node splits they would miss the key.
     RefreshTag(tag);
+    if (code < 0) readAheadOn_ = false;
   }
   positioned_ = false;
   outOfOrder_ = false;
@@ -597,6 +599,7 @@ void XBO_dBHandler::Move(int32_t code) {
       while (r != 0 && useSet && !filterSet_->Test(r)) r = tag->MoveTo(repeat);
       if (r == 0) {
         EndAtTagEnd(*tag, step);
+        if (useSet && NothingPassesFilter()) SetEndFlags(true, true);
         return;
       }
       fromTag = r;
@@ -610,6 +613,7 @@ void XBO_dBHandler::Move(int32_t code) {
         } else {
           MarkEof();
         }
+        if (NothingPassesFilter()) SetEndFlags(true, true);
         return;
       }
       ReadPhysical(r);

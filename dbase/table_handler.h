@@ -304,6 +304,9 @@ class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
   int32_t ScanFilterSet(int32_t code);
   // Evaluates the filter on the record buffer.
   bool FilterHolds();
+  // No record's bit is set: a filtered move finds nothing in any direction
+  // and ends at both ends at once, as in an order without records.
+  bool NothingPassesFilter() const;
   void RebuildSet();
   // Unlocks every file locked by one LockIndexes, swallowing errors when
   // already failing.

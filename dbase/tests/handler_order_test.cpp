@@ -1,9 +1,10 @@
 // Order and moves of the table handler: tag order both ways, keeping the
 // position across tag changes, records hidden by deletion, by the accept
 // hook and by the filter set (with and without a tag), skips that jump or
-// step, the out-of-order flag after writes, physical moves during builds;
-// the index-file slots (lists, refusals, renames, the 64th file, the lock
-// byte with slot 1 empty); and the read-ahead window.
+// step, the written record staying current and the out-of-order flag after
+// writes, physical moves during builds; the index-file slots (lists,
+// refusals, renames, the 64th file, the lock byte with slot 1 empty); and
+// the read-ahead window.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,7 +18,7 @@
 #include "dbase/tests/support/table_fixtures.h"
 #include "dbase/xbexcept.h"
 #include "platform/rtl/paths.h"
-#include "platform/rtl/paths.h"
+#include "platform/rtl/sysutils.h"
 #include "testing/error_message.h"
 #include "testing/temp_dir.h"
 
@@ -138,21 +139,29 @@ TEST(HandlerOrder, AFilterThatPassesNothingEndsEveryMoveAtTheEnds) {
     SCOPED_TRACE(tag);
     t.SelectTag(tag, false);
     t.SetFilterExpression("NUM > 100", false, true);
-    t.GoRecord(xbmoFirst);
-    EXPECT_TRUE(t.Eof());
-    EXPECT_FALSE(t.Positioned());
-    t.GoRecord(xbmoLast);
-    EXPECT_TRUE(t.Bof());
+    // Nothing passes: every move, from anywhere, meets both ends at once.
+    for (int32_t code : {xbmoFirst, xbmoLast, xbmoNext, xbmoPrevious}) {
+      for (int32_t from : {0, 1, 6}) {
+        SCOPED_TRACE("move " + std::to_string(code) + " from " + std::to_string(from));
+        if (from) t.GoRecord(from);
+        t.GoRecord(code);
+        EXPECT_TRUE(t.Eof());
+        EXPECT_TRUE(t.Bof());
+        EXPECT_FALSE(t.Positioned());
+      }
+    }
     // One record passes: it is first, last, and nothing lies beyond it.
     t.SetFilterExpression("NUM = 1", false, true);
     t.GoRecord(xbmoFirst);
     EXPECT_EQ(t.RecordNumber(), 3);
     t.GoRecord(xbmoNext);
     EXPECT_TRUE(t.Eof());
+    EXPECT_FALSE(t.Bof());
     t.GoRecord(xbmoLast);
     EXPECT_EQ(t.RecordNumber(), 3);
     t.GoRecord(xbmoPrevious);
     EXPECT_TRUE(t.Bof());
+    EXPECT_FALSE(t.Eof());
   }
   // Switched off, the filter hides nothing.
   t.EnableFilter(false);
@@ -232,6 +241,57 @@ TEST(HandlerOrder, WritesTellWhetherTheOrderStillReachesTheRecord) {
   Edit(t, 1, {{"NUM", "0"}});  // NOVAK now passes
   EXPECT_FALSE(t.OutOfOrder());
   EXPECT_EQ(Walk(t), (std::vector<int32_t>{1, 3, 4, 5}));
+}
+
+TEST(HandlerOrder, TheWrittenRecordStaysCurrentAtEitherEndOfEitherOrder) {
+  // NAME order before each write: ADAM(2) ADAM(6) BENES(4) CERNY(5)
+  // NOVAK(1) ZEMAN(3).
+  struct Case {
+    const char* what;
+    int32_t record;  // 0: append
+    Values values;
+    int32_t current;
+    int32_t next;  // in NAME order, 0 for EOF
+  };
+  const Case cases[] = {
+      {"append inside the order", 0, {{"NAME", "MALY"}, {"NUM", "7"}}, 7, 1},
+      {"append at the end of the order", 0, {{"NAME", "ZZZ"}, {"NUM", "7"}}, 7, 0},
+      {"last record", 6, {{"NUM", "8"}}, 6, 4},
+      {"first record", 1, {{"NUM", "8"}}, 1, 3},
+      {"first in the order", 2, {{"NUM", "8"}}, 2, 6},
+      {"last in the order", 3, {{"NUM", "8"}}, 3, 0},
+      {"moved from last to first", 3, {{"NAME", "AAA"}}, 3, 2},
+  };
+  for (bool filtered : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (filtered ? ", filtered" : ""));
+      TempDir dir;
+      DBFObject t(People(dir), false, true, "");
+      t.OpenIndexFile("T.cdx");
+      t.SelectTag("NAME", false);
+      if (filtered) {
+        t.EnableFilter(true);
+        t.SetFilterExpression("NUM < 100", false, true);
+      }
+      if (c.record) {
+        Edit(t, c.record, c.values);
+      } else {
+        Append(t, c.values);
+      }
+      EXPECT_EQ(t.RecordNumber(), c.current);
+      EXPECT_FALSE(t.Eof());
+      EXPECT_FALSE(t.Bof());
+      EXPECT_TRUE(t.Positioned());
+      EXPECT_FALSE(t.OutOfOrder());
+      EXPECT_EQ(Trim(t.GetText(c.values.front().first)), c.values.front().second);
+      t.GoRecord(xbmoNext);
+      if (c.next) {
+        EXPECT_EQ(t.RecordNumber(), c.next);
+      } else {
+        EXPECT_TRUE(t.Eof());
+      }
+    }
+  }
 }
 
 TEST(HandlerOrder, MovesArePhysicalWhileAnIndexIsBuilt) {

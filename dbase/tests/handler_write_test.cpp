@@ -171,6 +171,42 @@ TEST(HandlerWrite, AnotherHandlersNodeSplitsAreSeenBeforeThisOneMovesOrWrites) {
   EXPECT_EQ(Walk(a).size(), names.size());
 }
 
+TEST(HandlerWrite, AnotherHandlersNodeSplitsAreSeenBeforeThisOneGoesToARecordNumber) {
+  TempDir dir;
+  const std::string path = MakeIndexedTable(dir.Path(), "G.DBF", kFields, {}, {TagSpec("NAME", "NAME")});
+  std::mt19937 random(78);
+  std::vector<std::string> byRecord(1);  // names by record number
+  std::set<std::string> names;
+  auto append = [&](DBFObject& table) {
+    std::string n;
+    for (int i = 0; i < 8; ++i) n += static_cast<char>('A' + random() % 26);
+    ASSERT_TRUE(names.insert(n).second);
+    byRecord.push_back(n);
+    Append(table, {{"NAME", n}});
+  };
+  DBFObject a(path, true, true, "");
+  DBFObject b(path, true, true, "");
+  a.OpenIndexFile("G");
+  b.OpenIndexFile("G");
+  for (int i = 0; i < 60; ++i) append(a);
+  a.SelectTag("NAME", false);
+  for (int i = 0; i < 30; ++i) a.GoRecord(xbmoNext);  // A's path cached
+  // B grows the tree under A's cached pages (the root splits), then A goes
+  // straight to records by their numbers: B's and its own.
+  for (int i = 0; i < 3000; ++i) append(b);
+  for (int32_t target : {2500, 1, 2999, 3004, 60, 1700}) {
+    SCOPED_TRACE("record " + std::to_string(target));
+    a.GoRecord(target);
+    EXPECT_EQ(a.RecordNumber(), target);
+    EXPECT_FALSE(a.OutOfOrder());
+  }
+  // The next move goes on in key order from there.
+  const auto at = names.find(byRecord[1700]);
+  ASSERT_NE(std::next(at), names.end());
+  a.GoRecord(xbmoNext);
+  EXPECT_EQ(a.GetText("NAME"), *std::next(at));
+}
+
 TEST(HandlerBuild, ProgressIsReportedInTheOrderTheDatasetShowsIt) {
   TempDir dir;
   const std::string path =
