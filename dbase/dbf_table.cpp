@@ -181,6 +181,10 @@ void XBO_dBaseDBF::RereadHeader() {
   fresh[0] = version_;
   PutLe16(fresh + 8, static_cast<uint32_t>(headerLength_));
   PutLe16(fresh + 10, static_cast<uint32_t>(recordLength_));
+  // Our production-index flag is not on disk until our next header write;
+  // copying the disk's byte alone would drop it. Bits another program set
+  // come with the fresh bytes.
+  if (productionFlag_) fresh[28] |= 0x01;
   std::memcpy(header_, fresh, 32);
   const int64_t size = FileSize();
   recordCount_ = size <= headerLength_
@@ -205,6 +209,45 @@ void XBO_dBaseDBF::WriteHeader() {
   header_[28] &= 0x07;
   WriteAt(0, header_, 32);
   headerDirty_ = false;
+}
+
+void XBO_dBaseDBF::SetProductionIndexFlag() {
+  productionFlag_ = true;
+  header_[28] |= 0x01;
+  if (!ReadWrite() || Closed()) return;
+  // Opening the index again (every open of the table) finds the flag in
+  // place and writes nothing.
+  unsigned char stored = 0;
+  if (XBO_DiskFile::ReadAt(28, &stored, 1) == 1 && (stored & 0x01) != 0) return;
+  // Pending from here: whatever stops the write now, the next header write
+  // or the close carries the flag.
+  headerDirty_ = true;
+  // A table lock of ours defers the header to its release.
+  if (tableLocked_) return;
+  try {
+    if (Shared()) {
+      // Appends write the header under the append lock; holding it here
+      // keeps this write from putting back a count that an append under way
+      // is about to raise. Another region of ours cannot be exchanged for
+      // it, and waiting for another writer is not worth holding up the
+      // index that asked.
+      if (LockCount() > 0 || !LockAppend()) return;
+      try {
+        RereadHeader();
+        WriteHeader();
+      } catch (...) {
+        ReleaseLock();
+        throw;
+      }
+      ReleaseLock();
+    } else {
+      WriteHeader();
+    }
+  } catch (const EXbaseError&) {
+    // The flag only helps other programs find the index; the header stays
+    // pending and the next write of this table tries again (and reports a
+    // failing file then).
+  }
 }
 
 // ---------------------------------------------------------------------------

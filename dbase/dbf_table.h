@@ -126,8 +126,13 @@ class XBO_dBaseDBF : public XBO_DiskFile {
   bool Bof() const { return bof_; }
 
   // Marks an index named after the table as its production index (header
-  // byte 28, bit 0); the flag goes to disk with the next header write.
-  void SetProductionIndexFlag() { header_[28] |= 0x01; }
+  // byte 28, bit 0), which other dBase programs read to open that index
+  // with the table. A file that lacks the flag gets it at once when the
+  // header can be written now (shared tables: under the append lock, tried
+  // once); otherwise the header stays pending and the next header write
+  // (append, rewrite, release of a table lock, closing) carries it. Once
+  // set, every header re-read keeps it. Never clears the flag.
+  void SetProductionIndexFlag();
 
   // --- Record buffers
   // The current record (record length bytes, then one 0x1A).
@@ -223,6 +228,8 @@ class XBO_dBaseDBF : public XBO_DiskFile {
 
   bool recordModified_ = false;
   bool headerDirty_ = false;
+  // SetProductionIndexFlag was called: the flag survives header re-reads.
+  bool productionFlag_ = false;
   bool tableLocked_ = false;
   bool showDeleted_ = false;
   bool exactMatch_ = false;

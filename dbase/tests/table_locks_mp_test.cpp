@@ -255,67 +255,83 @@ TEST(TableMultiprocess, ATableLockRefusesOtherProcessesRecordLocksAndAppends) {
 }
 
 TEST(TableMultiprocess, DeleteAndRecallNeverWriteBackAStaleCopy) {
-  TempDir dir;
-  const std::string path = MakeTable(dir.Path(), "del.dbf", JournalFields());
-  {
-    auto t = Open(path, TxbLokProtocol::Default);
-    t->BlankRecord();
-    t->PutText("NAME", "original");
-    t->AppendRecord();
-  }
-  ChildProcess child([&](Channel& ch) {
-    auto t = Open(path, TxbLokProtocol::Default);
-    for (const char* text : {"from A", "again A"}) {
-      if (ch.Receive() != "lock") return 3;
-      t->GoRecord(1);
-      if (!t->LockCurrentRecord()) return 1;
-      t->GoRecord(xbmoCurrent);
-      ch.Send("locked");
-      if (ch.Receive() != "write") return 2;
-      t->PutText("NAME", text);
-      t->WriteRecord(1);
-      t->ReleaseLock();
-      ch.Send("written");
+  for (TxbLokProtocol protocol : kProtocols) {
+    const char* name = ProtocolName(protocol);
+    TempDir dir;
+    const std::string path = MakeTable(dir.Path(), "del.dbf", JournalFields());
+    {
+      auto t = Open(path, protocol);
+      t->BlankRecord();
+      t->PutText("NAME", "original");
+      t->AppendRecord();
     }
-    return 0;
-  });
-  auto b = Open(path, TxbLokProtocol::Default);
-  b->GoRecord(1);  // the copy B holds from now on
-  auto stored = [&] { return ReadBytes(path).substr(static_cast<std::size_t>(b->HeaderLength()), 21); };
+    ChildProcess child([&](Channel& ch) {
+      auto t = Open(path, protocol);
+      for (const char* text : {"from A", "again A"}) {
+        if (ch.Receive() != "lock") return 3;
+        t->GoRecord(1);
+        if (!t->LockCurrentRecord()) return 1;
+        t->GoRecord(xbmoCurrent);
+        ch.Send("locked");
+        if (ch.Receive() != "write") return 2;
+        t->PutText("NAME", text);
+        t->WriteRecord(1);
+        t->ReleaseLock();
+        ch.Send("written");
+      }
+      return 0;
+    });
+    auto b = Open(path, protocol);
+    b->GoRecord(1);  // the copy B holds from now on
+    auto stored = [&] { return ReadBytes(path).substr(static_cast<std::size_t>(b->HeaderLength()), 21); };
 
-  child.channel().Send("lock");
-  ASSERT_EQ(child.channel().Receive(), "locked");
-  const std::string before = stored();
-  EXPECT_FALSE(b->DeleteRecord());
-  EXPECT_EQ(stored(), before);
-  child.channel().Send("write");
-  ASSERT_EQ(child.channel().Receive(), "written");
-  EXPECT_TRUE(b->DeleteRecord());
-  EXPECT_EQ(stored(), "*from A              ");
+    child.channel().Send("lock");
+    ASSERT_EQ(child.channel().Receive(), "locked") << name;
+    const std::string before = stored();
+    EXPECT_FALSE(b->DeleteRecord()) << name;
+    EXPECT_EQ(stored(), before) << name;
+    child.channel().Send("write");
+    ASSERT_EQ(child.channel().Receive(), "written") << name;
+    EXPECT_TRUE(b->DeleteRecord()) << name;
+    EXPECT_EQ(stored(), "*from A              ") << name;
 
-  child.channel().Send("lock");
-  ASSERT_EQ(child.channel().Receive(), "locked");
-  EXPECT_FALSE(b->RecallRecord());
-  EXPECT_EQ(stored(), "*from A              ");
-  child.channel().Send("write");
-  ASSERT_EQ(child.channel().Receive(), "written");
-  EXPECT_TRUE(b->RecallRecord());
-  EXPECT_EQ(stored(), " again A             ");
-  EXPECT_EQ(child.Wait(), 0);
+    child.channel().Send("lock");
+    ASSERT_EQ(child.channel().Receive(), "locked") << name;
+    EXPECT_FALSE(b->RecallRecord()) << name;
+    EXPECT_EQ(stored(), "*from A              ") << name;
+    child.channel().Send("write");
+    ASSERT_EQ(child.channel().Receive(), "written") << name;
+    EXPECT_TRUE(b->RecallRecord()) << name;
+    EXPECT_EQ(stored(), " again A             ") << name;
+    EXPECT_EQ(b->LockCount(), 0) << name;
+    EXPECT_EQ(child.Wait(), 0) << name;
+  }
 }
 
 TEST(TableMultiprocess, MemoWritersOfTwoProcessesNeverShareBlocks) {
   constexpr int kWrites = 500;
-  const struct {
+  // Every format runs under Default and one other protocol; between them
+  // the formats cover all four (each full set would take four times as
+  // long for little more).
+  struct Run {
     uint8_t version;
     int blockSize;
-  } formats[] = {{0x83, 512}, {0x8B, 512}, {0x8B, 64}, {0xF5, 64}, {0x30, 64}};
-  for (const auto& f : formats) {
+    TxbLokProtocol protocol;
+  };
+  std::vector<Run> runs;
+  for (const Run& f : {Run{0x83, 512, TxbLokProtocol::DB4Lock}, Run{0x8B, 512, TxbLokProtocol::ClipLock},
+                       Run{0x8B, 64, TxbLokProtocol::DB4Lock}, Run{0xF5, 64, TxbLokProtocol::FoxLock},
+                       Run{0x30, 64, TxbLokProtocol::ClipLock}}) {
+    runs.push_back({f.version, f.blockSize, TxbLokProtocol::Default});
+    runs.push_back(f);
+  }
+  for (const Run& f : runs) {
+    const TxbLokProtocol protocol = f.protocol;
     TempDir dir;
     const std::string path = MakeTable(dir.Path(), "memo.dbf", {{"ID", 'N', 3, 0}, {"NOTE", 'M', 0, 0}},
                                        f.version, "", f.blockSize);
     {
-      auto t = Open(path, TxbLokProtocol::Default);
+      auto t = Open(path, protocol);
       for (int i = 0; i < 2; ++i) {
         t->BlankRecord();
         t->AppendRecord();
@@ -325,7 +341,7 @@ TEST(TableMultiprocess, MemoWritersOfTwoProcessesNeverShareBlocks) {
     for (int c = 0; c < 2; ++c) {
       children.push_back(std::make_unique<ChildProcess>([&, c](Channel& ch) {
         FastRetries fast;
-        auto t = Open(path, TxbLokProtocol::Default);
+        auto t = Open(path, protocol);
         ch.Send("ready");
         if (ch.Receive() != "go") return 2;
         std::string previous;
@@ -347,7 +363,8 @@ TEST(TableMultiprocess, MemoWritersOfTwoProcessesNeverShareBlocks) {
     }
     for (auto& child : children) ASSERT_EQ(child->channel().Receive(), "ready");
     for (auto& child : children) child->channel().Send("go");
-    for (auto& child : children) EXPECT_EQ(child->Wait(), 0) << std::hex << int{f.version};
+    for (auto& child : children)
+      EXPECT_EQ(child->Wait(), 0) << std::hex << int{f.version} << " " << ProtocolName(protocol);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "dbase/dbf_fields.h"
+#include "dbase/dbf_object.h"
 #include "dbase/dbf_table.h"
 #include "dbase/lock_protocol.h"
 #include "dbase/scrambler.h"
@@ -43,6 +44,9 @@ void AppendNamed(XBO_dBaseFld& t, const std::string& name, double amount = 0) {
   t.PutNumber("AMOUNT", amount);
   t.AppendRecord();
 }
+
+// Byte 28 on disk.
+unsigned FlagByte(const std::string& path) { return static_cast<unsigned char>(ReadBytes(path)[28]); }
 
 }  // namespace
 
@@ -157,6 +161,153 @@ TEST(TableOpen, HeaderWriteStampsDateCountTimeAndUserAndCarriesTheRest) {
     EXPECT_EQ(static_cast<unsigned char>(h[29]), 0x64);
     EXPECT_EQ(h.substr(30, 2), "qr");
     EXPECT_EQ(h[15], 0);
+  }
+}
+
+TEST(TableOpen, ProductionIndexFlagReachesTheFileAndKeepsTheOtherFlags) {
+  enum class Then { Append, Rewrite, Nothing };
+  const struct {
+    bool shared;
+    Then then;
+  } cases[] = {{true, Then::Append},  {true, Then::Rewrite},  {true, Then::Nothing},
+               {false, Then::Append}, {false, Then::Rewrite}, {false, Then::Nothing}};
+  for (const auto& c : cases) {
+    const std::string label = std::string(c.shared ? "shared " : "exclusive ") +
+                              (c.then == Then::Append ? "append" : c.then == Then::Rewrite ? "rewrite" : "no write");
+    TempDir dir;
+    const std::string path = MakeTable(dir.Path(), "prod.dbf", JournalFields());
+    {
+      XBO_dBaseFld t(path, false, true, "");
+      AppendNamed(t, "one");
+    }
+    // Bits 1 and 2 belong to the file; 3-7 are written back as 0.
+    PatchBytes(path, 28, std::string(1, '\xF6'));
+    {
+      XBO_dBaseFld t(path, c.shared, true, "");
+      t.SetProductionIndexFlag();
+      if (c.then == Then::Append) AppendNamed(t, "two");
+      if (c.then == Then::Rewrite) {
+        t.GoRecord(1);
+        t.PutText("NAME", "changed");
+        t.WriteRecord(1);
+      }
+      EXPECT_EQ(FlagByte(path), 0x07u) << label << ", table still open";
+    }
+    EXPECT_EQ(FlagByte(path), 0x07u) << label;
+    XBO_dBaseFld t(path, true, false, "");
+    EXPECT_EQ(t.RecordCount(), c.then == Then::Append ? 2 : 1) << label;
+  }
+}
+
+TEST(TableOpen, ProductionIndexFlagWaitsForLocksAndIsNeverCleared) {
+  TempDir dir;
+  const std::string path = MakeTable(dir.Path(), "wait.dbf", JournalFields());
+  {
+    XBO_dBaseFld t(path, false, true, "");
+    AppendNamed(t, "one");
+  }
+  auto bit = [&] { return FlagByte(path) & 0x01u; };
+
+  // Another writer holds the append lock: the flag goes out with our next
+  // write, and that writer's own header write does not drop it afterwards.
+  {
+    XBO_dBaseFld a(path, true, true, "");
+    XBO_dBaseFld b(path, true, true, "");
+    ASSERT_TRUE(b.LockAppend());
+    a.SetProductionIndexFlag();
+    EXPECT_EQ(a.LockCount(), 0);
+    EXPECT_EQ(bit(), 0u);
+    b.ReleaseLock();
+    a.GoRecord(1);
+    ASSERT_TRUE(a.LockCurrentRecord());
+    a.WriteRecord(1);
+    a.ReleaseLock();
+    EXPECT_EQ(bit(), 1u);
+    AppendNamed(b, "by b");
+    EXPECT_EQ(bit(), 1u);
+  }
+  PatchBytes(path, 28, std::string(1, '\0'));
+
+  // Our own table lock defers the header to its release; a record lock of
+  // ours defers it to the close.
+  {
+    XBO_dBaseFld a(path, true, true, "");
+    ASSERT_TRUE(a.LockAllRecords());
+    a.SetProductionIndexFlag();
+    EXPECT_EQ(bit(), 0u);
+    a.ReleaseLock();
+    EXPECT_EQ(bit(), 1u);
+  }
+  PatchBytes(path, 28, std::string(1, '\0'));
+  {
+    XBO_dBaseFld a(path, true, true, "");
+    a.GoRecord(1);
+    ASSERT_TRUE(a.LockCurrentRecord());
+    a.SetProductionIndexFlag();
+    EXPECT_EQ(bit(), 0u);
+    EXPECT_EQ(a.LockCount(), 1);
+    a.ReleaseLock();
+  }
+  EXPECT_EQ(bit(), 1u);
+
+  // A flag already on disk: nothing is written, not even the date.
+  PatchBytes(path, 1, std::string("\x01\x02\x03", 3));
+  const std::string before = ReadBytes(path);
+  for (bool shared : {true, false}) {
+    XBO_dBaseFld a(path, shared, true, "");
+    a.SetProductionIndexFlag();
+  }
+  EXPECT_EQ(ReadBytes(path), before);
+
+  // A table that never set the flag keeps the one another program set, on
+  // shared and exclusive opens; a read-only open leaves the file alone.
+  for (bool shared : {true, false}) {
+    XBO_dBaseFld a(path, shared, true, "");
+    AppendNamed(a, "more");
+    EXPECT_EQ(bit(), 1u) << shared;
+  }
+  PatchBytes(path, 28, std::string(1, '\0'));
+  const std::string unflagged = ReadBytes(path);
+  {
+    XBO_dBaseFld r(path, true, false, "");
+    r.SetProductionIndexFlag();
+  }
+  EXPECT_EQ(ReadBytes(path), unflagged);
+}
+
+TEST(TableOpen, BuildingOrOpeningTheProductionIndexFlagsTheTableAtOnce) {
+  // A new MDX file needs full access, so on a shared table it is only opened.
+  const struct {
+    const char* index;
+    bool shared;
+    bool build;  // else built before, the flag cleared, then opened
+    unsigned flag;
+  } cases[] = {{"prod.cdx", true, true, 1},   {"prod.cdx", false, true, 1},   {"prod.mdx", false, true, 1},
+               {"prod.cdx", true, false, 1},  {"prod.mdx", true, false, 1},   {"other.cdx", true, true, 0},
+               {"other.mdx", false, true, 0}};
+  for (const auto& c : cases) {
+    const std::string label =
+        std::string(c.index) + (c.shared ? " shared" : " exclusive") + (c.build ? " build" : " open");
+    TempDir dir;
+    const std::string path = MakeTable(dir.Path(), "prod.dbf", JournalFields());
+    const std::string index = dir.Path() + c.index;
+    {
+      XBO_dBaseFld t(path, false, true, "");
+      for (const char* name : {"b", "a", "c"}) AppendNamed(t, name);
+    }
+    if (!c.build) {
+      {
+        DBFObject builder(path, false, true, "");
+        builder.CreateIndexTag(index, "NAME", 0, 1, "", "NAME");
+      }
+      PatchBytes(path, 28, std::string(1, '\0'));
+    }
+    DBFObject t(path, c.shared, true, "");
+    if (c.build)
+      t.CreateIndexTag(index, "NAME", 0, 1, "", "NAME");
+    else
+      ASSERT_EQ(t.OpenIndexFile(index), 0) << label;
+    EXPECT_EQ(FlagByte(path) & 0x01u, c.flag) << label;
   }
 }
 
