@@ -10,6 +10,7 @@
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <utility>
 
 #include "dbase/xbase_aliases.h"
 #include "dbase/xbase_blob_stream.h"
@@ -1259,13 +1260,7 @@ void TXbaseDataSet::ApplyMasterRange() {
   if (!table_ || !masterLink_.Active() || masterLink_.Fields().empty()) return;
   TDataSet* master = masterLink_.DataSet();
   if (master->IsEmpty()) {
-    // A range that holds no key of the tag's kind: no detail records.
-    AnsiString none = "\xFF";
-    if (const XBobjIndexTag* tag = table_->MasterTag()) {
-      if (tag->KeyType() == 'N') none = "0";
-      if (tag->KeyType() == 'D') none = "19000101";
-    }
-    table_->SetTagRange(none, none, false, false, false);
+    SetEmptyRange();
     return;
   }
   bool allStrings = true;
@@ -1274,6 +1269,29 @@ void TXbaseDataSet::ApplyMasterRange() {
   if (master->State() == dsInsert) return;
   const bool prefix = static_cast<int>(key.size()) != table_->MasterTag()->KeyLength();
   table_->SetTagRange(key, key, prefix, true, true);
+}
+
+void TXbaseDataSet::SetEmptyRange() {
+  const XBobjIndexTag* tag = table_->MasterTag();
+  if (!tag) return;
+  // Moves through a tag count a key equal to either bound as inside, so a
+  // range from one value to itself with both ends excluded would still show
+  // the records holding that value. A low bound after the high bound leaves
+  // no key between them, whatever the table holds.
+  AnsiString before = "A";
+  AnsiString after = "B";
+  if (tag->KeyType() == 'N') {
+    before = "0";
+    after = "1";
+  } else if (tag->KeyType() == 'D') {
+    before = "19000101";
+    after = "19000102";
+  }
+  // A tag that keeps its keys negated compares the bounds the other way
+  // round.
+  if (tag->KeysDescending()) std::swap(before, after);
+  // Both ends included: a seek then tests a key against both bounds.
+  table_->SetTagRange(after, before, false, true, true);
 }
 
 void TXbaseDataSet::MasterChanged() {

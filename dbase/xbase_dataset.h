@@ -243,6 +243,8 @@ class TXbaseDataSet : public TDataSet {
   // Sets the range the master's current record asks for (no move of the
   // dataset's buffers).
   void ApplyMasterRange();
+  // A range on the selected tag that no key falls in (an empty master).
+  void SetEmptyRange();
   AnsiString BuildMasterKey(bool& allStrings, int& stringSize);
 
   // Buffer areas.

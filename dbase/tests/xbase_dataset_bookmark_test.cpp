@@ -1,7 +1,7 @@
 // Bookmarks of the dataset (the record number as right-aligned text) and
 // record numbers: their bytes and order, their life across deletes,
 // appends by others and order changes, and setting RecNo onto a record the
-// current order hides.
+// current order hides; re-reading when there is no record to re-read.
 #include <gtest/gtest.h>
 
 #include "dbase/tests/support/xbase_fixtures.h"
@@ -12,6 +12,24 @@
 using namespace xbase_test;
 
 namespace {
+
+// Fetches into a buffer of its own, as the framework does when it fills
+// its window.
+class FetchingDataSet : public TXbaseDataSet {
+ public:
+  using TXbaseDataSet::TXbaseDataSet;
+  TGetResult Fetch(TGetMode mode, bool check) {
+    TRecordBuffer buffer = AllocRecordBuffer();
+    try {
+      const TGetResult result = GetRecord(buffer, mode, check);
+      FreeRecordBuffer(buffer);
+      return result;
+    } catch (...) {
+      FreeRecordBuffer(buffer);
+      throw;
+    }
+  }
+};
 
 TBookmark BookmarkOf(int n) {
   std::string text = std::to_string(n);
@@ -89,6 +107,24 @@ TEST(XbaseDatasetBookmark, ABookmarkBeyondTheTableIsInvalidForTheTable) {
   ds->Open();
   for (const TBookmark& bad : {BookmarkOf(6), BookmarkOf(9999), std::string("      x  1") + std::string(1, '\0')})
     EXPECT_EQ(ErrorMessage<EDatabaseError>([&] { ds->GotoBookmark(bad); }), "Bookmark is invalid for table PLA.DBF");
+}
+
+TEST(XbaseDatasetBookmark, ReReadingWithoutACurrentRecordIsBeyondTheTablesRange) {
+  for (const int rows : {0, 3}) {
+    TempDir data;
+    MakeJournal(data.Path(), "PLA.DBF", SampleRows(rows));
+    FetchingDataSet ds(nullptr);
+    ds.SetDatabaseName(data.Path());
+    ds.SetTableName("PLA.DBF");
+    ds.Open();
+    // An empty table never put the cursor on a record to read again.
+    EXPECT_EQ(ds.Fetch(gmCurrent, false), rows ? grOK : grError) << rows;
+    if (rows)
+      EXPECT_EQ(ds.Fetch(gmCurrent, true), grOK);
+    else
+      EXPECT_EQ(ErrorMessage<EDatabaseError>([&] { ds.Fetch(gmCurrent, true); }),
+                "Record request beyond range of table");
+  }
 }
 
 TEST(XbaseDatasetBookmark, SettingRecNoOntoAHiddenRecordMovesToTheNextShownOne) {

@@ -1,10 +1,13 @@
 // Index builds through the dataset: the progress reports OnStatus gives,
 // the busy table refusing re-entry from a progress handler, controls held
-// back for the build, and the order the dataset reports afterwards.
+// back for the build, the order the dataset reports afterwards, the order
+// codes, and what detaching an index file does to the selected tag.
 #include <gtest/gtest.h>
 
 #include <tuple>
 
+#include "dbase/dbf_fields.h"
+#include "dbase/tests/support/table_fixtures.h"
 #include "dbase/tests/support/xbase_fixtures.h"
 #include "dbase/xbase_dataset.h"
 #include "platform/db/datasource.h"
@@ -147,5 +150,62 @@ TEST(XbaseDatasetIndexBuild, IndexDefinitionsDescribeExpressionsAndFieldLists) {
   }
   EXPECT_EQ(ds->IndexExpression(3), "");
   ds->DetachIndexFile("PLA.CDX");
+  EXPECT_EQ(ds->IndexTagCount(), 0);
+}
+
+TEST(XbaseDatasetIndexBuild, OrderCodesGiveBothDirectionsInEitherCollation) {
+  TempDir data;
+  const std::string path = table_test::MakeTable(data.Path(), "NAMES.DBF", {{"NAME", 'C', 10, 0}});
+  {
+    XBO_dBaseFld t(path, false, true, "");
+    for (const char* name : {"beta", "Alfa", "Cyril", "alef"}) {
+      t.BlankRecord();
+      t.PutRaw("NAME", name);
+      t.AppendRecord();
+    }
+  }
+  auto ds = NewDataSet(data.Path(), "NAMES.DBF");
+  ds->Open();
+  // The first collation puts a capital right before its small letter; the
+  // second compares letters regardless of case first.
+  const struct {
+    int order;
+    std::vector<int> records;
+  } cases[] = {{0, {2, 4, 1, 3}}, {1, {3, 1, 4, 2}}, {7, {4, 2, 1, 3}}, {8, {3, 1, 2, 4}}};
+  for (const auto& c : cases) {
+    const AnsiString tag = "O" + std::to_string(c.order);
+    ds->BuildIndexTag("NAMES.CDX", tag, c.order, 1, "", "NAME");
+    ds->AttachIndexFile("NAMES.CDX");
+    ds->SetIndexName(tag);
+    EXPECT_EQ(RecordNumbers(*ds), c.records) << c.order;
+    ds->IndexDefs().Update();
+    const TIndexDef* def = ds->IndexDefs().Find(tag);
+    ASSERT_NE(def, nullptr) << c.order;
+    EXPECT_EQ(def->Options().Contains(ixDescending), c.order == 1 || c.order == 8) << c.order;
+  }
+}
+
+TEST(XbaseDatasetIndexBuild, DetachingAFileClearsTheSelectedTagOnlyWhenItLivedThere) {
+  TempDir data;
+  MakeJournal(data.Path(), "PLA.DBF", SampleRows(12));
+  auto ds = NewDataSet(data.Path(), "PLA.DBF");
+  ds->Open();
+  ds->BuildIndexTag("HOD.CDX", "HOD", 0, 1, "", "PLA_HOD");
+  ds->BuildIndexTag("KOM.CDX", "KOM", 0, 1, "", "PLA_KOM");
+  ds->AttachIndexFile("HOD.CDX");
+  ds->AttachIndexFile("KOM.CDX");
+  ds->SetIndexName("HOD");
+  const std::vector<int> physical = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  const std::vector<int> byAmount = RecordNumbers(*ds);
+  ASSERT_NE(byAmount, physical);
+
+  ds->DetachIndexFile("KOM.CDX");
+  EXPECT_EQ(ds->IndexName(), "HOD");
+  EXPECT_EQ(RecordNumbers(*ds), byAmount);
+
+  ds->DetachIndexFile("HOD.CDX");
+  EXPECT_EQ(ds->IndexName(), "");
+  EXPECT_TRUE(ds->IsSequenced());
+  EXPECT_EQ(RecordNumbers(*ds), physical);
   EXPECT_EQ(ds->IndexTagCount(), 0);
 }

@@ -3,6 +3,7 @@
 // type appears as a platform field (with its null rules).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "dbase/dbf_fields.h"
@@ -95,6 +96,29 @@ TEST(XbaseDatasetOpen, IndexFilesRefuseAFileThatIsAlreadyOpenOrUnreadable) {
   ASSERT_EQ(ds->IndexDefs().Count(), 1);
   EXPECT_EQ(ds->IndexDefs().Items(0)->Fields(), "PLA_DO1");
   EXPECT_TRUE(ds->IndexDefs().Items(0)->Options().Contains(ixUnique));
+}
+
+TEST(XbaseDatasetOpen, AListedIndexFileWithoutExtensionIsTheNdxFile) {
+  TempDir data;
+  MakeJournal(data.Path(), "PLA.DBF", SampleRows(15));
+  auto ds = NewDataSet(data.Path(), "PLA.DBF");
+  ds->SetExclusive(true);
+  ds->Open();
+  // A compound file of the same name keys another field: the expression
+  // tells which of the two was opened.
+  ds->BuildIndexTag("DOC.CDX", "DOC", 0, 1, "", "PLA_HOD");
+  ds->BuildIndexTag("DOC.NDX", "", 0, 1, "", "PLA_KOM");
+  ds->Close();
+  TStringList files;
+  files.Add("DOC");
+  ds->SetIndexFiles(files);
+  ds->SetIndexName("DOC");
+  ds->Open();
+  ASSERT_EQ(ds->IndexTagCount(), 1);
+  EXPECT_EQ(ds->IndexExpression(1), "PLA_KOM");
+  const std::vector<std::string> texts = Column(*ds, "PLA_KOM");
+  EXPECT_EQ(texts.size(), 15u);
+  EXPECT_TRUE(std::is_sorted(texts.begin(), texts.end()));
 }
 
 TEST(XbaseDatasetOpen, EveryFieldTypeMapsToItsPlatformField) {

@@ -3,6 +3,9 @@
 // master/detail range.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <tuple>
+
 #include "dbase/dbf_fields.h"
 #include "dbase/tests/support/table_fixtures.h"
 #include "dbase/tests/support/xbase_fixtures.h"
@@ -101,6 +104,45 @@ TEST(XbaseDatasetSeek, DateRangesIncludeTheirBoundsAndAnInvertedRangeIsEmpty) {
   for (const std::string& d : Column(*ds, "PLA_DAT")) EXPECT_EQ(d.substr(3), "12.2024");
   ds->SetKeyRange("", "");
   EXPECT_EQ(RecordNumbers(*ds).size(), 40u);
+}
+
+TEST(XbaseDatasetSeek, SelectTagKeepsThePositionAndRangesWithOptionsStartAtTheirFirstRecord) {
+  TempDir data;
+  MakeJournal(data.Path(), "PLA.DBF", SampleRows(30));  // ten V02, twenty P01
+  auto ds = NewDataSet(data.Path(), "PLA.DBF");
+  EXPECT_EQ(ErrorMessage<EDatabaseError>([&] { ds->SelectTag("ROC"); }),
+            "Cannot perform this operation on a closed dataset");
+  ds->Open();
+  ds->BuildIndexTag("PLA.CDX", "ROC", 0, 1, "", "PLA_ROC");
+  ds->AttachIndexFile("PLA.CDX");
+  ds->SelectTag("ROC");
+  EXPECT_EQ(ds->IndexName(), "ROC");
+  // The position is kept and the next record is the tag's.
+  EXPECT_EQ(ds->FieldByName("PLA_DO1")->AsString(), "D0001");
+  ds->Next();
+  EXPECT_EQ(ds->FieldByName("PLA_DO1")->AsString(), "D0004");
+  // Keys are type and document ("P01D0002"); a prefix high bound takes in
+  // every key that starts with it. A range set again unchanged still goes
+  // to its first record.
+  const struct {
+    const char* low;
+    const char* high;
+    bool prefix;
+    std::size_t count;
+    const char* first;
+  } cases[] = {
+      {"P01", "P01", true, 20, "D0002"},           {"P01", "P01", false, 0, ""},
+      {"P01D0005", "P01D0009", false, 4, "D0005"}, {"P01D0005", "P01D0009", false, 4, "D0005"},
+      {"V02", "V02", true, 10, "D0001"},           {"P01", "V02", false, 20, "D0002"},
+      {"P01", "V02", true, 30, "D0002"},           {"", "", false, 30, "D0002"},
+  };
+  for (const auto& c : cases) {
+    ds->Last();
+    ds->SetKeyRangeWithOptions(c.low, c.high, c.prefix, true, true);
+    const std::string what = std::string(c.low) + ".." + c.high + (c.prefix ? " prefix" : "");
+    EXPECT_EQ(ds->IsEmpty() ? "" : ds->FieldByName("PLA_DO1")->AsString(), c.first) << what;
+    EXPECT_EQ(Column(*ds, "PLA_DO1").size(), c.count) << what;
+  }
 }
 
 TEST(XbaseDatasetSeek, LocateFindsByTagOrScanPartlyAndIgnoringCase) {
@@ -208,6 +250,100 @@ TEST(XbaseDatasetSeek, FiltersCombineTheExpressionAndOnFilterRecord) {
 }
 
 TEST(XbaseDatasetSeek, AnEmptyMasterShowsNoDetailRecords) {
+  TempDir data;
+  // Detail keys around every value a fixed "nothing" bound could pick:
+  // zero, the first dates, the highest character, blanks.
+  const std::string detailPath = table_test::MakeTable(
+      data.Path(), "DET.DBF", {{"DC", 'C', 3, 0}, {"DN", 'N', 3, 0}, {"DD", 'D', 8, 0}});
+  {
+    XBO_dBaseFld t(detailPath, false, true, "");
+    const struct {
+      const char* c;
+      const char* n;
+      const char* d;
+    } rows[] = {{"A", "0", "19000101"}, {"B", "1", "19000102"}, {"\xFF", "-1", "29991231"},
+                {"", "", ""},           {"B", "1", "19000102"}, {"ZZZ", "999", "20240615"}};
+    for (const auto& r : rows) {
+      t.BlankRecord();
+      t.PutRaw("DC", r.c);
+      t.PutRaw("DN", r.n);
+      t.PutRaw("DD", r.d);
+      t.AppendRecord();
+    }
+  }
+  const std::string masterPath = table_test::MakeTable(
+      data.Path(), "MAS.DBF", {{"MC", 'C', 3, 0}, {"MN", 'N', 3, 0}, {"MD", 'D', 8, 0}});
+  {
+    XBO_dBaseFld t(masterPath, false, true, "");
+    for (const auto& [c, n, d] : {std::tuple{"B", "1", "19000102"}, std::tuple{"X", "7", "20000101"}}) {
+      t.BlankRecord();
+      t.PutRaw("MC", c);
+      t.PutRaw("MN", n);
+      t.PutRaw("MD", d);
+      t.AppendRecord();
+    }
+  }
+  auto master = NewDataSet(data.Path(), "MAS.DBF");
+  master->Open();
+  TDataSource source(nullptr);
+  source.SetDataSet(master.get());
+  auto detail = NewDataSet(data.Path(), "DET.DBF");
+  detail->SetExclusive(true);  // the single-tag formats are made anew by a build
+  detail->Open();
+
+  // The compound format turns a descending tag's navigation around (and has
+  // a second collation, 7 and 8); the multiple and Clipper formats store a
+  // descending tag with its comparisons negated.
+  const struct {
+    const char* file;
+    const char* detailField;
+    const char* masterField;
+    int order;
+  } cases[] = {
+      {"C.CDX", "DC", "MC", 0}, {"N.CDX", "DN", "MN", 0}, {"D.CDX", "DD", "MD", 0},
+      {"C.CDX", "DC", "MC", 1}, {"N.CDX", "DN", "MN", 1}, {"D.CDX", "DD", "MD", 1},
+      {"C.MDX", "DC", "MC", 0}, {"N.MDX", "DN", "MN", 1}, {"D.MDX", "DD", "MD", 1},
+      {"C.NTX", "DC", "MC", 1}, {"N.NTX", "DN", "MN", 1}, {"D.NTX", "DD", "MD", 1},
+      {"C.NDX", "DC", "MC", 0}, {"N.NDX", "DN", "MN", 0}, {"D.NDX", "DD", "MD", 0},
+      {"G.CDX", "DC", "MC", 7}, {"G.CDX", "DC", "MC", 8},
+  };
+  for (const auto& c : cases) {
+    const std::string what = std::string(c.file) + " order " + std::to_string(c.order);
+    const AnsiString tag = AnsiString(c.detailField) + "T";
+    detail->BuildIndexTag(c.file, tag, c.order, 1, "", c.detailField);
+    detail->AttachIndexFile(c.file);
+    detail->SetIndexName(detail->IndexTagName(1));
+    detail->SetMasterFields(c.masterField);
+    detail->SetMasterSource(&source);
+
+    // Which of two equal keys comes first is the format's business.
+    auto sorted = [](std::vector<int> records) {
+      std::sort(records.begin(), records.end());
+      return records;
+    };
+    const std::vector<int> both = {2, 5};
+    std::vector<int> shown;
+    for (master->First(); !master->Eof(); master->Next()) {
+      const std::vector<int> records = RecordNumbers(*detail);
+      shown.insert(shown.end(), records.begin(), records.end());
+    }
+    EXPECT_EQ(sorted(shown), both) << what;
+
+    master->SetFilter("MC = 'none'");
+    master->SetFiltered(true);
+    ASSERT_TRUE(master->IsEmpty());
+    EXPECT_EQ(RecordNumbers(*detail), std::vector<int>{}) << what;
+    detail->Last();
+    EXPECT_TRUE(detail->IsEmpty()) << what;
+    master->SetFiltered(false);
+    EXPECT_EQ(sorted(RecordNumbers(*detail)), both) << what;
+
+    detail->SetMasterSource(nullptr);
+    detail->DetachIndexFile(c.file);
+  }
+}
+
+TEST(XbaseDatasetSeek, DetailRecordsFollowTheMasterAndBadLinksAreRefused) {
   TempDir data;
   MakeJournal(data.Path(), "PLA.DBF", SampleRows(20));
   const std::string types = table_test::MakeTable(data.Path(), "FIN.DBF", {{"FIN_TYP", 'C', 3, 0}});
