@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <memory>
 
 #include "dbase/byte_order.h"
 #include "dbase/dbf_fields.h"
@@ -1113,6 +1115,98 @@ void XBobjIndexTag::RemovePage(XBobjIndexKey* page) {
   } else {
     parent->Current = at;
   }
+  if (parent->Count() == 1 && BranchEntryLimit() > 0) KeepAKeyInBranch(parent);
+}
+
+// A branch left with one entry (the path below it is gone) would hold no key
+// in formats without a key for the last entry. The root then takes over its
+// only child's entries (the tree loses a level, the root stays where the
+// header says); another branch merges into a neighbour under the same
+// parent, or takes one entry from it when the neighbour is full. Keys that
+// become inner keys are the parent's separators, which are the highest keys
+// of their subtrees.
+void XBobjIndexTag::KeepAKeyInBranch(XBobjIndexKey* page) {
+  auto setKey = [](XBobjIndexKeyData* entry, const XBobjIndexKeyData& key) {
+    int32_t child = entry->EntryTag;
+    entry->AssignEntry(key);
+    entry->EntryTag = child;
+  };
+  auto readPage = [this](int32_t position) {
+    XBobjIndexKey* other = NewPageObject();
+    other->ResetPage();
+    other->Position = position;
+    try {
+      ReadPage(position, other);
+    } catch (...) {
+      DeleteChain(other);
+      throw;
+    }
+    return other;
+  };
+  XBobjIndexKey* parent = page->Parent;
+  if (parent == nullptr) {
+    XBobjIndexKey* child = readPage(page->Entry(0)->EntryTag);
+    page->ResetPage();
+    for (int i = 0; i < child->Count(); ++i) page->AddEntry(*child->Entry(i));
+    page->PageKind = child->PageKind;
+    page->Current = page->Count() > 0 ? 0 : -1;
+    page->Dirty = true;
+    PageRemoved(child);
+    DeleteChain(child);
+    return;
+  }
+  const int at = parent->Current;
+  if (at < 0 || at >= parent->Count() || parent->Count() < 2 ||
+      parent->Entry(at)->EntryTag != page->Position)
+    return;  // not a tree this rule can mend; left as it is
+  const int limit = BranchEntryLimit();
+  const bool fromLeft = at > 0;
+  const int neighbourAt = fromLeft ? at - 1 : at + 1;
+  // The neighbour is read into a page object of its own, off the path, and
+  // written at once.
+  std::unique_ptr<XBobjIndexKey, std::function<void(XBobjIndexKey*)>> neighbour(
+      readPage(parent->Entry(neighbourAt)->EntryTag), [this](XBobjIndexKey* p) { DeleteChain(p); });
+  if (neighbour->IsLeaf() || neighbour->Count() < 2) return;
+  XBobjIndexKeyData own;  // the page's one entry, keyed by its separator
+  own.AssignEntry(*parent->Entry(at));
+  own.EntryTag = page->Entry(0)->EntryTag;
+  if (neighbour->Count() + 1 <= limit) {
+    if (fromLeft) {
+      setKey(neighbour->LastEntry(), *parent->Entry(neighbourAt));
+      neighbour->AddEntry(own);
+      setKey(parent->Entry(neighbourAt), *parent->Entry(at));
+    } else {
+      neighbour->InsertEntry(0, own);
+    }
+    WritePage(neighbour.get());
+    neighbour.reset();
+    PageRemoved(page);
+    DeleteChain(page);
+    parent->DeleteEntry(at);
+    parent->Current = fromLeft ? at - 1 : at;
+    parent->Dirty = true;
+    if (parent->Count() == 1) KeepAKeyInBranch(parent);
+    return;
+  }
+  XBobjIndexKeyData moved;
+  if (fromLeft) {
+    moved.AssignEntry(*neighbour->LastEntry());
+    setKey(&moved, *parent->Entry(neighbourAt));
+    neighbour->DeleteEntry(neighbour->Count() - 1);
+    setKey(parent->Entry(neighbourAt), *neighbour->LastEntry());
+    page->InsertEntry(0, moved);
+    page->Current = 1;
+  } else {
+    moved.AssignEntry(*neighbour->Entry(0));
+    neighbour->DeleteEntry(0);
+    setKey(page->Entry(0), *parent->Entry(at));
+    page->AddEntry(moved);
+    setKey(parent->Entry(at), moved);
+    page->Current = 0;
+  }
+  page->Dirty = true;
+  parent->Dirty = true;
+  WritePage(neighbour.get());
 }
 
 void XBobjIndexTag::DeleteCurrentKey() {
@@ -1399,7 +1493,10 @@ void XBobjIndexFile::EmptyForNewTag() {
     tags_.Items(i)->DiscardPages();
     tags_.Delete(i);
   }
-  disk_->TruncateFile(0);
+  // A file created for this tag is empty already; truncating needs full
+  // access, which a shared table never has, and must not be asked for
+  // after the create has emptied the file.
+  if (disk_->FileSize() > 0) disk_->TruncateFile(0);
   knownSize_ = 0;
   nextFree_ = 0;
   NewPage();

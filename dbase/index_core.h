@@ -262,6 +262,11 @@ class XBobjIndexTag {
   // A page left the tree (it was emptied): the format relinks its
   // neighbours. Base: nothing.
   virtual void PageRemoved(XBobjIndexKey* page);
+  // Most entries a branch page holds, for formats whose branch pages store
+  // no key with their last entry (a branch of one entry would have none,
+  // and other programs' readers take such a page for an empty one). Base:
+  // 0, every branch entry keeps its key and no such rule applies.
+  virtual int BranchEntryLimit() const { return 0; }
   // Another stored form the same key may have in files written by other
   // programs; searches for a record's own entry try it when the first form
   // is not found. Base: none.
@@ -462,6 +467,7 @@ class XBobjIndexTag {
   int32_t MovePrior();
   int32_t Resync();
   void RemovePage(XBobjIndexKey* page);
+  void KeepAKeyInBranch(XBobjIndexKey* page);
 
   XBobjIndexKey* root_ = nullptr;
   XBobjIndexKeyData currentKey_;

@@ -555,7 +555,9 @@ void XBobjMDXFile::InitializeNewFile() {
   PutLe16(header_ + 28, 0);
   PutLe32(header_ + 32, kHeaderBlocks);
   PutToday(header_ + 44);
-  disk_->TruncateFile(0);
+  // A file just created is empty; only a short file of another kind needs
+  // truncating (which takes full access).
+  if (disk_->FileSize() > 0) disk_->TruncateFile(0);
   knownSize_ = 0;
   WriteBlock(0, header_, kMdxHeaderSize);
   nextFree_ = kHeaderBlocks;

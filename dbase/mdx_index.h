@@ -135,6 +135,7 @@ class XBobjMDXTag : public XBobjIndexTag {
   int32_t RootPage() override;
   int ReadPage(int32_t position, XBobjIndexKey* page) override;
   int WritePage(XBobjIndexKey* page) override;
+  int BranchEntryLimit() const override { return layout_.maxKeys + 1; }
   void ReadHeader() override;
   void WriteHeader() override;
 

@@ -15,8 +15,14 @@
 
 namespace {
 
-// Keys longer than this could not be sorted for a rebuild.
-constexpr int kMaxKeyLength = TxbSort::kMaxKeyLength - 1;
+// The longest text key whose entries still leave two keys on a page.
+// With one key per page a branch split in two keeps a half made of nothing
+// but its extra child, and readers that go by a page's key count lose what
+// lies under it; no balanced tree avoids that with one key per page.
+constexpr int kTwoKeysPerPage = (kNdxBlockSize - 8) / 2 / 4 * 4 - 8;
+// Longer keys could not be sorted for a rebuild either.
+constexpr int kMaxKeyLength = std::min(TxbSort::kMaxKeyLength - 1, kTwoKeysPerPage);
+static_assert(kMaxKeyLength == 244);
 constexpr int32_t kMaxBlock = 0x3FFFFF;  // block x 512 stays a 32-bit position
 
 }  // namespace

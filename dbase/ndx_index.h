@@ -25,9 +25,12 @@
 // New tags: entry length = key length + 8 rounded up to a multiple of 4,
 // the key length being the text length for text keys, 12 for numbers and 8
 // for dates (the header's key length says 8 for both); maximum keys = 504 /
-// entry length (so that the extra child of a full branch still fits).
+// entry length (so that the extra child of a full branch still fits). Text
+// keys of a new tag are at most 244 bytes: every page then holds at least
+// two keys, which a split needs to leave a key in both halves of a branch.
 // Existing files are read with the entry length and maximum of their own
-// header, so files whose numeric entries are 16 bytes are read as well.
+// header, so files whose numeric entries are 16 bytes, or whose pages hold
+// a single key, are read as well.
 //
 // Stored keys (held in memory as compared): texts without trailing blanks,
 // cut to the key length; numbers as the double; dates as the day number as
@@ -139,12 +142,14 @@ class XBobjNDXTag : public XBobjIndexTag {
   int32_t RootPage() override;
   int ReadPage(int32_t position, XBobjIndexKey* page) override;
   int WritePage(XBobjIndexKey* page) override;
+  int BranchEntryLimit() const override { return layout_.maxKeys + 1; }
   void ReadHeader() override;
   void WriteHeader() override;
 
   // Compiles the key, settles key type and length on the table's current
-  // record and refuses what cannot be stored; writes nothing. FOR and
-  // descending order are not kept.
+  // record and refuses what cannot be stored (text keys beyond 244 bytes
+  // with "Sort key length must be 1-244 bytes, is %d"); writes nothing.
+  // FOR and descending order are not kept.
   void PrepareDefinition(const AnsiString& keyExpression, bool unique);
   // Writes all keys of the table bottom-up from block nextFree on and
   // makes the topmost page the root (progress as every build).

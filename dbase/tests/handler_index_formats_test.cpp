@@ -16,6 +16,7 @@
 #include "platform/rtl/fileio.h"
 #include "support/index_model.h"
 #include "support/index_verifier.h"
+#include "support/table_fixtures.h"
 #include "testing/error_message.h"
 #include "testing/temp_dir.h"
 
@@ -149,6 +150,35 @@ TEST(HandlerIndexFormats, CreateIndexTagMakesEveryKindOfFile) {
   for (const auto& [tag, records] : orders) {
     f.table->SelectTag(tag, false);
     EXPECT_EQ(handlertest::Walk(*f.table), records) << tag;
+  }
+}
+
+// Another workstation may build an index file for a shared table: a new
+// file of every kind is made and ordered; one that another handle holds
+// open is refused and keeps its bytes.
+TEST(HandlerIndexFormats, FilesAreBuiltForSharedTablesButNeverUnderAnotherHandle) {
+  FourFormats f;
+  for (const char* name : {"B", "C", "A"}) handlertest::Append(*f.table, {{"NAME", name}});
+  f.table.reset();
+  DBFObject shared(f.path, true, true, "");
+  const std::pair<const char*, const char*> files[] = {
+      {"S.cdx", "BYNAME"}, {"S.mdx", "BYNAME"}, {"SN.ndx", "SN"}, {"ST.ntx", "ST"}};
+  for (const auto& [file, tag] : files) {
+    shared.CreateIndexTag(file, "BYNAME", 0, 1, "", "NAME");
+    ASSERT_EQ(shared.OpenIndexFile(file), 0) << file;
+    shared.SelectTag(tag, false);
+    EXPECT_EQ(handlertest::Walk(shared), (std::vector<int32_t>{3, 1, 2})) << file;
+  }
+  // A build closes the table's index files; with the NDX and NTX files
+  // open in `shared` again, a second handle may not make them anew.
+  ASSERT_EQ(shared.OpenIndexFile("SN.ndx"), 0);
+  DBFObject other(f.path, true, true, "");
+  for (const char* file : {"SN.ndx", "ST.ntx"}) {
+    const std::string path = f.dir.File(file);
+    const std::string before = table_test::ReadBytes(path);
+    ASSERT_FALSE(before.empty()) << file;
+    EXPECT_THROW(other.CreateIndexTag(file, "", 0, 1, "", "NAME"), EXbaseError) << file;
+    EXPECT_EQ(table_test::ReadBytes(path), before) << file;
   }
 }
 

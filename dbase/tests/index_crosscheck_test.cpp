@@ -208,6 +208,21 @@ class FormatFiles {
     for (int i = 0; i < 50; ++i) base_.table->Append({{"NAME", "NEW" + std::to_string(i)}, {"AMOUNT", "-100"}});
     base_.table->indexes.clear();
   }
+  // Appends records through the index files: keys come one at a time and
+  // in no order, so pages only grow and split.
+  void Append(int records) {
+    for (auto& f : files_) base_.table->indexes.push_back(f.get());
+    for (int i = 0; i < records; ++i)
+      base_.table->Append({{"NAME", "N" + std::to_string((i * 7919) % 1000)}, {"AMOUNT", "1"}});
+    base_.table->indexes.clear();
+  }
+  // Gives records first..last keys after every other key, so the pages
+  // that held their old keys empty out and leave the tree.
+  void MoveToTheEnd(int32_t first, int32_t last) {
+    for (auto& f : files_) base_.table->indexes.push_back(f.get());
+    for (int32_t n = first; n <= last; ++n) base_.table->Change(n, {{"NAME", "Z" + std::to_string(1000 + n)}});
+    base_.table->indexes.clear();
+  }
   std::string PathOf(const std::string& name) const {
     return base_.dir.File((extension_ == ".mdx" ? std::string("X") : name) + extension_);
   }
@@ -270,6 +285,40 @@ TEST(IndexCrosscheck, NdxTagsReadTheSameInTheIndependentReader) {
   for (const Case& c : cases) tags.push_back(f.Create(c.name, c.key, c.unique, true));
   f.Change();
   for (std::size_t i = 0; i < std::size(cases); ++i) ExpectToolReads(f, *tags[i], cases[i].name, cases[i].type);
+}
+
+// The longest text keys leave two to a page: every branch holds a key the
+// tool can follow, whether the tree was built at once or grew by splits.
+TEST(IndexCrosscheck, NdxTagsOfTheLongestKeysReadTheSameInTheIndependentReader) {
+  if (!ToolPresent()) GTEST_SKIP() << "index_dump (libdbd-xbase-perl) is not installed";
+  FormatFiles f(".ndx", 0);
+  XBobjIndexTag* kept = f.Create("KEPT", "NAME + SPACE(234)", false, true);
+  f.Append(300);
+  XBobjIndexTag* built = f.Create("BUILT", "NAME + SPACE(234)", false, true);
+  for (auto [tag, name] : {std::pair{kept, "KEPT"}, std::pair{built, "BUILT"}}) {
+    EXPECT_EQ(indexmodel::CheckIndexTag(*tag), "") << name;
+    ASSERT_EQ(indexmodel::Walk(*tag, true).size(), 300u) << name;
+    ExpectToolReads(f, *tag, name, 'C');
+  }
+}
+
+// Where a branch stores no key with its last child, pages that empty out
+// must never leave a branch of one child: the tool would take it for empty
+// and lose the records below it.
+TEST(IndexCrosscheck, BranchesKeepAKeyWhenPagesEmptyOut) {
+  if (!ToolPresent()) GTEST_SKIP() << "index_dump (libdbd-xbase-perl) is not installed";
+  for (const char* extension : {".ndx", ".mdx"}) {
+    for (int keyLength : {40, 120, 244}) {
+      SCOPED_TRACE(std::string(extension) + " key length " + std::to_string(keyLength));
+      FormatFiles f(extension, 0);
+      XBobjIndexTag* tag = f.Create("LONG", "NAME + SPACE(" + std::to_string(keyLength - 10) + ")", false, true);
+      f.Append(400);
+      f.MoveToTheEnd(1, 380);
+      EXPECT_EQ(indexmodel::CheckIndexTag(*tag), "");
+      ASSERT_EQ(indexmodel::Walk(*tag, true).size(), 400u);
+      ExpectToolReads(f, *tag, "LONG", 'C');
+    }
+  }
 }
 
 TEST(IndexCrosscheck, NtxTagsReadTheSameInTheIndependentReaderEveryRecordOnce) {

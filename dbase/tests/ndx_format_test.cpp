@@ -1,8 +1,9 @@
 // The NDX file at byte level and in use: header and pages of new files per
 // key kind, the tag named after the file without FOR and descending order,
-// Zap, the usual STR width, the bounds of keys and expressions, the header's
-// next free block after splits, files of other programs with 16-byte
-// numeric entries, and the progress of a build.
+// Zap, the usual STR width, the bounds of keys and expressions, trees of the
+// longest keys, the header's next free block after splits, files of other
+// programs with 16-byte numeric entries or one key per page, and the
+// progress of a build.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -155,11 +156,14 @@ TEST(NdxFormat, KeysAndExpressionsBeyondTheHeaderAreRefusedBeforeWriting) {
     std::string error;
   };
   const std::string longest = "NAME" + std::string(483, ' ');
+  // Text keys stop at 244 bytes: two keys to a page.
   const Case cases[] = {
-      {"NAME + SPACE(240)", ""},
-      {"NAME + SPACE(241)", "Sort key length must be 1-250 bytes, is 251"},
+      {"NAME + SPACE(234)", ""},
+      {"NAME + SPACE(235)", "Sort key length must be 1-244 bytes, is 245"},
+      {"NAME + SPACE(240)", "Sort key length must be 1-244 bytes, is 250"},
+      {"NAME + SPACE(241)", "Sort key length must be 1-244 bytes, is 251"},
       {"TRIM(NAME)", ""},  // "A": one byte
-      {"LEFT(NAME, 0)", "Sort key length must be 1-250 bytes, is 0"},
+      {"LEFT(NAME, 0)", "Sort key length must be 1-244 bytes, is 0"},
       {longest, ""},
       {longest + " ", "Index expression too long for K"},
   };
@@ -175,6 +179,66 @@ TEST(NdxFormat, KeysAndExpressionsBeyondTheHeaderAreRefusedBeforeWriting) {
       EXPECT_EQ(indexmodel::Walk(*file->TagAt(0), true).size(), 1u);
     }
   }
+}
+
+// At 244 bytes a page holds two keys, the fewest that let every branch keep
+// a key through builds and splits.
+TEST(NdxFormat, TheLongestTextKeysKeepAKeyInEveryBranch) {
+  const std::string key = "NAME + SPACE(234)";
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) names.push_back("K" + std::to_string((i * 113) % 300));
+  auto expectAll = [&](XBobjNDXFile& file, const std::string& where) {
+    EXPECT_EQ(indexmodel::CheckNdxTag(*file.Tag()), "") << where;
+    std::vector<indexmodel::KeyRecord> walk = indexmodel::Walk(*file.Tag(), true);
+    ASSERT_EQ(walk.size(), names.size()) << where;
+    for (std::size_t i = 1; i < walk.size(); ++i)
+      EXPECT_LT(indexmodel::CompareStored(walk[i - 1].first, walk[i].first, true), 0) << where;
+  };
+  NdxFiles f;
+  // On the empty table the keys come one at a time and split the pages.
+  auto kept = f.Create("KEPT.ndx", key);
+  std::string empty = f.dir.Read("KEPT.ndx");
+  EXPECT_EQ(Le16(empty, 12), 244u);
+  EXPECT_EQ(Le16(empty, 14), 2u);
+  EXPECT_EQ(Le16(empty, 18), 252u);
+  f.table->indexes.push_back(kept.get());
+  for (const std::string& name : names) f.Add(name, "1");
+  expectAll(*kept, "kept");
+  // Built from all records at once, and built again.
+  auto built = f.Create("BUILT.ndx", key);
+  expectAll(*built, "built");
+  kept->Reindex();
+  expectAll(*kept, "reindexed");
+  // One byte more is refused on an empty table as on a filled one.
+  NdxFiles none;
+  auto file = none.Create("E.ndx", "NAME");
+  std::string before = none.dir.Read("E.ndx");
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { file->CreateTag("E", "NAME + SPACE(235)", false, true, ""); }),
+            "Sort key length must be 1-244 bytes, is 245");
+  EXPECT_TRUE(none.dir.Read("E.ndx") == before);
+}
+
+// Pages of one 250-byte key, as another program may have written them, are
+// still read and searched.
+TEST(NdxFormat, FilesOfOtherProgramsWithOneKeyPerPageAreRead) {
+  NdxFiles f;
+  f.Add("A", "1");
+  f.Add("B", "2");
+  rawindex::RawNdx raw;
+  raw.expression = "NAME + SPACE(240)";
+  raw.keyLength = 250;
+  raw.keysPerLeaf = 1;
+  raw.keys = {{"A", 1}, {"B", 2}};
+  f.dir.Write("W.ndx", rawindex::WriteNdx(raw));
+  auto file = f.Open("W.ndx");
+  ASSERT_TRUE(file->Opened());
+  EXPECT_EQ(file->Tag()->Layout().maxKeys, 1);
+  EXPECT_EQ(f.Records(*file->Tag()), (std::vector<int32_t>{1, 2}));
+  f.table->SetExactMatch(false);
+  XBobjIndexKeyData seek;
+  seek.SetText("B");
+  EXPECT_EQ(file->Tag()->FindKey(seek), 2);
+  EXPECT_EQ(indexmodel::CheckNdxTag(*file->Tag()), "");
 }
 
 TEST(NdxFormat, TheHeaderNamesTheNextFreeBlockAfterEverySplit) {

@@ -276,13 +276,12 @@ TEST(TableOpen, ProductionIndexFlagWaitsForLocksAndIsNeverCleared) {
 }
 
 TEST(TableOpen, BuildingOrOpeningTheProductionIndexFlagsTheTableAtOnce) {
-  // A new MDX file needs full access, so on a shared table it is only opened.
   const struct {
     const char* index;
     bool shared;
     bool build;  // else built before, the flag cleared, then opened
     unsigned flag;
-  } cases[] = {{"prod.cdx", true, true, 1},   {"prod.cdx", false, true, 1},   {"prod.mdx", false, true, 1},
+  } cases[] = {{"prod.cdx", true, true, 1},   {"prod.cdx", false, true, 1},   {"prod.mdx", true, true, 1},    {"prod.mdx", false, true, 1},
                {"prod.cdx", true, false, 1},  {"prod.mdx", true, false, 1},   {"other.cdx", true, true, 0},
                {"other.mdx", false, true, 0}};
   for (const auto& c : cases) {

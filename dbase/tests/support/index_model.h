@@ -2,11 +2,12 @@
 // are compared with, walks in both directions, and page-level structure
 // checkers that read the tree node by node. Trees whose branch entries
 // separate (CDX, MDX, NDX): in-node order, separators equal their child's
-// last key (the last entry of an MDX or NDX branch has none), all leaves at
-// one depth, no empty non-root node, sibling chains consistent in both
-// directions at every level (formats that keep them). NTX B-trees: every
-// key of a subtree lies between the branch keys around it, all leaves at
-// one depth, no empty non-root page, every page reached once.
+// last key (the last entry of an MDX or NDX branch has none), every branch
+// holds at least one key, all leaves at one depth, no empty non-root node,
+// sibling chains consistent in both directions at every level (formats that
+// keep them). NTX B-trees: every key of a subtree lies between the branch
+// keys around it, all leaves at one depth, no empty non-root page, every
+// page reached once.
 #pragma once
 
 #include <algorithm>
@@ -152,7 +153,13 @@ inline std::string CheckTree(int32_t root, const NodeReader& read, bool keysByRe
       problem = "empty node " + std::to_string(position);
       return;
     }
-    std::size_t ordered = node.entries.size() - (lastImplicit && !node.leaf ? 1 : 0);
+    std::size_t ordered = node.entries.size() - (lastImplicit && !node.leaf && !node.entries.empty() ? 1 : 0);
+    // A branch made of nothing but its extra child is followed by our own
+    // walks, but readers that go by the key count skip what lies under it.
+    if (!node.leaf && !node.entries.empty() && ordered == 0) {
+      problem = "branch " + std::to_string(position) + " holds no key";
+      return;
+    }
     for (std::size_t i = 1; i < ordered; ++i)
       if (compare(node.entries[i - 1], node.entries[i]) > 0) {
         problem = "node " + std::to_string(position) + " out of order at " + std::to_string(i);
