@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -98,6 +99,35 @@ TEST(MdxPackedDecimal, RandomValuesRoundTripInOrder) {
   }
   std::sort(pairs.begin(), pairs.end());
   for (std::size_t i = 1; i < pairs.size(); ++i) ASSERT_LE(pairs[i - 1].second, pairs[i].second);
+}
+
+// Packed bytes of any digits and exponent read back as the correctly
+// rounded decimal text "0.<digits>e<exponent>" does, bit for bit, whether
+// the digits fit 53 bits or not.
+TEST(MdxPackedDecimal, EveryDigitPatternReadsAsItsDecimalText) {
+  std::mt19937_64 rng(20261209);
+  for (int i = 0; i < 200000; ++i) {
+    uint8_t packed[12] = {};
+    const int bytes = static_cast<int>(rng() % 11);
+    packed[0] = static_cast<uint8_t>(rng() % 105);
+    packed[1] = static_cast<uint8_t>(bytes << 3 | 1 | (rng() % 2 ? 0x80 : 0));
+    std::string text = "0.";
+    for (int b = 0; b < bytes; ++b) {
+      // Runs of zeros are common: trailing zeros and short mantissas.
+      int high = rng() % 3 == 0 ? 0 : static_cast<int>(rng() % 10);
+      int low = rng() % 3 == 0 ? 0 : static_cast<int>(rng() % 10);
+      packed[2 + b] = static_cast<uint8_t>(high << 4 | low);
+      text += static_cast<char>('0' + high);
+      text += static_cast<char>('0' + low);
+    }
+    text += "e" + std::to_string(packed[0] - 52);
+    double expected = 0;
+    if (bytes > 0) expected = std::strtod(text.c_str(), nullptr);
+    if (expected != 0 && (packed[1] & 0x80)) expected = -expected;
+    double value = 1;
+    ASSERT_TRUE(MdxUnpackNumber(packed, value)) << text;
+    ASSERT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << text << " gave " << value;
+  }
 }
 
 class MdxFiles : public IndexFileFixture<XBobjMDXFile> {
