@@ -1188,6 +1188,9 @@ void XBobjIndexTag::KeepAKeyInBranch(XBobjIndexKey* page) {
     if (parent->Count() == 1) KeepAKeyInBranch(parent);
     return;
   }
+  // A neighbour of two entries (pages of one key, written by other
+  // programs) would be left without a key itself.
+  if (neighbour->Count() < 3) return;
   XBobjIndexKeyData moved;
   if (fromLeft) {
     moved.AssignEntry(*neighbour->LastEntry());
