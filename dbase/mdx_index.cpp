@@ -79,66 +79,53 @@ void MdxPackNumber(double value, uint8_t* out) {
 }
 
 bool MdxUnpackNumber(const uint8_t* in, double& value) {
-  int exponent = in[0] - 52;
-  int bytes = (in[1] >> 3) & 0x0F;
+  const int exponent = in[0] - 52;
+  const int bytes = (in[1] >> 3) & 0x0F;
   if (bytes > 10) return false;
-  // "0.<digits>e<exponent>", read back correctly rounded.
-  char text[48] = {'0', '.'};
-  char* end = text + 2;
-  bool any = false;
-  // The digits as an integer too, while they fit 53 bits: every page read
-  // unpacks its keys, and most take the exact path below.
-  uint64_t mantissa = 0;
-  int digits = 0;
-  bool fits = true;
+  char digits[20];
+  int count = 0;  // digits up to the last non-zero one
   for (int i = 0; i < bytes; ++i) {
-    int high = in[2 + i] >> 4;
-    int low = in[2 + i] & 0x0F;
+    const int high = in[2 + i] >> 4;
+    const int low = in[2 + i] & 0x0F;
     if (high > 9 || low > 9) return false;
-    *end++ = static_cast<char>('0' + high);
-    *end++ = static_cast<char>('0' + low);
-    any = any || high || low;
-    for (int d : {high, low}) {
-      if (mantissa > (uint64_t{1} << 53) / 10) fits = false;
-      if (fits) {
-        mantissa = mantissa * 10 + static_cast<uint64_t>(d);
-        ++digits;
-      } else if (d != 0) {
-        // A non-zero digit beyond what fits: only the text path is exact.
-        digits = -1;
-      }
+    digits[2 * i] = static_cast<char>('0' + high);
+    digits[2 * i + 1] = static_cast<char>('0' + low);
+    if (low) {
+      count = 2 * i + 2;
+    } else if (high) {
+      count = 2 * i + 1;
     }
   }
-  if (!any) {
+  if (count == 0) {
     value = 0;
     return true;
   }
-  if (digits >= 0 && fits && mantissa < (uint64_t{1} << 53)) {
-    // value = 0.<digits> * 10^exponent; zero digits past the 53 bits were
-    // left out of the integer and change nothing.
-    int scale = exponent - digits;
-    while (mantissa % 10 == 0) {
-      mantissa /= 10;
-      ++scale;
-    }
-    // An integer below 2^53 and a power of ten up to 1e22 are both exact
-    // doubles, so one multiplication or division rounds correctly, as the
-    // text conversion would.
+  const bool negative = (in[1] & 0x80) != 0;
+  // value = 0.<digits> * 10^exponent = <digits as an integer> * 10^scale.
+  // Every page read unpacks its keys, so the common case avoids text: up
+  // to 15 digits and a power of ten up to 1e22 are exact doubles, and one
+  // multiplication or division rounds correctly, as the text would.
+  const int scale = exponent - count;
+  if (count <= 15 && scale >= -22 && scale <= 22) {
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    if (scale >= -22 && scale <= 22) {
-      double magnitude = static_cast<double>(mantissa);
-      magnitude = scale >= 0 ? magnitude * kPowers[scale] : magnitude / kPowers[-scale];
-      value = (in[1] & 0x80) ? -magnitude : magnitude;
-      return true;
-    }
+    uint64_t mantissa = 0;
+    for (int i = 0; i < count; ++i) mantissa = mantissa * 10 + static_cast<uint64_t>(digits[i] - '0');
+    double magnitude = static_cast<double>(mantissa);
+    magnitude = scale >= 0 ? magnitude * kPowers[scale] : magnitude / kPowers[-scale];
+    value = negative ? -magnitude : magnitude;
+    return true;
   }
+  // "0.<digits>e<exponent>", read back correctly rounded.
+  char text[48] = {'0', '.'};
+  std::memcpy(text + 2, digits, static_cast<std::size_t>(count));
+  char* end = text + 2 + count;
   *end++ = 'e';
   end = std::to_chars(end, text + sizeof text, exponent).ptr;
   double magnitude = 0;
   std::from_chars(text, end, magnitude);
-  value = (in[1] & 0x80) ? -magnitude : magnitude;
+  value = negative ? -magnitude : magnitude;
   return true;
 }
 
