@@ -15,12 +15,12 @@
 //   title bar out of reach on every screen.
 #pragma once
 
-#include "platform/gui/dbctrls.h"
+#include "platform/gui/db_controls.h"
 #include "platform/gui/ext_controls.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/menus.h"
 #include "platform/gui/std_controls.h"
-#include "ui/dbgrid/dbgrids.h"
+#include "ui/dbgrid/db_grid.h"
 
 class TPlatebna : public TForm {
  public:

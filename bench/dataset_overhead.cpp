@@ -23,8 +23,8 @@
 #include "dbase/dbf_create.h"
 #include "dbase/dbf_object.h"
 #include "dbase/xbase_dataset.h"
-#include "dbase/xbengine.h"
-#include "dbase/xbos.h"
+#include "dbase/engine.h"
+#include "dbase/os_layer.h"
 #include "platform/rtl/floatconv.h"
 
 namespace {

@@ -27,7 +27,7 @@
 #include "bench/bench_harness.h"
 #include "dbase/dbf_create.h"
 #include "dbase/dbf_fields.h"
-#include "dbase/xbengine.h"
+#include "dbase/engine.h"
 
 #ifdef HAVE_SQLITE3
 #include <sqlite3.h>

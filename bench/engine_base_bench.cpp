@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "bench/bench_harness.h"
-#include "dbase/xbcharset.h"
-#include "dbase/xbdate.h"
-#include "dbase/xbengine.h"
-#include "dbase/xbos.h"
-#include "dbase/xbvariant.h"
+#include "dbase/charset.h"
+#include "dbase/dates.h"
+#include "dbase/engine.h"
+#include "dbase/os_layer.h"
+#include "dbase/variant.h"
 
 namespace {
 

@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "bench/bench_harness.h"
-#include "dbase/xbcharset.h"
-#include "dbase/xbdate.h"
-#include "dbase/xbengine.h"
-#include "dbase/xbexpr.h"
-#include "dbase/xbvariant.h"
+#include "dbase/charset.h"
+#include "dbase/dates.h"
+#include "dbase/engine.h"
+#include "dbase/expression.h"
+#include "dbase/variant.h"
 #include "platform/rtl/codepages.h"
 #include "platform/rtl/system.h"
 

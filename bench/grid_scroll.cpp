@@ -32,9 +32,9 @@
 #include "platform/rtl/codepages.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/floatconv.h"
-#include "platform/rtl/formatsettings.h"
+#include "platform/rtl/format_settings.h"
 #include "platform/rtl/sysutils.h"
-#include "ui/dbgrid/dbgrids.h"
+#include "ui/dbgrid/db_grid.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include "bench/bench_harness.h"
 #include "dbase/dbf_create.h"
 #include "dbase/table_handler.h"
-#include "dbase/xbengine.h"
+#include "dbase/engine.h"
 
 #ifdef HAVE_SQLITE3
 #include <sqlite3.h>

@@ -33,8 +33,8 @@
 #include "dbase/ndx_index.h"
 #include "dbase/ntx_index.h"
 #include "dbase/dbf_fields.h"
-#include "dbase/xbengine.h"
-#include "dbase/xbexprreg.h"
+#include "dbase/engine.h"
+#include "dbase/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "platform/rtl/sysutils.h"
 

@@ -7,10 +7,10 @@
 
 #include "dbase/byte_order.h"
 #include "dbase/cdx_general.h"
-#include "dbase/xbcharset.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexpr.h"
-#include "dbase/xbos.h"
+#include "dbase/charset.h"
+#include "dbase/errors.h"
+#include "dbase/expression.h"
+#include "dbase/os_layer.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/sysutils.h"
 

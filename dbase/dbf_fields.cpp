@@ -20,14 +20,14 @@
 #include <cstring>
 
 #include "dbase/byte_order.h"
-#include "dbase/xbdate.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexpr.h"
-#include "dbase/xbexprreg.h"
-#include "dbase/xbos.h"
-#include "dbase/xbvariant.h"
+#include "dbase/dates.h"
+#include "dbase/errors.h"
+#include "dbase/expression.h"
+#include "dbase/expr_registry.h"
+#include "dbase/os_layer.h"
+#include "dbase/variant.h"
 #include "platform/rtl/floatconv.h"
-#include "platform/rtl/formatsettings.h"
+#include "platform/rtl/format_settings.h"
 #include "platform/rtl/sysutils.h"
 
 namespace {

@@ -39,8 +39,8 @@
 
 #include "dbase/byte_order.h"
 #include "dbase/scrambler.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbos.h"
+#include "dbase/errors.h"
+#include "dbase/os_layer.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/sysutils.h"

@@ -21,7 +21,7 @@
 
 #include "dbase/lock_protocol.h"
 #include "dbase/memo_file.h"
-#include "dbase/xbdiskfile.h"
+#include "dbase/disk_file.h"
 #include "platform/rtl/ansistring.h"
 
 // What the table is doing; the handler makes moves physical in the two

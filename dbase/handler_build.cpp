@@ -15,8 +15,8 @@
 #include "dbase/index_formats.h"
 #include "dbase/scrambler.h"
 #include "dbase/table_handler.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbos.h"
+#include "dbase/errors.h"
+#include "dbase/os_layer.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/sysutils.h"
 

@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "dbase/table_handler.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexpr.h"
+#include "dbase/errors.h"
+#include "dbase/expression.h"
 #include "platform/rtl/sysutils.h"
 
 bool XBO_dBHandler::FilterActive() const {

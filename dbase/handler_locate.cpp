@@ -12,9 +12,9 @@
 #include <cstring>
 
 #include "dbase/table_handler.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexpr.h"
-#include "dbase/xbos.h"
+#include "dbase/errors.h"
+#include "dbase/expression.h"
+#include "dbase/os_layer.h"
 #include "platform/rtl/sysutils.h"
 
 namespace {

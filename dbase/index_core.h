@@ -32,9 +32,9 @@
 #include <vector>
 
 #include "dbase/lock_protocol.h"
-#include "dbase/xbcollection.h"
-#include "dbase/xbdiskfile.h"
-#include "dbase/xbvariant.h"
+#include "dbase/collection.h"
+#include "dbase/disk_file.h"
+#include "dbase/variant.h"
 #include "platform/rtl/ansistring.h"
 
 class TxbExpHandler;

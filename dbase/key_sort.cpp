@@ -20,7 +20,7 @@
 #include <cstring>
 
 #include "dbase/byte_order.h"
-#include "dbase/xbexcept.h"
+#include "dbase/errors.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <memory>
 #include <vector>
 
-#include "dbase/xbvariant.h"
+#include "dbase/variant.h"
 
 // Sort key type codes, kept with every key so that it can be restored to its
 // value-buffer form.

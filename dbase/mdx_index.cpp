@@ -10,11 +10,11 @@
 
 #include "dbase/byte_order.h"
 #include "dbase/ndx_index.h"
-#include "dbase/xbcharset.h"
-#include "dbase/xbdate.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexpr.h"
-#include "dbase/xbos.h"
+#include "dbase/charset.h"
+#include "dbase/dates.h"
+#include "dbase/errors.h"
+#include "dbase/expression.h"
+#include "dbase/os_layer.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/sysutils.h"
 

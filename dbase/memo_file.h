@@ -18,7 +18,7 @@
 #include <memory>
 
 #include "dbase/lock_protocol.h"
-#include "dbase/xbdiskfile.h"
+#include "dbase/disk_file.h"
 #include "platform/rtl/ansistring.h"
 
 enum class TxbMemoKind { None, DBase3, DBase4, FoxPro };

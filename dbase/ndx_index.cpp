@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "dbase/byte_order.h"
-#include "dbase/xbcharset.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexpr.h"
-#include "dbase/xbos.h"
+#include "dbase/charset.h"
+#include "dbase/errors.h"
+#include "dbase/expression.h"
+#include "dbase/os_layer.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/sysutils.h"
 

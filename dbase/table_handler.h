@@ -27,7 +27,7 @@
 
 #include "dbase/dbf_fields.h"
 #include "dbase/index_core.h"
-#include "dbase/xbhugeset.h"
+#include "dbase/huge_set.h"
 #include "platform/rtl/ansistring.h"
 #include "platform/rtl/variant.h"
 

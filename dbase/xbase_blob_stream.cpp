@@ -6,7 +6,7 @@
 #include <exception>
 
 #include "dbase/xbase_dataset.h"
-#include "dbase/xbos.h"
+#include "dbase/os_layer.h"
 #include "platform/db/db_errors.h"
 #include "platform/db/fields.h"
 

@@ -8,11 +8,11 @@
 #include <string_view>
 
 #include "dbase/tests/support/memorylink.h"
-#include "dbase/xbengine.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexpr.h"
-#include "dbase/xbexprreg.h"
-#include "dbase/xbvariant.h"
+#include "dbase/engine.h"
+#include "dbase/errors.h"
+#include "dbase/expression.h"
+#include "dbase/expr_registry.h"
+#include "dbase/variant.h"
 #include "platform/rtl/sysutils.h"
 
 namespace {

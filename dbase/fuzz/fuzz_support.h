@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "dbase/xbengine.h"
+#include "dbase/engine.h"
 
 namespace fuzz_support {
 

@@ -15,8 +15,8 @@
 #include "dbase/fuzz/fuzz_support.h"
 #include "dbase/tests/support/file_bytes.h"
 #include "dbase/tests/support/index_model.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexprreg.h"
+#include "dbase/errors.h"
+#include "dbase/expr_registry.h"
 
 namespace index_fuzz {
 

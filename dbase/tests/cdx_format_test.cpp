@@ -12,9 +12,9 @@
 
 #include "dbase/cdx_general.h"
 #include "dbase/cdx_index.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexpr.h"
-#include "dbase/xbexprreg.h"
+#include "dbase/errors.h"
+#include "dbase/expression.h"
+#include "dbase/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "support/file_bytes.h"
 #include "support/index_model.h"

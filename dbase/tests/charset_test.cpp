@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "dbase/xbcharset.h"
-#include "dbase/xbos.h"
-#include "dbase/xbvariant.h"
+#include "dbase/charset.h"
+#include "dbase/os_layer.h"
+#include "dbase/variant.h"
 
 namespace {
 

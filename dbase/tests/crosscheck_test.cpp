@@ -8,7 +8,7 @@
 
 #include "dbase/dbf_fields.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/xbos.h"
+#include "dbase/os_layer.h"
 #include "platform/rtl/system.h"
 #include "testing/temp_dir.h"
 

@@ -7,8 +7,8 @@
 #include <limits>
 #include <string>
 
-#include "dbase/xbdate.h"
-#include "platform/rtl/formatsettings.h"
+#include "dbase/dates.h"
+#include "platform/rtl/format_settings.h"
 #include "platform/rtl/sysutils.h"
 #include "testing/random_input.h"
 

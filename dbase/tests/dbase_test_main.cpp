@@ -1,4 +1,4 @@
-#include "dbase/xbengine.h"
+#include "dbase/engine.h"
 #include "testing/test_main.h"
 
 void ProjectTestStartup() { EngineStartup(); }

@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "dbase/xbdiskfile.h"
-#include "dbase/xbexcept.h"
+#include "dbase/disk_file.h"
+#include "dbase/errors.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/system.h"
 #include "testing/temp_dir.h"

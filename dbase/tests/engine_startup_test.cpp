@@ -2,10 +2,10 @@
 // leaves no lock behind for other programs.
 #include <gtest/gtest.h>
 
-#include "dbase/xbcharset.h"
-#include "dbase/xbdate.h"
-#include "dbase/xbdiskfile.h"
-#include "dbase/xbengine.h"
+#include "dbase/charset.h"
+#include "dbase/dates.h"
+#include "dbase/disk_file.h"
+#include "dbase/engine.h"
 #include "testing/temp_dir.h"
 
 namespace {

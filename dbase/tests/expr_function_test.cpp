@@ -6,12 +6,12 @@
 #include <cmath>
 
 #include "dbase/tests/support/expr_helpers.h"
-#include "dbase/xbdate.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexprreg.h"
-#include "dbase/xbos.h"
+#include "dbase/dates.h"
+#include "dbase/errors.h"
+#include "dbase/expr_registry.h"
+#include "dbase/os_layer.h"
 #include "platform/rtl/codepages.h"
-#include "platform/rtl/formatsettings.h"
+#include "platform/rtl/format_settings.h"
 #include "platform/rtl/system.h"
 
 namespace {

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "dbase/tests/support/expr_helpers.h"
-#include "dbase/xbdate.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexpr.h"
-#include "dbase/xbvariant.h"
+#include "dbase/dates.h"
+#include "dbase/errors.h"
+#include "dbase/expression.h"
+#include "dbase/variant.h"
 #include "platform/rtl/codepages.h"
 #include "testing/random_input.h"
 

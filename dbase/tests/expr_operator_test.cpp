@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "dbase/tests/support/expr_helpers.h"
-#include "dbase/xbexpr.h"
+#include "dbase/expression.h"
 #include "platform/rtl/codepages.h"
 #include "platform/rtl/system.h"
 

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "dbase/tests/support/expr_helpers.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexpr.h"
+#include "dbase/errors.h"
+#include "dbase/expression.h"
 #include "platform/rtl/codepages.h"
 
 namespace {

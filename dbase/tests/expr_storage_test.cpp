@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "dbase/tests/support/expr_helpers.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexpr.h"
-#include "dbase/xbexprreg.h"
-#include "dbase/xbvariant.h"
+#include "dbase/errors.h"
+#include "dbase/expression.h"
+#include "dbase/expr_registry.h"
+#include "dbase/variant.h"
 
 namespace {
 

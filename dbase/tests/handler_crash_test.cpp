@@ -18,7 +18,7 @@
 #include "dbase/dbf_object.h"
 #include "dbase/tests/support/index_verifier.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/xbexcept.h"
+#include "dbase/errors.h"
 #include "testing/child_process.h"
 #include "testing/temp_dir.h"
 

@@ -12,8 +12,8 @@
 
 #include "dbase/dbf_object.h"
 #include "dbase/tests/support/index_verifier.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbos.h"
+#include "dbase/errors.h"
+#include "dbase/os_layer.h"
 #include "platform/rtl/system.h"
 #include "testing/error_message.h"
 #include "testing/temp_dir.h"

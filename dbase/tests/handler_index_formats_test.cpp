@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "dbase/dbf_object.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexprreg.h"
+#include "dbase/errors.h"
+#include "dbase/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "support/index_model.h"
 #include "support/index_verifier.h"

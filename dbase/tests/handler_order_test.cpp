@@ -16,7 +16,7 @@
 #include "dbase/dbf_object.h"
 #include "dbase/tests/support/index_verifier.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/xbexcept.h"
+#include "dbase/errors.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/sysutils.h"
 #include "testing/error_message.h"

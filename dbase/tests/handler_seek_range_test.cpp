@@ -13,8 +13,8 @@
 
 #include "dbase/dbf_object.h"
 #include "dbase/tests/support/index_verifier.h"
-#include "dbase/xbcharset.h"
-#include "dbase/xbexcept.h"
+#include "dbase/charset.h"
+#include "dbase/errors.h"
 #include "testing/temp_dir.h"
 
 using namespace handlertest;

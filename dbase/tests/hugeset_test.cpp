@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "dbase/xbhugeset.h"
+#include "dbase/huge_set.h"
 
 namespace {
 

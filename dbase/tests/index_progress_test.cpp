@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dbase/cdx_index.h"
-#include "dbase/xbexprreg.h"
+#include "dbase/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "support/index_model.h"
 #include "testing/temp_dir.h"

@@ -26,7 +26,7 @@
 #include "dbase/mdx_index.h"
 #include "dbase/ndx_index.h"
 #include "dbase/ntx_index.h"
-#include "dbase/xbexprreg.h"
+#include "dbase/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "support/index_model.h"
 #include "testing/temp_dir.h"

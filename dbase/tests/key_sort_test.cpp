@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "dbase/key_sort.h"
-#include "dbase/xbcharset.h"
-#include "dbase/xbexcept.h"
+#include "dbase/charset.h"
+#include "dbase/errors.h"
 #include "testing/error_message.h"
 
 namespace {

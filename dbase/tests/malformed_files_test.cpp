@@ -9,7 +9,7 @@
 #include "dbase/memo_file.h"
 #include "dbase/tests/support/dbf_input_harness.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/xbexcept.h"
+#include "dbase/errors.h"
 #include "platform/rtl/system.h"
 #include "testing/random_input.h"
 #include "testing/temp_dir.h"

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "dbase/mdx_index.h"
-#include "dbase/xbdate.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexprreg.h"
+#include "dbase/dates.h"
+#include "dbase/errors.h"
+#include "dbase/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "support/file_bytes.h"
 #include "support/index_file_fixture.h"

@@ -11,7 +11,7 @@
 #include "dbase/dbf_fields.h"
 #include "dbase/memo_file.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/xbexcept.h"
+#include "dbase/errors.h"
 #include "platform/rtl/system.h"
 #include "testing/temp_dir.h"
 #include "testing/error_message.h"

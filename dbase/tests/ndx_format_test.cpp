@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "dbase/ndx_index.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexprreg.h"
+#include "dbase/errors.h"
+#include "dbase/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "support/file_bytes.h"
 #include "support/index_file_fixture.h"

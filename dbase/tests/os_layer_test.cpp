@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "dbase/xbexcept.h"
-#include "dbase/xbos.h"
+#include "dbase/errors.h"
+#include "dbase/os_layer.h"
 #include "testing/random_input.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include "dbase/dbf_fields.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/xbdate.h"
-#include "dbase/xbexpr.h"
-#include "dbase/xbexprreg.h"
+#include "dbase/dates.h"
+#include "dbase/expression.h"
+#include "dbase/expr_registry.h"
 #include "testing/temp_dir.h"
 
 using namespace table_test;

@@ -17,7 +17,7 @@
 #include "dbase/dbf_fields.h"
 #include "dbase/lock_protocol.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/xbexcept.h"
+#include "dbase/errors.h"
 #include "testing/child_process.h"
 #include "testing/temp_dir.h"
 

@@ -7,10 +7,10 @@
 #include <limits>
 #include <string>
 
-#include "dbase/xbcharset.h"
-#include "dbase/xbdate.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbvariant.h"
+#include "dbase/charset.h"
+#include "dbase/dates.h"
+#include "dbase/errors.h"
+#include "dbase/variant.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "dbase/tests/support/xbase_fixtures.h"
 #include "dbase/tests/support/xbase_peer.h"
 #include "dbase/xbase_dataset.h"
-#include "dbase/xbexcept.h"
+#include "dbase/errors.h"
 #include "testing/error_message.h"
 #include "testing/temp_dir.h"
 

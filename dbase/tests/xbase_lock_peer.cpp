@@ -24,8 +24,8 @@
 
 #include "dbase/dbf_object.h"
 #include "dbase/xbase_dataset.h"
-#include "dbase/xbengine.h"
-#include "dbase/xbexcept.h"
+#include "dbase/engine.h"
+#include "dbase/errors.h"
 #include "platform/rtl/system.h"
 
 namespace {

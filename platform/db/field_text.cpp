@@ -12,7 +12,7 @@
 #include "platform/db/fields.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/floatconv.h"
-#include "platform/rtl/localecompare.h"
+#include "platform/rtl/locale_compare.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 
 #include "platform/gui/widget_bridge.h"
-#include "platform/rtl/formatsettings.h"
+#include "platform/rtl/format_settings.h"
 
 using namespace gui_detail;
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "platform/rtl/ansistring.h"
-#include "platform/rtl/formatsettings.h"
+#include "platform/rtl/format_settings.h"
 
 using TDateTime = double;
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "platform/rtl/ansistring.h"
-#include "platform/rtl/formatsettings.h"
+#include "platform/rtl/format_settings.h"
 
 enum class TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
 

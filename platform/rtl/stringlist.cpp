@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "platform/rtl/localecompare.h"
+#include "platform/rtl/locale_compare.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
 

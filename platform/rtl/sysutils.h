@@ -12,7 +12,7 @@
 #include <type_traits>
 
 #include "platform/rtl/ansistring.h"
-#include "platform/rtl/formatsettings.h"
+#include "platform/rtl/format_settings.h"
 
 // Root of every exception the program raises. Message() is the CP1250 text
 // shown to the user; what() is its UTF-8 form for logs and test output.
@@ -127,7 +127,7 @@ AnsiString TrimLeft(std::string_view s);
 AnsiString TrimRight(std::string_view s);
 
 // ASCII-only case conversion and ordinal comparison (the locale-aware forms
-// live in localecompare.h and codepages.h).
+// live in locale_compare.h and codepages.h).
 AnsiString UpperCase(std::string_view s);
 AnsiString LowerCase(std::string_view s);
 int CompareStr(std::string_view a, std::string_view b);

@@ -22,7 +22,7 @@
 #include "app/journal_tables.h"
 #include "dbase/dbf_create.h"
 #include "dbase/xbase_dataset.h"
-#include "dbase/xbengine.h"
+#include "dbase/engine.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/inifiles.h"
 #include "platform/rtl/paths.h"

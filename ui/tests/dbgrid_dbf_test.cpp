@@ -14,7 +14,7 @@
 
 #include "dbase/tests/support/xbase_fixtures.h"
 #include "dbase/xbase_dataset.h"
-#include "dbase/xbengine.h"
+#include "dbase/engine.h"
 #include "platform/gui/testing/gui_environment.h"
 #include "testing/temp_dir.h"
 #include "ui/tests/dbgrid_test_support.h"

@@ -11,7 +11,7 @@
 #include "platform/gui/testing/gui_input.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/system.h"
-#include "ui/dbgrid/dbgrids.h"
+#include "ui/dbgrid/db_grid.h"
 
 namespace gridtest {
 

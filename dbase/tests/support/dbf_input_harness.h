@@ -18,7 +18,7 @@
 #include "dbase/dbf_fields.h"
 #include "dbase/memo_file.h"
 #include "dbase/tests/support/file_bytes.h"
-#include "dbase/xbexcept.h"
+#include "dbase/errors.h"
 
 namespace dbf_harness {
 

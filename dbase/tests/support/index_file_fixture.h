@@ -11,7 +11,7 @@
 
 #include "dbase/dbf_create.h"
 #include "dbase/tests/support/index_model.h"
-#include "dbase/xbexprreg.h"
+#include "dbase/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "testing/temp_dir.h"
 

@@ -27,7 +27,7 @@
 #include "dbase/mdx_index.h"
 #include "dbase/ndx_index.h"
 #include "dbase/ntx_index.h"
-#include "dbase/xbcharset.h"
+#include "dbase/charset.h"
 #include "platform/rtl/sysutils.h"
 
 namespace indexmodel {

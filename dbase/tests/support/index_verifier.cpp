@@ -9,8 +9,8 @@
 #include "dbase/memo_file.h"
 #include "dbase/table_handler.h"
 #include "dbase/tests/support/index_model.h"
-#include "dbase/xbcharset.h"
-#include "dbase/xbexcept.h"
+#include "dbase/charset.h"
+#include "dbase/errors.h"
 #include "platform/rtl/paths.h"
 
 namespace indexverify {

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "dbase/xbdate.h"
+#include "dbase/dates.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/system.h"
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dbase/xbexpr.h"
+#include "dbase/expression.h"
 
 class TMemoryField;
 

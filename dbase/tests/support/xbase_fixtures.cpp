@@ -9,7 +9,7 @@
 
 #include "dbase/dbf_fields.h"
 #include "dbase/xbase_aliases.h"
-#include "dbase/xbos.h"
+#include "dbase/os_layer.h"
 #include "platform/rtl/paths.h"
 
 namespace xbase_test {

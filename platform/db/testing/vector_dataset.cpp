@@ -7,7 +7,7 @@
 
 #include "platform/db/blob.h"
 #include "platform/rtl/codepages.h"
-#include "platform/rtl/localecompare.h"
+#include "platform/rtl/locale_compare.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "platform/db/datasource.h"
 #include "platform/db/testing/vector_dataset.h"
 #include "platform/rtl/datetime.h"
-#include "platform/rtl/formatsettings.h"
+#include "platform/rtl/format_settings.h"
 
 namespace dbtest {
 

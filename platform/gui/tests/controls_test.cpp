@@ -25,7 +25,7 @@
 #include "platform/gui/testing/gui_environment.h"
 #include "platform/gui/testing/gui_input.h"
 #include "platform/gui/testing/gui_pixels.h"
-#include "platform/rtl/formatsettings.h"
+#include "platform/rtl/format_settings.h"
 #include "platform/rtl/system.h"
 #include "testing/random_input.h"
 

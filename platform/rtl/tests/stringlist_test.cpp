@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/rtl/localecompare.h"
+#include "platform/rtl/locale_compare.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/system.h"
 #include "testing/random_input.h"

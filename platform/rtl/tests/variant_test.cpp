@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "platform/rtl/formatsettings.h"
+#include "platform/rtl/format_settings.h"
 #include "platform/rtl/variant.h"
 
 namespace {

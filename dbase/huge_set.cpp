@@ -5,7 +5,7 @@
 // Layout: page n / 131072 holds bit n at byte (n >> 3) & 0x3FFF, bit n & 7
 // (least significant first). Invariants: every page is kPageBytes long and
 // zeroed when added; no bit above highest_ is set.
-#include "dbase/xbhugeset.h"
+#include "dbase/huge_set.h"
 
 #include <cstring>
 

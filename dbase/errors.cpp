@@ -2,7 +2,7 @@
 // turned into CP1250 once, on the first request, so that the Czech texts
 // read naturally in the source and reach the user as the program's own
 // encoding. The table is immutable after it is built.
-#include "dbase/xbexcept.h"
+#include "dbase/errors.h"
 
 #include <unordered_map>
 

@@ -3,7 +3,7 @@
 // Texts the controls set from a field never count as typed: showingField_
 // guards the edit's and the check box's change paths, so only the user's
 // own input (or a caller's SetText) marks the link modified.
-#include "platform/gui/dbctrls.h"
+#include "platform/gui/db_controls.h"
 
 #include <algorithm>
 
@@ -12,7 +12,7 @@
 #include "platform/gui/dialogs.h"
 #include "platform/gui/image_list.h"
 #include "platform/gui/resources.h"
-#include "platform/rtl/localecompare.h"
+#include "platform/rtl/locale_compare.h"
 
 namespace {
 

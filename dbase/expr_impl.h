@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dbase/xbexpr.h"
+#include "dbase/expression.h"
 
 // The arguments between a function's parentheses, split at the commas of
 // their own level (quoted spans and nested parentheses are kept whole);

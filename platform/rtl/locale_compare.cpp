@@ -6,7 +6,7 @@
 // accents still count) are opened once on first use and live for the whole
 // process; the program is single-threaded here. Without ICU's Czech data
 // comparison raises rather than sorting by another language's rules.
-#include "platform/rtl/localecompare.h"
+#include "platform/rtl/locale_compare.h"
 
 #include <unicode/ucol.h>
 

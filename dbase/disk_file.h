@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "dbase/xbcollection.h"
+#include "dbase/collection.h"
 #include "platform/rtl/ansistring.h"
 #include "platform/rtl/fileio.h"
 

@@ -4,8 +4,8 @@
 // existing FOR conditions and keys may tell them apart; a day is taken
 // from a double only through DayFromDouble, which maps every value outside
 // the 32-bit range (the empty date included) to 0.
-#include "dbase/xbdate.h"
-#include "dbase/xbexprimpl.h"
+#include "dbase/dates.h"
+#include "dbase/expr_impl.h"
 
 namespace {
 

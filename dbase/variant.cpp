@@ -9,16 +9,16 @@
 // value has length 0. A raw value may be shorter than the kind it is read
 // as: the missing bytes are zero, never whatever an earlier, longer value
 // left in the reused buffer.
-#include "dbase/xbvariant.h"
+#include "dbase/variant.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
-#include "dbase/xbdate.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbos.h"
+#include "dbase/dates.h"
+#include "dbase/errors.h"
+#include "dbase/os_layer.h"
 #include "platform/rtl/floatconv.h"
 
 const char kTrueLetters[] = "TtYyJj";

@@ -3,10 +3,10 @@
 // the locale's collation, Booleans false before true.
 #include <cmath>
 
-#include "dbase/xbdate.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexprimpl.h"
-#include "dbase/xbos.h"
+#include "dbase/dates.h"
+#include "dbase/errors.h"
+#include "dbase/expr_impl.h"
+#include "dbase/os_layer.h"
 
 namespace {
 

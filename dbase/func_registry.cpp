@@ -2,7 +2,7 @@
 // engine start-up with the variables TRUE, FALSE, PI and every built-in
 // function, freed at shutdown. Also the argument and result helpers the
 // built-ins share.
-#include "dbase/xbexprimpl.h"
+#include "dbase/expr_impl.h"
 #include "platform/rtl/system.h"
 
 namespace {

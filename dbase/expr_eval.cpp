@@ -10,11 +10,11 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "dbase/xbdate.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexpr.h"
-#include "dbase/xbexprimpl.h"
-#include "dbase/xbos.h"
+#include "dbase/dates.h"
+#include "dbase/errors.h"
+#include "dbase/expression.h"
+#include "dbase/expr_impl.h"
+#include "dbase/os_layer.h"
 #include "platform/rtl/sysutils.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // Functions, variables, their registries and the table link. Variables
 // are reference-counted by registry entry because one variable (a field)
 // is registered under several names and may sit in more than one registry.
-#include "dbase/xbexprreg.h"
+#include "dbase/expr_registry.h"
 
-#include "dbase/xbexcept.h"
+#include "dbase/errors.h"
 #include "platform/rtl/codepages.h"
 
 namespace {

@@ -11,7 +11,7 @@
 // - editText_ is the text the editor holds for the current cell; the link
 //   is "modified" exactly when the user changed it since it was last read
 //   from or written to the field.
-#include "ui/dbgrid/dbgrids.h"
+#include "ui/dbgrid/db_grid.h"
 
 #include <QLocale>
 

@@ -7,8 +7,8 @@
 // platform's math error instead of flowing on as infinity or NaN.
 #include <cmath>
 
-#include "dbase/xbexcept.h"
-#include "dbase/xbexprimpl.h"
+#include "dbase/errors.h"
+#include "dbase/expr_impl.h"
 #include "platform/rtl/floatconv.h"
 
 namespace {

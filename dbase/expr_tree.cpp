@@ -9,10 +9,10 @@
 #include <charconv>
 #include <cmath>
 
-#include "dbase/xbdate.h"
-#include "dbase/xbexcept.h"
-#include "dbase/xbexpr.h"
-#include "dbase/xbexprimpl.h"
+#include "dbase/dates.h"
+#include "dbase/errors.h"
+#include "dbase/expression.h"
+#include "dbase/expr_impl.h"
 
 namespace {
 

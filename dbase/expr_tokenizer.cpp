@@ -13,9 +13,9 @@
 // linear in the length of the text.
 #include <cstring>
 
-#include "dbase/xbexcept.h"
-#include "dbase/xbexpr.h"
-#include "dbase/xbexprimpl.h"
+#include "dbase/errors.h"
+#include "dbase/expression.h"
+#include "dbase/expr_impl.h"
 #include "platform/rtl/sysutils.h"
 
 namespace {

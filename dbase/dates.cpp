@@ -8,12 +8,12 @@
 // arithmetic here (they run once per key during index builds); the locale
 // parts (display form, parsing of other texts, today) go through the
 // platform's format settings and calendar.
-#include "dbase/xbdate.h"
+#include "dbase/dates.h"
 
 #include <cmath>
 
 #include "platform/rtl/datetime.h"
-#include "platform/rtl/formatsettings.h"
+#include "platform/rtl/format_settings.h"
 #include "platform/rtl/sysutils.h"
 
 namespace {

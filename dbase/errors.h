@@ -21,7 +21,7 @@ class EXbaseExpression : public EXbaseError {
   using EXbaseError::EXbaseError;
 };
 
-// Message ids. Texts are in xbexcept.cpp; ids added beyond the original
+// Message ids. Texts are in errors.cpp; ids added beyond the original
 // table continue upward from 65216.
 enum XbMessageId : int {
   xbmFieldIncorrectType = 65136,     // "Field %s is the incorrect type"

@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "dbase/xbexcept.h"
-#include "dbase/xbexprimpl.h"
-#include "dbase/xbos.h"
+#include "dbase/errors.h"
+#include "dbase/expr_impl.h"
+#include "dbase/os_layer.h"
 #include "platform/rtl/sysutils.h"
 
 namespace {

@@ -5,7 +5,7 @@
 // translated to OEM and back is always the text itself — even for
 // characters that one of the two code pages lacks (those are paired with
 // otherwise unused codes).
-#include "dbase/xbcharset.h"
+#include "dbase/charset.h"
 
 #include "platform/rtl/codepages.h"
 

@@ -2,7 +2,7 @@
 // edit texts, typing, the character filter, Esc, a failing write on exit;
 // the label following an edit; the check box's stored values; the
 // navigator's buttons.
-#include "platform/gui/dbctrls.h"
+#include "platform/gui/db_controls.h"
 
 #include <gtest/gtest.h>
 

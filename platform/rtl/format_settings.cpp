@@ -1,7 +1,7 @@
 // The fixed Czech format settings and the one process-wide settings object.
 // The host's LANG/LC_* never reach these values: the program shows and
 // parses dates and numbers the same way on every machine.
-#include "platform/rtl/formatsettings.h"
+#include "platform/rtl/format_settings.h"
 
 #include "platform/rtl/codepages.h"
 

@@ -2,13 +2,13 @@
 // platform runtime, plus the wildcard search that filters use. Keeping the
 // engine's calls in one place means the rest of the engine never depends on
 // which platform function stands behind a service.
-#include "dbase/xbos.h"
+#include "dbase/os_layer.h"
 
 #include <cstring>
 
-#include "dbase/xbcharset.h"
+#include "dbase/charset.h"
 #include "platform/rtl/codepages.h"
-#include "platform/rtl/localecompare.h"
+#include "platform/rtl/locale_compare.h"
 #include "platform/rtl/paths.h"
 
 int CompareStrLocale(std::string_view a, std::string_view b) { return AnsiCompareStr(a, b); }

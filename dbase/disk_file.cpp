@@ -11,12 +11,12 @@
 // A request for a second, different region while one is held fails and
 // leaves the held region untouched: the lock protocols above rely on one
 // region per file.
-#include "dbase/xbdiskfile.h"
+#include "dbase/disk_file.h"
 
 #include <cerrno>
 
-#include "dbase/xbexcept.h"
-#include "dbase/xbos.h"
+#include "dbase/errors.h"
+#include "dbase/os_layer.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/system.h"
 

@@ -4,14 +4,14 @@
 // must not outlive the process quietly: locks held by open files are
 // released and the files closed, so another program never waits on a lock
 // of a process that has gone.
-#include "dbase/xbengine.h"
+#include "dbase/engine.h"
 
 #include <cstdlib>
 
-#include "dbase/xbcharset.h"
-#include "dbase/xbdate.h"
-#include "dbase/xbdiskfile.h"
-#include "dbase/xbexprreg.h"
+#include "dbase/charset.h"
+#include "dbase/dates.h"
+#include "dbase/disk_file.h"
+#include "dbase/expr_registry.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include <string_view>
 #include <vector>
 
-#include "dbase/xbexprreg.h"
-#include "dbase/xbvariant.h"
+#include "dbase/expr_registry.h"
+#include "dbase/variant.h"
 #include "platform/rtl/ansistring.h"
 #include "platform/rtl/variant.h"
 

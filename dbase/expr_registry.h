@@ -52,7 +52,7 @@ class TxbExpHandler;
 
 // Base of every function an expression can call. The node gives access to
 // the call's arguments through its handler (ArgumentValue, ArgumentWidth,
-// NodeLink in xbexpr.h).
+// NodeLink in expression.h).
 class TxbUserDefFunction {
  public:
   TxbUserDefFunction() = default;
