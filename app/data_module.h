@@ -20,7 +20,7 @@
 #include <cstdint>
 
 #include "app/journal_tables.h"
-#include "dbase/xbase_dataset.h"
+#include "dbase/dataset/xbase_dataset.h"
 #include "platform/db/datasource.h"
 #include "platform/gui/forms.h"
 

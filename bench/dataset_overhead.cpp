@@ -20,11 +20,11 @@
 #include <string>
 
 #include "bench/bench_harness.h"
-#include "dbase/dbf_create.h"
-#include "dbase/dbf_object.h"
-#include "dbase/xbase_dataset.h"
-#include "dbase/engine.h"
-#include "dbase/os_layer.h"
+#include "dbase/table/dbf_create.h"
+#include "dbase/handler/dbf_object.h"
+#include "dbase/dataset/xbase_dataset.h"
+#include "dbase/base/engine.h"
+#include "dbase/base/os_layer.h"
 #include "platform/rtl/floatconv.h"
 
 namespace {

@@ -25,9 +25,9 @@
 #include <string>
 
 #include "bench/bench_harness.h"
-#include "dbase/dbf_create.h"
-#include "dbase/dbf_fields.h"
-#include "dbase/engine.h"
+#include "dbase/table/dbf_create.h"
+#include "dbase/table/dbf_fields.h"
+#include "dbase/base/engine.h"
 
 #ifdef HAVE_SQLITE3
 #include <sqlite3.h>

@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "bench/bench_harness.h"
-#include "dbase/charset.h"
-#include "dbase/dates.h"
-#include "dbase/engine.h"
-#include "dbase/os_layer.h"
-#include "dbase/variant.h"
+#include "dbase/base/charset.h"
+#include "dbase/base/dates.h"
+#include "dbase/base/engine.h"
+#include "dbase/base/os_layer.h"
+#include "dbase/base/variant.h"
 
 namespace {
 

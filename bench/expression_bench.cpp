@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "bench/bench_harness.h"
-#include "dbase/charset.h"
-#include "dbase/dates.h"
-#include "dbase/engine.h"
-#include "dbase/expression.h"
-#include "dbase/variant.h"
+#include "dbase/base/charset.h"
+#include "dbase/base/dates.h"
+#include "dbase/base/engine.h"
+#include "dbase/expr/expression.h"
+#include "dbase/base/variant.h"
 #include "platform/rtl/codepages.h"
 #include "platform/rtl/system.h"
 

@@ -23,9 +23,9 @@
 #include <vector>
 
 #include "bench/bench_harness.h"
-#include "dbase/dbf_create.h"
-#include "dbase/table_handler.h"
-#include "dbase/engine.h"
+#include "dbase/table/dbf_create.h"
+#include "dbase/handler/table_handler.h"
+#include "dbase/base/engine.h"
 
 #ifdef HAVE_SQLITE3
 #include <sqlite3.h>

@@ -27,14 +27,14 @@
 #include <vector>
 
 #include "bench/bench_harness.h"
-#include "dbase/cdx_index.h"
-#include "dbase/dbf_create.h"
-#include "dbase/mdx_index.h"
-#include "dbase/ndx_index.h"
-#include "dbase/ntx_index.h"
-#include "dbase/dbf_fields.h"
-#include "dbase/engine.h"
-#include "dbase/expr_registry.h"
+#include "dbase/index/cdx_index.h"
+#include "dbase/table/dbf_create.h"
+#include "dbase/index/mdx_index.h"
+#include "dbase/index/ndx_index.h"
+#include "dbase/index/ntx_index.h"
+#include "dbase/table/dbf_fields.h"
+#include "dbase/base/engine.h"
+#include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "platform/rtl/sysutils.h"
 

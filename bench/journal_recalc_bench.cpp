@@ -34,8 +34,8 @@
 
 #include "app/data_module.h"
 #include "bench/bench_harness.h"
-#include "dbase/dbf_object.h"
-#include "dbase/engine.h"
+#include "dbase/handler/dbf_object.h"
+#include "dbase/base/engine.h"
 #include "platform/gui/application.h"
 #include "platform/rtl/system.h"
 #include "tools/mkdemo/demo_data.h"

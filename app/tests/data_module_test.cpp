@@ -16,7 +16,7 @@
 #include "app/program.h"
 #include "app/progress_window.h"
 #include "app/tests/temp_data_dir.h"
-#include "dbase/table_handler.h"
+#include "dbase/handler/table_handler.h"
 #include "platform/gui/application.h"
 #include "platform/gui/testing/gui_modal.h"
 #include "platform/rtl/floatconv.h"

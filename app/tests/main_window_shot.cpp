@@ -23,7 +23,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/progress_window.h"
-#include "dbase/engine.h"
+#include "dbase/base/engine.h"
 #include "platform/gui/application.h"
 #include "platform/gui/ext_controls.h"
 #include "platform/rtl/paths.h"

@@ -15,8 +15,8 @@
 
 #include "app/data_module.h"
 #include "app/journal_tables.h"
-#include "dbase/dbf_create.h"
-#include "dbase/xbase_dataset.h"
+#include "dbase/table/dbf_create.h"
+#include "dbase/dataset/xbase_dataset.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/system.h"

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dbase/cdx_index.h"
+#include "dbase/index/cdx_index.h"
 #include "dbase/fuzz/fuzz_support.h"
 #include "dbase/fuzz/index_fuzz_support.h"
 #include "platform/rtl/fileio.h"

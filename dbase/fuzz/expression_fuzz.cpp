@@ -8,11 +8,11 @@
 #include <string_view>
 
 #include "dbase/tests/support/memorylink.h"
-#include "dbase/engine.h"
-#include "dbase/errors.h"
-#include "dbase/expression.h"
-#include "dbase/expr_registry.h"
-#include "dbase/variant.h"
+#include "dbase/base/engine.h"
+#include "dbase/base/errors.h"
+#include "dbase/expr/expression.h"
+#include "dbase/expr/expr_registry.h"
+#include "dbase/base/variant.h"
 #include "platform/rtl/sysutils.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "dbase/engine.h"
+#include "dbase/base/engine.h"
 
 namespace fuzz_support {
 

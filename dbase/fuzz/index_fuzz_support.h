@@ -11,12 +11,12 @@
 #include <string>
 #include <string_view>
 
-#include "dbase/dbf_create.h"
+#include "dbase/table/dbf_create.h"
 #include "dbase/fuzz/fuzz_support.h"
 #include "dbase/tests/support/file_bytes.h"
 #include "dbase/tests/support/index_model.h"
-#include "dbase/errors.h"
-#include "dbase/expr_registry.h"
+#include "dbase/base/errors.h"
+#include "dbase/expr/expr_registry.h"
 
 namespace index_fuzz {
 

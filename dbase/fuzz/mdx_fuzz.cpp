@@ -23,7 +23,7 @@
 
 #include "dbase/fuzz/fuzz_support.h"
 #include "dbase/fuzz/index_fuzz_support.h"
-#include "dbase/mdx_index.h"
+#include "dbase/index/mdx_index.h"
 #include "dbase/tests/support/raw_index_writer.h"
 #include "platform/rtl/fileio.h"
 

@@ -20,7 +20,7 @@
 
 #include "dbase/fuzz/fuzz_support.h"
 #include "dbase/fuzz/index_fuzz_support.h"
-#include "dbase/ndx_index.h"
+#include "dbase/index/ndx_index.h"
 #include "dbase/tests/support/raw_index_writer.h"
 #include "platform/rtl/fileio.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "dbase/byte_order.h"
+#include "dbase/base/byte_order.h"
 
 namespace {
 

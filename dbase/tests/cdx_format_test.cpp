@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "dbase/cdx_general.h"
-#include "dbase/cdx_index.h"
-#include "dbase/errors.h"
-#include "dbase/expression.h"
-#include "dbase/expr_registry.h"
+#include "dbase/index/cdx_general.h"
+#include "dbase/index/cdx_index.h"
+#include "dbase/base/errors.h"
+#include "dbase/expr/expression.h"
+#include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "support/file_bytes.h"
 #include "support/index_model.h"

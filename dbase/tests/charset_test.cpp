@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "dbase/charset.h"
-#include "dbase/os_layer.h"
-#include "dbase/variant.h"
+#include "dbase/base/charset.h"
+#include "dbase/base/os_layer.h"
+#include "dbase/base/variant.h"
 
 namespace {
 

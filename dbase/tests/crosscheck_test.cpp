@@ -6,9 +6,9 @@
 
 #include <cstdio>
 
-#include "dbase/dbf_fields.h"
+#include "dbase/table/dbf_fields.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/os_layer.h"
+#include "dbase/base/os_layer.h"
 #include "platform/rtl/system.h"
 #include "testing/temp_dir.h"
 

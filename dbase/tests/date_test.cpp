@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "dbase/dates.h"
+#include "dbase/base/dates.h"
 #include "platform/rtl/format_settings.h"
 #include "platform/rtl/sysutils.h"
 #include "testing/random_input.h"

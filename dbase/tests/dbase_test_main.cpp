@@ -1,4 +1,4 @@
-#include "dbase/engine.h"
+#include "dbase/base/engine.h"
 #include "testing/test_main.h"
 
 void ProjectTestStartup() { EngineStartup(); }

@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "dbase/disk_file.h"
-#include "dbase/errors.h"
+#include "dbase/base/disk_file.h"
+#include "dbase/base/errors.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/system.h"
 #include "testing/temp_dir.h"

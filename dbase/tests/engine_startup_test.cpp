@@ -2,10 +2,10 @@
 // leaves no lock behind for other programs.
 #include <gtest/gtest.h>
 
-#include "dbase/charset.h"
-#include "dbase/dates.h"
-#include "dbase/disk_file.h"
-#include "dbase/engine.h"
+#include "dbase/base/charset.h"
+#include "dbase/base/dates.h"
+#include "dbase/base/disk_file.h"
+#include "dbase/base/engine.h"
 #include "testing/temp_dir.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <cmath>
 
 #include "dbase/tests/support/expr_helpers.h"
-#include "dbase/dates.h"
-#include "dbase/errors.h"
-#include "dbase/expr_registry.h"
-#include "dbase/os_layer.h"
+#include "dbase/base/dates.h"
+#include "dbase/base/errors.h"
+#include "dbase/expr/expr_registry.h"
+#include "dbase/base/os_layer.h"
 #include "platform/rtl/codepages.h"
 #include "platform/rtl/format_settings.h"
 #include "platform/rtl/system.h"

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "dbase/tests/support/expr_helpers.h"
-#include "dbase/dates.h"
-#include "dbase/errors.h"
-#include "dbase/expression.h"
-#include "dbase/variant.h"
+#include "dbase/base/dates.h"
+#include "dbase/base/errors.h"
+#include "dbase/expr/expression.h"
+#include "dbase/base/variant.h"
 #include "platform/rtl/codepages.h"
 #include "testing/random_input.h"
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "dbase/tests/support/expr_helpers.h"
-#include "dbase/expression.h"
+#include "dbase/expr/expression.h"
 #include "platform/rtl/codepages.h"
 #include "platform/rtl/system.h"
 

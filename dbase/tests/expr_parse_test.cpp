@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "dbase/tests/support/expr_helpers.h"
-#include "dbase/errors.h"
-#include "dbase/expression.h"
+#include "dbase/base/errors.h"
+#include "dbase/expr/expression.h"
 #include "platform/rtl/codepages.h"
 
 namespace {

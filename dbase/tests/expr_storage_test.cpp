@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "dbase/tests/support/expr_helpers.h"
-#include "dbase/errors.h"
-#include "dbase/expression.h"
-#include "dbase/expr_registry.h"
-#include "dbase/variant.h"
+#include "dbase/base/errors.h"
+#include "dbase/expr/expression.h"
+#include "dbase/expr/expr_registry.h"
+#include "dbase/base/variant.h"
 
 namespace {
 

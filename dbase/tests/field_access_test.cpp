@@ -8,12 +8,12 @@
 #include <functional>
 #include <limits>
 
-#include "dbase/dbf_fields.h"
+#include "dbase/table/dbf_fields.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/charset.h"
-#include "dbase/dates.h"
-#include "dbase/errors.h"
-#include "dbase/os_layer.h"
+#include "dbase/base/charset.h"
+#include "dbase/base/dates.h"
+#include "dbase/base/errors.h"
+#include "dbase/base/os_layer.h"
 #include "platform/rtl/system.h"
 #include "testing/temp_dir.h"
 #include "testing/error_message.h"

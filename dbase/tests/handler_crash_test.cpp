@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "dbase/dbf_object.h"
+#include "dbase/handler/dbf_object.h"
 #include "dbase/tests/support/index_verifier.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/errors.h"
+#include "dbase/base/errors.h"
 #include "testing/child_process.h"
 #include "testing/temp_dir.h"
 

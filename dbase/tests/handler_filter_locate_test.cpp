@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "dbase/dbf_object.h"
+#include "dbase/handler/dbf_object.h"
 #include "dbase/tests/support/index_verifier.h"
-#include "dbase/errors.h"
-#include "dbase/os_layer.h"
+#include "dbase/base/errors.h"
+#include "dbase/base/os_layer.h"
 #include "platform/rtl/system.h"
 #include "testing/error_message.h"
 #include "testing/temp_dir.h"

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "dbase/dbf_object.h"
-#include "dbase/errors.h"
-#include "dbase/expr_registry.h"
+#include "dbase/handler/dbf_object.h"
+#include "dbase/base/errors.h"
+#include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "support/index_model.h"
 #include "support/index_verifier.h"

@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
-#include "dbase/cdx_index.h"
-#include "dbase/dbf_object.h"
+#include "dbase/index/cdx_index.h"
+#include "dbase/handler/dbf_object.h"
 #include "dbase/tests/support/index_verifier.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/errors.h"
+#include "dbase/base/errors.h"
 #include "platform/rtl/system.h"
 #include "testing/child_process.h"
 #include "testing/error_message.h"

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "dbase/dbf_object.h"
+#include "dbase/handler/dbf_object.h"
 #include "dbase/tests/support/index_verifier.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/errors.h"
+#include "dbase/base/errors.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/sysutils.h"
 #include "testing/error_message.h"

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "dbase/dbf_object.h"
+#include "dbase/handler/dbf_object.h"
 #include "dbase/tests/support/index_verifier.h"
-#include "dbase/charset.h"
-#include "dbase/errors.h"
+#include "dbase/base/charset.h"
+#include "dbase/base/errors.h"
 #include "testing/temp_dir.h"
 
 using namespace handlertest;

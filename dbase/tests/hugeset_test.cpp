@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "dbase/huge_set.h"
+#include "dbase/base/huge_set.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "dbase/errors.h"
+#include "dbase/base/errors.h"
 #include "support/index_model.h"
 #include "support/mem_index_format.h"
 #include "testing/error_message.h"

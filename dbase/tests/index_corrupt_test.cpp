@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "dbase/cdx_index.h"
-#include "dbase/mdx_index.h"
-#include "dbase/ndx_index.h"
-#include "dbase/ntx_index.h"
-#include "dbase/errors.h"
-#include "dbase/expr_registry.h"
+#include "dbase/index/cdx_index.h"
+#include "dbase/index/mdx_index.h"
+#include "dbase/index/ndx_index.h"
+#include "dbase/index/ntx_index.h"
+#include "dbase/base/errors.h"
+#include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "support/index_model.h"
 #include "testing/random_input.h"

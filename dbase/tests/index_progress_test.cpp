@@ -6,8 +6,8 @@
 #include <tuple>
 #include <vector>
 
-#include "dbase/cdx_index.h"
-#include "dbase/expr_registry.h"
+#include "dbase/index/cdx_index.h"
+#include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "support/index_model.h"
 #include "testing/temp_dir.h"

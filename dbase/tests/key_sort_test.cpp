@@ -11,9 +11,9 @@
 #include <tuple>
 #include <vector>
 
-#include "dbase/key_sort.h"
-#include "dbase/charset.h"
-#include "dbase/errors.h"
+#include "dbase/index/key_sort.h"
+#include "dbase/base/charset.h"
+#include "dbase/base/errors.h"
 #include "testing/error_message.h"
 
 namespace {

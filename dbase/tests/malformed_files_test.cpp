@@ -5,11 +5,11 @@
 
 #include <functional>
 
-#include "dbase/dbf_fields.h"
-#include "dbase/memo_file.h"
+#include "dbase/table/dbf_fields.h"
+#include "dbase/table/memo_file.h"
 #include "dbase/tests/support/dbf_input_harness.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/errors.h"
+#include "dbase/base/errors.h"
 #include "platform/rtl/system.h"
 #include "testing/random_input.h"
 #include "testing/temp_dir.h"

@@ -15,10 +15,10 @@
 #include <tuple>
 #include <vector>
 
-#include "dbase/mdx_index.h"
-#include "dbase/dates.h"
-#include "dbase/errors.h"
-#include "dbase/expr_registry.h"
+#include "dbase/index/mdx_index.h"
+#include "dbase/base/dates.h"
+#include "dbase/base/errors.h"
+#include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "support/file_bytes.h"
 #include "support/index_file_fixture.h"

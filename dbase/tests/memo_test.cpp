@@ -8,10 +8,10 @@
 #include <functional>
 #include <random>
 
-#include "dbase/dbf_fields.h"
-#include "dbase/memo_file.h"
+#include "dbase/table/dbf_fields.h"
+#include "dbase/table/memo_file.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/errors.h"
+#include "dbase/base/errors.h"
 #include "platform/rtl/system.h"
 #include "testing/temp_dir.h"
 #include "testing/error_message.h"

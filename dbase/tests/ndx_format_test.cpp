@@ -12,9 +12,9 @@
 #include <tuple>
 #include <vector>
 
-#include "dbase/ndx_index.h"
-#include "dbase/errors.h"
-#include "dbase/expr_registry.h"
+#include "dbase/index/ndx_index.h"
+#include "dbase/base/errors.h"
+#include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "support/file_bytes.h"
 #include "support/index_file_fixture.h"

@@ -14,12 +14,12 @@
 #include <tuple>
 #include <vector>
 
-#include "dbase/cdx_index.h"
-#include "dbase/ntx_index.h"
-#include "dbase/dates.h"
-#include "dbase/errors.h"
-#include "dbase/expression.h"
-#include "dbase/expr_registry.h"
+#include "dbase/index/cdx_index.h"
+#include "dbase/index/ntx_index.h"
+#include "dbase/base/dates.h"
+#include "dbase/base/errors.h"
+#include "dbase/expr/expression.h"
+#include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "support/file_bytes.h"
 #include "support/index_file_fixture.h"

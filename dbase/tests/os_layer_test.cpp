@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "dbase/errors.h"
-#include "dbase/os_layer.h"
+#include "dbase/base/errors.h"
+#include "dbase/base/os_layer.h"
 #include "testing/random_input.h"
 
 namespace {

@@ -2,11 +2,11 @@
 // and "TABLE->FIELD"), their values by type, and the seven table functions.
 #include <gtest/gtest.h>
 
-#include "dbase/dbf_fields.h"
+#include "dbase/table/dbf_fields.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/dates.h"
-#include "dbase/expression.h"
-#include "dbase/expr_registry.h"
+#include "dbase/base/dates.h"
+#include "dbase/expr/expression.h"
+#include "dbase/expr/expr_registry.h"
 #include "testing/temp_dir.h"
 
 using namespace table_test;

@@ -14,10 +14,10 @@
 #include <set>
 #include <sstream>
 
-#include "dbase/dbf_fields.h"
-#include "dbase/lock_protocol.h"
+#include "dbase/table/dbf_fields.h"
+#include "dbase/table/lock_protocol.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/errors.h"
+#include "dbase/base/errors.h"
 #include "testing/child_process.h"
 #include "testing/temp_dir.h"
 

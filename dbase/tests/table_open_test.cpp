@@ -8,14 +8,14 @@
 #include <filesystem>
 #include <functional>
 
-#include "dbase/dbf_fields.h"
-#include "dbase/dbf_object.h"
-#include "dbase/dbf_table.h"
-#include "dbase/lock_protocol.h"
-#include "dbase/scrambler.h"
+#include "dbase/table/dbf_fields.h"
+#include "dbase/handler/dbf_object.h"
+#include "dbase/table/dbf_table.h"
+#include "dbase/table/lock_protocol.h"
+#include "dbase/table/scrambler.h"
 #include "dbase/tests/support/table_fixtures.h"
-#include "dbase/dates.h"
-#include "dbase/errors.h"
+#include "dbase/base/dates.h"
+#include "dbase/base/errors.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/system.h"
 #include "testing/temp_dir.h"

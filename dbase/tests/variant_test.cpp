@@ -7,10 +7,10 @@
 #include <limits>
 #include <string>
 
-#include "dbase/charset.h"
-#include "dbase/dates.h"
-#include "dbase/errors.h"
-#include "dbase/variant.h"
+#include "dbase/base/charset.h"
+#include "dbase/base/dates.h"
+#include "dbase/base/errors.h"
+#include "dbase/base/variant.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "dbase/tests/support/xbase_fixtures.h"
-#include "dbase/xbase_aliases.h"
-#include "dbase/xbase_dataset.h"
+#include "dbase/dataset/xbase_aliases.h"
+#include "dbase/dataset/xbase_dataset.h"
 #include "testing/temp_dir.h"
 
 using xbase_test::ScopedAliasDirectory;

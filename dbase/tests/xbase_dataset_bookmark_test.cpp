@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "dbase/tests/support/xbase_fixtures.h"
-#include "dbase/xbase_dataset.h"
+#include "dbase/dataset/xbase_dataset.h"
 #include "testing/error_message.h"
 #include "testing/temp_dir.h"
 

@@ -8,7 +8,7 @@
 
 #include "dbase/tests/support/table_fixtures.h"
 #include "dbase/tests/support/xbase_fixtures.h"
-#include "dbase/xbase_dataset.h"
+#include "dbase/dataset/xbase_dataset.h"
 #include "platform/rtl/codepages.h"
 #include "platform/rtl/system.h"
 #include "testing/temp_dir.h"

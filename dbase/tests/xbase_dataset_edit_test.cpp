@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <map>
 
-#include "dbase/dbf_fields.h"
+#include "dbase/table/dbf_fields.h"
 #include "dbase/tests/support/table_fixtures.h"
 #include "dbase/tests/support/xbase_fixtures.h"
-#include "dbase/xbase_dataset.h"
-#include "dbase/os_layer.h"
+#include "dbase/dataset/xbase_dataset.h"
+#include "dbase/base/os_layer.h"
 #include "platform/rtl/system.h"
 #include "testing/error_message.h"
 #include "testing/temp_dir.h"

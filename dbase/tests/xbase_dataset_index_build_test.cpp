@@ -6,10 +6,10 @@
 
 #include <tuple>
 
-#include "dbase/dbf_fields.h"
+#include "dbase/table/dbf_fields.h"
 #include "dbase/tests/support/table_fixtures.h"
 #include "dbase/tests/support/xbase_fixtures.h"
-#include "dbase/xbase_dataset.h"
+#include "dbase/dataset/xbase_dataset.h"
 #include "platform/db/datasource.h"
 #include "testing/error_message.h"
 #include "testing/temp_dir.h"

@@ -9,12 +9,12 @@
 
 #include <algorithm>
 
-#include "dbase/dbf_fields.h"
+#include "dbase/table/dbf_fields.h"
 #include "dbase/tests/support/table_fixtures.h"
 #include "dbase/tests/support/xbase_fixtures.h"
 #include "dbase/tests/support/xbase_peer.h"
-#include "dbase/xbase_dataset.h"
-#include "dbase/errors.h"
+#include "dbase/dataset/xbase_dataset.h"
+#include "dbase/base/errors.h"
 #include "testing/error_message.h"
 #include "testing/temp_dir.h"
 

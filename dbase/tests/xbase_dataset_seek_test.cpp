@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <tuple>
 
-#include "dbase/dbf_fields.h"
+#include "dbase/table/dbf_fields.h"
 #include "dbase/tests/support/table_fixtures.h"
 #include "dbase/tests/support/xbase_fixtures.h"
-#include "dbase/xbase_dataset.h"
-#include "dbase/errors.h"
-#include "dbase/os_layer.h"
+#include "dbase/dataset/xbase_dataset.h"
+#include "dbase/base/errors.h"
+#include "dbase/base/os_layer.h"
 #include "platform/db/datasource.h"
 #include "platform/rtl/system.h"
 #include "testing/error_message.h"

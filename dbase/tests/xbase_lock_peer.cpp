@@ -22,10 +22,10 @@
 #include <sstream>
 #include <string>
 
-#include "dbase/dbf_object.h"
-#include "dbase/xbase_dataset.h"
-#include "dbase/engine.h"
-#include "dbase/errors.h"
+#include "dbase/handler/dbf_object.h"
+#include "dbase/dataset/xbase_dataset.h"
+#include "dbase/base/engine.h"
+#include "dbase/base/errors.h"
 #include "platform/rtl/system.h"
 
 namespace {

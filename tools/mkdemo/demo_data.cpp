@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "app/journal_tables.h"
-#include "dbase/dbf_create.h"
-#include "dbase/xbase_dataset.h"
-#include "dbase/engine.h"
+#include "dbase/table/dbf_create.h"
+#include "dbase/dataset/xbase_dataset.h"
+#include "dbase/base/engine.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/inifiles.h"
 #include "platform/rtl/paths.h"

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/data_module.h"
-#include "dbase/dbf_table.h"
-#include "dbase/xbase_dataset.h"
+#include "dbase/table/dbf_table.h"
+#include "dbase/dataset/xbase_dataset.h"
 #include "platform/gui/testing/gui_modal.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/system.h"

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "dbase/tests/support/xbase_fixtures.h"
-#include "dbase/xbase_dataset.h"
-#include "dbase/engine.h"
+#include "dbase/dataset/xbase_dataset.h"
+#include "dbase/base/engine.h"
 #include "platform/gui/testing/gui_environment.h"
 #include "testing/temp_dir.h"
 #include "ui/tests/dbgrid_test_support.h"

@@ -14,11 +14,11 @@
 #include <string_view>
 #include <vector>
 
-#include "dbase/dbf_create.h"
-#include "dbase/dbf_fields.h"
-#include "dbase/memo_file.h"
+#include "dbase/table/dbf_create.h"
+#include "dbase/table/dbf_fields.h"
+#include "dbase/table/memo_file.h"
 #include "dbase/tests/support/file_bytes.h"
-#include "dbase/errors.h"
+#include "dbase/base/errors.h"
 
 namespace dbf_harness {
 

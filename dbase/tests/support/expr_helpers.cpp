@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "dbase/errors.h"
+#include "dbase/base/errors.h"
 #include "platform/rtl/codepages.h"
 
 ExprResult EvaluateExpression(std::string_view utf8, TxbExpUserLink* link) {

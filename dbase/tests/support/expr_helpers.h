@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "dbase/tests/support/memorylink.h"
-#include "dbase/expression.h"
+#include "dbase/expr/expression.h"
 
 // The result of compiling and evaluating one expression.
 struct ExprResult {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "dbase/dbf_create.h"
+#include "dbase/table/dbf_create.h"
 #include "dbase/tests/support/index_model.h"
-#include "dbase/expr_registry.h"
+#include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "testing/temp_dir.h"
 

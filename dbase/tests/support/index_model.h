@@ -20,14 +20,14 @@
 #include <utility>
 #include <vector>
 
-#include "dbase/cdx_index.h"
-#include "dbase/dbf_create.h"
-#include "dbase/dbf_fields.h"
-#include "dbase/index_core.h"
-#include "dbase/mdx_index.h"
-#include "dbase/ndx_index.h"
-#include "dbase/ntx_index.h"
-#include "dbase/charset.h"
+#include "dbase/index/cdx_index.h"
+#include "dbase/table/dbf_create.h"
+#include "dbase/table/dbf_fields.h"
+#include "dbase/index/index_core.h"
+#include "dbase/index/mdx_index.h"
+#include "dbase/index/ndx_index.h"
+#include "dbase/index/ntx_index.h"
+#include "dbase/base/charset.h"
 #include "platform/rtl/sysutils.h"
 
 namespace indexmodel {

@@ -5,12 +5,12 @@
 #include <map>
 #include <memory>
 
-#include "dbase/cdx_index.h"
-#include "dbase/memo_file.h"
-#include "dbase/table_handler.h"
+#include "dbase/index/cdx_index.h"
+#include "dbase/table/memo_file.h"
+#include "dbase/handler/table_handler.h"
 #include "dbase/tests/support/index_model.h"
-#include "dbase/charset.h"
-#include "dbase/errors.h"
+#include "dbase/base/charset.h"
+#include "dbase/base/errors.h"
 #include "platform/rtl/paths.h"
 
 namespace indexverify {

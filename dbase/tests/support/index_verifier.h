@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "dbase/dbf_create.h"
+#include "dbase/table/dbf_create.h"
 #include "platform/rtl/ansistring.h"
 
 namespace indexverify {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "dbase/index_core.h"
+#include "dbase/index/index_core.h"
 
 namespace memindex {
 

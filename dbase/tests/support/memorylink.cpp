@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "dbase/dates.h"
+#include "dbase/base/dates.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/system.h"
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dbase/expression.h"
+#include "dbase/expr/expression.h"
 
 class TMemoryField;
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "dbase/dbf_create.h"
-#include "dbase/lock_protocol.h"
+#include "dbase/table/dbf_create.h"
+#include "dbase/table/lock_protocol.h"
 #include "dbase/tests/support/file_bytes.h"
 
 namespace table_test {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "dbase/tests/support/dbf_input_harness.h"
-#include "dbase/xbase_dataset.h"
+#include "dbase/dataset/xbase_dataset.h"
 
 namespace xbase_harness {
 

@@ -7,9 +7,9 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "dbase/dbf_fields.h"
-#include "dbase/xbase_aliases.h"
-#include "dbase/os_layer.h"
+#include "dbase/table/dbf_fields.h"
+#include "dbase/dataset/xbase_aliases.h"
+#include "dbase/base/os_layer.h"
 #include "platform/rtl/paths.h"
 
 namespace xbase_test {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "dbase/dbf_create.h"
-#include "dbase/xbase_dataset.h"
+#include "dbase/table/dbf_create.h"
+#include "dbase/dataset/xbase_dataset.h"
 
 namespace xbase_test {
 

@@ -1,0 +1,354 @@
+// Evaluation: operators by operand type family, the language's text
+// comparison, node values, and storing a result into the engine's value
+// buffer. Also the number and size helpers the built-ins share.
+//
+// Operators evaluate their right operand first, then the left; the result
+// type is the right operand's (so a date plus a number is a number, a
+// number plus a date a date). Numbers never leave an operation as NaN or
+// infinity: such a result raises the platform's math error instead.
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+#include "dbase/base/dates.h"
+#include "dbase/base/errors.h"
+#include "dbase/expr/expression.h"
+#include "dbase/expr/expr_impl.h"
+#include "dbase/base/os_layer.h"
+#include "platform/rtl/sysutils.h"
+
+namespace {
+
+[[noreturn]] void ValueRequired(const char* what) {
+  XbRaise<EXbaseExpression>(xbmValueRequiredInvalid, what);
+}
+
+AnsiString TextOf(const Variant& v) { return v.IsString() ? v.StringRef() : v.AsString(); }
+
+// x^y. Whole exponents up to 64 in magnitude multiply step by step (n >= 2
+// gives exactly the product x*x*...*x); every other exponent goes through
+// pow. 0 to a negative power is a division by zero.
+double Power(double x, double y) {
+  if (x == 0 && y < 0) return CheckedDivide(1, 0);
+  if (y == std::trunc(y) && std::fabs(y) <= 64) {
+    int n = static_cast<int>(y);
+    if (n == 0) return 1;
+    int count = n < 0 ? -n : n;
+    double r = x;
+    for (int i = 1; i < count; ++i) r *= x;
+    r = CheckedFloat(r);
+    return n < 0 ? CheckedDivide(1, r) : r;
+  }
+  return CheckedFloat(std::pow(x, y));
+}
+
+bool IsComparison(int code) { return code >= opEqual && code <= opExactlyEqual; }
+
+bool ComparisonHolds(int code, int sign) {
+  switch (code) {
+    case opEqual:
+    case opExactlyEqual: return sign == 0;
+    case opNotEqual: return sign != 0;
+    case opGreater: return sign > 0;
+    case opLess: return sign < 0;
+    case opGreaterEqual: return sign >= 0;
+    case opLessEqual: return sign <= 0;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+// --- helpers shared with the built-ins --------------------------------------
+
+int32_t ClampToInt32(double value) {
+  if (std::isnan(value)) return 0;
+  if (value >= 2147483647.0) return INT32_MAX;
+  if (value <= -2147483648.0) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+void CheckTextLength(uint64_t length) {
+  if (length > kMaxTextLength) XbRaise<EXbaseExpression>(xbmExprCannotEvaluate);
+}
+
+namespace {
+
+// Text bytes made so far by the outermost evaluation running on this
+// thread; an evaluation started inside another (a function of a link that
+// evaluates an expression of its own) shares its budget.
+thread_local uint64_t evaluationText = 0;
+thread_local int evaluationDepth = 0;
+
+class EvaluationScope {
+ public:
+  EvaluationScope() {
+    if (evaluationDepth++ == 0) evaluationText = 0;
+  }
+  ~EvaluationScope() { --evaluationDepth; }
+  EvaluationScope(const EvaluationScope&) = delete;
+  EvaluationScope& operator=(const EvaluationScope&) = delete;
+};
+
+}  // namespace
+
+void ChargeText(uint64_t length) {
+  CheckTextLength(length);
+  if (evaluationDepth == 0) return;
+  evaluationText += length;
+  if (evaluationText > kMaxEvaluationText) XbRaise<EXbaseExpression>(xbmExprCannotEvaluate);
+}
+
+AnsiString FormatFixedNumber(double value, int32_t decimals, std::size_t maxLength) {
+  if (decimals < 0) decimals = 0;
+  // The value's 15 significant digits d1..d15 and its exponent: value =
+  // 0.d1d2...d15 * 10^intDigits.
+  std::string digits;
+  int intDigits = 0;
+  bool negative = std::signbit(value);
+  if (value != 0 && std::isfinite(value)) {
+    // "d.ddddddddddddddde+XX", correctly rounded like printf's %.14e.
+    char buffer[40];
+    char* end = std::to_chars(buffer, buffer + sizeof buffer - 1, std::fabs(value), std::chars_format::scientific, 14).ptr;
+    *end = '\0';
+    digits.push_back(buffer[0]);
+    digits.append(buffer + 2, 14);
+    intDigits = std::atoi(buffer + 17) + 1;
+  }
+  // Round half away from zero at the last decimal kept.
+  int64_t keep = static_cast<int64_t>(intDigits) + decimals;
+  if (keep < static_cast<int64_t>(digits.size())) {
+    bool up = keep >= 0 && digits[static_cast<std::size_t>(keep)] >= '5';
+    digits.resize(keep < 0 ? 0 : static_cast<std::size_t>(keep));
+    if (up) {
+      std::size_t i = digits.size();
+      while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+      if (i == 0) {
+        digits.insert(digits.begin(), '1');
+        ++intDigits;
+      } else {
+        ++digits[i - 1];
+      }
+    }
+  }
+  if (digits.find_first_not_of('0') == std::string::npos) negative = false;
+
+  uint64_t intLength = intDigits > 0 ? static_cast<uint64_t>(intDigits) : 1;
+  uint64_t length = (negative ? 1 : 0) + intLength + (decimals > 0 ? 1 + static_cast<uint64_t>(decimals) : 0);
+  if (length > maxLength) return AnsiString();
+
+  auto digitAt = [&](int64_t k) {
+    return k >= 0 && k < static_cast<int64_t>(digits.size()) ? digits[static_cast<std::size_t>(k)] : '0';
+  };
+  AnsiString out;
+  out.reserve(static_cast<std::size_t>(length));
+  if (negative) out += '-';
+  if (intDigits <= 0) {
+    out += '0';
+  } else {
+    for (int k = 0; k < intDigits; ++k) out += digitAt(k);
+  }
+  if (decimals > 0) {
+    out += '.';
+    for (int32_t j = 0; j < decimals; ++j) out += digitAt(static_cast<int64_t>(intDigits) + j);
+  }
+  return out;
+}
+
+int CompareExpressionTexts(const Variant& left, const Variant& right, const TxbMatchSettings& settings) {
+  bool leftEmpty = left.IsEmpty() || (left.IsString() && left.StringRef().empty());
+  bool rightEmpty = right.IsEmpty() || (right.IsString() && right.StringRef().empty());
+  if (leftEmpty || rightEmpty) return leftEmpty == rightEmpty ? 0 : leftEmpty ? -1 : 1;
+
+  AnsiString l = TrimRight(TextOf(left));
+  AnsiString r = TrimRight(TextOf(right));
+  if (settings.ignoreCase) {
+    l = UpperLocale(l);
+    r = UpperLocale(r);
+  }
+  if (settings.matchWildcards && !r.empty() &&
+      (r.front() == settings.wildcardAny || r.back() == settings.wildcardAny)) {
+    return WildcardPos(r, l, settings.wildcardAny, settings.wildcardOne) > 0 ? 0 : -1;
+  }
+  int c = CompareStrLocale(l, r);
+  return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
+// --- node values -------------------------------------------------------------
+
+void TxbExpContainer::Evaluate(Variant& value, ExpressionValueType& type) {
+  if (right_) {
+    right_->Evaluate(value, type);
+  } else {
+    value.Clear();
+    type = etEmpty;
+  }
+  valueType_ = type;
+}
+
+void TxbExpFunction::Evaluate(Variant& value, ExpressionValueType& type) {
+  type = etEmpty;
+  function_->Evaluate(*this, value, type);
+  valueType_ = type;
+}
+
+void TxbExpFieldvar::Evaluate(Variant& value, ExpressionValueType& type) {
+  type = etEmpty;
+  variable_->Evaluate(value, type);
+  valueType_ = type;
+}
+
+void TxbExpTextLit::Evaluate(Variant& value, ExpressionValueType& type) {
+  value = Variant(text_);
+  type = etText;
+}
+
+void TxbExpNumLit::Evaluate(Variant& value, ExpressionValueType& type) {
+  value = Variant(value_);
+  type = etNumber;
+}
+
+void TxbExpDateLit::Evaluate(Variant& value, ExpressionValueType& type) {
+  value = Variant(static_cast<double>(day_));
+  type = etDate;
+}
+
+void TxbExpBlnLit::Evaluate(Variant& value, ExpressionValueType& type) {
+  value = Variant(value_);
+  type = etBoolean;
+}
+
+void TxbExpOperator::Evaluate(Variant& value, ExpressionValueType& type) {
+  const char* display = OperatorDisplayText(code_);
+  if (!right_ || (code_ != opNot && !left_)) {
+    XbRaise<EXbaseExpression>(xbmTargetValueMissing, display);
+  }
+  Variant rightValue;
+  ExpressionValueType rightType = etUnknown;
+  right_->Evaluate(rightValue, rightType);
+  Variant leftValue;
+  ExpressionValueType leftType = rightType;
+  if (left_) left_->Evaluate(leftValue, leftType);
+
+  if (leftType != rightType && !(IsNumericType(leftType) && IsNumericType(rightType))) {
+    if (code_ == opNot) ValueRequired("boolean");
+    XbRaise<EXbaseExpression>(xbmSidesDoNotMatch);
+  }
+
+  value.Clear();
+  type = rightType;
+  if (rightType == etBoolean) {
+    bool l = leftValue.AsBool();
+    bool r = rightValue.AsBool();
+    switch (code_) {
+      case opEqual:
+      case opExactlyEqual: value = Variant(l == r); break;
+      case opNotEqual: value = Variant(l != r); break;
+      case opAnd: value = Variant(l && r); break;
+      case opOr: value = Variant(l || r); break;
+      case opNot: value = Variant(!r); break;
+      case opPlus:
+      case opMinus:
+      case opMultiply:
+      case opDivide:
+      case opPower: ValueRequired("number");
+      default: ValueRequired("assigned");
+    }
+  } else if (IsNumericType(rightType)) {
+    if (IsComparison(code_) && code_ != opContains) {
+      double difference = leftValue.AsDouble() - rightValue.AsDouble();
+      value = Variant(ComparisonHolds(code_, difference > 0 ? 1 : difference < 0 ? -1 : 0));
+    } else {
+      switch (code_) {
+        case opPlus: value = leftValue + rightValue; break;
+        case opMinus: value = leftValue - rightValue; break;
+        case opMultiply: value = leftValue * rightValue; break;
+        case opDivide: value = leftValue / rightValue; break;
+        case opPower: value = Variant(Power(leftValue.AsDouble(), rightValue.AsDouble())); break;
+        default: ValueRequired("assigned");
+      }
+    }
+  } else if (rightType == etText) {
+    switch (code_) {
+      case opExactlyEqual: value = Variant(TextOf(leftValue) == TextOf(rightValue)); break;
+      case opContains: {
+        AnsiString l = TextOf(leftValue);
+        // A byte search like the locale layer's, but linear on any input.
+        value = Variant(FindText(TextOf(rightValue), l) != std::string_view::npos);
+        break;
+      }
+      case opPlus: {
+        AnsiString l = TextOf(leftValue);
+        const AnsiString r = TextOf(rightValue);
+        ChargeText(static_cast<uint64_t>(l.size()) + r.size());
+        l += r;
+        value = Variant(std::move(l));
+        break;
+      }
+      case opMinus: {
+        // Trailing blanks of the left text move behind the right one.
+        AnsiString l = TextOf(leftValue);
+        const AnsiString r = TextOf(rightValue);
+        uint64_t total = static_cast<uint64_t>(l.size()) + r.size();
+        ChargeText(total);
+        l = TrimRight(l);
+        l += r;
+        l.resize(static_cast<std::size_t>(total), ' ');
+        value = Variant(std::move(l));
+        break;
+      }
+      default:
+        if (!IsComparison(code_)) ValueRequired("assigned");
+        value = Variant(ComparisonHolds(code_, CompareExpressionTexts(leftValue, rightValue, settings_)));
+        break;
+    }
+  }
+  // Other types compute no value.
+  if (IsComparison(code_) || code_ == opAnd || code_ == opOr || code_ == opNot) type = etBoolean;
+  valueType_ = type;
+}
+
+// --- TxbExpHandler: evaluation ----------------------------------------------
+
+void TxbExpHandler::EvaluateVariant(Variant& value) {
+  if (!root_) {
+    value.Clear();
+    resultType_ = etUnknown;
+    return;
+  }
+  ExpressionValueType type = etUnknown;
+  EvaluationScope scope;
+  root_->Evaluate(value, type);
+  resultType_ = type;
+}
+
+void TxbExpHandler::EvaluateValue(TxbVariant& value) {
+  if (!root_) {
+    value.SetText("");
+    resultType_ = etUnknown;
+    return;
+  }
+  Variant result;
+  EvaluateVariant(result);
+  // A buffer reused from key to key must never keep the previous key when
+  // this evaluation has nothing to store.
+  value.Clear();
+  switch (resultType_) {
+    case etText:
+      if (!result.IsEmpty()) value.SetText(TextOf(result));
+      break;
+    case etNumber:
+    case etDateTime:
+      if (!result.IsEmpty()) value.SetNumber(result.AsDouble());
+      break;
+    case etDate:
+      if (!result.IsEmpty()) value.SetDate(DayFromDouble(result.AsDouble()));
+      break;
+    case etBoolean:
+      if (!result.IsEmpty()) value.SetLogical(result.AsBool());
+      break;
+    default:
+      resultType_ = etUnknown;
+      break;
+  }
+}

@@ -1,0 +1,1549 @@
+// Index core: the cached page path, searches, moves, key maintenance and the
+// index file's blocks and locks. The page layouts are the formats' concern;
+// see index_core.h for the invariants kept here.
+#include "dbase/index/index_core.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include "dbase/base/byte_order.h"
+#include "dbase/table/dbf_fields.h"
+#include "dbase/index/key_sort.h"
+#include "dbase/table/scrambler.h"
+#include "dbase/base/charset.h"
+#include "dbase/base/errors.h"
+#include "dbase/expr/expression.h"
+#include "dbase/expr/expr_registry.h"
+#include "dbase/base/os_layer.h"
+#include "platform/rtl/paths.h"
+#include "platform/rtl/sysutils.h"
+
+namespace {
+
+constexpr int kBlockSize = 512;
+constexpr int kReadAheadRecords = 64;
+constexpr double kEmptyDateKey = 1e100;
+// Above every number a key can hold.
+constexpr double kNumberSentinel = 1.7e308;
+
+bool SameValue(const TxbVariant& a, const TxbVariant& b) {
+  if (a.Kind() != b.Kind() || a.Length() != b.Length()) return false;
+  return a.Length() == 0 ||
+         std::memcmp(a.Data(), b.Data(), static_cast<std::size_t>(a.Length())) == 0;
+}
+
+bool IsOpenBound(const TxbVariant* key) {
+  return key == nullptr || key->IsEmpty() || (key->Kind() == xbvText && key->Length() == 0);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Key forms several formats share
+
+double DateKeyDay(const TxbVariant& key) {
+  bool day = key.Kind() == xbvDate || key.Kind() == xbvText;
+  return day ? static_cast<double>(key.AsDate()) : key.AsNumber();
+}
+
+double DayNumberKey(const TxbVariant& key) {
+  double day = DateKeyDay(key);
+  return day < 0.1 ? kEmptyDateKey : day;
+}
+
+std::string DoubleKeyBytes(double value) {
+  std::string bytes(8, '\0');
+  PutLeDouble(bytes.data(), value);
+  return bytes;
+}
+
+double DoubleFromKeyBytes(const std::string& bytes) {
+  uint8_t full[8] = {};
+  std::memcpy(full, bytes.data(), std::min<std::size_t>(bytes.size(), 8));
+  return GetLeDouble(full);
+}
+
+// ---------------------------------------------------------------------------
+// XBobjDBFIndexTable
+
+XBobjDBFIndexTable::XBobjDBFIndexTable(XBO_dBaseFld& table, const AnsiString& password)
+    : table_(table), readPassword_(password), writePassword_(password) {}
+
+XBobjDBFIndexTable::~XBobjDBFIndexTable() { Redirect(nullptr); }
+
+void XBobjDBFIndexTable::SetPasswords(const AnsiString& readPassword,
+                                      const AnsiString& writePassword) {
+  readPassword_ = readPassword;
+  writePassword_ = writePassword;
+  blockCount_ = 0;
+}
+
+void XBobjDBFIndexTable::Redirect(char* buffer) {
+  if (buffer) {
+    char* previous = table_.SetRecordBuffer(buffer);
+    if (!redirected_) previous_ = previous;
+    redirected_ = true;
+  } else if (redirected_) {
+    table_.SetRecordBuffer(previous_);
+    redirected_ = false;
+  }
+}
+
+int32_t XBobjDBFIndexTable::IndexRecordCount() { return table_.RecordCount(); }
+int32_t XBobjDBFIndexTable::IndexCurrentRecord() { return table_.RecordNumber(); }
+bool XBobjDBFIndexTable::IndexExactMatch() { return table_.ExactMatch(); }
+bool XBobjDBFIndexTable::IndexKeepsSavedRecord() { return true; }
+bool XBobjDBFIndexTable::IndexRecordModified() { return table_.RecordModified(); }
+
+void XBobjDBFIndexTable::IndexUseSavedRecord(bool saved) {
+  if (!saved) {
+    Redirect(nullptr);
+    return;
+  }
+  std::size_t length = static_cast<std::size_t>(table_.RecordLength());
+  image_.assign(table_.SavedRecord(), table_.SavedRecord() + length);
+  image_.push_back('\x1A');
+  Redirect(image_.data());
+}
+
+void XBobjDBFIndexTable::IndexLoadRecord(int32_t n) {
+  if (n <= 0) {
+    Redirect(nullptr);
+    blockCount_ = 0;
+    return;
+  }
+  int32_t length = table_.RecordLength();
+  if (n < blockFirst_ || n >= blockFirst_ + blockCount_) {
+    block_.resize(static_cast<std::size_t>(length) * kReadAheadRecords);
+    int64_t position = table_.HeaderLength() + int64_t{n - 1} * length;
+    int32_t got = table_.ReadAt(position, block_.data(), static_cast<int32_t>(block_.size()));
+    blockFirst_ = n;
+    blockCount_ = got / length;
+    if (blockCount_ == 0) XbRaise(xbmRecordReadError, table_.FileName());
+  }
+  image_.resize(static_cast<std::size_t>(length) + 1);
+  const char* source = block_.data() + static_cast<std::size_t>(n - blockFirst_) * length;
+  ScrambleBytes(readPassword_, source, image_.data(), static_cast<std::size_t>(length), false);
+  image_[static_cast<std::size_t>(length)] = '\x1A';
+  Redirect(image_.data());
+}
+
+AnsiString XBobjDBFIndexTable::IndexReadPassword() { return readPassword_; }
+AnsiString XBobjDBFIndexTable::IndexWritePassword() { return writePassword_; }
+AnsiString XBobjDBFIndexTable::IndexTableFileName() { return table_.FileName(); }
+TxbExpUserLink* XBobjDBFIndexTable::IndexExpressionLink() { return table_.ExpressionLink(); }
+
+void XBobjDBFIndexTable::IndexStatusReport(int status, int current, int total) {
+  table_.StatusReport(status, current, total);
+}
+
+void XBobjDBFIndexTable::IndexSetProductionFlag() { production_ = true; }
+
+AnsiString XBobjDBFIndexTable::IndexTranslateName(const AnsiString& name) {
+  return table_.TranslateOem() ? AnsiToOem(name) : name;
+}
+
+// ---------------------------------------------------------------------------
+// Pages
+
+void XBobjIndexKeyData::AssignEntry(const XBobjIndexKeyData& other) {
+  Assign(&other);
+  RecordNumber = other.RecordNumber;
+  EntryTag = other.EntryTag;
+}
+
+XBobjIndexKey::XBobjIndexKey(XBobjIndexTag* tag) : Tag(tag) {}
+
+XBobjIndexKey::~XBobjIndexKey() {
+  Clear();
+  for (XBobjIndexKeyData* entry : spare_) delete entry;
+}
+
+XBobjIndexKeyData* XBobjIndexKey::InsertEntry(int i, const XBobjIndexKeyData& entry) {
+  auto* copy = new XBobjIndexKeyData();
+  copy->AssignEntry(entry);
+  Insert(i, copy);
+  if (Current >= 0 && i <= Current) ++Current;
+  Dirty = true;
+  return copy;
+}
+
+XBobjIndexKeyData* XBobjIndexKey::AddEntry(const XBobjIndexKeyData& entry) {
+  auto* copy = new XBobjIndexKeyData();
+  copy->AssignEntry(entry);
+  Add(copy);
+  return copy;
+}
+
+void XBobjIndexKey::DeleteEntry(int i) {
+  Delete(i);
+  if (i < Current) --Current;
+  Dirty = true;
+}
+
+XBobjIndexKeyData* XBobjIndexKey::ReadEntry() {
+  XBobjIndexKeyData* entry;
+  if (spare_.empty()) {
+    entry = new XBobjIndexKeyData();
+  } else {
+    entry = spare_.back();
+    spare_.pop_back();
+  }
+  Add(entry);
+  return entry;
+}
+
+void XBobjIndexKey::DeleteFirst(int n) {
+  for (int i = 0; i < n; ++i) Delete(0);
+  Current = std::max(Current - n, Count() ? 0 : -1);
+}
+
+void XBobjIndexKey::ResetPage() {
+  // Entries are kept for the next read of a page (no allocation per read).
+  while (XBobjIndexKeyData* entry = ExtractLast()) spare_.push_back(entry);
+  Left = -1;
+  Right = -1;
+  PageKind = ipkLeaf;
+  Current = -1;
+  Dirty = false;
+  Split = false;
+  AtFirst = false;
+  AtLast = false;
+}
+
+// ---------------------------------------------------------------------------
+// XBobjIndexTag: format operations (base behaviour)
+
+XBobjIndexTag::XBobjIndexTag(XBobjIndexFile* file, const AnsiString& name)
+    : tagName_(name), file_(file), weights_(CollationWeights), lowKey_(0), highKey_(0) {}
+
+XBobjIndexTag::~XBobjIndexTag() {
+  DeleteChain(root_);
+  for (XBobjIndexKey* page : sparePages_) delete page;
+}
+
+void XBobjIndexTag::KeyToStoredForm(TxbVariant&, bool) {}
+
+bool XBobjIndexTag::DefineTag(const AnsiString& keyExpression, bool unique, bool ascending,
+                              const AnsiString& forExpression) {
+  keyExpression_ = keyExpression;
+  forExpression_ = forExpression;
+  unique_ = unique;
+  ascending_ = ascending;
+  hasFor_ = !forExpression.empty();
+  CompileKey();
+  CompileFor();
+  return false;
+}
+
+int32_t XBobjIndexTag::RootPage() { return rootPosition_; }
+int XBobjIndexTag::ReadPage(int32_t, XBobjIndexKey*) { return 0; }
+int XBobjIndexTag::WritePage(XBobjIndexKey*) { return 0; }
+void XBobjIndexTag::ReadHeader() { headerChanged_ = false; }
+void XBobjIndexTag::WriteHeader() { headerChanged_ = false; }
+
+void XBobjIndexTag::CompileKey() {
+  keyHandler_.reset();
+  XBobjIndexTable* table = file_->Table();
+  // A file opened without its table can be walked but not evaluated.
+  if (keyExpression_.empty() || table == nullptr) return;
+  keyHandler_ = std::make_unique<TxbExpHandler>(table->IndexExpressionLink(), false, keyExpression_);
+}
+
+void XBobjIndexTag::CompileFor() {
+  forHandler_.reset();
+  XBobjIndexTable* table = file_->Table();
+  if (forExpression_.empty() || table == nullptr) return;
+  forHandler_ = std::make_unique<TxbExpHandler>(table->IndexExpressionLink(), false, forExpression_);
+}
+
+bool XBobjIndexTag::EvaluateKey(TxbVariant& key) {
+  if (!keyHandler_) return false;
+  keyHandler_->EvaluateValue(key);
+  return true;
+}
+
+bool XBobjIndexTag::EvaluateFor() {
+  if (!forHandler_) return false;
+  TxbVariant value(0);
+  forHandler_->EvaluateValue(value);
+  return forHandler_->ResultType() == etBoolean && value.Kind() == xbvLogical && value.AsLogical();
+}
+
+void XBobjIndexTag::PageRemoved(XBobjIndexKey*) {}
+
+bool XBobjIndexTag::AlternateStoredForm(const TxbVariant&, TxbVariant&) { return false; }
+
+AnsiString XBobjIndexTag::KeyExpressionText() const {
+  return keyHandler_ ? keyHandler_->ExpressionText() : AnsiString();
+}
+
+void XBobjIndexTag::Corrupt() const { file_->Corrupt(); }
+
+// ---------------------------------------------------------------------------
+// XBobjIndexTag: steps the formats share
+
+char XBobjIndexTag::SampleKeyType(TxbVariant& value, int maxLength) {
+  if (!EvaluateKey(value)) XbRaise(xbmSortKeyLength, maxLength, 0);
+  switch (value.Kind()) {
+    case xbvText:
+      return 'C';
+    case xbvNumber:
+      return 'N';
+    case xbvDate:
+      return 'D';
+    default:
+      XbRaise(xbmVariantNotSortable);
+  }
+}
+
+void XBobjIndexTag::CheckKeyLength(int length, int maxLength) {
+  if (length < 1 || length > maxLength) XbRaise(xbmSortKeyLength, maxLength, length);
+}
+
+char XBobjIndexTag::EvaluatedKeyType() {
+  TxbVariant value(0);
+  if (!EvaluateKey(value)) return 'C';
+  if (value.Kind() == xbvNumber) return 'N';
+  if (value.Kind() == xbvDate) return 'D';
+  return 'C';
+}
+
+void XBobjIndexTag::TextKeyForm(TxbVariant& key, bool trimmed) {
+  if (key.Kind() != xbvText) key.SetText(key.AsText());
+  if (trimmed) key.TrimText();
+}
+
+void XBobjIndexTag::CutTextKey(TxbVariant& key, int length, bool trimmed) {
+  if (key.Length() <= length) return;
+  key.SetText(std::string_view(reinterpret_cast<const char*>(key.Data()), static_cast<std::size_t>(length)));
+  if (trimmed) key.TrimText();
+}
+
+void XBobjIndexTag::SetKeyAfterAll(XBobjIndexKeyData& entry, bool text) const {
+  if (text)
+    entry.SetText(keysDescending_ ? "" : "\xFF");
+  else
+    entry.SetNumber(keysDescending_ ? -kNumberSentinel : kNumberSentinel);
+}
+
+int64_t XBobjIndexTag::SortRecordKeys(TxbSort& sorter) {
+  XBobjIndexTable* table = file_->Table();
+  if (!table) return 0;
+  struct RestoreRecord {
+    XBobjIndexTable* table;
+    ~RestoreRecord() { table->IndexLoadRecord(0); }
+  } restore{table};
+  int32_t count = table->IndexRecordCount();
+  int64_t added = 0;
+  table->IndexStatusReport(-1, 1, count);
+  TxbVariant key(0);
+  for (int32_t n = 1; n <= count; ++n) {
+    table->IndexLoadRecord(n);
+    if (!hasFor_ || EvaluateFor()) {
+      EvaluateKey(key);
+      KeyToStoredForm(key, true);
+      sorter.AddKey(key, n);
+      ++added;
+    }
+    table->IndexStatusReport(1, n, 0);
+  }
+  table->IndexStatusReport(0, 0, 0);
+  table->IndexStatusReport(-1, 2, count);
+  return added;
+}
+
+void XBobjIndexTag::TakeSortedKeys(TxbSort& sorter,
+                                   const std::function<void(const TxbVariant& key, int32_t record)>& take) {
+  XBobjIndexTable* table = file_->Table();
+  TxbVariant key(0);
+  int32_t record = 0;
+  int32_t written = 0;
+  while (sorter.NextKey(key, record)) {
+    take(key, record);
+    ++written;
+    if (table) table->IndexStatusReport(2, written, 0);
+  }
+}
+
+bool XBobjIndexTag::RecordChangeMayMatter(bool appended) const {
+  XBobjIndexTable* table = file_->Table();
+  if (!table || !table->IndexKeepsSavedRecord()) return false;
+  // An appended record always gets its key: a new record that was left
+  // unchanged is still a record of the table.
+  return appended || hasFor_ || table->IndexRecordModified();
+}
+
+void XBobjIndexTag::EvaluateSavedKey(TxbVariant& key) {
+  XBobjIndexTable* table = file_->Table();
+  table->IndexUseSavedRecord(true);
+  try {
+    EvaluateKey(key);
+  } catch (...) {
+    table->IndexUseSavedRecord(false);
+    throw;
+  }
+  table->IndexUseSavedRecord(false);
+}
+
+void XBobjIndexTag::SplitOff(XBobjIndexKey* page, int moved, int32_t position) {
+  XBobjIndexKeyData separator;
+  separator.AssignEntry(*page->Entry(moved - 1));
+  InsertSeparator(page, separator, position);
+  page->DeleteFirst(moved);
+}
+
+void XBobjIndexTag::SplitWhileOverfull(XBobjIndexKey* page, int limit,
+                                       const std::function<int32_t(int moved)>& writeFirst) {
+  while (page->Count() > limit) {
+    int moved = std::min(page->Count() - page->Count() / 2, limit);
+    SplitOff(page, moved, writeFirst(moved));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The cached path
+
+XBobjIndexKey* XBobjIndexTag::LeafPage() const {
+  XBobjIndexKey* page = root_;
+  while (page && page->Child) page = page->Child;
+  return page;
+}
+
+void XBobjIndexTag::DeleteChain(XBobjIndexKey* page) {
+  if (page && page->Parent && page->Parent->Child == page) page->Parent->Child = nullptr;
+  while (page) {
+    XBobjIndexKey* next = page->Child;
+    // A few page objects are kept for the next reads of this tag.
+    if (sparePages_.size() < 4) {
+      page->Parent = nullptr;
+      page->Child = nullptr;
+      page->Position = 0;
+      page->OwnsParent = false;
+      page->ResetPage();
+      sparePages_.push_back(page);
+    } else {
+      delete page;
+    }
+    page = next;
+  }
+}
+
+XBobjIndexKey* XBobjIndexTag::NewPageObject() {
+  if (sparePages_.empty()) return new XBobjIndexKey(this);
+  XBobjIndexKey* page = sparePages_.back();
+  sparePages_.pop_back();
+  return page;
+}
+
+void XBobjIndexTag::EnsureRoot() {
+  if (root_) return;
+  int32_t position = RootPage();
+  XBobjIndexKey* page = NewPageObject();
+  try {
+    page->ResetPage();
+    page->Position = position;
+    ReadPage(position, page);
+  } catch (...) {
+    delete page;
+    throw;
+  }
+  // A root branch without entries (another program emptied the tree) is an
+  // empty tree: keys go into it as into an empty root leaf.
+  if (!page->IsLeaf() && page->Count() == 0) page->PageKind = ipkLeaf;
+  root_ = page;
+}
+
+void XBobjIndexTag::WritePageChecked(XBobjIndexKey* page) {
+  if (page->Position == 0) {
+    page->Position = file_->NewPage();
+    if (page->Position <= 0) Corrupt();
+  }
+  WritePage(page);
+  page->Dirty = false;
+  if (page->Parent == nullptr && page->Position != rootPosition_) {
+    rootPosition_ = page->Position;
+    headerChanged_ = true;
+  }
+}
+
+void XBobjIndexTag::FreeChain(XBobjIndexKey* page) {
+  std::vector<XBobjIndexKey*> chain;
+  for (XBobjIndexKey* p = page; p; p = p->Child) chain.push_back(p);
+  // Bottom-up: a split sends separators into the parent, which is written
+  // after it.
+  for (std::size_t i = chain.size(); i > 0; --i)
+    if (chain[i - 1]->Dirty) WritePageChecked(chain[i - 1]);
+  DeleteChain(page);
+}
+
+void XBobjIndexTag::ResetPages() {
+  // Upwards from the leaf; a root split puts a new parent above the old
+  // root, and the walk goes on into it.
+  for (XBobjIndexKey* p = LeafPage(); p; p = p->Parent)
+    if (p->Dirty) WritePageChecked(p);
+  DeleteChain(root_);
+  root_ = nullptr;
+  if (headerChanged_) WriteHeader();
+}
+
+void XBobjIndexTag::DiscardPages() {
+  DeleteChain(root_);
+  root_ = nullptr;
+}
+
+XBobjIndexKey* XBobjIndexTag::OpenChild(XBobjIndexKey* page, int index) {
+  if (index < 0 || index >= page->Count()) Corrupt();
+  // Entries are separate objects: the wanted one stays the same object even
+  // when writing the old child inserts separators in front of it.
+  XBobjIndexKeyData* entry = page->Entry(index);
+  if (page->Child && page->Child->Position == entry->EntryTag && !page->Child->Split) {
+    page->Current = index;
+    return page->Child;
+  }
+  // The old child is written while the parent's current entry is still its
+  // own, so that separators of a split land in front of it.
+  if (page->Child) FreeChain(page->Child);
+  page->Current = page->IndexOf(entry);
+  if (page->Current < 0) Corrupt();
+  int32_t target = entry->EntryTag;
+  int depth = 1;
+  for (XBobjIndexKey* p = page; p; p = p->Parent, ++depth)
+    if (p->Position == target) Corrupt();  // a child pointing back up
+  if (depth > kIndexMaxDepth) Corrupt();
+  XBobjIndexKey* child = NewPageObject();
+  try {
+    child->ResetPage();
+    child->Position = target;
+    ReadPage(target, child);
+    if (!child->IsLeaf() && child->Count() == 0) Corrupt();
+  } catch (...) {
+    delete child;
+    throw;
+  }
+  child->Parent = page;
+  page->Child = child;
+  return child;
+}
+
+void XBobjIndexTag::InsertSeparator(XBobjIndexKey* page, const XBobjIndexKeyData& key,
+                                    int32_t childPosition) {
+  XBobjIndexKey* parent = page->Parent;
+  if (parent == nullptr) {
+    XBobjIndexKeyData* last = page->LastEntry();
+    if (!last) Corrupt();
+    parent = new XBobjIndexKey(this);
+    parent->PageKind = ipkRootBranch;
+    XBobjIndexKeyData own;
+    own.AssignEntry(*last);
+    own.EntryTag = page->Position;
+    parent->AddEntry(own);
+    parent->Current = 0;
+    parent->Dirty = true;
+    parent->Child = page;
+    page->Parent = parent;
+    page->OwnsParent = true;
+    if (!page->IsLeaf()) page->PageKind = ipkBranch;
+    root_ = parent;
+    headerChanged_ = true;
+  }
+  XBobjIndexKeyData separator;
+  separator.AssignEntry(key);
+  separator.EntryTag = childPosition;
+  int at = parent->Current >= 0 ? parent->Current : 0;
+  parent->InsertEntry(at, separator);
+  page->Split = true;
+}
+
+void XBobjIndexTag::UpdateSeparators(XBobjIndexKey* page) {
+  for (XBobjIndexKey* p = page; p->Parent; p = p->Parent) {
+    XBobjIndexKey* parent = p->Parent;
+    XBobjIndexKeyData* separator = parent->CurrentEntry();
+    XBobjIndexKeyData* last = p->LastEntry();
+    if (!separator || !last) return;
+    if (SameValue(*separator, *last) && separator->RecordNumber == last->RecordNumber) return;
+    int32_t child = separator->EntryTag;
+    separator->AssignEntry(*last);
+    separator->EntryTag = child;
+    parent->Dirty = true;
+    if (parent->Current != parent->Count() - 1) return;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Comparison and search
+
+int XBobjIndexTag::CompareEntry(const XBobjIndexKeyData& entry, const TxbVariant& key,
+                                int32_t recordNumber, int compareMode, bool leaf) const {
+  int c = key.Compare(&entry, nullptr, weights_, compareMode);
+  if (keysDescending_) c = -c;
+  if (c != 0) return -c;
+  if (recordNumber == kIndexAnyRecord) return 0;
+  if (recordNumber == kIndexAfterEqual) return -1;
+  if (file_->KeysByRecord()) {
+    uint32_t a = static_cast<uint32_t>(entry.RecordNumber);
+    uint32_t b = static_cast<uint32_t>(recordNumber);
+    return (a > b) - (a < b);
+  }
+  if (!leaf) return 0;
+  return entry.RecordNumber == recordNumber ? 0 : 1;
+}
+
+int XBobjIndexTag::Search(int32_t recordNumber, const TxbVariant& key, int compareMode) {
+  EnsureRoot();
+  XBobjIndexKey* page = root_;
+  for (;;) {
+    int n = page->Count();
+    bool leaf = page->IsLeaf();
+    int lo = 0;
+    int hi = n;
+    while (lo < hi) {
+      int mid = lo + (hi - lo) / 2;
+      if (CompareEntry(*page->Entry(mid), key, recordNumber, compareMode, leaf) < 0)
+        lo = mid + 1;
+      else
+        hi = mid;
+    }
+    if (leaf) {
+      page->Current = lo;
+      break;
+    }
+    if (n == 0) {
+      // Only a root branch can be empty (an emptied tree of another program).
+      page->Current = -1;
+      return 1;
+    }
+    page = OpenChild(page, lo < n ? lo : n - 1);
+  }
+  // Separators written by other programs may be greater than their child's
+  // last key, and empty leaves may stand in the chain: the search goes on
+  // along the leaves until it meets an entry that is not less.
+  XBobjIndexKey* leaf = page;
+  if (leaf->Current >= leaf->Count()) {
+    leaf->Current = leaf->Count() - 1;
+    if (!Step(true)) return 1;
+  }
+  // Without KeysByRecord a record's entry may lie anywhere in the run of its
+  // equal keys: walk the run.
+  bool walkRun = !file_->KeysByRecord() && recordNumber > 0 && recordNumber != kIndexAfterEqual;
+  for (;;) {
+    const XBobjIndexKeyData* entry = LeafPage()->CurrentEntry();
+    if (!entry) return 1;
+    int c = CompareEntry(*entry, key, recordNumber, compareMode, true);
+    if (c == 0) return 0;
+    if (c > 0) {
+      if (!walkRun || key.Compare(entry, nullptr, weights_, compareMode) != 0) return -1;
+    }
+    if (!Step(true)) return 1;
+  }
+}
+
+bool XBobjIndexTag::SeekRecordEntry(const TxbVariant& stored, int32_t recordNumber) {
+  if (Search(recordNumber, stored, kIndexCompareExact) == 0) return true;
+  TxbVariant alternate(0);
+  if (AlternateStoredForm(stored, alternate))
+    return Search(recordNumber, alternate, kIndexCompareExact) == 0;
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+// Navigation
+
+bool XBobjIndexTag::DescendFrom(XBobjIndexKey* page, bool forward) {
+  for (;;) {
+    if (page->IsLeaf()) {
+      if (page->Count() > 0) {
+        page->Current = forward ? 0 : page->Count() - 1;
+        return true;
+      }
+      page->Current = -1;
+      // An empty leaf (only files of other programs have them): go on.
+      XBobjIndexKey* p = page->Parent;
+      while (p && !(forward ? p->Current + 1 < p->Count() : p->Current > 0)) p = p->Parent;
+      if (!p) return false;
+      page = OpenChild(p, p->Current + (forward ? 1 : -1));
+      continue;
+    }
+    if (page->Count() == 0) {
+      if (page->Parent) Corrupt();
+      return false;
+    }
+    page = OpenChild(page, forward ? 0 : page->Count() - 1);
+  }
+}
+
+bool XBobjIndexTag::AdvanceFrom(XBobjIndexKey* page, bool forward) {
+  XBobjIndexKey* p = page->Parent;
+  while (p && !(forward ? p->Current + 1 < p->Count() : p->Current > 0)) p = p->Parent;
+  if (!p) return false;
+  return DescendFrom(OpenChild(p, p->Current + (forward ? 1 : -1)), forward);
+}
+
+bool XBobjIndexTag::Step(bool forward) {
+  XBobjIndexKey* leaf = LeafPage();
+  if (!leaf) return false;
+  if (leaf->Current >= 0 && leaf->Current < leaf->Count()) {
+    if (forward ? leaf->Current + 1 < leaf->Count() : leaf->Current > 0) {
+      leaf->Current += forward ? 1 : -1;
+      return true;
+    }
+  }
+  return AdvanceFrom(leaf, forward);
+}
+
+bool XBobjIndexTag::First() {
+  EnsureRoot();
+  return DescendFrom(root_, true);
+}
+
+bool XBobjIndexTag::Last() {
+  EnsureRoot();
+  return DescendFrom(root_, false);
+}
+
+void XBobjIndexTag::CopyCurrent() {
+  XBobjIndexKey* leaf = LeafPage();
+  const XBobjIndexKeyData* entry = leaf ? leaf->CurrentEntry() : nullptr;
+  if (!entry) return;
+  currentKey_.AssignEntry(*entry);
+  positioned_ = true;
+}
+
+void XBobjIndexTag::SetPosition(bool bof, bool eof) {
+  bof_ = bof;
+  eof_ = eof;
+}
+
+int32_t XBobjIndexTag::CurrentResult() const {
+  return (bof_ || eof_ || !positioned_) ? 0 : currentKey_.RecordNumber;
+}
+
+int XBobjIndexTag::CompareBound(const TxbVariant& bound, int compareMode) const {
+  int c = bound.Compare(&currentKey_, nullptr, weights_, compareMode);
+  return keysDescending_ ? -c : c;
+}
+
+bool XBobjIndexTag::BelowLow() const {
+  return !lowKey_.IsEmpty() && CompareBound(lowKey_, kIndexComparePrefix) > 0;
+}
+
+bool XBobjIndexTag::AboveHigh() const {
+  return !highKey_.IsEmpty() && CompareBound(highKey_, rangePrefix_) < 0;
+}
+
+int XBobjIndexTag::SeekRangeTest() const {
+  if (!HasRange()) return 0;
+  if (!highKey_.IsEmpty()) {
+    int c = CompareBound(highKey_, rangePrefix_);
+    if (c < 0) return 1;
+    if (c == 0 && !includeHigh_) return 0;
+  }
+  if (!lowKey_.IsEmpty()) {
+    int c = CompareBound(lowKey_, kIndexComparePrefix);
+    if (c > 0) return -1;
+    if (c == 0) return includeLow_ ? 0 : -1;
+  }
+  return 0;
+}
+
+int32_t XBobjIndexTag::MoveTop() {
+  SetPosition(false, false);
+  bool ok;
+  if (!lowKey_.IsEmpty())
+    ok = Search(kIndexAnyRecord, lowKey_, kIndexComparePrefix) != 1;
+  else
+    ok = First();
+  if (!ok || !LeafPage()->CurrentEntry()) {
+    positioned_ = false;
+    SetPosition(true, true);
+    return 0;
+  }
+  CopyCurrent();
+  if (AboveHigh()) {
+    SetPosition(true, true);
+    return 0;
+  }
+  return currentKey_.RecordNumber;
+}
+
+int32_t XBobjIndexTag::MoveBottom() {
+  SetPosition(false, false);
+  bool ok;
+  if (!highKey_.IsEmpty()) {
+    int r = Search(kIndexAfterEqual, highKey_, rangePrefix_);
+    ok = r == 1 ? LeafPage()->CurrentEntry() != nullptr : Step(false);
+  } else {
+    ok = Last();
+  }
+  if (!ok || !LeafPage()->CurrentEntry()) {
+    positioned_ = false;
+    SetPosition(true, true);
+    return 0;
+  }
+  CopyCurrent();
+  if (BelowLow()) {
+    SetPosition(true, true);
+    return 0;
+  }
+  return currentKey_.RecordNumber;
+}
+
+// Re-establishes the path on the current key after the pages were freed.
+// Returns 0 when back on the same entry, -1 when on the first entry after
+// it (it was removed meanwhile), 1 when nothing follows it.
+int32_t XBobjIndexTag::Resync() {
+  XBobjIndexKey* leaf = LeafPage();
+  if (leaf && leaf->CurrentEntry()) {
+    const XBobjIndexKeyData* entry = leaf->CurrentEntry();
+    if (SameValue(*entry, currentKey_) && entry->RecordNumber == currentKey_.RecordNumber) return 0;
+  }
+  XBobjIndexKeyData key;
+  key.AssignEntry(currentKey_);
+  if (file_->KeysByRecord()) return Search(key.RecordNumber, key, kIndexCompareExact);
+  if (SeekRecordEntry(key, key.RecordNumber)) return 0;
+  return Search(kIndexAfterEqual, key, kIndexCompareExact);
+}
+
+int32_t XBobjIndexTag::MoveNext() {
+  if (!positioned_) return MoveTop();
+  if (eof_) return 0;
+  int r = Resync();
+  if (r == 1) {
+    CopyCurrent();
+    SetPosition(false, true);
+    return 0;
+  }
+  // From BOF, or when the old entry is gone, the entry we stand on is the
+  // next one.
+  bool stay = bof_ || r != 0;
+  bof_ = false;
+  CopyCurrent();
+  if (stay && !BelowLow()) {
+    if (AboveHigh()) {
+      eof_ = true;
+      return 0;
+    }
+    return currentKey_.RecordNumber;
+  }
+  for (;;) {
+    if (!Step(true)) {
+      eof_ = true;
+      return 0;
+    }
+    CopyCurrent();
+    if (AboveHigh()) {
+      eof_ = true;
+      return 0;
+    }
+    if (!BelowLow()) return currentKey_.RecordNumber;
+  }
+}
+
+int32_t XBobjIndexTag::MovePrior() {
+  if (!positioned_) return MoveBottom();
+  if (bof_) return 0;
+  int r = Resync();
+  bool stay = false;
+  if (r == 1) {
+    // Nothing follows the old key any more: the last entry is the prior one.
+    stay = true;
+    if (!LeafPage()->CurrentEntry()) {
+      SetPosition(true, false);
+      return 0;
+    }
+  } else if (eof_ && r == 0) {
+    stay = true;
+  }
+  eof_ = false;
+  CopyCurrent();
+  if (stay && !AboveHigh()) {
+    if (BelowLow()) {
+      bof_ = true;
+      return 0;
+    }
+    return currentKey_.RecordNumber;
+  }
+  for (;;) {
+    if (!Step(false)) {
+      bof_ = true;
+      return 0;
+    }
+    CopyCurrent();
+    if (BelowLow()) {
+      bof_ = true;
+      return 0;
+    }
+    if (!AboveHigh()) return currentKey_.RecordNumber;
+  }
+}
+
+int32_t XBobjIndexTag::MoveTo(int code) {
+  if (reverseNavigation_) {
+    switch (code) {
+      case -4: code = -3; break;
+      case -3: code = -4; break;
+      case -2: code = -1; break;
+      case -1: code = -2; break;
+      default: break;
+    }
+  }
+  if (code < -5 || code > -1) return 0;
+  // Moves work on the stored order; the flags are kept in the tag's order.
+  if (reverseNavigation_) std::swap(bof_, eof_);
+  int32_t result = 0;
+  try {
+    switch (code) {
+      case -5: {
+        if (!positioned_) {
+          result = MoveTop();
+          break;
+        }
+        int r = Resync();
+        SetPosition(false, r == 1);
+        if (r != 1) CopyCurrent();
+        result = r == 1 ? 0 : currentKey_.RecordNumber;
+        break;
+      }
+      case -4: result = MoveBottom(); break;
+      case -3: result = MoveTop(); break;
+      case -2: result = MovePrior(); break;
+      default: result = MoveNext(); break;
+    }
+  } catch (...) {
+    if (reverseNavigation_) std::swap(bof_, eof_);
+    throw;
+  }
+  if (reverseNavigation_) std::swap(bof_, eof_);
+  return result;
+}
+
+// ---------------------------------------------------------------------------
+// Seeks
+
+int32_t XBobjIndexTag::FindKey(const XBobjIndexKeyData& key) {
+  if (reverseNavigation_) std::swap(bof_, eof_);  // work on the stored order
+  XBobjIndexKeyData stored;
+  stored.AssignEntry(key);
+  KeyToStoredForm(stored, true);
+  XBobjIndexTable* table = file_->Table();
+  int mode = (busy_ || (table && table->IndexExactMatch())) ? kIndexCompareExact : kIndexComparePrefix;
+  int32_t recordNumber =
+      file_->KeysByRecord() && key.RecordNumber > 0 ? key.RecordNumber : kIndexAnyRecord;
+  int r = Search(recordNumber, stored, mode);
+  SetPosition(false, false);
+  CopyCurrent();
+  int32_t result = 0;
+  if (r == 1 || !LeafPage()->CurrentEntry()) {
+    eof_ = true;
+  } else {
+    int range = SeekRangeTest();
+    if (range > 0)
+      eof_ = true;
+    else if (r == 0 && range == 0)
+      result = currentKey_.RecordNumber;
+  }
+  if (reverseNavigation_) std::swap(bof_, eof_);
+  return result;
+}
+
+int32_t XBobjIndexTag::FindLastKey(const XBobjIndexKeyData& key) {
+  if (reverseNavigation_) std::swap(bof_, eof_);
+  XBobjIndexKeyData stored;
+  stored.AssignEntry(key);
+  KeyToStoredForm(stored, true);
+  XBobjIndexTable* table = file_->Table();
+  int mode = (busy_ || (table && table->IndexExactMatch())) ? kIndexCompareExact : kIndexComparePrefix;
+  int r = Search(kIndexAfterEqual, stored, mode);
+  bool ok = r == 1 ? LeafPage()->CurrentEntry() != nullptr : Step(false);
+  SetPosition(false, false);
+  int32_t result = 0;
+  if (!ok) {
+    // Every entry is greater: the position stays on the first one.
+    CopyCurrent();
+    bof_ = true;
+  } else {
+    CopyCurrent();
+    bool equal = stored.Compare(&currentKey_, nullptr, weights_, mode) == 0;
+    int range = SeekRangeTest();
+    if (range > 0)
+      eof_ = true;
+    else if (equal && range == 0)
+      result = currentKey_.RecordNumber;
+  }
+  if (reverseNavigation_) std::swap(bof_, eof_);
+  return result;
+}
+
+int32_t XBobjIndexTag::LookupKey(const XBobjIndexKeyData& key) {
+  XBobjIndexKeyData savedKey;
+  savedKey.AssignEntry(currentKey_);
+  bool savedBof = bof_, savedEof = eof_, savedPositioned = positioned_;
+  bool dirty = false;
+  for (XBobjIndexKey* p = root_; p; p = p->Child) dirty = dirty || p->Dirty;
+  // A clean path is set aside as it is; a changed one is written first so
+  // that the lookup reads what it holds.
+  XBobjIndexKey* aside = nullptr;
+  if (dirty) {
+    ResetPages();
+  } else {
+    aside = root_;
+    root_ = nullptr;
+  }
+  auto restore = [&]() {
+    DeleteChain(root_);
+    root_ = aside;
+    currentKey_.AssignEntry(savedKey);
+    bof_ = savedBof;
+    eof_ = savedEof;
+    positioned_ = savedPositioned;
+  };
+  int32_t result;
+  try {
+    result = FindKey(key);
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+  return result;
+}
+
+int32_t XBobjIndexTag::GoRecord(int32_t recordNumber) {
+  XBobjIndexKey* leaf = LeafPage();
+  if (positioned_ && leaf && leaf->CurrentEntry() && currentKey_.RecordNumber == recordNumber &&
+      !bof_ && !eof_)
+    return recordNumber;
+  LoadRoot(1);
+  return CurrentResult();
+}
+
+void XBobjIndexTag::LoadRoot(int mode) {
+  ResetPages();
+  EnsureRoot();
+  if (mode == 2) return;
+  XBobjIndexTable* table = file_->Table();
+  if (mode == 1 && table && root_->Count() > 0) {
+    int32_t current = table->IndexCurrentRecord();
+    XBobjIndexKeyData key;
+    if (current >= 1 && current <= table->IndexRecordCount() && EvaluateKey(key)) {
+      KeyToStoredForm(key, true);
+      if (SeekRecordEntry(key, current)) {
+        SetPosition(false, false);
+        CopyCurrent();
+        return;
+      }
+    }
+  }
+  MoveTo(-3);
+}
+
+bool XBobjIndexTag::SetRange(const TxbVariant* low, bool includeLow, bool prefix, bool includeHigh,
+                             const TxbVariant* high) {
+  auto convert = [this](const TxbVariant* source, TxbVariant& stored) {
+    if (IsOpenBound(source)) {
+      stored.Clear();
+      return;
+    }
+    stored.Assign(source);
+    bool trimmed = source->Kind() != xbvText || !Trim(source->AsText()).empty();
+    KeyToStoredForm(stored, trimmed);
+  };
+  TxbVariant lowStored(0);
+  TxbVariant highStored(0);
+  convert(low, lowStored);
+  convert(high, highStored);
+  includeLow_ = includeLow;
+  includeHigh_ = includeHigh;
+  int newPrefix = prefix ? kIndexComparePrefix : kIndexCompareExact;
+  if (SameValue(lowStored, lowKey_) && SameValue(highStored, highKey_) && newPrefix == rangePrefix_)
+    return false;
+  lowKey_.Assign(&lowStored);
+  highKey_.Assign(&highStored);
+  rangePrefix_ = newPrefix;
+  MoveTo(-3);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Changes
+
+bool XBobjIndexTag::InsertKey(XBobjIndexKeyData& key) {
+  EnsureRoot();
+  XBobjIndexKeyData stored;
+  stored.AssignEntry(key);
+  KeyToStoredForm(stored, true);
+  stored.RecordNumber = key.RecordNumber;
+  stored.EntryTag = key.RecordNumber;
+  if (unique_ && Search(kIndexAnyRecord, stored, kIndexCompareExact) == 0) return false;
+  int32_t recordNumber = file_->KeysByRecord() ? key.RecordNumber
+                         : keysDescending_     ? 0
+                                               : kIndexAfterEqual;
+  int r = Search(recordNumber, stored, kIndexCompareExact);
+  XBobjIndexKey* leaf = LeafPage();
+  int at = r == 1 ? leaf->Count() : leaf->Current;
+  if (at < 0) at = 0;
+  leaf->InsertEntry(at, stored);
+  leaf->Current = at;
+  if (at == leaf->Count() - 1) UpdateSeparators(leaf);
+  CopyCurrent();
+  SetPosition(false, false);
+  return true;
+}
+
+void XBobjIndexTag::RemovePage(XBobjIndexKey* page) {
+  XBobjIndexKey* parent = page->Parent;
+  PageRemoved(page);
+  DeleteChain(page);
+  int at = parent->Current;
+  parent->DeleteEntry(at);
+  if (parent->Count() == 0) {
+    if (parent->Parent) {
+      RemovePage(parent);
+      return;
+    }
+    // The root lost its last child: the tree is empty again.
+    parent->PageKind = ipkLeaf;
+    parent->Current = -1;
+    parent->Dirty = true;
+    return;
+  }
+  if (at >= parent->Count()) {
+    parent->Current = parent->Count() - 1;
+    UpdateSeparators(parent);
+  } else {
+    parent->Current = at;
+  }
+  if (parent->Count() == 1 && BranchEntryLimit() > 0) KeepAKeyInBranch(parent);
+}
+
+// A branch left with one entry (the path below it is gone) would hold no key
+// in formats without a key for the last entry. The root then takes over its
+// only child's entries (the tree loses a level, the root stays where the
+// header says); another branch merges into a neighbour under the same
+// parent, or takes one entry from it when the neighbour is full. Keys that
+// become inner keys are the parent's separators, which are the highest keys
+// of their subtrees.
+void XBobjIndexTag::KeepAKeyInBranch(XBobjIndexKey* page) {
+  auto setKey = [](XBobjIndexKeyData* entry, const XBobjIndexKeyData& key) {
+    int32_t child = entry->EntryTag;
+    entry->AssignEntry(key);
+    entry->EntryTag = child;
+  };
+  auto readPage = [this](int32_t position) {
+    XBobjIndexKey* other = NewPageObject();
+    other->ResetPage();
+    other->Position = position;
+    try {
+      ReadPage(position, other);
+    } catch (...) {
+      DeleteChain(other);
+      throw;
+    }
+    return other;
+  };
+  XBobjIndexKey* parent = page->Parent;
+  if (parent == nullptr) {
+    XBobjIndexKey* child = readPage(page->Entry(0)->EntryTag);
+    page->ResetPage();
+    for (int i = 0; i < child->Count(); ++i) page->AddEntry(*child->Entry(i));
+    page->PageKind = child->PageKind;
+    page->Current = page->Count() > 0 ? 0 : -1;
+    page->Dirty = true;
+    PageRemoved(child);
+    DeleteChain(child);
+    return;
+  }
+  const int at = parent->Current;
+  if (at < 0 || at >= parent->Count() || parent->Count() < 2 ||
+      parent->Entry(at)->EntryTag != page->Position)
+    return;  // not a tree this rule can mend; left as it is
+  const int limit = BranchEntryLimit();
+  const bool fromLeft = at > 0;
+  const int neighbourAt = fromLeft ? at - 1 : at + 1;
+  // The neighbour is read into a page object of its own, off the path, and
+  // written at once.
+  std::unique_ptr<XBobjIndexKey, std::function<void(XBobjIndexKey*)>> neighbour(
+      readPage(parent->Entry(neighbourAt)->EntryTag), [this](XBobjIndexKey* p) { DeleteChain(p); });
+  if (neighbour->IsLeaf() || neighbour->Count() < 2) return;
+  XBobjIndexKeyData own;  // the page's one entry, keyed by its separator
+  own.AssignEntry(*parent->Entry(at));
+  own.EntryTag = page->Entry(0)->EntryTag;
+  if (neighbour->Count() + 1 <= limit) {
+    if (fromLeft) {
+      setKey(neighbour->LastEntry(), *parent->Entry(neighbourAt));
+      neighbour->AddEntry(own);
+      setKey(parent->Entry(neighbourAt), *parent->Entry(at));
+    } else {
+      neighbour->InsertEntry(0, own);
+    }
+    WritePage(neighbour.get());
+    neighbour.reset();
+    PageRemoved(page);
+    DeleteChain(page);
+    parent->DeleteEntry(at);
+    parent->Current = fromLeft ? at - 1 : at;
+    parent->Dirty = true;
+    if (parent->Count() == 1) KeepAKeyInBranch(parent);
+    return;
+  }
+  // A neighbour of two entries (pages of one key, written by other
+  // programs) would be left without a key itself.
+  if (neighbour->Count() < 3) return;
+  XBobjIndexKeyData moved;
+  if (fromLeft) {
+    moved.AssignEntry(*neighbour->LastEntry());
+    setKey(&moved, *parent->Entry(neighbourAt));
+    neighbour->DeleteEntry(neighbour->Count() - 1);
+    setKey(parent->Entry(neighbourAt), *neighbour->LastEntry());
+    page->InsertEntry(0, moved);
+    page->Current = 1;
+  } else {
+    moved.AssignEntry(*neighbour->Entry(0));
+    neighbour->DeleteEntry(0);
+    setKey(page->Entry(0), *parent->Entry(at));
+    page->AddEntry(moved);
+    setKey(parent->Entry(at), moved);
+    page->Current = 0;
+  }
+  page->Dirty = true;
+  parent->Dirty = true;
+  WritePage(neighbour.get());
+}
+
+void XBobjIndexTag::DeleteCurrentKey() {
+  XBobjIndexKey* leaf = LeafPage();
+  if (!leaf || !leaf->CurrentEntry()) return;
+  XBobjIndexKeyData removed;
+  removed.AssignEntry(*leaf->CurrentEntry());
+  int at = leaf->Current;
+  leaf->DeleteEntry(at);
+  SetPosition(false, false);
+  if (leaf->Count() == 0 && leaf->Parent) {
+    RemovePage(leaf);
+    int32_t recordNumber = file_->KeysByRecord() ? removed.RecordNumber : kIndexAfterEqual;
+    if (Search(recordNumber, removed, kIndexCompareExact) == 1) eof_ = true;
+    CopyCurrent();
+    return;
+  }
+  if (leaf->Count() == 0) {
+    leaf->Current = -1;
+    positioned_ = false;
+    SetPosition(true, true);
+    return;
+  }
+  if (at >= leaf->Count()) {
+    leaf->Current = leaf->Count() - 1;
+    UpdateSeparators(leaf);
+    if (!Step(true)) eof_ = true;
+  } else {
+    leaf->Current = at;
+  }
+  CopyCurrent();
+}
+
+bool XBobjIndexTag::UpdateForRecordChange(int32_t recordNumber, bool appended) {
+  if (!RecordChangeMayMatter(appended)) return false;
+  busy_ = true;
+  changed_ = false;
+  bool hadPages = root_ != nullptr;
+  try {
+    bool forHolds = hasFor_ ? EvaluateFor() : true;
+    XBobjIndexKeyData newKey;
+    EvaluateKey(newKey);
+    newKey.RecordNumber = recordNumber;
+    newKey.EntryTag = recordNumber;
+    if (appended) {
+      if (forHolds) {
+        EnsureRoot();
+        changed_ = InsertKey(newKey);
+      }
+    } else {
+      XBobjIndexKeyData oldKey;
+      EvaluateSavedKey(oldKey);
+      XBobjIndexKeyData oldStored;
+      oldStored.AssignEntry(oldKey);
+      KeyToStoredForm(oldStored, true);
+      XBobjIndexKeyData newStored;
+      newStored.AssignEntry(newKey);
+      KeyToStoredForm(newStored, true);
+      bool found = SeekRecordEntry(oldStored, recordNumber);
+      bool differ = !SameValue(oldStored, newStored);
+      if ((differ || !forHolds) && found) {
+        DeleteCurrentKey();
+        changed_ = true;
+      }
+      if (forHolds && (differ || !found)) {
+        if (InsertKey(newKey)) changed_ = true;
+      }
+    }
+  } catch (...) {
+    busy_ = false;
+    // Half-made changes are dropped rather than written.
+    if (!hadPages) {
+      DeleteChain(root_);
+      root_ = nullptr;
+    }
+    throw;
+  }
+  if (!hadPages) ResetPages();
+  busy_ = false;
+  return changed_;
+}
+
+// ---------------------------------------------------------------------------
+// XBobjIndexFile
+
+XBobjIndexFile::XBobjIndexFile(XBobjIndexTable* table) : table_(table) {
+  if (auto region = IndexLockRegion(protocol_)) lockRegion_ = *region;
+}
+
+XBobjIndexFile::~XBobjIndexFile() {
+  try {
+    ResetAllPages();
+  } catch (...) {
+    // A destructor cannot report; the pages stay as they were on disk.
+  }
+  if (lockLevel_ > 0 && disk_ && disk_->Shared()) {
+    try {
+      disk_->UnlockRegion();
+    } catch (...) {
+    }
+  }
+  tags_.Clear();
+}
+
+bool XBobjIndexFile::CreateTag(const AnsiString&, const AnsiString&, bool, bool, const AnsiString&) {
+  return false;
+}
+bool XBobjIndexFile::DeleteTag(const AnsiString&) { return false; }
+int32_t XBobjIndexFile::NewPage() { return -1; }
+int32_t XBobjIndexFile::ResetAllocation() { return -1; }
+void XBobjIndexFile::Reindex() {}
+bool XBobjIndexFile::ChangedByOtherUser() { return false; }
+void XBobjIndexFile::Zap() {}
+
+bool XBobjIndexFile::ReadBlock(int64_t position, void* buffer, int32_t count) {
+  if (!disk_ || position < 0 || count < 0) return false;
+  int32_t got = disk_->ReadAt(position, buffer, count);
+  if (got != count) return false;
+  AnsiString password = table_ ? table_->IndexReadPassword() : AnsiString();
+  if (!password.empty()) {
+    auto* p = static_cast<char*>(buffer);
+    for (int32_t offset = 0; offset < count; offset += kBlockSize)
+      ScrambleBytes(password, p + offset, p + offset,
+                    static_cast<std::size_t>(std::min(kBlockSize, count - offset)), false);
+  }
+  return true;
+}
+
+void XBobjIndexFile::WriteBlock(int64_t position, const void* buffer, int32_t count) {
+  if (!disk_) Corrupt();
+  AnsiString password = table_ ? table_->IndexWritePassword() : AnsiString();
+  if (password.empty()) {
+    disk_->WriteAt(position, buffer, count);
+  } else {
+    std::vector<char> copy(static_cast<std::size_t>(count));
+    const auto* p = static_cast<const char*>(buffer);
+    for (int32_t offset = 0; offset < count; offset += kBlockSize)
+      ScrambleBytes(password, p + offset, copy.data() + offset,
+                    static_cast<std::size_t>(std::min(kBlockSize, count - offset)), true);
+    disk_->WriteAt(position, copy.data(), count);
+  }
+  knownSize_ = std::max<int64_t>(knownSize_, position + count);
+}
+
+void XBobjIndexFile::Rename(const AnsiString& newName) {
+  if (!disk_) return;
+  AnsiString target = ChangeFileExt(newName, ExtractFileExt(disk_->FileName()));
+  disk_->RenameFile(target);
+  fileName_ = ExtractFileName(disk_->FileName());
+}
+
+bool XBobjIndexFile::RecordChanged(int32_t recordNumber, bool appended) {
+  bool any = false;
+  for (int i = 0; i < tags_.Count(); ++i)
+    if (tags_.Items(i)->UpdateForRecordChange(recordNumber, appended)) any = true;
+  return any;
+}
+
+void XBobjIndexFile::SetLockProtocol(TxbLokProtocol protocol) {
+  protocol_ = protocol;
+  auto region = IndexLockRegion(protocol);
+  lockRegion_ = region ? *region : TxbLockRegion{0, 0};
+}
+
+void XBobjIndexFile::Reencipher() {
+  if (!disk_ || !table_) return;
+  AnsiString oldPassword = table_->IndexReadPassword();
+  AnsiString newPassword = table_->IndexWritePassword();
+  int64_t size = disk_->FileSize();
+  char block[kBlockSize];
+  for (int64_t position = 0; position < size; position += kBlockSize) {
+    int32_t n = static_cast<int32_t>(std::min<int64_t>(kBlockSize, size - position));
+    if (disk_->ReadAt(position, block, n) != n) Corrupt();
+    ScrambleBytes(oldPassword, block, block, static_cast<std::size_t>(n), false);
+    ScrambleBytes(newPassword, block, block, static_cast<std::size_t>(n), true);
+    disk_->WriteAt(position, block, n);
+  }
+}
+
+XBO_DiskFile* XBobjIndexFile::OpenDiskFile(XBobjIndexTable* table, const AnsiString& name,
+                                           bool overwrite, bool create, unsigned mode,
+                                           unsigned share, const AnsiString& defaultExtension) {
+  AnsiString fileName = DefaultExtension(Trim(name), defaultExtension);
+  if (ExtractFilePath(fileName).empty() && table)
+    fileName = ExtractFilePath(table->IndexTableFileName()) + fileName;
+  bool readWrite = (mode & 3) != fmOpenRead;
+  unsigned shareMode = share & 0xF0;
+  bool shared = shareMode != fmShareExclusive && shareMode != fmShareDenyRead;
+  auto disk = std::make_unique<XBO_DiskFile>(fileName, shared, readWrite);
+  if (create) {
+    if (disk->Exists() && !overwrite)
+      disk->OpenFile();
+    else
+      disk->CreateFile();
+  } else {
+    if (!disk->Exists()) return nullptr;
+    disk->OpenFile();
+  }
+  fileName_ = ExtractFileName(disk->FileName());
+  disk_ = std::move(disk);
+  knownSize_ = disk_->FileSize();
+  return disk_.get();
+}
+
+void XBobjIndexFile::LockIndexFile() {
+  if (lockLevel_ == 0 && disk_ && disk_->Shared()) {
+    if (lockRegion_.length == 0 ||
+        !LockRegionWithRetry(*disk_, lockRegion_.offset, lockRegion_.length, 100, 50))
+      XbRaise(xbmCannotLockFile, fileName_);
+  }
+  ++lockLevel_;
+  if (lockLevel_ == 1) {
+    try {
+      ResetAllocation();
+      LockTaken();
+    } catch (...) {
+      --lockLevel_;
+      if (disk_ && disk_->Shared()) disk_->UnlockRegion();
+      throw;
+    }
+  }
+}
+
+void XBobjIndexFile::UnlockIndexFile() {
+  if (lockLevel_ == 0) return;
+  auto release = [this]() {
+    --lockLevel_;
+    if (lockLevel_ == 0 && disk_ && disk_->Shared()) disk_->UnlockRegion();
+  };
+  if (lockLevel_ == 1) {
+    try {
+      ResetAllPages();
+      LockReleasing();
+    } catch (...) {
+      release();
+      throw;
+    }
+  }
+  release();
+}
+
+void XBobjIndexFile::LockWholeFileWithRetry() {
+  if (!disk_ || !disk_->Shared()) return;
+  bool holdsWhole = disk_->LockCount() > 0 && disk_->LockOffset() == 0 &&
+                    disk_->LockLength() == XBO_DiskFile::kWholeFileLength;
+  // Another region held by this very file cannot become the whole file by
+  // waiting.
+  if (disk_->LockCount() > 0 && !holdsWhole) XbRaise(xbmCannotLockFile, fileName_);
+  if (!LockRegionWithRetry(*disk_, 0, XBO_DiskFile::kWholeFileLength, 100, 50))
+    XbRaise(xbmCannotLockFile, fileName_);
+}
+
+void XBobjIndexFile::ChangeUnderIndexLock(const std::function<void()>& change) {
+  LockIndexFile();
+  try {
+    change();
+  } catch (...) {
+    UnlockIndexFile();
+    throw;
+  }
+  UnlockIndexFile();
+}
+
+void XBobjIndexFile::ChangeUnderWholeFileLock(const std::function<void()>& change) {
+  LockWholeFileWithRetry();
+  try {
+    change();
+  } catch (...) {
+    if (disk_->Shared()) disk_->UnlockRegion();
+    throw;
+  }
+  if (disk_->Shared()) disk_->UnlockRegion();
+}
+
+int32_t XBobjIndexFile::TakeNextFree(int32_t step) {
+  if (nextFree_ < 0) ResetAllocation();
+  int32_t position = nextFree_;
+  nextFree_ += step;
+  return position;
+}
+
+void XBobjIndexFile::EmptyForNewTag() {
+  for (int i = tags_.Count() - 1; i >= 0; --i) {
+    tags_.Items(i)->DiscardPages();
+    tags_.Delete(i);
+  }
+  // A file created for this tag is empty already; truncating needs full
+  // access, which a shared table never has, and must not be asked for
+  // after the create has emptied the file.
+  if (disk_->FileSize() > 0) disk_->TruncateFile(0);
+  knownSize_ = 0;
+  nextFree_ = 0;
+  NewPage();
+}
+
+AnsiString XBobjIndexFile::StoredTagName(const AnsiString& name, int maxLength) const {
+  AnsiString result = Trim(name);
+  if (table_) result = table_->IndexTranslateName(result);
+  result = UpperCase(result);
+  if (result.size() > static_cast<std::size_t>(maxLength)) result.resize(static_cast<std::size_t>(maxLength));
+  return result;
+}
+
+void XBobjIndexFile::FlagProductionIndex() {
+  if (!table_) return;
+  AnsiString tableName = table_->IndexTableFileName();
+  if (SameText(ChangeFileExt(disk_->FileName(), ExtractFileExt(tableName)), tableName))
+    table_->IndexSetProductionFlag();
+}
+
+bool XBobjIndexFile::IsFileName(const AnsiString& name) const {
+  return SameText(BaseName(name), BaseName(fileName_));
+}
+
+XBobjIndexTag* XBobjIndexFile::FindTag(const AnsiString& name) const {
+  AnsiString wanted = Trim(name);
+  for (int i = 0; i < tags_.Count(); ++i)
+    if (SameText(tags_.Items(i)->TagName(), wanted)) return tags_.Items(i);
+  return nullptr;
+}
+
+void XBobjIndexFile::ResetAllPages() {
+  for (int i = 0; i < tags_.Count(); ++i) tags_.Items(i)->ResetPages();
+}
+
+void XBobjIndexFile::Corrupt() const { XbRaise(xbmIndexCorrupted, fileName_); }
+
+int64_t XBobjIndexFile::RefreshFileSize() {
+  if (disk_) knownSize_ = disk_->FileSize();
+  return knownSize_;
+}
+
+bool XBobjIndexFile::PositionInside(int64_t position, int64_t length) {
+  if (position < 0 || length < 0) return false;
+  if (position + length <= knownSize_) return true;
+  return position + length <= RefreshFileSize();
+}

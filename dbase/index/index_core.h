@@ -1,0 +1,609 @@
+// The format-independent half of the engine's indexes.
+//
+// XBobjIndexTag is one ordering of a table's records: a B-tree of keys
+// computed by a key expression (optionally restricted by a FOR condition).
+// It walks, searches and updates the tree through a cached path of pages.
+// XBobjIndexFile is one index file with one or more tags: it reads and
+// writes blocks (scrambled when the table has a password), locks the file
+// with retry and forwards record changes to its tags. The formats (CDX,
+// MDX, NDX, NTX) supply the page layouts through the virtual operations
+// and share the steps and key forms that are the same in several of them.
+//
+// Invariants kept here:
+// - Only the path from the root to the current leaf is held in memory: each
+//   page has at most one open child, and a parent's current entry is the
+//   entry of its open child.
+// - A branch entry holds the last key (and record number) of its child's
+//   subtree; every change of a page's last entry is carried up.
+// - A page is written only when it leaves memory (freed, or all pages of the
+//   tag flushed); the format may then split it, inserting separators into
+//   its parent, or put a new root above it.
+// - An index file never writes a page outside its lock (when it is shared):
+//   every dirty page is written before the last lock level is released.
+// - Nothing read from a file is trusted: positions, depth and sizes are
+//   checked and a violation raises "Index file %s is corrupted".
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dbase/table/lock_protocol.h"
+#include "dbase/base/collection.h"
+#include "dbase/base/disk_file.h"
+#include "dbase/base/variant.h"
+#include "platform/rtl/ansistring.h"
+
+class TxbExpHandler;
+class TxbExpUserLink;
+class TxbSort;
+class XBO_dBaseFld;
+class XBobjIndexFile;
+class XBobjIndexTag;
+
+// What an index needs from the table it belongs to. The table handler
+// implements it; XBobjDBFIndexTable adapts a plain table.
+class XBobjIndexTable {
+ public:
+  virtual ~XBobjIndexTable() = default;
+
+  // Records in the table.
+  virtual int32_t IndexRecordCount() = 0;
+  // The current record number (0 when none).
+  virtual int32_t IndexCurrentRecord() = 0;
+  // The table's exact-match setting for seeks.
+  virtual bool IndexExactMatch() = 0;
+  // The table keeps the image of the current record as read before editing.
+  virtual bool IndexKeepsSavedRecord() = 0;
+  // The current record was changed since it was read.
+  virtual bool IndexRecordModified() = 0;
+  // true: expressions see the saved image of the current record; false:
+  // the current record again.
+  virtual void IndexUseSavedRecord(bool saved) = 0;
+  // n > 0: reads record n directly from the file (deciphered) and lets
+  // expressions see it; 0: the current record again.
+  virtual void IndexLoadRecord(int32_t n) = 0;
+  // Index pages are read with the read password and written with the write
+  // password (they differ only while the password changes); empty: plain.
+  virtual AnsiString IndexReadPassword() = 0;
+  virtual AnsiString IndexWritePassword() = 0;
+  // The table's full file name.
+  virtual AnsiString IndexTableFileName() = 0;
+  // The link key and FOR expressions compile with.
+  virtual TxbExpUserLink* IndexExpressionLink() = 0;
+  // Progress of a tag build (status, current, total).
+  virtual void IndexStatusReport(int status, int current, int total) = 0;
+  // The table's production index was opened.
+  virtual void IndexSetProductionFlag() = 0;
+  // A tag name in the form the table's texts are stored in.
+  virtual AnsiString IndexTranslateName(const AnsiString& name) = 0;
+};
+
+// Adapts an open table to XBobjIndexTable. Records for builds are read in
+// blocks; the password is the one the table was opened with.
+class XBobjDBFIndexTable : public XBobjIndexTable {
+ public:
+  XBobjDBFIndexTable(XBO_dBaseFld& table, const AnsiString& password);
+  ~XBobjDBFIndexTable() override;
+
+  // The passwords pages are read and written with from now on.
+  void SetPasswords(const AnsiString& readPassword, const AnsiString& writePassword);
+  XBO_dBaseFld& Table() const { return table_; }
+
+  int32_t IndexRecordCount() override;
+  int32_t IndexCurrentRecord() override;
+  bool IndexExactMatch() override;
+  bool IndexKeepsSavedRecord() override;
+  bool IndexRecordModified() override;
+  void IndexUseSavedRecord(bool saved) override;
+  void IndexLoadRecord(int32_t n) override;
+  AnsiString IndexReadPassword() override;
+  AnsiString IndexWritePassword() override;
+  AnsiString IndexTableFileName() override;
+  TxbExpUserLink* IndexExpressionLink() override;
+  void IndexStatusReport(int status, int current, int total) override;
+  void IndexSetProductionFlag() override;
+  AnsiString IndexTranslateName(const AnsiString& name) override;
+
+  bool ProductionFlagSet() const { return production_; }
+
+ private:
+  void Redirect(char* buffer);
+
+  XBO_dBaseFld& table_;
+  AnsiString readPassword_;
+  AnsiString writePassword_;
+  std::vector<char> image_;      // saved or loaded record shown to expressions
+  std::vector<char> block_;      // read-ahead of consecutive records
+  int32_t blockFirst_ = 0;       // first record in block_
+  int32_t blockCount_ = 0;
+  char* previous_ = nullptr;
+  bool redirected_ = false;
+  bool production_ = false;
+};
+
+// One key entry of a page: the stored (comparable) key in the value buffer.
+class XBobjIndexKeyData : public TxbVariant {
+ public:
+  explicit XBobjIndexKeyData(int32_t capacity = 0) : TxbVariant(capacity) {}
+  XBobjIndexKeyData(const XBobjIndexKeyData& other) = default;
+  XBobjIndexKeyData& operator=(const XBobjIndexKeyData& other) = default;
+
+  // Copies the value, record number and entry tag.
+  void AssignEntry(const XBobjIndexKeyData& other);
+
+  // Record number of the entry (in a branch entry: of the separator key).
+  int32_t RecordNumber = 0;
+  // Leaf: the record number; branch: the child page's position.
+  int32_t EntryTag = 0;
+};
+
+// Page kinds: below 3 a page has children.
+enum IndexPageKind : int {
+  ipkBranch = 0,
+  ipkRootBranch = 1,
+  ipkBranchRead = 2,
+  ipkLeaf = 3,
+};
+
+// One page in memory: an owning list of entries plus its place in the tree.
+class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
+ public:
+  explicit XBobjIndexKey(XBobjIndexTag* tag);
+  ~XBobjIndexKey() override;
+
+  bool IsLeaf() const { return PageKind == ipkLeaf; }
+  XBobjIndexKeyData* Entry(int i) const { return Items(i); }
+  XBobjIndexKeyData* CurrentEntry() const {
+    return Current >= 0 && Current < Count() ? Items(Current) : nullptr;
+  }
+  XBobjIndexKeyData* LastEntry() const { return Count() ? Items(Count() - 1) : nullptr; }
+  // Inserts a copy at index i; the current entry keeps pointing at the same
+  // entry. Marks the page dirty.
+  XBobjIndexKeyData* InsertEntry(int i, const XBobjIndexKeyData& entry);
+  // Appends a copy (no dirty mark: used while a page is read).
+  XBobjIndexKeyData* AddEntry(const XBobjIndexKeyData& entry);
+  // Removes entry i; the current entry keeps pointing at the same entry
+  // (or the one after a removed current). Marks the page dirty.
+  void DeleteEntry(int i);
+  // Removes entries [0, n) (a split moved them to another page).
+  void DeleteFirst(int n);
+  // Empties the page and its links for a fresh read. The entry objects are
+  // kept aside and handed out again by ReadEntry, so that reading a page
+  // into a recycled page object allocates nothing.
+  void ResetPage();
+  // An empty entry appended to the page (a recycled one when there is).
+  XBobjIndexKeyData* ReadEntry();
+
+  int32_t Position = 0;  // 0: not placed yet
+  int32_t Left = -1;
+  int32_t Right = -1;
+  XBobjIndexKey* Parent = nullptr;
+  XBobjIndexKey* Child = nullptr;
+  XBobjIndexTag* Tag;
+  int PageKind = ipkLeaf;
+  int Current = -1;
+  bool Dirty = false;
+  bool OwnsParent = false;  // made its parent in a root split
+  bool Split = false;       // sent a separator up since it was opened
+  bool AtFirst = false;
+  bool AtLast = false;
+
+ private:
+  std::vector<XBobjIndexKeyData*> spare_;
+};
+
+// Compare modes of searches: a key that is a prefix of an entry counts as
+// equal, or only an equal key does.
+constexpr int kIndexComparePrefix = 0;
+constexpr int kIndexCompareExact = -1;
+// Record-number arguments of Search besides a record number.
+constexpr int32_t kIndexAnyRecord = -1;
+constexpr int32_t kIndexAfterEqual = INT32_MAX;
+// Deeper trees than this are taken as a loop in a damaged file.
+constexpr int kIndexMaxDepth = 64;
+
+// --- Key forms several formats share
+
+// Key bytes without their trailing blanks: how text keys are held.
+inline std::string_view HeldText(const uint8_t* bytes, int length) {
+  while (length > 0 && bytes[length - 1] == ' ') --length;
+  return std::string_view(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
+}
+// The day a date key stands for: dates and date texts give their day,
+// numbers are taken as days.
+double DateKeyDay(const TxbVariant& key);
+// The stored form of a date in the formats that keep its day number as a
+// double: no date (a day below 0.1) is the empty date 1e100, after every
+// day.
+double DayNumberKey(const TxbVariant& key);
+// The 8 bytes of a double key as those formats store it, and back (bytes
+// a short key lacks read as zero).
+std::string DoubleKeyBytes(double value);
+double DoubleFromKeyBytes(const std::string& bytes);
+
+class XBobjIndexTag {
+ public:
+  // name: the tag's name as it should be shown (formats upper-case it).
+  XBobjIndexTag(XBobjIndexFile* file, const AnsiString& name);
+  virtual ~XBobjIndexTag();
+  XBobjIndexTag(const XBobjIndexTag&) = delete;
+  XBobjIndexTag& operator=(const XBobjIndexTag&) = delete;
+
+  // --- Format operations
+  // Converts an evaluated key into the stored, comparable form (trimmed:
+  // trailing blanks removed). Base: unchanged.
+  virtual void KeyToStoredForm(TxbVariant& key, bool trimmed);
+  // Stores texts and flags and compiles key and FOR; formats go on to write
+  // and build the tag. Base: false.
+  virtual bool DefineTag(const AnsiString& keyExpression, bool unique, bool ascending,
+                         const AnsiString& forExpression);
+  // Inserts an evaluated key (RecordNumber set); false when a Unique tag
+  // already holds it.
+  virtual bool InsertKey(XBobjIndexKeyData& key);
+  // Position of the root page.
+  virtual int32_t RootPage();
+  // Fills a cleared page from the file: entries, kind, siblings. Base: 0.
+  virtual int ReadPage(int32_t position, XBobjIndexKey* page);
+  // Writes a placed page, splitting it when it does not fit. Base: 0.
+  virtual int WritePage(XBobjIndexKey* page);
+  virtual void ReadHeader();
+  virtual void WriteHeader();
+  // New key (FOR) handler over the table's expression link.
+  virtual void CompileKey();
+  virtual void CompileFor();
+  // The key of the record the table shows; false without key handler.
+  virtual bool EvaluateKey(TxbVariant& key);
+  // True only when the FOR condition yields a Boolean true.
+  virtual bool EvaluateFor();
+  // A page left the tree (it was emptied): the format relinks its
+  // neighbours. Base: nothing.
+  virtual void PageRemoved(XBobjIndexKey* page);
+  // Most entries a branch page holds, for formats whose branch pages store
+  // no key with their last entry (a branch of one entry would have none,
+  // and other programs' readers take such a page for an empty one). Base:
+  // 0, every branch entry keeps its key and no such rule applies.
+  virtual int BranchEntryLimit() const { return 0; }
+  // Another stored form the same key may have in files written by other
+  // programs; searches for a record's own entry try it when the first form
+  // is not found. Base: none.
+  virtual bool AlternateStoredForm(const TxbVariant& stored, TxbVariant& alternate);
+
+  // --- Seeks and moves (return record numbers, 0 for none)
+  // Positions on the first entry not less than the key (stored form,
+  // trimmed; with KeysByRecord also by the key's record number). Exact
+  // when the table's exact-match setting is on or the tag is busy, else a
+  // key that is a prefix of the entry counts as equal. The record number
+  // when an equal entry was found inside the range; else 0 (EOF set when
+  // the search ran off the end or past the high bound).
+  int32_t FindKey(const XBobjIndexKeyData& key);
+  // As FindKey, positioned on the last equal entry.
+  int32_t FindLastKey(const XBobjIndexKeyData& key);
+  // FindKey that leaves the tag's position as it was.
+  int32_t LookupKey(const XBobjIndexKeyData& key);
+  // -5 resynchronise, -4 bottom, -3 top, -2 prior, -1 next (exchanged under
+  // ReverseNavigation). Moves honour the range.
+  int32_t MoveTo(int code);
+  // Positions on the table's current record unless already on record n.
+  int32_t GoRecord(int32_t recordNumber);
+  // Replaces the key computed from the saved record by the key of the
+  // current record (appended: inserts only). True when the tag changed.
+  bool UpdateForRecordChange(int32_t recordNumber, bool appended);
+  // Sets the range (empty keys: open ends) and goes top when it changed.
+  // prefix: a key of which the high bound is a prefix counts as inside.
+  bool SetRange(const TxbVariant* low, bool includeLow, bool prefix, bool includeHigh,
+                const TxbVariant* high);
+  bool HasRange() const { return !lowKey_.IsEmpty() || !highKey_.IsEmpty(); }
+  // Writes dirty pages, frees them, and writes a changed header.
+  void ResetPages();
+  // Frees the pages without writing them (the file is being rebuilt or was
+  // changed by another program).
+  void DiscardPages();
+  // ResetPages, then reads the root; mode 1 also positions on the table's
+  // current record (else top), mode 2 stops after the root.
+  void LoadRoot(int mode);
+  // Removes the current entry; the position moves to the entry after it.
+  void DeleteCurrentKey();
+  // Searches the tree: 0 found, 1 beyond the last entry, -1 stopped at a
+  // greater entry. recordNumber: kIndexAnyRecord, kIndexAfterEqual or a
+  // record number. Positions the path on the entry.
+  int Search(int32_t recordNumber, const TxbVariant& key, int compareMode);
+
+  // --- State
+  const AnsiString& TagName() const { return tagName_; }
+  const AnsiString& FormatWord() const { return formatWord_; }
+  const AnsiString& KeyExpression() const { return keyExpression_; }
+  const AnsiString& ForExpression() const { return forExpression_; }
+  AnsiString KeyExpressionText() const;
+  TxbExpHandler* KeyHandler() const { return keyHandler_.get(); }
+  TxbExpHandler* ForHandler() const { return forHandler_.get(); }
+  XBobjIndexFile* IndexFile() const { return file_; }
+  int KeyLength() const { return keyLength_; }
+  char KeyType() const { return keyType_; }
+  bool Ascending() const { return ascending_; }
+  bool Unique() const { return unique_; }
+  bool HasFor() const { return hasFor_; }
+  bool KeysDescending() const { return keysDescending_; }
+  bool ReverseNavigation() const { return reverseNavigation_; }
+  int32_t HeaderPosition() const { return headerPosition_; }
+  int32_t RootPosition() const { return rootPosition_; }
+  bool HeaderChanged() const { return headerChanged_; }
+  void MarkHeaderChanged() { headerChanged_ = true; }
+  const XBobjIndexKeyData& CurrentKey() const { return currentKey_; }
+  bool Bof() const { return bof_; }
+  bool Eof() const { return eof_; }
+  bool Busy() const { return busy_; }
+  bool Changed() const { return changed_; }
+  XBobjIndexKey* RootPageObject() const { return root_; }
+  bool PagesLoaded() const { return root_ != nullptr; }
+  const TxbVariant& LowKey() const { return lowKey_; }
+  const TxbVariant& HighKey() const { return highKey_; }
+  int RangePrefix() const { return rangePrefix_; }
+  bool IncludeLow() const { return includeLow_; }
+  bool IncludeHigh() const { return includeHigh_; }
+  // The deepest page of the cached path (null when none is loaded).
+  XBobjIndexKey* LeafPage() const;
+
+  // --- Helpers for formats
+  // Inserts a separator (key, record number, child position) into the
+  // parent of page, just before page's own entry; a page without parent
+  // first gets a new root above it (the header is marked changed).
+  void InsertSeparator(XBobjIndexKey* page, const XBobjIndexKeyData& key, int32_t childPosition);
+  // Raises "Index file %s is corrupted" with the index file's name.
+  [[noreturn]] void Corrupt() const;
+  // Hands the keys of a build's sorter to take in sorted order, with the
+  // table's progress (2, k, 0) after every key.
+  void TakeSortedKeys(TxbSort& sorter,
+                      const std::function<void(const TxbVariant& key, int32_t record)>& take);
+
+ protected:
+  // --- Shared steps of the formats
+  // Adds the stored key of every record the FOR condition admits to the
+  // sorter of a build, with the table's progress (-1, 1, count), (1, n, 0)
+  // per record, (0, 0, 0), then (-1, 2, count) for the writing that
+  // follows; the table's current record is shown again afterwards.
+  // Returns the keys added (0 without table).
+  int64_t SortRecordKeys(TxbSort& sorter);
+  // The type of the key on the table's current record ('C', 'N' or 'D'),
+  // the key itself in value. Without key handler "Sort key length must be
+  // 1-maxLength bytes, is 0"; other types "cannot be sorted".
+  char SampleKeyType(TxbVariant& value, int maxLength);
+  // Refuses key lengths outside 1..maxLength ("Sort key length must be
+  // 1-maxLength bytes, is length"): an empty key has no page layout, and
+  // each format's limit says why no longer key can be stored.
+  static void CheckKeyLength(int length, int maxLength);
+  // The type the key yields on the table's current record: 'N', 'D', else
+  // (and without key handler) 'C'.
+  char EvaluatedKeyType();
+  // The key as text, without trailing blanks when trimmed (the first step
+  // of every text key's stored form).
+  static void TextKeyForm(TxbVariant& key, bool trimmed);
+  // A text key longer than length bytes is cut to them (and trimmed again):
+  // the longer text would not fit an entry.
+  static void CutTextKey(TxbVariant& key, int length, bool trimmed);
+  // Sets the key of a branch's last child, which the formats store without
+  // key: after every key of the tag's order (texts or numbers).
+  void SetKeyAfterAll(XBobjIndexKeyData& entry, bool text) const;
+  // A record change can change the tag: the table keeps the record as it
+  // was read, and the record is new, changed, or under a FOR condition.
+  bool RecordChangeMayMatter(bool appended) const;
+  // The key of the table's current record as it was read before editing.
+  void EvaluateSavedKey(TxbVariant& key);
+  // The first `moved` entries of page were written to a new page at
+  // position: the last of them goes into the parent as its separator and
+  // they leave page.
+  void SplitOff(XBobjIndexKey* page, int moved, int32_t position);
+  // While page holds more than limit entries, its first half (at most
+  // limit entries) goes to a new page written by writeFirst(moved), which
+  // returns its position, and is split off.
+  void SplitWhileOverfull(XBobjIndexKey* page, int limit,
+                          const std::function<int32_t(int moved)>& writeFirst);
+
+  // The page's position (a new one from NewPage when 0), then WritePage.
+  void WritePageChecked(XBobjIndexKey* page);
+  // Carries page's last entry up into the separators above it.
+  void UpdateSeparators(XBobjIndexKey* page);
+  // Compares an entry with a search key: < 0 the entry is before it,
+  // 0 found, > 0 the entry is after it.
+  int CompareEntry(const XBobjIndexKeyData& entry, const TxbVariant& key, int32_t recordNumber,
+                   int compareMode, bool leaf) const;
+  // Compares a range bound with the current key (bound - current).
+  int CompareBound(const TxbVariant& bound, int compareMode) const;
+  // The search for a record's own entry (exact key and record number),
+  // trying the format's alternate stored form too. True when positioned
+  // on it.
+  bool SeekRecordEntry(const TxbVariant& stored, int32_t recordNumber);
+  // Reads the root page object when no path is loaded.
+  void EnsureRoot();
+
+  // Format settings.
+  AnsiString formatWord_ = "UNK";
+  AnsiString tagName_;
+  AnsiString keyExpression_;
+  AnsiString forExpression_;
+  int keyLength_ = 0;
+  int entryLength_ = 0;
+  int entriesPerBranch_ = 0;
+  char keyType_ = 'C';
+  bool ascending_ = true;
+  bool unique_ = false;
+  bool hasFor_ = false;
+  bool keysDescending_ = false;
+  bool reverseNavigation_ = false;
+  int32_t headerPosition_ = 0;
+  int32_t rootPosition_ = 0;
+  bool headerChanged_ = false;
+  XBobjIndexFile* file_;
+  // Weights for text keys.
+  const unsigned char* weights_;
+
+ private:
+  friend class XBobjIndexFile;
+  // Opens the child of entry index (reusing the open one when it is that
+  // child) and makes index the page's current entry.
+  XBobjIndexKey* OpenChild(XBobjIndexKey* page, int index);
+  // Writes the dirty pages of a chain bottom-up and frees the chain.
+  void FreeChain(XBobjIndexKey* page);
+  void DeleteChain(XBobjIndexKey* page);
+  // A page object, recycled when one is spare.
+  XBobjIndexKey* NewPageObject();
+  bool DescendFrom(XBobjIndexKey* page, bool forward);
+  bool AdvanceFrom(XBobjIndexKey* page, bool forward);
+  bool Step(bool forward);
+  bool First();
+  bool Last();
+  void CopyCurrent();
+  void SetPosition(bool bof, bool eof);
+  int SeekRangeTest() const;
+  bool BelowLow() const;
+  bool AboveHigh() const;
+  int32_t CurrentResult() const;
+  int32_t MoveTop();
+  int32_t MoveBottom();
+  int32_t MoveNext();
+  int32_t MovePrior();
+  int32_t Resync();
+  void RemovePage(XBobjIndexKey* page);
+  void KeepAKeyInBranch(XBobjIndexKey* page);
+
+  XBobjIndexKey* root_ = nullptr;
+  XBobjIndexKeyData currentKey_;
+  bool bof_ = false;
+  bool eof_ = false;
+  bool positioned_ = false;  // currentKey_ holds a position to come back to
+  TxbVariant lowKey_;
+  TxbVariant highKey_;
+  int rangePrefix_ = kIndexCompareExact;
+  bool includeLow_ = true;
+  bool includeHigh_ = true;
+  std::unique_ptr<TxbExpHandler> keyHandler_;
+  std::unique_ptr<TxbExpHandler> forHandler_;
+  bool busy_ = false;
+  bool changed_ = false;
+  std::vector<XBobjIndexKey*> sparePages_;
+};
+
+class XBobjIndexFile {
+ public:
+  // table may be null (files opened on their own, e.g. for checks).
+  explicit XBobjIndexFile(XBobjIndexTable* table);
+  virtual ~XBobjIndexFile();
+  XBobjIndexFile(const XBobjIndexFile&) = delete;
+  XBobjIndexFile& operator=(const XBobjIndexFile&) = delete;
+
+  // --- Format operations
+  virtual bool CreateTag(const AnsiString& tagName, const AnsiString& keyExpression, bool unique,
+                         bool ascending, const AnsiString& forExpression);
+  virtual bool DeleteTag(const AnsiString& tagName);
+  // A position for a new page; base -1.
+  virtual int32_t NewPage();
+  // Next free position := max(held value, file size); base -1.
+  virtual int32_t ResetAllocation();
+  // Reads count bytes at position, each 512-byte piece deciphered with the
+  // table's read password; true only when all bytes were read. Positions
+  // and counts of encrypted files are multiples of 512.
+  virtual bool ReadBlock(int64_t position, void* buffer, int32_t count);
+  // Writes count bytes, enciphered in 512-byte pieces with the write
+  // password.
+  virtual void WriteBlock(int64_t position, const void* buffer, int32_t count);
+  virtual void Reindex();
+  // Renames the file, keeping its extension.
+  virtual void Rename(const AnsiString& newName);
+  // Every tag replaces the record's old key by its new one; true when any
+  // tag changed.
+  virtual bool RecordChanged(int32_t recordNumber, bool appended);
+  // Another program changed the file since this one last looked. Base false.
+  virtual bool ChangedByOtherUser();
+  virtual void SetLockProtocol(TxbLokProtocol protocol);
+  // Rewrites the whole file in 512-byte blocks: read with the read
+  // password, written with the write password.
+  virtual void Reencipher();
+  virtual void Zap();
+
+  // --- File
+  // Opens or creates the disk file: the name is trimmed, gets the default
+  // extension when it has none and the table's directory when it has no
+  // path. create: creates it (opens an existing one instead unless
+  // overwrite). Without create a missing file gives null.
+  XBO_DiskFile* OpenDiskFile(XBobjIndexTable* table, const AnsiString& name, bool overwrite,
+                             bool create, unsigned mode, unsigned share,
+                             const AnsiString& defaultExtension);
+  // Locks the file (shared files only), trying every 50 ms up to 100 times;
+  // "Can not Lock file %s". The first level resets the page allocation.
+  void LockIndexFile();
+  // Releases one level; before the last one every dirty page and changed
+  // header of the tags is written.
+  void UnlockIndexFile();
+  int LockLevel() const { return lockLevel_; }
+  // Base names compared case-insensitively.
+  bool IsFileName(const AnsiString& name) const;
+  int TagCount() const { return tags_.Count(); }
+  XBobjIndexTag* FindTag(const AnsiString& name) const;
+  XBobjIndexTag* TagAt(int index) const { return tags_.Items(index); }
+  // Writes every tag's dirty pages and changed header and frees the pages.
+  void ResetAllPages();
+  // Raises "Index file %s is corrupted".
+  [[noreturn]] void Corrupt() const;
+  // True when a page of length bytes at position lies inside the file.
+  bool PositionInside(int64_t position, int64_t length);
+
+  const AnsiString& FileName() const { return fileName_; }
+  // The file size as last seen (grows with every block written).
+  int64_t KnownFileSize() const { return knownSize_; }
+  XBobjIndexTable* Table() const { return table_; }
+  XBO_DiskFile* DiskFile() const { return disk_.get(); }
+  bool KeysByRecord() const { return keysByRecord_; }
+  int32_t NextFreePosition() const { return nextFree_; }
+  bool Opened() const { return opened_; }
+  TxbLokProtocol LockProtocol() const { return protocol_; }
+  // The region LockIndexFile locks.
+  TxbLockRegion LockRegion() const { return lockRegion_; }
+
+ protected:
+  // The owned tag list.
+  TxbCollection<XBobjIndexTag>& Tags() { return tags_; }
+  // The file's size, refreshed from the system.
+  int64_t RefreshFileSize();
+  // Takes the whole-file lock with retry; "Can not Lock file %s".
+  void LockWholeFileWithRetry();
+  // Runs change under one more level of the index lock and gives that
+  // level back on every exit.
+  void ChangeUnderIndexLock(const std::function<void()>& change);
+  // Runs change under the whole-file lock (nothing changes before the whole
+  // file is ours) and releases it on every exit.
+  void ChangeUnderWholeFileLock(const std::function<void()>& change);
+  // The next free position, then moved on by step (the allocation is reset
+  // first when unknown).
+  int32_t TakeNextFree(int32_t step);
+  // Drops every tag (its pages unwritten) and empties the file; the first
+  // page is taken for the header, so the tree's pages follow it.
+  void EmptyForNewTag();
+  // A tag name as the file keeps it: trimmed, in the table's text form,
+  // upper case, cut to maxLength.
+  AnsiString StoredTagName(const AnsiString& name, int maxLength) const;
+  // A file named like its table (any extension) is the table's production
+  // index: the table is told so.
+  void FlagProductionIndex();
+  // Called once a lock level 0 -> 1 was taken. Base: nothing.
+  virtual void LockTaken() {}
+  // Called before the last lock level goes, after the pages were written.
+  // Base: nothing.
+  virtual void LockReleasing() {}
+
+  AnsiString fileName_;
+  XBobjIndexTable* table_;
+  std::unique_ptr<XBO_DiskFile> disk_;
+  bool keysByRecord_ = false;
+  int32_t nextFree_ = -1;
+  TxbLokProtocol protocol_ = TxbLokProtocol::Default;
+  TxbLockRegion lockRegion_{0x7FFFFFFD, 1};
+  bool opened_ = false;
+  int64_t knownSize_ = 0;
+
+ private:
+  TxbCollection<XBobjIndexTag> tags_;
+  int lockLevel_ = 0;
+};
