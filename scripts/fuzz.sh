@@ -2,7 +2,7 @@
 # Long fuzz runs by hand: scripts/fuzz.sh TARGET SECONDS [libFuzzer flags...]
 # e.g. scripts/fuzz.sh expression_fuzz 3600 -jobs=4
 # Builds the clang fuzz tree (build/fuzz) and runs the target on a fresh
-# corpus seeded from dbase/fuzz; findings land in build/fuzz/findings/.
+# corpus seeded from its fuzz folder; findings land in build/fuzz/findings/.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
 

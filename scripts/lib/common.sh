@@ -39,10 +39,15 @@ ensure_packages() {
 }
 
 # configure_tree <dir> <build type> [extra cmake args...]
+# A compiler cache, when one is installed, is used; nothing requires it.
 configure_tree() {
   local dir="$1" type="$2"
   shift 2
-  cmake -S "$ROOT_DIR" -B "$ROOT_DIR/$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@"
+  local launcher=()
+  if command -v ccache > /dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake -S "$ROOT_DIR" -B "$ROOT_DIR/$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${launcher[@]}" "$@"
 }
 
 # build_tree <dir>
@@ -52,7 +57,7 @@ build_tree() {
 
 # --- fuzzing -----------------------------------------------------------------
 # The fuzz tree: clang with every library instrumented for coverage and the
-# sanitizers; only the libFuzzer targets of dbase/fuzz are built.
+# sanitizers; only the libFuzzer targets of the modules' fuzz folders are built.
 FUZZ_TREE=build/fuzz
 
 configure_fuzz_tree() {
@@ -66,10 +71,22 @@ build_fuzz_targets() {
   cmake --build "$ROOT_DIR/$FUZZ_TREE" --target fuzz_targets -j8
 }
 
+# fuzz_source_dir <name>: the fuzz folder that holds <name>.cpp.
+fuzz_source_dir() {
+  local source
+  source="$(find "$ROOT_DIR" -path "$ROOT_DIR/build" -prune -o -path "*/fuzz/$1.cpp" -print -quit)"
+  if [[ -z "$source" ]]; then
+    echo "no fuzz target source $1.cpp under $ROOT_DIR" >&2
+    return 1
+  fi
+  dirname "$source"
+}
+
 # run_fuzz_target <name> <seconds> [more libFuzzer flags...]
 # Runs build/fuzz/bin/<name> on a fresh corpus with its seeds: the lines of
-# dbase/fuzz/<base>_seeds.txt (one seed each) or the files of
-# dbase/fuzz/<base>_seeds/, where <base> is the name without "_fuzz", and
+# <module>/fuzz/<base>_seeds.txt (one seed each) or the files of
+# <module>/fuzz/<base>_seeds/, where <base> is the name without "_fuzz" and
+# <module>/fuzz the folder that holds <name>.cpp, and
 # its dictionary <base>.dict and the extra libFuzzer flags of <base>.flags
 # (e.g. a larger -max_len for file formats) when there are. Findings are
 # kept under build/fuzz/findings/. Returns libFuzzer's status (non-zero for
@@ -77,7 +94,8 @@ build_fuzz_targets() {
 run_fuzz_target() {
   local name="$1" seconds="$2"
   shift 2
-  local source_dir="$ROOT_DIR/dbase/fuzz" base="${name%_fuzz}"
+  local source_dir base="${name%_fuzz}"
+  source_dir="$(fuzz_source_dir "$name")" || return 1
   local work findings="$ROOT_DIR/$FUZZ_TREE/findings"
   work="$(mktemp -d)"
   mkdir -p "$work/corpus" "$work/seeds" "$findings"
