@@ -708,9 +708,11 @@ void TApplication::DoIdle() {
   if (inIdle_) return;
   inIdle_ = true;
   auto copy = idleListeners_;
-  for (auto& [key, fn] : copy) {
+  for (auto& listener : copy) {
+    // A plain variable, not a structured binding: clang 14 cannot capture those.
+    const TObject* key = listener.first;
     bool still = std::any_of(idleListeners_.begin(), idleListeners_.end(), [&](const auto& p) { return p.first == key; });
-    if (still) Guard(const_cast<TObject*>(key), fn);
+    if (still) Guard(const_cast<TObject*>(key), listener.second);
   }
   if (OnIdle) {
     bool done = true;
