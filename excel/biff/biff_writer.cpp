@@ -121,7 +121,7 @@ class FormatTable {
   static void WriteFont(std::string& out, const FontKey& f) {
     std::string data;
     Put16(data, f.height);
-    Put16(data, 0);       // not italic, not struck out
+    Put16(data, f.bold ? 0x0001 : 0);  // bold flag (readers look at it as well as the weight)
     Put16(data, 0x7FFF);  // automatic colour
     Put16(data, f.bold ? 700 : 400);
     Put16(data, 0);  // no super- or subscript
@@ -170,8 +170,17 @@ struct Prepared {
 
 void Prepare(const WorkbookData& wb, Prepared& p) {
   for (const SheetData* sheet : wb.sheets) {
+    // Only the formats in use get an XF.
+    std::vector<bool> used(sheet->styles.size(), false);
+    used[0] = true;
+    for (uint16_t style : sheet->columnStyles) used[style] = true;
+    for (const Row& row : sheet->rows) {
+      for (const Cell& cell : row.cells) {
+        if (cell.kind != CellKind::None) used[cell.style] = true;
+      }
+    }
     std::vector<uint16_t> xfs;
-    for (const CellFormat& f : sheet->styles) xfs.push_back(p.formats.XfOf(f));
+    for (std::size_t i = 0; i < sheet->styles.size(); ++i) xfs.push_back(used[i] ? p.formats.XfOf(sheet->styles[i]) : 0);
     p.sheetXfs.push_back(std::move(xfs));
     for (const Row& row : sheet->rows) {
       for (const Cell& cell : row.cells) {

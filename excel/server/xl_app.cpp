@@ -68,13 +68,11 @@ void XlApp::SetSheetsInNewWorkbook(int count) {
 }
 
 AnsiString XlApp::UserName() {
-  if (!HasOpenBook()) throw EOleException("The user name needs an open workbook");
   if (userName_.empty()) userName_ = UserFullName();
   return userName_;
 }
 
 void XlApp::SetUserName(const AnsiString& name) {
-  if (!HasOpenBook()) throw EOleException("The user name needs an open workbook");
   userName_ = name;
 }
 

@@ -266,7 +266,6 @@ class IApplication : public XlObject {
   virtual void SetSheetsInNewWorkbook(int count) = 0;
   virtual bool EnableEvents() = 0;
   virtual void SetEnableEvents(bool on) = 0;
-  // Needs an open workbook, as the spreadsheet program does.
   virtual AnsiString UserName() = 0;
   virtual void SetUserName(const AnsiString& name) = 0;
   virtual AnsiString OrganizationName() = 0;
