@@ -93,8 +93,8 @@ AnsiString FormatA1(const CellRect& r, bool rowAbsolute, bool columnAbsolute) {
   const char* cd = columnAbsolute ? "$" : "";
   auto row = [&](int n) { return rd + std::to_string(n + 1); };
   auto col = [&](int n) { return cd + ColumnName(n); };
-  if (r.row0 == 0 && r.row1 == kLastRow) return col(r.col0) + ":" + col(r.col1);
   if (r.col0 == 0 && r.col1 == kLastCol) return row(r.row0) + ":" + row(r.row1);
+  if (r.row0 == 0 && r.row1 == kLastRow) return col(r.col0) + ":" + col(r.col1);
   AnsiString first = col(r.col0) + row(r.row0);
   if (r.row0 == r.row1 && r.col0 == r.col1) return first;
   return first + ":" + col(r.col1) + row(r.row1);
