@@ -137,19 +137,20 @@ void TOfOfficeComponent::AttachEventSink(xl::XlObject* server, xl::TGUID iid) { 
 
 // --- nested collections --------------------------------------------------------------
 
-TOfNestedCollectionItem::TOfNestedCollectionItem(TCollection* collection) : TCollectionItem(collection) {}
+TOfNestedCollectionItem::TOfNestedCollectionItem(TCollection* collection) : TCollectionItem(collection) {
+  if (auto* nested = dynamic_cast<TOfNestedCollection*>(collection)) {
+    root_ = nested->RootComponent();
+    parentItem_ = nested->ParentItem();
+  }
+}
 
 TOfNestedCollection* TOfNestedCollectionItem::NestedCollection() const {
   return static_cast<TOfNestedCollection*>(Collection());
 }
 
-TOfOfficeComponent* TOfNestedCollectionItem::RootComponent() const {
-  return NestedCollection() ? NestedCollection()->RootComponent() : nullptr;
-}
+TOfOfficeComponent* TOfNestedCollectionItem::RootComponent() const { return root_; }
 
-TOfNestedCollectionItem* TOfNestedCollectionItem::ParentItem() const {
-  return NestedCollection() ? NestedCollection()->ParentItem() : nullptr;
-}
+TOfNestedCollectionItem* TOfNestedCollectionItem::ParentItem() const { return parentItem_; }
 
 TOfNestedCollection* TOfNestedCollectionItem::SubCollection(int index) const {
   throw EListError(Format("List index out of bounds (%d)", index));
@@ -188,6 +189,8 @@ TOfNestedCollection::TOfNestedCollection(ItemFactory factory, TOfOfficeComponent
     : TCollection(std::move(factory), parentItem ? static_cast<TPersistent*>(parentItem) : root),
       root_(root),
       parentItem_(parentItem) {}
+
+TOfNestedCollection::~TOfNestedCollection() { Clear(); }
 
 TOfNestedCollectionItem* TOfNestedCollection::Item(int index) const {
   return static_cast<TOfNestedCollectionItem*>(Items(index));

@@ -164,11 +164,18 @@ class TOfNestedCollectionItem : public TCollectionItem {
 
  protected:
   xl::XlRef intf_;
+
+ private:
+  // Kept from construction: an item may outlive its collection's derived
+  // part while the collection is being destroyed.
+  TOfOfficeComponent* root_ = nullptr;
+  TOfNestedCollectionItem* parentItem_ = nullptr;
 };
 
 class TOfNestedCollection : public TCollection {
  public:
   TOfNestedCollection(ItemFactory factory, TOfOfficeComponent* root, TOfNestedCollectionItem* parentItem);
+  ~TOfNestedCollection() override;
   AnsiString ClassName() const override { return "TOfNestedCollection"; }
   virtual AnsiString Caption() const { return oftext::kNestedItem; }
   TOfOfficeComponent* RootComponent() const { return root_; }
