@@ -61,6 +61,29 @@ void WriteBasic(const std::string& dir) {
   app->Quit();
 }
 
+// One cell per horizontal and vertical alignment, and a cell repeating
+// an earlier format (which must share its XF).
+void WriteAlignments(const std::string& dir) {
+  auto app = CreateInProcessExcel();
+  app->SetSheetsInNewWorkbook(1);
+  auto book = app->Workbooks()->Add(Variant());
+  auto a1 = book->Worksheets()->Item(1)->Range("A1", "A1");
+  const int horizontal[] = {xlGeneral, xlLeft, xlCenter, xlRight, xlFill, xlJustify, xlCenterAcrossSelection};
+  const int vertical[] = {xlTop, xlCenter, xlBottom, xlJustify, xlDistributed};
+  for (int i = 0; i < 7; ++i) {
+    a1->Offset(i, 0)->SetValue(Variant("h" + std::to_string(i)));
+    a1->Offset(i, 0)->SetHorizontalAlignment(horizontal[i]);
+  }
+  for (int i = 0; i < 5; ++i) {
+    a1->Offset(i, 1)->SetValue(Variant("v" + std::to_string(i)));
+    a1->Offset(i, 1)->SetVerticalAlignment(vertical[i]);
+  }
+  a1->Offset(7, 0)->SetValue(Variant("again"));
+  a1->Offset(7, 0)->SetHorizontalAlignment(xlRight);
+  book->SaveAs(dir + "alignments.xls");
+  app->Quit();
+}
+
 void WriteBig(const std::string& dir) {
   auto app = CreateInProcessExcel();
   app->SetSheetsInNewWorkbook(1);
@@ -101,6 +124,7 @@ int main(int argc, char** argv) {
   if (dir.back() != '/') dir += '/';
   try {
     WriteBasic(dir);
+    WriteAlignments(dir);
     if (argc > 2 && std::strcmp(argv[2], "--large") == 0) {
       WriteBig(dir);
       WriteStrings(dir);

@@ -187,6 +187,24 @@ def check_basic(path):
     check_widths(book, sheet, range(4))
 
 
+def check_alignments(path):
+    open_strictly(path)
+    book = xlrd.open_workbook(path, formatting_info=True)
+    sheet = book.sheet_by_index(0)
+    horizontal = ["general", "left", "centre", "right", "fill", "justify", "centre-across"]
+    vertical = ["top", "centre", "bottom", "justify", "distributed"]
+    for i, h in enumerate(horizontal):
+        info = cell_info(book, sheet, i, 0)
+        check((info["value"], info["halign"], info["valign"]) == ("h%d" % i, h, "bottom"), "A%d: %r" % (i + 1, info))
+    for i, v in enumerate(vertical):
+        info = cell_info(book, sheet, i, 1)
+        check((info["value"], info["halign"], info["valign"]) == ("v%d" % i, "general", v), "B%d: %r" % (i + 1, info))
+    check(sheet.cell(7, 0).xf_index == sheet.cell(3, 0).xf_index, "equal formats share one XF")
+    check(sheet.cell(0, 0).xf_index == 15, "the default format is the default cell XF")
+    # The 16 default XFs, then one per distinct format in use.
+    check(len(book.xf_list) == 16 + 6 + 4, "%d XFs written" % len(book.xf_list))
+
+
 def check_large(path_big, path_strings):
     open_strictly(path_big)
     with open(path_big, "rb") as f:
@@ -225,6 +243,7 @@ def main():
             check_large(os.path.join(tmp, "big.xls"), os.path.join(tmp, "strings.xls"))
         else:
             check_basic(os.path.join(tmp, "basic.xls"))
+            check_alignments(os.path.join(tmp, "alignments.xls"))
     for f in FAILURES:
         print("FAIL: " + f)
     print("%d passed, %d failed" % (1 if not FAILURES else 0, 1 if FAILURES else 0))
