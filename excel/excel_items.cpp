@@ -182,7 +182,14 @@ xl::XlRef TOfExcelRange::BindServer() {
   if (!sheet) return nullptr;
   std::shared_ptr<xl::IRange> range;
   if (!address_.empty()) {
-    range = sheet->Range(address_, address_);
+    // Applied as an Address write would: a text the sheet does not take is
+    // reported and leaves the item unbound.
+    try {
+      range = sheet->Range(address_, address_);
+    } catch (const EOleException&) {
+      MessageDlg(oftext::kInvalidRangeAddress, mtError, TMsgDlgButtons{mbOK});
+      return nullptr;
+    }
   } else {
     range = sheet->Range("A1", "A1");
     try {

@@ -73,9 +73,11 @@ std::shared_ptr<IWorksheet> NewSheet(const std::shared_ptr<IApplication>& app) {
 struct EventRecorder : IEventSink {
   std::vector<int> ids;
   bool cancelSave = false;
+  bool cancelClose = false;
   void Invoke(int dispId, const std::vector<OleArg>& args, const NamedArgs&) override {
     ids.push_back(dispId);
     if (dispId == kWorkbookBeforeSave && cancelSave) *args.front().byRef = true;
+    if (dispId == kWorkbookBeforeClose && cancelClose) *args.front().byRef = true;
   }
 };
 
@@ -267,4 +269,21 @@ TEST(XlServer, AutoFitMeasuresTheShownTextAndColumnWidthRoundTrips) {
   sheet->Range("C1", "C1")->SetColumnWidth(20);
   EXPECT_DOUBLE_EQ(sheet->Range("C1", "C1")->ColumnWidth(), 20.0);
   EXPECT_EQ(ColumnWidthFromCharacters(20), 5303);  // (140 + 5) px
+}
+
+TEST(XlServer, ACancelledCloseKeepsTheWorkbookExceptWhenQuitting) {
+  auto app = CreateInProcessExcel();
+  auto* container = static_cast<IConnectionPointContainer*>(app->QueryInterface(IID_IConnectionPointContainer));
+  EventRecorder recorder;
+  recorder.cancelClose = true;
+  container->FindConnectionPoint(DIID_AppEvents)->Advise(&recorder);
+  auto book = app->Workbooks()->Add(Variant());
+  auto cell = book->Worksheets()->Item(1)->Range("A1", "A1");
+  book->Close(false);
+  EXPECT_EQ(app->Workbooks()->Count(), 1);
+  app->Quit();
+  EXPECT_EQ(app->Workbooks()->Count(), 0);
+  EXPECT_THROW(book->Name(), EOleException);
+  EXPECT_THROW(cell->SetValue(Variant(1)), EOleException);  // a closed workbook's cells are gone
+  EXPECT_EQ(app->Selection(), nullptr);
 }
