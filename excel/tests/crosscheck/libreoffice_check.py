@@ -9,11 +9,13 @@ import subprocess
 import sys
 import tempfile
 
+# LibreOffice shows the Boolean cells of .xls files as 1 and 0 (it does the
+# same for python3-xlwt's files), where the spreadsheet shows PRAVDA/NEPRAVDA.
 EXPECTED_SECOND_SHEET = [
     ["Číslo", "Datum", "Částka", "Pravda", "", ""],
-    ["0001", "31.12.2024", "1234.5", "TRUE", "vpravo", ""],
-    ["žluťoučký kůň", "28.02.1900", "-500.25", "FALSE", "nahoře", ""],
-    ["1 234,50", "01.03.1900", "-0", "TRUE", "Times", ""],
+    ["0001", "31.12.2024", "1234.5", "1", "vpravo", ""],
+    ["žluťoučký kůň", "28.02.1900", "-500.25", "0", "nahoře", ""],
+    ["1 234,50", "01.03.1900", "-0", "1", "Times", ""],
 ]
 
 
@@ -21,9 +23,10 @@ def main():
     writer = sys.argv[1]
     with tempfile.TemporaryDirectory() as tmp:
         subprocess.run([writer, tmp], check=True)
-        # Field separator, text delimiter, UTF-8, first line, cell format,
-        # ..., sheet -1: every sheet into its own file.
-        options = 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1'
+        # Comma, double quote, UTF-8, from line 1, no column formats, default
+        # language, texts unquoted, special numbers detected, cells as shown,
+        # no formulas, spaces kept, sheet -1: every sheet into its own file.
+        options = 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true,false,false,-1'
         subprocess.run(["soffice", "--headless", "--convert-to", options, "--outdir", tmp,
                         os.path.join(tmp, "basic.xls")], check=True, stdout=subprocess.DEVNULL)
         files = sorted(glob.glob(os.path.join(tmp, "basic-*.csv")))
