@@ -52,7 +52,9 @@ TOfExcelBase::~TOfExcelBase() {
   try {
     SetConnected(false);
   } catch (...) {
-    // A server that fails while quitting must not stop the component going.
+    // A server that fails while quitting must not stop the component going;
+    // its sinks go first, while the server they unadvise from still exists.
+    DetachEventSinks();
     app_.reset();
   }
   workbooks_.reset();
@@ -309,6 +311,7 @@ TOfExcel::~TOfExcel() {
   try {
     SetConnected(false);
   } catch (...) {
+    DetachEventSinks();
     app_.reset();
   }
 }
