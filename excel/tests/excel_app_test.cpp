@@ -216,3 +216,23 @@ TEST(ExcelComponent, NestedCollectionsWalkDepthFirst) {
   EXPECT_EQ(range->RootComponent(), &excel);
   EXPECT_EQ(range->ParentItem(), a->Worksheets()->Items(0));
 }
+
+TEST(ExcelComponent, VersionKindComesFromTheMajorVersionAndIsCachedUntilDisconnect) {
+  struct Row {
+    const char* version;
+    int kind;
+  } rows[] = {{"9.0", 3}, {"10.0", 4}, {"8.0", 1}, {"11.0", 1}, {"x.0", 1}, {"", 1}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.version);
+    RecordedExcel r;
+    r.log->version = row.version;
+    r.excel.SetConnected(true);
+    EXPECT_EQ(r.excel.VersionKind(), row.kind);
+    r.log->version = "9.0";
+    EXPECT_EQ(r.excel.VersionKind(), row.kind);
+    EXPECT_EQ(r.log->Matching("App.Version").size(), 1u);
+    r.excel.SetConnected(false);
+    r.excel.SetConnected(true);
+    EXPECT_EQ(r.excel.VersionKind(), 3);
+  }
+}

@@ -246,7 +246,10 @@ class RecApp : public IApplication {
   void SetUserName(const AnsiString& v) override { log_->Record("App.SetUserName", v), in_->SetUserName(v); }
   AnsiString OrganizationName() override { return in_->OrganizationName(); }
   AnsiString OperatingSystem() override { return in_->OperatingSystem(); }
-  AnsiString Version() override { return log_->Record("App.Version"), in_->Version(); }
+  AnsiString Version() override {
+    log_->Record("App.Version");
+    return log_->version.empty() ? in_->Version() : log_->version;
+  }
   AnsiString Build() override { return in_->Build(); }
   double MemoryTotal() override { return in_->MemoryTotal(); }
   double MemoryFree() override { return in_->MemoryFree(); }

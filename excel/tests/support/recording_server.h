@@ -17,6 +17,8 @@ struct CallLog {
   std::map<std::string, int> failAt;
   std::map<std::string, int> counts;
   bool offerEvents = true;
+  // The server's Version text, when set.
+  std::string version;
 
   // Records the call and fails it when asked.
   void Record(const std::string& name, const std::string& args = "");
