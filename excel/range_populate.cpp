@@ -6,6 +6,8 @@
 // pass has begun, the model's EndRead runs: a failed export must not leave
 // the dataset on the record where it stopped, with its controls disabled,
 // since the application goes on to print from the current record.
+#include <exception>
+
 #include "excel/dataset_model.h"
 #include "excel/excel_app.h"
 #include "excel/excel_items.h"
@@ -22,9 +24,27 @@ void TOfExcelRange::Populate() {
   bool reading = false;
   bool screenOff = false;
 
-  auto restore = [&] {
-    if (screenOff && app) app->SetScreenUpdating(true);
+  // Screen updating back on and the default cursor, then the model's
+  // EndRead; on the error path nothing here replaces the original error.
+  auto finish = [&](bool failing) {
+    std::exception_ptr restoreError;
+    try {
+      if (screenOff && app) app->SetScreenUpdating(true);
+    } catch (...) {
+      restoreError = std::current_exception();
+    }
     Screen->SetCursor(crDefault);
+    if (reading) {
+      if (failing || restoreError) {
+        try {
+          model->EndRead();
+        } catch (...) {
+        }
+      } else {
+        model->EndRead();
+      }
+    }
+    if (restoreError && !failing) std::rethrow_exception(restoreError);
   };
 
   try {
@@ -94,16 +114,8 @@ void TOfExcelRange::Populate() {
     intf_ = r->Offset(0, 0)->Resize(n, std::max(columns, 1));
     NotifyChanged();
   } catch (...) {
-    restore();
-    if (reading) {
-      // The original error is the one to report.
-      try {
-        model->EndRead();
-      } catch (...) {
-      }
-    }
+    finish(true);
     throw;
   }
-  restore();
-  model->EndRead();
+  finish(false);
 }

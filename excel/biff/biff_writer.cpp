@@ -280,7 +280,8 @@ void WriteSheet(std::string& out, const SheetData& sheet, const std::vector<uint
     data.clear();
     Put16(data, static_cast<uint16_t>(c));
     Put16(data, static_cast<uint16_t>(c));
-    Put16(data, static_cast<uint16_t>(width < 0 ? 8 * 256 + 0xB6 : std::min<int32_t>(width, 0xFFFF)));
+    // The standard width is 8 digits of 7 pixels plus the 5-pixel margin.
+    Put16(data, static_cast<uint16_t>(width < 0 ? 2231 : std::min<int32_t>(width, 0xFFFF)));
     Put16(data, xfs[style]);
     Put16(data, width < 0 ? 0 : 0x0002);  // bit 1: width set by the user
     Put16(data, 0);

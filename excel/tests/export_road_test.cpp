@@ -222,3 +222,20 @@ TEST(ExportRoadFailure, AFailedPopulateRestoresTheDatasetAndTheScreen) {
     EXPECT_GT(link.changes, 0);
   }
 }
+
+TEST(ExportRoad, AServerThatCannotTurnScreenUpdatingBackOnStillEndsTheReadPass) {
+  VectorDataSet ds;
+  ds.FieldDefs().Add("N", ftInteger);
+  for (int i = 0; i < 5; ++i) ds.AddRow({Variant(i)});
+  ds.Open();
+  ds.MoveBy(2);
+  Road road(true);
+  road.model.SetDataset(&ds);
+  // Calls of ScreenUpdating so far: the connect's Visible; 2 turns it off, 3 on.
+  road.log->failAt["App.SetScreenUpdating"] = road.log->counts["App.SetScreenUpdating"] + 2;
+  EXPECT_THROW(road.range->Populate(), EOleException);
+  EXPECT_EQ(road.Text("A6"), "4");  // the rows were written before it failed
+  EXPECT_EQ(ds.FieldByName("N")->AsInteger(), 2);
+  EXPECT_FALSE(ds.ControlsDisabled());
+  EXPECT_EQ(Screen->Cursor(), crDefault);
+}
