@@ -239,3 +239,50 @@ TEST(ExportRoad, AServerThatCannotTurnScreenUpdatingBackOnStillEndsTheReadPass) 
   EXPECT_FALSE(ds.ControlsDisabled());
   EXPECT_EQ(Screen->Cursor(), crDefault);
 }
+
+namespace {
+
+// A model that hands out single cells only: two rows of three columns.
+class CellModel : public TOfUnknownComponent, public IOfOfficeModel {
+ public:
+  CellModel() : TOfUnknownComponent(nullptr) { AddInterface(IID_IOfOfficeModel, static_cast<IOfOfficeModel*>(this)); }
+  bool QueryInterface(xl::TGUID iid, void** object) override { return TOfUnknownComponent::QueryInterface(iid, object); }
+  int AddRef() override { return 2; }
+  int Release() override { return 1; }
+  void First() override { row_ = 0; }
+  void Last() override { row_ = 1; }
+  void Next() override { ++row_; }
+  void Prior() override { --row_; }
+  int SupportedModes() override { return omCellBit; }
+  bool Eof() override { return row_ >= 2; }
+  bool Bof() override { return row_ < 0; }
+  int ColumnCount() override { return 3; }
+  int Reserved() override { return 0; }
+  bool HasDetail() override { return false; }
+  int Level() override { return 1; }
+  Variant ColumnHeaders() override { return Variant::Array({Variant("a"), Variant("b"), Variant("c")}); }
+  void BeginRead() override {}
+  void EndRead() override {}
+  void GetData(int index, int mode, Variant& value, int& outMode) override {
+    EXPECT_EQ(mode, omCell);
+    outMode = omCell;
+    value = Variant(row_ * 10 + index);
+  }
+
+ private:
+  int row_ = 0;
+};
+
+}  // namespace
+
+TEST(ExportRoad, ACellModeModelIsWrittenCellByCell) {
+  CellModel model;
+  Road road(true);
+  road.range->SetOfficeModel(&model);
+  road.log->calls.clear();
+  road.range->Populate();
+  EXPECT_EQ(road.range->Address(), "A1:C3");
+  EXPECT_EQ(road.Text("C3"), "12");
+  EXPECT_EQ(road.log->Matching("Range.SetOutlineLevel").size(), 0u);
+  EXPECT_EQ(road.log->Matching("Range.SetValue").size(), 1u + 6u);  // the header, then one call per cell
+}
