@@ -1,0 +1,137 @@
+// Writes the workbooks the independent readers check: through the
+// in-process model, as the components drive it.
+//   xls_fixture_writer DIR            basic.xls (every kind of cell and format)
+//   xls_fixture_writer DIR --large    also big.xls (65 000 x 12) and
+//                                     strings.xls (40 000 distinct texts)
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "excel/server/xl_app.h"
+#include "platform/rtl/system.h"
+
+using namespace xl;
+
+namespace {
+
+void WriteBasic(const std::string& dir) {
+  auto app = CreateInProcessExcel();
+  app->SetSheetsInNewWorkbook(1);
+  auto book = app->Workbooks()->Add(Variant());
+  auto first = book->Worksheets()->Item(1);
+  auto sheet = book->Worksheets()->Add(first);
+  sheet->SetName(Cz("Přehled"));
+  sheet->Outline()->SetSummaryRow(xlSummaryAbove);
+  auto a1 = sheet->Range("A1", "A1");
+  a1->Resize(1, 4)->SetValue(Variant::Array({Variant(Cz("Číslo")), Variant("Datum"), Variant(Cz("Částka")), Variant("Pravda")}));
+  a1->Resize(1, 4)->Font()->SetBold(true);
+  a1->Resize(1, 4)->SetHorizontalAlignment(xlCenter);
+  struct Row {
+    const char* text;
+    const char* date;
+    Variant amount;
+    bool flag;
+    int level;
+  } rows[] = {
+      {"0001", "31.12.2024", Variant("1234,5"), true, 1},
+      {"žluťoučký kůň", "28.02.1900", Variant(-500.25), false, 2},
+      {"1 234,50", "01.03.1900", Variant("-0"), true, 2},
+  };
+  int n = 1;
+  for (const Row& row : rows) {
+    auto r = a1->Offset(n, 0)->Resize(1, 4);
+    r->SetValue(Variant::Array({Variant(Cz(row.text)), Variant(row.date), row.amount, Variant(row.flag)}));
+    r->EntireRow()->SetOutlineLevel(row.level);
+    ++n;
+  }
+  // A formatted empty cell, other alignments and fonts.
+  sheet->Range("F2", "F2")->SetHorizontalAlignment(xlRight);
+  sheet->Range("E2", "E2")->SetValue(Variant("vpravo"));
+  sheet->Range("E2", "E2")->SetHorizontalAlignment(xlRight);
+  sheet->Range("E3", "E3")->SetValue(Variant(Cz("nahoře")));
+  sheet->Range("E3", "E3")->SetVerticalAlignment(xlTop);
+  sheet->Range("E4", "E4")->SetValue(Variant("Times"));
+  sheet->Range("E4", "E4")->Font()->SetName("Times New Roman");
+  sheet->Range("E4", "E4")->Font()->SetSize(14);
+  for (int c = 0; c < 4; ++c) a1->Offset(0, c)->EntireColumn()->AutoFit();
+  sheet->Range("G1", "G1")->EntireColumn()->SetColumnWidth(20);
+  sheet->Range("B3", "B3")->Select();
+  book->SaveAs(dir + "basic.xls");
+  app->Quit();
+}
+
+// One cell per horizontal and vertical alignment, and a cell repeating
+// an earlier format (which must share its XF).
+void WriteAlignments(const std::string& dir) {
+  auto app = CreateInProcessExcel();
+  app->SetSheetsInNewWorkbook(1);
+  auto book = app->Workbooks()->Add(Variant());
+  auto a1 = book->Worksheets()->Item(1)->Range("A1", "A1");
+  const int horizontal[] = {xlGeneral, xlLeft, xlCenter, xlRight, xlFill, xlJustify, xlCenterAcrossSelection};
+  const int vertical[] = {xlTop, xlCenter, xlBottom, xlJustify, xlDistributed};
+  for (int i = 0; i < 7; ++i) {
+    a1->Offset(i, 0)->SetValue(Variant("h" + std::to_string(i)));
+    a1->Offset(i, 0)->SetHorizontalAlignment(horizontal[i]);
+  }
+  for (int i = 0; i < 5; ++i) {
+    a1->Offset(i, 1)->SetValue(Variant("v" + std::to_string(i)));
+    a1->Offset(i, 1)->SetVerticalAlignment(vertical[i]);
+  }
+  a1->Offset(7, 0)->SetValue(Variant("again"));
+  a1->Offset(7, 0)->SetHorizontalAlignment(xlRight);
+  book->SaveAs(dir + "alignments.xls");
+  app->Quit();
+}
+
+void WriteBig(const std::string& dir) {
+  auto app = CreateInProcessExcel();
+  app->SetSheetsInNewWorkbook(1);
+  auto book = app->Workbooks()->Add(Variant());
+  auto sheet = book->Worksheets()->Item(1);
+  auto a1 = sheet->Range("A1", "A1")->Resize(1, 12);
+  for (int r = 0; r < 65000; ++r) {
+    std::vector<Variant> row;
+    for (int c = 0; c < 12; ++c) row.push_back(c % 2 ? Variant(r * 12.0 + c) : Variant("t" + std::to_string(r % 1000)));
+    a1->Offset(r, 0)->SetValue(Variant::Array(std::move(row)));
+  }
+  book->SaveAs(dir + "big.xls");
+  app->Quit();
+}
+
+void WriteStrings(const std::string& dir) {
+  auto app = CreateInProcessExcel();
+  app->SetSheetsInNewWorkbook(1);
+  auto book = app->Workbooks()->Add(Variant());
+  auto a1 = book->Worksheets()->Item(1)->Range("A1", "A1");
+  for (int r = 0; r < 40000; ++r) {
+    // Every fifth text needs 16-bit characters, so both forms cross records.
+    std::string text = (r % 5 ? "řetězec " : "text ") + std::to_string(r) + std::string(static_cast<std::size_t>(r % 37), 'x');
+    a1->Offset(r, 0)->SetValue(Variant(Cz(text)));
+  }
+  book->SaveAs(dir + "strings.xls");
+  app->Quit();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: xls_fixture_writer DIR [--large]\n");
+    return 2;
+  }
+  std::string dir = argv[1];
+  if (dir.back() != '/') dir += '/';
+  try {
+    WriteBasic(dir);
+    WriteAlignments(dir);
+    if (argc > 2 && std::strcmp(argv[2], "--large") == 0) {
+      WriteBig(dir);
+      WriteStrings(dir);
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "xls_fixture_writer: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
