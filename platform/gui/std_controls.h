@@ -132,6 +132,14 @@ class TCustomEdit : public TWinControl {
   // what lies outside it (a button inside the right edge).
   void SetTextRect(const TRect& r);
   TRect TextRect() const;
+  // Clipboard commands, whatever asked for them (Ctrl+V/X, Shift+Insert,
+  // Shift+Delete, the context menu); a control may refuse them by
+  // overriding. Paste inserts the clipboard's text up to its first line
+  // break (the edit holds one line); a text holding a character the code
+  // page cannot hold is refused whole with a beep, never mangled.
+  virtual void Paste();
+  virtual void Cut();
+  void Copy();
 
   // The text changed (typed or set).
   TNotifyEvent OnChange;
@@ -150,6 +158,9 @@ class TCustomEdit : public TWinControl {
   int DialogCode() const override { return DLGC_WANTCHARS | DLGC_WANTARROWS; }
   bool TakesFocusOnClick() const override { return true; }
   void DoEnter() override;
+  // The edit's own menu (undo, cut, copy, paste, ...) when no pop-up menu
+  // is set; its cut and paste go through Cut and Paste.
+  bool ContextPopup(TPoint pos) override;
   // The text changed; fires OnChange.
   virtual void Change();
 
