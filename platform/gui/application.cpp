@@ -21,6 +21,7 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QScreen>
+#include <QStyle>
 #include <QStyleFactory>
 #include <QTimer>
 #include <QWidget>
@@ -855,6 +856,10 @@ void MessageBeep(unsigned) {
 }
 
 int MessageBeepCount() { return gBeeps; }
+
+int VerticalScrollBarWidth() { return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent); }
+
+int BorderHeight() { return 1; }
 
 namespace {
 

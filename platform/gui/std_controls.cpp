@@ -283,7 +283,15 @@ void TCustomEdit::SetMaxLength(int n) {
 
 void TCustomEdit::SetReadOnly(bool on) {
   readOnly_ = on;
-  Edit()->setReadOnly(on);
+  Edit()->setReadOnly(on || caretHidden_ > 0);
+}
+
+void TCustomEdit::HideCaret() {
+  if (caretHidden_++ == 0) Edit()->setReadOnly(true);
+}
+
+void TCustomEdit::ShowCaret() {
+  if (caretHidden_ > 0 && --caretHidden_ == 0) Edit()->setReadOnly(readOnly_);
 }
 
 void TCustomEdit::SetPasswordChar(char c) {

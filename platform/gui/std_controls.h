@@ -109,7 +109,15 @@ class TCustomEdit : public TWinControl {
   int MaxLength() const { return maxLength_; }
   virtual void SetMaxLength(int n);
   bool ReadOnly() const { return readOnly_; }
+  // Switching keeps the caret and the selection where they are.
   virtual void SetReadOnly(bool on);
+  // Hides the text cursor (nested calls count) without changing ReadOnly();
+  // the native edit draws no cursor only while it takes no typing, so a
+  // hidden caret also holds the typing off (a drop-down edit hides it while
+  // it is read-only anyway).
+  void HideCaret();
+  void ShowCaret();
+  bool CaretShown() const { return caretHidden_ == 0; }
   char PasswordChar() const { return passwordChar_; }
   void SetPasswordChar(char c);
   // Entering by keyboard selects the whole text.
@@ -174,6 +182,7 @@ class TCustomEdit : public TWinControl {
   TRect textRect_{};
   bool hasTextRect_ = false;
   bool settingText_ = false;
+  int caretHidden_ = 0;
 };
 
 class TEdit : public TCustomEdit {
