@@ -38,59 +38,21 @@ int FontHeight(const TFont* font) {
 
 // ================================================================= TEditButton
 
-TEditButton::TEditButton(TCustomComboEdit* edit) : TGraphicControl(edit), edit_(edit) {}
-
-TEditButton::~TEditButton() = default;
-
-void TEditButton::SetGlyph(const TBitmap* glyph) {
-  if (glyph)
-    glyph_.Assign(glyph);
-  else
-    glyph_.SetSize(0, 0);
-  RebuildImages();
-}
-
-void TEditButton::SetNumGlyphs(int n) {
-  numGlyphs_ = std::clamp(n, 1, 4);
-  RebuildImages();
-}
-
-void TEditButton::RebuildImages() {
-  images_.reset();
-  if (!glyph_.Empty()) {
-    images_ = std::make_unique<TImageList>(nullptr);
-    images_->SetWidth(std::max(1, glyph_.Width() / numGlyphs_));
-    images_->SetHeight(glyph_.Height());
-    // The bottom-left pixel is the see-through colour, as on speed buttons.
-    images_->AddMasked(&glyph_, glyph_.Canvas()->Pixels(0, glyph_.Height() - 1));
-  }
-  Invalidate();
-}
+TEditButton::TEditButton(TCustomComboEdit* edit) : TUxSpeedButton(edit), edit_(edit) {}
 
 void TEditButton::Paint() {
+  TUxSpeedButton::Paint();
+  if (State() == ubsDown || Down()) return;
+  // The edit's frame runs down the button's left edge, a highlight inside it.
   TCanvas* c = Canvas();
-  TRect r = ClientRect();
-  c->Brush()->SetColor(clBtnFace);
-  c->FillRect(r);
-  TRect e = r;
-  DrawEdge(c, e, down_ ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
-  if (images_ && images_->Count() > 0) {
-    int index = !Enabled() && images_->Count() > 1 ? 1 : 0;
-    int x = (r.Width() - images_->Width()) / 2 + (down_ ? 1 : 0);
-    int y = (r.Height() - images_->Height()) / 2 + (down_ ? 1 : 0);
-    images_->Draw(c, x, y, index, Enabled() || images_->Count() > 1);
-  }
-  if (!down_) {
-    // The edit's frame runs down the button's left edge, a highlight inside it.
-    c->Pen()->SetStyle(psSolid);
-    c->Pen()->SetWidth(1);
-    c->Pen()->SetColor(clWindowFrame);
-    c->MoveTo(0, 0);
-    c->LineTo(0, r.Height());
-    c->Pen()->SetColor(clBtnHighlight);
-    c->MoveTo(1, 1);
-    c->LineTo(1, r.Height() - 1);
-  }
+  c->Pen()->SetStyle(psSolid);
+  c->Pen()->SetWidth(1);
+  c->Pen()->SetColor(clWindowFrame);
+  c->MoveTo(0, 0);
+  c->LineTo(0, Height());
+  c->Pen()->SetColor(clBtnHighlight);
+  c->MoveTo(1, 1);
+  c->LineTo(1, Height() - 1);
 }
 
 void TEditButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
@@ -103,39 +65,16 @@ void TEditButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y
     } else if (edit_->TabStop() && edit_->CanFocus() && !edit_->Focused()) {
       edit_->SetFocus();
     }
-    pressed_ = true;
-    down_ = true;
-    Invalidate();
   }
-  TGraphicControl::MouseDown(button, shift, x, y);
+  TUxSpeedButton::MouseDown(button, shift, x, y);
 }
 
-void TEditButton::MouseMove(TShiftState shift, int x, int y) {
-  if (pressed_) {
-    bool over = ClientRect().Contains(Point(x, y));
-    if (over != down_) {
-      down_ = over;
-      Invalidate();
-    }
-  }
-  TGraphicControl::MouseMove(shift, x, y);
-}
-
-void TEditButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-  bool click = button == mbLeft && pressed_ && ClientRect().Contains(Point(x, y)) && !ignoreClick_;
-  if (button == mbLeft) {
-    pressed_ = false;
-    down_ = false;
+void TEditButton::Click() {
+  if (ignoreClick_) {
     ignoreClick_ = false;
-    Invalidate();
+    return;
   }
-  TGraphicControl::MouseUp(button, shift, x, y);
-  if (click) edit_->ButtonClick();
-}
-
-void TEditButton::EnabledChanged() {
-  TGraphicControl::EnabledChanged();
-  Invalidate();
+  edit_->ButtonClick();
 }
 
 // ============================================================ TCustomComboEdit

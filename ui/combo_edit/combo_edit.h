@@ -12,8 +12,8 @@
 #include <functional>
 #include <memory>
 
-#include "platform/gui/image_list.h"
 #include "platform/gui/mask_edit.h"
+#include "ui/buttons/ux_speed_button.h"
 #include "ui/combo_edit/popup_window.h"
 
 class TCustomComboEdit;
@@ -21,37 +21,23 @@ class TCustomComboEdit;
 enum TPopupAlign { epaRight, epaLeft };
 enum TGlyphKind { gkCustom, gkDefault, gkDropDown, gkEllipsis };
 
-// The button: a flat push button with a glyph (NumGlyphs pictures side by
-// side, the second shown while disabled), a frame line on its left edge.
-class TEditButton : public TGraphicControl {
+// The button: a speed button whose press while the drop-down shows closes
+// it (accepting) instead of clicking, drawn with the edit's frame line on
+// its left edge.
+class TEditButton : public TUxSpeedButton {
  public:
   explicit TEditButton(TCustomComboEdit* edit);
-  ~TEditButton() override;
   AnsiString ClassName() const override { return "TEditButton"; }
-
-  const TBitmap* Glyph() const { return &glyph_; }
-  void SetGlyph(const TBitmap* glyph);
-  int NumGlyphs() const { return numGlyphs_; }
-  void SetNumGlyphs(int n);
-  // Pressed by the mouse and still held over the button.
-  bool Down() const { return down_; }
+  // Runs the edit's button action.
+  void Click() override;
 
  protected:
   void Paint() override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-  void MouseMove(TShiftState shift, int x, int y) override;
-  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
-  void EnabledChanged() override;
 
  private:
-  void RebuildImages();
   TCustomComboEdit* edit_;
-  TBitmap glyph_;
-  int numGlyphs_ = 1;
-  std::unique_ptr<TImageList> images_;
-  bool pressed_ = false;   // a press began on the button
-  bool down_ = false;
-  bool ignoreClick_ = false;  // the press closed the drop-down
+  bool ignoreClick_ = false;  // this press closed the drop-down
 };
 
 class TCustomComboEdit : public TCustomMaskEdit {
