@@ -60,6 +60,10 @@ class TUxCalendar : public TCustomGrid {
   void UpdateCalendar();
   // A click takes the current cell's day.
   void Click() override;
+  // Keys forwarded by the control that keeps the focus (a drop-down's edit)
+  // as if typed here.
+  void ForwardKeyDown(Word& key, TShiftState shift) { KeyDown(key, shift); }
+  void ForwardKeyPress(char& key) { KeyPress(key); }
 
   TNotifyEvent OnChange;
 

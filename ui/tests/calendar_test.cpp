@@ -1,6 +1,8 @@
 // The month calendar: layout against an independent calendar, the rules
 // of stepping by day, month and year, keys, clicks and colours.
 #include <chrono>
+#include <functional>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,11 @@
 #include "platform/gui/testing/gui_pixels.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/rtl/system.h"
+#include "ui/common/date_util.h"
+#include "platform/gui/testing/gui_modal.h"
+#include "ui/calendar/popup_calendar.h"
+#include "ui/calendar/select_date_dialog.h"
 #include "ui/calendar/ux_calendar.h"
 
 namespace {
@@ -217,6 +224,159 @@ TEST_F(CalendarGui, LocCalendarFramesTodayAndNeverTakesTheFocus) {
              (r.Top + r.Bottom) / 2);
   EXPECT_TRUE(cal->Focused());
   EXPECT_NE(loc->CalendarDate(), EncodeDate(2026, 12, 8));
+}
+
+// The drop-down calendar shown under an edit of the form.
+struct PopupCalendarGui : CalendarGui {
+  TEdit* owner = nullptr;
+  TPopupCalendar* popup = nullptr;
+  std::vector<bool> closes;
+  void SetUp() override {
+    CalendarGui::SetUp();
+    owner = new TEdit(form);
+    owner->SetParent(form);
+    owner->SetBounds(8, 170, 100, 21);
+    popup = new TPopupCalendar(owner);
+    popup->OnCloseUp = [this](TPopupWindow*, bool accept) {
+      closes.push_back(accept);
+      popup->HidePopup();
+    };
+    owner->SetFocus();
+    Application->ProcessMessages();
+    popup->Show(owner->ClientToScreen(Point(0, 21)), owner);
+    Application->ProcessMessages();
+  }
+  AnsiString Title() const { return popup->Title()->Caption(); }
+};
+
+TEST_F(PopupCalendarGui, LayoutTitleAndValues) {
+  EXPECT_EQ(popup->Width(), 187);
+  EXPECT_EQ(popup->Height(), 124);
+  EXPECT_EQ(popup->NavButton(0)->Hint(), "Previous Year|");
+  EXPECT_EQ(popup->NavButton(3)->Left(), popup->ClientWidth() - 13);
+  TStringList hints;
+  hints.Add("");
+  hints.Add(Cz("Předchozí měsíc|"));
+  popup->SetHints(&hints);
+  EXPECT_EQ(popup->NavButton(0)->Hint(), "Previous Year|");
+  EXPECT_EQ(popup->NavButton(1)->Hint(), Cz("Předchozí měsíc|"));
+  struct Case {
+    Variant value;
+    TDateTime shown;
+  };
+  const Case cases[] = {
+      {Variant::Null(), EncodeDate(2026, 12, 8)},
+      {Variant("  .  .    "), EncodeDate(2026, 12, 8)},
+      {Variant("x"), EncodeDate(2026, 12, 8)},
+      {Variant("24.12.2025"), EncodeDate(2025, 12, 24)},
+      {Variant::FromDateTime(EncodeDate(2027, 3, 1) + 0.25), EncodeDate(2027, 3, 1)},
+  };
+  for (const Case& c : cases) {
+    popup->SetValue(Variant("01.01.2001"));
+    popup->SetValue(c.value);
+    EXPECT_EQ(popup->GetValue().AsDateTime(), c.shown) << c.value.AsString();
+  }
+  popup->SetValue(Variant::Null());
+  EXPECT_EQ(Title(), "prosinec, 2026");
+}
+
+TEST_F(PopupCalendarGui, KeysFromTheEditAndClicksOnDays) {
+  popup->SetValue(Variant::FromDateTime(EncodeDate(2026, 12, 8)));
+  struct Case {
+    Word key;
+    TShiftState shift;
+    TDateTime to;
+  };
+  const Case cases[] = {
+      {VK_NEXT, {}, EncodeDate(2027, 1, 8)},    {VK_PRIOR, {}, EncodeDate(2026, 12, 8)},
+      {VK_NEXT, {ssCtrl}, EncodeDate(2027, 12, 8)}, {VK_PRIOR, {ssCtrl}, EncodeDate(2026, 12, 8)},
+      {VK_RIGHT, {}, EncodeDate(2026, 12, 9)},  {VK_DOWN, {}, EncodeDate(2026, 12, 16)},
+  };
+  for (const Case& c : cases) {
+    Word key = c.key;
+    popup->ForwardKeyDown(key, c.shift);
+    EXPECT_EQ(popup->GetValue().AsDateTime(), c.to) << c.key;
+  }
+  EXPECT_EQ(Title(), "prosinec, 2026");
+  char t = 't';
+  popup->SetValue(Variant("01.05.2020"));
+  popup->ForwardKeyPress(t);
+  EXPECT_EQ(popup->GetValue().AsDateTime(), EncodeDate(2026, 12, 8));
+  TLocCalendar* loc = popup->Calendar();
+  TRect empty = loc->CellRect(0, 1);  // Monday before the 1st
+  MouseClick(loc, empty.Left + 3, empty.Top + 3);
+  EXPECT_TRUE(closes.empty());
+  int col = 0, row = 0;
+  for (row = 1; row < 7; ++row) {
+    for (col = 0; col < 7 && loc->CellText(col, row) != "24"; ++col) {
+    }
+    if (col < 7) break;
+  }
+  TRect r = loc->CellRect(col, row);
+  MouseClick(loc, (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+  ASSERT_EQ(closes.size(), 1u);
+  EXPECT_TRUE(closes[0]);
+  EXPECT_EQ(popup->GetValue().AsDateTime(), EncodeDate(2026, 12, 24));
+}
+
+TEST_F(PopupCalendarGui, AHeldNavigationButtonRepeats) {
+  popup->SetValue(Variant::FromDateTime(EncodeDate(2026, 12, 8)));
+  TUxTimerSpeedButton* next = popup->NavButton(2);
+  MouseDown(next, 5, 5);
+  ASSERT_NE(next->RepeatTimer(), nullptr);
+  EXPECT_EQ(next->RepeatTimer()->Interval(), 500u);
+  next->RepeatTimer()->FireTick();
+  EXPECT_EQ(next->RepeatTimer()->Interval(), 100u);
+  next->RepeatTimer()->FireTick();
+  EXPECT_EQ(popup->GetValue().AsDateTime(), EncodeDate(2027, 2, 8));
+  MouseUp(next, 5, 5);
+  EXPECT_TRUE(closes.empty());
+}
+
+TEST_F(CalendarGui, TheDateDialogAnswersByKeysAndDoubleClick) {
+  struct Case {
+    TDateTime start;
+    std::function<void(TSelectDateDlg*)> script;
+    bool ok;
+    TDateTime result;
+  };
+  auto key = [](Word k, TShiftState s = {}) {
+    return [k, s](TSelectDateDlg* d) { KeyClick(d->Calendar(), k, s); };
+  };
+  const Case cases[] = {
+      {EncodeDate(2026, 12, 8), [&](TSelectDateDlg* d) {
+         KeyClick(d->Calendar(), VK_TAB);
+         KeyClick(d->Calendar(), VK_TAB);
+         KeyClick(d->Calendar(), VK_TAB, {ssShift});
+         KeyClick(d->Calendar(), VK_RETURN);
+       }, true, EncodeDate(2027, 1, 8)},
+      {EncodeDate(2026, 12, 8), [&](TSelectDateDlg* d) {
+         KeyClick(d->Calendar(), VK_NEXT, {ssCtrl});
+         KeyClick(d->Calendar(), VK_ESCAPE);
+       }, false, EncodeDate(2026, 12, 8)},
+      {NullDate, key(VK_RETURN), true, EncodeDate(2026, 12, 8)},
+      {EncodeDate(2026, 2, 10), [&](TSelectDateDlg* d) {
+         TRect r = d->Calendar()->CellRect(d->Calendar()->Col(), d->Calendar()->Row());
+         DoubleClick(d->Calendar(), (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+       }, true, EncodeDate(2026, 2, 10)},
+  };
+  for (const Case& c : cases) {
+    TDateTime date = c.start;
+    AnsiString caption, title;
+    OnNextModal([&](TCustomForm* f) {
+      auto* d = dynamic_cast<TSelectDateDlg*>(f);
+      ASSERT_NE(d, nullptr);
+      caption = d->Caption();
+      title = d->Title()->Caption();
+      EXPECT_TRUE(d->Calendar()->Focused());
+      c.script(d);
+    });
+    bool ok = SelectDate(date, "Select a Date", dowMonday, {dowSunday}, clRed, nullptr);
+    EXPECT_EQ(ok, c.ok);
+    EXPECT_EQ(date, c.result);
+    EXPECT_EQ(caption, "Select a Date");
+    EXPECT_EQ(TSelectDateDlg::LiveCount(), 0);
+  }
 }
 
 }  // namespace
