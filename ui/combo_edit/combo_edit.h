@@ -77,7 +77,7 @@ class TCustomComboEdit : public TCustomMaskEdit {
   bool PopupVisible() const { return popupVisible_; }
   // The button's action: OnButtonClick, then the drop-down opens (or
   // closes accepting when it shows). Inert when ReadOnly unless AlwaysEnable.
-  void ButtonClick();
+  virtual void ButtonClick();
   // Closes the drop-down, accepting its value or not.
   void PopupCloseUp(bool accept);
   // The least height the font allows.
