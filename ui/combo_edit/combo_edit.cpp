@@ -107,7 +107,7 @@ void TCustomComboEdit::SetPopup(TPopupWindow* popup) {
 // ---- properties
 
 void TCustomComboEdit::UpdateWindowReadOnly() {
-  TCustomMaskEdit::SetReadOnly(readOnly_ || !directInput_ || popupVisible_);
+  TCustomMaskEdit::SetReadOnly(TextReadOnly());
 }
 
 void TCustomComboEdit::SetDirectInput(bool on) {

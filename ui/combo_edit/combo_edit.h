@@ -124,6 +124,9 @@ class TCustomComboEdit : public TCustomMaskEdit {
   void EnabledChanged() override;
   // Applies ReadOnly, DirectInput and the drop-down to the window.
   void UpdateWindowReadOnly();
+  // Whether the text takes no typing now (data-aware edits add their own
+  // reasons).
+  virtual bool TextReadOnly() const { return readOnly_ || !directInput_ || popupVisible_; }
   void UpdateLayout();
   void RecreateGlyph();
 
