@@ -249,6 +249,8 @@ void TUxCalendar::KeyPress(char& key) {
 
 TLocCalendar::TLocCalendar(TComponent* owner) : TUxCalendar(owner) {
   SetBorderStyle(bsNone);
+  // Flat: the day names get the one line under them, no raised frames.
+  SetCtl3D(false);
   SetTabStop(false);
   SetParentColor(true);
   SetOptions({goFixedHorzLine, goDrawFocusSelected});
@@ -275,7 +277,12 @@ void TLocCalendar::Paint() {
 
 void TLocCalendar::DrawCell(int col, int row, const TRect& rect, TGridDrawState state) {
   TUxCalendar::DrawCell(col, row, rect, state);
-  if (row < 1) return;
+  if (row == 0) {
+    // The one line of the drop-down's calendar: under the day names.
+    Canvas()->Brush()->SetColor(clBtnShadow);
+    Canvas()->FillRect(Rect(rect.Left, rect.Bottom - 1, rect.Right, rect.Bottom));
+    return;
+  }
   AnsiString text = CellText(col, row);
   if (text.empty()) return;
   int y, m, d;
