@@ -331,6 +331,16 @@ TEST_F(TypedEditGui, AnUnfocusedRightAlignedEditDrawsItsTextAtTheRight) {
   int first = FirstInkColumn(shot, Rect(3, 3, 117, 18), ColorToRGB(clWindow));
   EXPECT_GT(first, 30);
   EXPECT_LT(LastInkColumn(shot, Rect(3, 3, 117, 18), ColorToRGB(clWindow)), 90);
+  // The search edit frames its client area and keeps its margin.
+  auto* v = Add<TVEdit>(10, 70, 120, 21);
+  v->SetAlignment(taRightJustify);
+  v->SetText("12,50");
+  Application->ProcessMessages();
+  shot = Grab(v);
+  EXPECT_EQ(PixelAt(shot, 2, 10), ColorToRGB(clWindowFrame));
+  EXPECT_EQ(PixelAt(shot, 117, 10), ColorToRGB(clWindowFrame));
+  last = LastInkColumn(shot, Rect(3, 3, 117, 18), ColorToRGB(clWindow));
+  EXPECT_EQ(last, 117 - 1 - v->TextMargin());
 }
 
 }  // namespace

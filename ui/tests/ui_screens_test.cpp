@@ -3,6 +3,8 @@
 // display), checked by pixel facts only.
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include "platform/db/testing/vector_dataset.h"
 #include "platform/gui/application.h"
 #include "platform/gui/forms.h"
@@ -99,6 +101,9 @@ TEST(UiScreensGui, EditsLabelsAndButtons) {
   EXPECT_GT(CountColor(Grab(buttons[1]), Rect(3, 3, 52, 37), ColorToRGB(clBtnHighlight)), 200);
   EXPECT_GT(CountColor(Grab(buttons[3]), Rect(3, 3, 52, 37), ColorToRGB(clBtnHighlight)), 5);
   EXPECT_EQ(CountColor(Grab(buttons[4]), Rect(3, 3, 52, 37), ColorToRGB(clBtnText)) > 16, true);
+  // On a real display the dialog stays up long enough for the screenshot
+  // script to take the screen.
+  if (qEnvironmentVariableIsSet("GUI_TEST_DISPLAY")) QTest::qWait(4000);
   delete form;
 }
 
