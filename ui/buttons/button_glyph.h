@@ -8,12 +8,12 @@
 #include <memory>
 #include <vector>
 
+#include "platform/gui/buttons.h"  // TButtonLayout
 #include "platform/gui/graphics.h"
 
 // Button states; ubsInactive is a drawing state only (a flat button with
 // the mouse outside).
 enum TUxButtonState { ubsUp = 0, ubsDisabled = 1, ubsDown = 2, ubsExclusive = 3, ubsInactive = 4 };
-enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 
 // Images of one size in numbered slots; a freed slot is used again.
 class TGlyphList {

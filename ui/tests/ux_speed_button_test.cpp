@@ -11,6 +11,7 @@
 
 #include "platform/gui/application.h"
 #include "platform/gui/forms.h"
+#include "platform/gui/image_list.h"
 #include "platform/gui/menus.h"
 #include "platform/gui/testing/gui_environment.h"
 #include "platform/gui/testing/gui_input.h"
@@ -316,6 +317,38 @@ TEST_F(UxSpeedButtonGui, TheDropDownMenuOpensAtTheButtonAndASecondPressOnlyClose
   EXPECT_FALSE(b->MenuTracking());
   EXPECT_EQ(popups, 1);
   EXPECT_EQ(clicks, 0);
+}
+
+TEST_F(UxSpeedButtonGui, AnActionDrivesDownAndLendsItsPicture) {
+  auto* images = new TImageList(form);
+  images->SetWidth(8);
+  images->SetHeight(8);
+  TBitmap pic;
+  images->AddMasked(Picture(pic, 8, 8, clRed), clNone);
+  auto* list = new TActionList(form);
+  list->SetImages(images);
+  auto* action = new TAction(form);
+  action->SetActionList(list);
+  action->SetCaption("Filtr");
+  action->SetImageIndex(0);
+  auto* b = AddButton(10, 10);
+  b->SetGroupIndex(3);
+  b->SetAllowAllUp(true);
+  int executed = 0;
+  action->OnExecute = [&](TObject*) { ++executed; };
+  b->SetAction(action);
+  EXPECT_EQ(b->Caption(), "Filtr");
+  EXPECT_EQ(b->Glyph()->Width(), 8);
+  EXPECT_EQ(b->ButtonGlyph()->TransparentColor(), clFuchsia);
+  action->SetChecked(true);
+  EXPECT_TRUE(b->Down());
+  action->SetChecked(false);
+  EXPECT_FALSE(b->Down());
+  b->Click();
+  EXPECT_EQ(executed, 1);
+  int live = TUxSpeedButton::LiveCount();
+  delete b;
+  EXPECT_EQ(TUxSpeedButton::LiveCount(), live - 1);
 }
 
 }  // namespace
