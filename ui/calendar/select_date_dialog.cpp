@@ -68,17 +68,14 @@ TSelectDateDlg::TSelectDateDlg(TComponent* owner) : TForm(owner) {
   bottom->SetAlign(alBottom);
   bottom->SetHeight(21);
   bottom->SetBevelOuter(bvNone);
-  // The class library's OK and Cancel captions.
-  ok_ = new TButton(this);
+  // The GUI layer's OK and Cancel buttons ("OK", "Storno").
+  ok_ = new TBitBtn(this);
   ok_->SetParent(bottom);
-  ok_->SetCaption("OK");
-  ok_->SetModalResult(mrOk);
+  ok_->SetKind(bkOK);
   ok_->SetBounds(0, 0, 111, 21);
-  cancel_ = new TButton(this);
+  cancel_ = new TBitBtn(this);
   cancel_->SetParent(bottom);
-  cancel_->SetCaption("Storno");
-  cancel_->SetModalResult(mrCancel);
-  cancel_->SetCancel(true);
+  cancel_->SetKind(bkCancel);
   cancel_->SetBounds(111, 0, 111, 21);
 
   auto* middle = new TPanel(this);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/gui/application.h"
+#include "platform/gui/buttons.h"
 #include "platform/gui/ext_controls.h"
 #include "platform/gui/forms.h"
 #include "ui/calendar/popup_calendar.h"
@@ -18,8 +19,8 @@ class TSelectDateDlg : public TForm {
   TLabel* Title() const { return title_; }
   TPanel* TopPanel() const { return top_; }
   TUxTimerSpeedButton* NavButton(int index) const { return buttons_[index]; }
-  TButton* OkButton() const { return ok_; }
-  TButton* CancelButton() const { return cancel_; }
+  TBitBtn* OkButton() const { return ok_; }
+  TBitBtn* CancelButton() const { return cancel_; }
   TDateTime Date() const { return calendar_->CalendarDate(); }
   void SetDate(TDateTime date);
   void SetHints(const TStrings* hints);
@@ -37,8 +38,8 @@ class TSelectDateDlg : public TForm {
   TLabel* title_ = nullptr;
   TUxTimerSpeedButton* buttons_[4] = {};
   TUxCalendar* calendar_ = nullptr;
-  TButton* ok_ = nullptr;
-  TButton* cancel_ = nullptr;
+  TBitBtn* ok_ = nullptr;
+  TBitBtn* cancel_ = nullptr;
 };
 
 // Runs the dialog at date (today for the null date or one that cannot be

@@ -76,6 +76,9 @@ TEST_F(DateGridScreensGui, DateDialog) {
     SaveArtifact(img, "date_dialog.png");
     EXPECT_EQ(d->ClientWidth(), 222);
     EXPECT_EQ(d->ClientHeight(), 154);
+    EXPECT_EQ(d->OkButton()->Caption(), "OK");
+    EXPECT_EQ(d->CancelButton()->Caption(), "Storno");
+    EXPECT_EQ(d->OkButton()->Width(), 111);
     // The white calendar and the blue bold title.
     TPoint at = d->Calendar()->ClientToScreen(Point(0, 0)), formAt = d->ClientToScreen(Point(0, 0));
     TRect cell = OffsetRect(d->Calendar()->CellRect(3, 3), at.x - formAt.x, at.y - formAt.y);
