@@ -186,6 +186,13 @@ TEST_F(ComboEditGui, FocusLossAndPressesCloseWithoutAccepting) {
   MouseClick(edit, 5, 5);
   EXPECT_FALSE(edit->PopupVisible());
   EXPECT_EQ(edit->Text(), "");
+  // A click inside the drop-down accepts its value.
+  edit->ButtonClick();
+  MouseClick(edit->popup, 50, 40);
+  EXPECT_FALSE(edit->PopupVisible());
+  EXPECT_EQ(edit->Text(), "picked");
+  EXPECT_TRUE(edit->Focused());
+  edit->SetText("");
   // A press on the button while open accepts and does not reopen.
   edit->ButtonClick();
   ClickButton();
