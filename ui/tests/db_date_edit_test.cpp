@@ -5,6 +5,9 @@
 
 #include <cmath>
 
+#include <QApplication>
+#include <QClipboard>
+
 #include "platform/db/testing/vector_dataset.h"
 #include "platform/gui/application.h"
 #include "platform/gui/forms.h"
@@ -84,6 +87,28 @@ TEST_F(DbDateEditGui, ReadOnlyWhileBrowsingADigitEditsALetterBeepsEscRestores) {
   KeyClick(edit, VK_ESCAPE);
   EXPECT_EQ(edit->Text(), "08.12.2026");
   EXPECT_EQ(edit->SelLength(), static_cast<int>(edit->Text().size()));
+}
+
+TEST_F(DbDateEditGui, PasteAndDeleteEnterEditStateUnlessReadOnly) {
+  QApplication::clipboard()->setText("24.12.2026");
+  edit->SetReadOnly(true);
+  edit->SelectAll();
+  KeyClick(edit, 'V', {ssCtrl});
+  KeyClick(edit, VK_DELETE);
+  EXPECT_EQ(ds->State(), dsBrowse);
+  EXPECT_EQ(edit->Text(), "08.12.2026");
+  edit->SetReadOnly(false);
+  edit->SelectAll();
+  KeyClick(edit, 'V', {ssCtrl});
+  EXPECT_EQ(ds->State(), dsEdit);
+  EXPECT_EQ(edit->Text(), "24.12.2026");
+  KeyClick(edit, VK_TAB);
+  EXPECT_EQ(Field()->AsDateTime(), EncodeDate(2026, 12, 24));
+  ds->Cancel();
+  edit->SetFocus();
+  edit->SelectAll();
+  KeyClick(edit, VK_DELETE);
+  EXPECT_EQ(ds->State(), dsEdit);
 }
 
 TEST_F(DbDateEditGui, ACalendarDateKeepsTheTimeOfDay) {
