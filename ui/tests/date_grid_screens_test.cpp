@@ -1,10 +1,11 @@
 // Pictures for people: a date edit with its open calendar, the date
 // dialog and the picking grid, saved with SaveArtifact and checked by
 // pixel facts. On a virtual display:
-//   scripts/gui-xvfb.sh OUTPUT.png -- build/asan/bin/ui_tests --gtest_filter='DateGridScreensGui.*'
+//   scripts/gui-xvfb.sh OUTPUT.png -- build/asan/bin/ui_tests --gtest_filter='DateGridScreensGui.<one test>'
 #include <gtest/gtest.h>
 
 #include <QPainter>
+#include <QTest>
 
 #include "platform/db/testing/vector_dataset.h"
 #include "platform/gui/application.h"
@@ -20,6 +21,11 @@
 #include "ui/dbgrid/db_grid_kuvet.h"
 
 namespace {
+
+// On a real display (the screenshot script) the picture stays up a while.
+void HoldForScreenshot() {
+  if (qEnvironmentVariableIsSet("GUI_TEST_DISPLAY")) QTest::qWait(4000);
+}
 
 struct DateGridScreensGui : ::testing::Test {
   TPinnedClock pinned{EncodeDate(2026, 12, 8) + 0.5};
@@ -62,6 +68,7 @@ TEST_F(DateGridScreensGui, DateEditWithItsOpenCalendar) {
   EXPECT_GT(CountColor(popupImage, onPopup(cal->CellRect(6, 2)), clRed), 0);        // 13 December, a Sunday
   EXPECT_GT(CountColor(popupImage, onPopup(cal->CellRect(1, 2)), clHighlight), 0);  // the 8th
   EXPECT_EQ(edit->PopupCalendar()->Title()->Caption(), "prosinec, 2026");
+  HoldForScreenshot();
   KeyClick(edit, VK_ESCAPE);
 }
 
@@ -87,6 +94,7 @@ TEST_F(DateGridScreensGui, DateDialog) {
     TRect title = OffsetRect(d->Title()->BoundsRect(), titleAt.x - formAt.x, titleAt.y - formAt.y);
     EXPECT_GT(CountColor(img, title, clBlue), 0);
     checked = true;
+    HoldForScreenshot();
     KeyClick(d->Calendar(), VK_ESCAPE);
   });
   EXPECT_FALSE(SelectDate(date, "Select a Date", dowMonday, {dowSunday}, clRed, nullptr));
@@ -132,6 +140,7 @@ TEST_F(DateGridScreensGui, PickingGridWithLockedColumnAndChecks) {
   EXPECT_EQ(PixelAt(img, plain.Left + 2, plain.Top + 2), ColorToRGB(grid->FixedColor()));
   TRect title = InflateRect(onImage(grid->CellRect(2, 0)), -1, -1);
   EXPECT_EQ(PixelAt(img, title.Left + 5, title.Top), ColorToRGB(cl3DDkShadow));
+  HoldForScreenshot();
 }
 
 }  // namespace
