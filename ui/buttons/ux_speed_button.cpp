@@ -416,6 +416,7 @@ void TUxSpeedButton::Paint() {
     state_ = down_ && groupIndex_ != 0 ? ubsExclusive : ubsUp;
   }
   TUxButtonState drawn = flat_ && !mouseInControl_ && !menuTracking_ ? ubsInactive : state_;
+  // While its menu shows the button stays pressed.
   if (menuTracking_) drawn = ubsDown;
   TRect client = ClientRect();
   if (!transparent_) {
@@ -439,7 +440,6 @@ void TUxSpeedButton::Paint() {
   TPoint offset{0, 0};
   if (pressed) offset = Point(1, 1);
   TUxButtonState glyphState = grayedInactive_ && state_ != ubsDisabled ? drawn : state_;
-  if (glyphState == ubsInactive && !flat_) glyphState = state_;
   c->SetFont(Font());
   c->Font()->SetColor(Font()->Color());
   glyph_->Draw(c, content, offset, Caption(), layout_, margin_, spacing_, glyphState,

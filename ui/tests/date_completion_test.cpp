@@ -1,5 +1,6 @@
 // Completion of partly typed dates and times against a base of 8 December
-// 2026, in the Czech format and in month-first formats.
+// 2026, in the Czech format and in month-first formats; random texts through
+// the completion and the date reading by formats.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +10,7 @@
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/system.h"
 #include "testing/random_input.h"
+#include "ui/common/date_util.h"
 #include "ui/edits/date_time_completion.h"
 
 namespace {
@@ -116,6 +118,10 @@ TEST(DateCompletionMalformed, RandomTextsAreCompletedOrEmptied) {
   options.iterations = 100000;
   options.maxSize = 24;
   RunRandomInputs(seeds, [&](const std::string& input) {
+    for (const char* format : {"DD/MM/YYYY", "MM/DD/YY", "DD/MMM/YYYY"}) {
+      TDateTime date = StrToDateFmtDef(format, input, -1.0);
+      ASSERT_TRUE(date == -1.0 || date == NullDate || IsValidDate(date)) << input;
+    }
     for (auto complete : {CompleteDateText, CompleteTimeText}) {
       AnsiString text = input;
       bool ok = complete(text, EncodeDate(2026, 12, 8));

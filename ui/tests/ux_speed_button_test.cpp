@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/gui/application.h"
+#include "platform/gui/ext_controls.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/image_list.h"
 #include "platform/gui/menus.h"
@@ -349,6 +350,39 @@ TEST_F(UxSpeedButtonGui, AnActionDrivesDownAndLendsItsPicture) {
   int live = TUxSpeedButton::LiveCount();
   delete b;
   EXPECT_EQ(TUxSpeedButton::LiveCount(), live - 1);
+}
+
+TEST_F(UxSpeedButtonGui, HelpersPaintWhatLiesUnderAControlAndEmbossImages) {
+  auto* panel = new TPanel(form);
+  panel->SetParent(form);
+  panel->SetBounds(10, 10, 100, 60);
+  panel->SetBevelOuter(bvNone);
+  panel->SetColor(clRed);
+  auto* below = new TUxSpeedButton(form);  // a graphic control before the button, overlapping it
+  below->SetParent(panel);
+  below->SetBounds(0, 0, 30, 30);
+  auto* b = new TUxSpeedButton(form);
+  b->SetParent(panel);
+  b->SetBounds(20, 20, 25, 25);
+  ShowForm();
+  TBitmap under;
+  under.SetSize(25, 25);
+  PaintParentBackground(b, &under);
+  EXPECT_EQ(PixelOf(&under, 20, 20), clRed);
+  EXPECT_EQ(PixelOf(&under, 9, 9), ColorToRGB(clWindowFrame));  // the other button's bottom-right frame
+  TBitmap image;
+  Picture(image, 4, 4, clWhite);
+  image.Canvas()->SetPixels(1, 1, clBlack);
+  image.SetTransparentColor(clWhite);
+  TBitmap target;
+  Picture(target, 6, 6, clLime);
+  DrawDisabledImage(target.Canvas(), 0, 0, &image);
+  EXPECT_EQ(PixelOf(&target, 1, 1), ColorToRGB(clBtnShadow));
+  EXPECT_EQ(PixelOf(&target, 2, 2), ColorToRGB(clBtnHighlight));
+  EXPECT_EQ(PixelOf(&target, 0, 0), clLime);
+  EXPECT_TRUE(ActiveWindowInThread());
+  EXPECT_EQ(RectWidth(Rect(2, 3, 10, 20)), 8);
+  EXPECT_EQ(RectHeight(Rect(2, 3, 10, 20)), 17);
 }
 
 }  // namespace
