@@ -16,10 +16,12 @@
 #include <QCursor>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QPalette>
 #include <QPixmap>
 #include <QScreen>
+#include <QStyle>
 #include <QStyleFactory>
 #include <QTimer>
 #include <QWidget>
@@ -36,6 +38,7 @@
 #include "platform/gui/actions.h"
 #include "platform/gui/dialogs.h"
 #include "platform/gui/menus.h"
+#include "platform/gui/std_controls.h"
 #include "platform/gui/widget_bridge.h"
 #include "platform/rtl/codepages.h"
 #include "platform/rtl/system.h"
@@ -323,6 +326,7 @@ struct EventBridge {
         if (!Guard(target, [&] { target->KeyPress(c); })) return true;
       }
       if (c == 0) return true;
+      if (ClipboardCommand(target, c == 22 ? 'V' : c == 24 ? 'X' : 0)) return true;
       if (static_cast<unsigned char>(c) != ch || key != original) {
         QKeyEvent ev = Synthesize(e, key, static_cast<unsigned char>(c), cp);
         Deliver(target, &ev);
@@ -331,12 +335,75 @@ struct EventBridge {
       }
       return true;
     }
+    if (shift == TShiftState{ssShift} && (key == VK_INSERT || key == VK_DELETE) &&
+        ClipboardCommand(target, key == VK_INSERT ? 'V' : 'X'))
+      return true;
     if (key != original) {
       QKeyEvent ev = Synthesize(e, key, -1, cp);
       Deliver(target, &ev);
     } else {
       Deliver(target, e);
     }
+    return true;
+  }
+
+  // Paste ('V') and cut ('X') of an edit go through its hooks instead of
+  // the native widget; true when the target is an edit.
+  static bool ClipboardCommand(TWinControl* target, char command) {
+    auto* edit = dynamic_cast<TCustomEdit*>(target);
+    if (!edit || !command) return false;
+    Guard(edit, [&] {
+      if (command == 'V')
+        edit->Paste();
+      else
+        edit->Cut();
+    });
+    return true;
+  }
+
+  // Text committed by an input method goes through KeyPress character by
+  // character, as typed keys do; a text holding a character the code page
+  // cannot hold is refused whole with a beep.
+  static std::optional<bool> InputMethod(QObject* receiver, QInputMethodEvent* e) {
+    if (nativeDepth > 0 || e->commitString().isEmpty()) return std::nullopt;
+    TControl* c = ControlOf(receiver);
+    if (!c) return std::nullopt;
+    TCustomForm* form = GetParentForm(c);
+    if (!form) return std::nullopt;
+    if (IsBusy(form) || BlockedByModal(form->Widget()->window())) return true;
+    TWinControl* target = KeyTarget(form);
+    int cp = target->CodePage();
+    AnsiString bytes;
+    bool refused = false;
+    for (char32_t u : e->commitString().toUcs4()) {
+      int b = ByteOf(u, cp);
+      if (b < 0) {
+        refused = true;
+        break;
+      }
+      if (b >= 32) bytes += static_cast<char>(b);
+    }
+    QString kept;
+    if (refused) {
+      MessageBeep(0);
+    } else {
+      for (char ch : bytes) {
+        char k = ch;
+        if (form->KeyPreview() && !Guard(form, [&] { form->KeyPress(k); })) return true;
+        if (k && (target != form || !form->KeyPreview()) && !Guard(target, [&] { target->KeyPress(k); })) return true;
+        if (k) kept += QChar(static_cast<char16_t>(UnicodeOf(static_cast<unsigned char>(k), cp)));
+      }
+    }
+    QInputMethodEvent filtered(e->preeditString(), e->attributes());
+    filtered.setCommitString(kept, e->replacementStart(), e->replacementLength());
+    ++nativeDepth;
+    try {
+      static_cast<GuiApplication*>(qApp)->NotifyNative(receiver, &filtered);
+    } catch (...) {
+      --nativeDepth;
+      throw;
+    }
+    --nativeDepth;
     return true;
   }
 
@@ -399,6 +466,11 @@ struct EventBridge {
     if (!receiver->isWidgetType()) return std::nullopt;
     auto* w = static_cast<QWidget*>(receiver);
     TControl* c = ControlOf(w);
+    if (e->type() == QEvent::MouseButtonPress && CloseMenuOnPress(w)) {
+      gSwallow.release = true;
+      gSwallow.doubleClickWidget = w;
+      return true;
+    }
     CancelPopups(c, w);
     if (!c) return std::nullopt;
     TCustomForm* form = GetParentForm(c);
@@ -484,6 +556,9 @@ bool GuiApplication::notify(QObject* receiver, QEvent* e) {
       case QEvent::KeyPress:
       case QEvent::KeyRelease:
         result = EventBridge::Key(receiver, static_cast<QKeyEvent*>(e));
+        break;
+      case QEvent::InputMethod:
+        result = EventBridge::InputMethod(receiver, static_cast<QInputMethodEvent*>(e));
         break;
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonDblClick:
@@ -783,6 +858,10 @@ void MessageBeep(unsigned) {
 }
 
 int MessageBeepCount() { return gBeeps; }
+
+int VerticalScrollBarWidth() { return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent); }
+
+int BorderHeight() { return 1; }
 
 namespace {
 

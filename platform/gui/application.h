@@ -158,6 +158,11 @@ extern TScreen* Screen;
 // A short beep; counted so tests can see it.
 void MessageBeep(unsigned type);
 int MessageBeepCount();
+// System metrics that components lay themselves out by: the width of a
+// vertical scroll bar (the style's extent, as grids use it) and the height
+// of a thin border.
+int VerticalScrollBarWidth();
+int BorderHeight();
 
 // Toggle state of Caps Lock, Num Lock, Scroll Lock and Insert: from the
 // keyboard where the window system tells it, otherwise from the toggle

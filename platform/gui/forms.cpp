@@ -649,6 +649,7 @@ bool TCustomForm::SetFocusedControl(TWinControl* target) {
   }
   TWinControl* from = old;
   enteredControl_ = target;
+  if (from != target) NotifyFocusChanged(target);
   SyncQtFocus();
   // Pop-ups of the control left behind close.
   if (from && from != target) CancelPopupsOwnedBy(from, target);
@@ -739,6 +740,7 @@ bool TCustomForm::DialogKey(Word key, TShiftState shift) {
       TButton* b = dynamic_cast<TButton*>(activeControl_);
       if (!b || !b->CanFocus()) b = FindButton(true);
       if (!b) return false;
+      if (!CheckExitBeforeAction(b)) return true;
       b->Click();
       return true;
     }
@@ -752,6 +754,37 @@ bool TCustomForm::DialogKey(Word key, TShiftState shift) {
     default:
       return false;
   }
+}
+
+void TCustomForm::NotifyFocusChanged(TWinControl* focused) {
+  std::vector<TControl*> all;
+  std::vector<const TWinControl*> stack{this};
+  while (!stack.empty()) {
+    const TWinControl* w = stack.back();
+    stack.pop_back();
+    for (int i = 0; i < w->ControlCount(); ++i) {
+      TControl* c = w->Controls(i);
+      all.push_back(c);
+      if (auto* cw = dynamic_cast<TWinControl*>(c)) stack.push_back(cw);
+    }
+  }
+  for (TControl* c : all) Guard(c, [&] { c->FocusChanged(focused); });
+}
+
+bool TCustomForm::CheckExitBeforeAction(const TControl* actor) {
+  if (auto* b = dynamic_cast<const TButton*>(actor)) {
+    if (b->Cancel() || b->ModalResult() == mrCancel || b->ModalResult() == mrAbort) return true;
+  }
+  TWinControl* focused = activeControl_;
+  if (!focused || focused == actor) return true;
+  bool passed = true;
+  try {
+    passed = focused->ExitCheck();
+  } catch (const std::exception& e) {
+    Application->HandleException(focused, e);
+    passed = false;
+  }
+  return passed;
 }
 
 bool TCustomForm::IsShortCut(Word key, TShiftState shift) {

@@ -128,6 +128,11 @@ class TCustomForm : public TWinControl {
   // siblings, Enter clicks the focused button or the Default one, Esc the
   // Cancel one. True when the key was used.
   bool DialogKey(Word key, TShiftState shift);
+  // Runs the focused control's ExitCheck before a key makes a button act;
+  // false (the key is consumed, the focus stays) when it fails or raises
+  // (reported once to the application's handler). Buttons that cancel
+  // (Cancel, or a ModalResult of mrCancel or mrAbort) are never checked.
+  bool CheckExitBeforeAction(const TControl* actor);
   // Main-menu and action shortcuts; true when one ran.
   bool IsShortCut(Word key, TShiftState shift);
 
@@ -178,6 +183,7 @@ class TCustomForm : public TWinControl {
   void FocusFirst();
   void SyncQtFocus();
   TButton* FindButton(bool wantDefault) const;
+  void NotifyFocusChanged(TWinControl* focused);
   void MenuChanged();
 
   Window* window_;

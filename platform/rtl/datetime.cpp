@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 
 #include "platform/rtl/sysutils.h"
 
@@ -58,7 +59,15 @@ struct LocalParts {
   int year, month, day, hour, minute, second, msec;
 };
 
+std::optional<TDateTime> gPinnedClock;
+
 LocalParts LocalNow() {
+  if (gPinnedClock) {
+    LocalParts p{};
+    DecodeDate(*gPinnedClock, p.year, p.month, p.day);
+    DecodeTime(*gPinnedClock, p.hour, p.minute, p.second, p.msec);
+    return p;
+  }
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
   tm local{};
@@ -435,3 +444,11 @@ TDateTime StrToTime(std::string_view text) {
   if (!ScanTime(text, time, FormatSettings())) ConvertError(text, "' is not a valid time");
   return time;
 }
+
+// ---- the replaceable clock ----
+
+TPinnedClock::TPinnedClock(TDateTime now) : previous_(gPinnedClock) { gPinnedClock = now; }
+
+TPinnedClock::~TPinnedClock() { gPinnedClock = previous_; }
+
+void TPinnedClock::Set(TDateTime now) { gPinnedClock = now; }

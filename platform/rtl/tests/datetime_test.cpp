@@ -216,6 +216,25 @@ TEST(TimeParse, HoursMinutesAndOptionalSeconds) {
   EXPECT_THROW(StrToTime("x"), EConvertError);
 }
 
+TEST(Clock, APinnedClockDrivesTodayNowAndTheMissingYearUntilItGoes) {
+  TDateTime before = Date();
+  {
+    TPinnedClock clock(EncodeDate(2026, 12, 8) + EncodeTime(9, 5, 7, 0));
+    EXPECT_EQ(Date(), EncodeDate(2026, 12, 8));
+    EXPECT_EQ(Time(), EncodeTime(9, 5, 7, 0));
+    EXPECT_EQ(Now(), EncodeDate(2026, 12, 8) + EncodeTime(9, 5, 7, 0));
+    EXPECT_EQ(StrToDate("5.3"), EncodeDate(2026, 3, 5));
+    {
+      TPinnedClock inner(EncodeDate(2061, 1, 1));
+      EXPECT_EQ(StrToDate("1.1.10"), EncodeDate(2110, 1, 1));  // window 2011..2110
+    }
+    EXPECT_EQ(Date(), EncodeDate(2026, 12, 8));
+    clock.Set(EncodeDate(2030, 6, 1));
+    EXPECT_EQ(StrToDate("5.3"), EncodeDate(2030, 3, 5));
+  }
+  EXPECT_GE(Date(), before);
+}
+
 TEST(DateParseMalformed, RandomTextsParseOrFailCleanly) {
   std::vector<std::string> seeds = {"05.03.2024", " 1.1.75 ", "29.2", "23:59:59", "dd.mm.yyyy c"};
   RunRandomInputs(seeds, [](const std::string& text) {
