@@ -31,6 +31,11 @@ void TFieldDef::SetRequired(bool required) {
   Changed(false);
 }
 
+void TFieldDef::SetPrecision(int precision) {
+  precision_ = precision;
+  Changed(false);
+}
+
 void TFieldDef::Assign(const TPersistent* source) {
   auto* other = dynamic_cast<const TFieldDef*>(source);
   if (!other) {
@@ -42,6 +47,7 @@ void TFieldDef::Assign(const TPersistent* source) {
   size_ = other->size_;
   required_ = other->required_;
   fieldNo_ = other->fieldNo_;
+  precision_ = other->precision_;
   Changed(false);
 }
 
@@ -63,6 +69,10 @@ TField* TFieldDef::CreateField(TComponent* owner, TDataSet* dataSet) const {
       case ftDBaseOle:
       case ftTypedBinary:
         field->SetSize(size_);
+        break;
+      case ftBCD:
+        field->SetSize(size_);
+        static_cast<TBCDField*>(field)->SetPrecision(precision_);
         break;
       default:
         break;

@@ -30,6 +30,9 @@ class TFieldDef : public TCollectionItem {
   void SetSize(int size);
   bool Required() const { return required_; }
   void SetRequired(bool required);
+  // Total digits of a ftBCD definition (Size is its decimals); 0 unset.
+  int Precision() const { return precision_; }
+  void SetPrecision(int precision);
   // The dataset's own number of the field, from 1; a new definition gets its
   // position in the list. A dataset that leaves out some of its table's
   // columns sets the table's numbers here.
@@ -49,6 +52,7 @@ class TFieldDef : public TCollectionItem {
   int size_ = 0;
   bool required_ = false;
   int fieldNo_ = 0;
+  int precision_ = 0;
 };
 
 class TFieldDefs : public TCollection {

@@ -860,6 +860,7 @@ TField* CreateFieldOfType(TFieldType type, TComponent* owner) {
     case ftBoolean: return new TBooleanField(owner);
     case ftFloat: return new TFloatField(owner);
     case ftCurrency: return new TCurrencyField(owner);
+    case ftBCD: return new TBCDField(owner);
     case ftDate: return new TDateField(owner);
     case ftTime: return new TTimeField(owner);
     case ftDateTime: return new TDateTimeField(owner);

@@ -21,6 +21,8 @@
 //   ftTime                  signed 32-bit milliseconds since midnight
 //   ftDateTime              8-byte double: day count (as ftDate) x 86 400 000
 //                           + milliseconds of the day
+//   ftBCD                   34-byte TBcd: precision, sign and scale, packed
+//                           decimal digits (see TBcd below)
 //   ftBytes                 Size bytes
 //   ftVarBytes              2-byte length, then up to Size bytes (Size + 2)
 //   blobs and memos         no bytes in the record: only through the
@@ -458,6 +460,73 @@ class TBooleanField : public TField {
   AnsiString displayValues_;
   AnsiString trueText_;
   AnsiString falseText_;
+};
+
+// A packed decimal number: Precision digits (1 to 64), the last Scale of them
+// after the decimal point; the sign is bit 7 of SignSpecialPlaces, the scale
+// its low 6 bits; Fraction holds two digits a byte, high nibble first, from
+// the most significant digit on. Exactly 34 bytes, the native ftBCD value.
+struct TBcd {
+  uint8_t Precision = 0;
+  uint8_t SignSpecialPlaces = 0;
+  uint8_t Fraction[32] = {};
+
+  bool Negative() const { return (SignSpecialPlaces & 0x80) != 0; }
+  int Scale() const { return SignSpecialPlaces & 0x3F; }
+  // Digit i (0 = most significant) of the packed digits.
+  int Digit(int i) const { return (Fraction[i / 2] >> ((i % 2) ? 0 : 4)) & 0x0F; }
+};
+static_assert(sizeof(TBcd) == 34);
+
+// Conversions of packed decimals. A TBcd is well formed when its precision
+// is 1 to 64, its scale at most the precision and every digit 0 to 9; the
+// Try forms return false for any other value, or when the number does not
+// fit the target (Currency keeps four decimals and rounds further ones half
+// away from zero).
+TBcd CurrencyToBcd(Currency value);
+bool TryBcdToCurrency(const TBcd& bcd, Currency& value);
+// Up to 15 significant digits of a finite double, at most 'decimals' (0-20)
+// of them after the point; false for NaN, infinities and magnitudes of
+// 1e15 and more (beyond what a double holds exactly in fixed notation).
+bool TryDoubleToBcd(double value, int decimals, TBcd& bcd);
+bool TryBcdToDouble(const TBcd& bcd, double& value);
+// "-123.4500" style text with the given decimal separator (all the scale's
+// digits, no grouping); "" for a malformed value.
+AnsiString BcdToStr(const TBcd& bcd, char decimalSeparator = '.');
+// Optional sign, digits, optional separator and digits; at most 64 digits.
+bool TryStrToBcd(std::string_view text, TBcd& bcd, char decimalSeparator = '.');
+
+// Fixed-point numbers stored as TBcd; Size is the number of decimals and
+// Precision the number of digits. Values go in and out as Currency.
+class TBCDField : public TNumericField {
+ public:
+  explicit TBCDField(TComponent* owner);
+  AnsiString ClassName() const override { return "TBCDField"; }
+  int DataSize() const override { return static_cast<int>(sizeof(TBcd)); }
+  int Precision() const { return precision_; }
+  void SetPrecision(int precision) { precision_ = precision; }
+  bool Currency() const { return currency_; }
+  void SetCurrency(bool on) { currency_ = on; }
+
+ protected:
+  AnsiString GetAsString() const override;
+  void SetAsStringValue(const AnsiString& value) override;
+  int32_t GetAsInteger() const override;
+  void SetAsIntegerValue(int32_t value) override;
+  double GetAsFloat() const override;
+  void SetAsFloatValue(double value) override;
+  ::Currency GetAsCurrency() const override;
+  void SetAsCurrencyValue(::Currency value) override;
+  Variant GetAsVariant() const override;
+  void SetAsVariantValue(const Variant& value) override;
+  AnsiString GetTextValue(bool displayText) const override;
+  int DefaultWidth() const override { return precision_ > 0 ? precision_ + 2 : 10; }
+  bool AcceptsDefType(TFieldType type) const override { return type == ftBCD; }
+
+ private:
+  bool GetBcd(TBcd& value) const;
+  int precision_ = 0;
+  bool currency_ = false;
 };
 
 // Dates, times and both; DisplayFormat is a FormatDateTime picture.
