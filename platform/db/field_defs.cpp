@@ -11,6 +11,18 @@ TFieldDef::TFieldDef(TCollection* collection) : TCollectionItem(collection) {
   fieldNo_ = collection ? collection->Count() : 0;
 }
 
+TFieldDef::~TFieldDef() = default;
+
+TFieldDefs& TFieldDef::ChildDefs() {
+  if (!childDefs_) {
+    auto* parent = dynamic_cast<TFieldDefs*>(Collection());
+    childDefs_ = std::make_unique<TFieldDefs>(parent ? parent->DataSet() : nullptr);
+  }
+  return *childDefs_;
+}
+
+bool TFieldDef::HasChildDefs() const { return childDefs_ && childDefs_->Count() > 0; }
+
 void TFieldDef::SetName(const AnsiString& name) {
   name_ = name;
   Changed(false);
@@ -48,6 +60,14 @@ void TFieldDef::Assign(const TPersistent* source) {
   required_ = other->required_;
   fieldNo_ = other->fieldNo_;
   precision_ = other->precision_;
+  if (other->HasChildDefs()) {
+    TFieldDefs& children = ChildDefs();
+    children.Clear();
+    for (int i = 0; i < other->childDefs_->Count(); ++i)
+      children.AddFieldDef()->Assign(other->childDefs_->Items(i));
+  } else if (childDefs_) {
+    childDefs_->Clear();
+  }
   Changed(false);
 }
 
@@ -74,6 +94,21 @@ TField* TFieldDef::CreateField(TComponent* owner, TDataSet* dataSet) const {
         field->SetSize(size_);
         static_cast<TBCDField*>(field)->SetPrecision(precision_);
         break;
+      case ftADT:
+        if (childDefs_)
+          for (int i = 0; i < childDefs_->Count(); ++i)
+            static_cast<TObjectField*>(field)->AddChild(
+                childDefs_->Items(i)->CreateField(nullptr, nullptr));
+        break;
+      case ftArray:
+        field->SetSize(size_);
+        if (childDefs_ && childDefs_->Count() > 0)
+          for (int i = 0; i < size_; ++i) {
+            TField* element = childDefs_->Items(0)->CreateField(nullptr, nullptr);
+            element->SetFieldName(name_ + "[" + IntToStr(i) + "]");
+            static_cast<TObjectField*>(field)->AddChild(element);
+          }
+        break;
       default:
         break;
     }
@@ -90,6 +125,12 @@ TField* TFieldDef::CreateField(TComponent* owner, TDataSet* dataSet) const {
 
 TFieldDefs::TFieldDefs(TDataSet* dataSet)
     : TCollection([](TCollection* c) { return new TFieldDef(c); }), dataSet_(dataSet) {}
+
+bool TFieldDefs::HasChildDefs() const {
+  for (int i = 0; i < Count(); ++i)
+    if (Items(i)->HasChildDefs()) return true;
+  return false;
+}
 
 TFieldDef* TFieldDefs::Items(int index) const {
   return static_cast<TFieldDef*>(TCollection::Items(index));

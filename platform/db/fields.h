@@ -104,6 +104,10 @@ class TField : public TComponent {
   int Index() const;
   void SetIndex(int index);
   virtual bool IsBlob() const { return false; }
+  // The ADT or array field this field is a part of; null for a top-level
+  // field. Parts are reached through their parent, and by name through
+  // the dataset's FindField, but are not in the dataset's field list.
+  TField* ParentField() const { return parentField_; }
 
   // --- presentation
   AnsiString DisplayLabel() const { return DisplayName(); }
@@ -234,9 +238,11 @@ class TField : public TComponent {
  private:
   friend class TDataSet;
   friend class TFields;
+  friend class TObjectField;
   void Changed();
 
   TDataSet* dataSet_ = nullptr;
+  TField* parentField_ = nullptr;
   AnsiString fieldName_;
   int fieldNo_ = 0;
   TFieldKind fieldKind_ = fkData;
@@ -645,6 +651,53 @@ class TGraphicField : public TBlobField {
  public:
   explicit TGraphicField(TComponent* owner);
   AnsiString ClassName() const override { return "TGraphicField"; }
+};
+
+// A field made of parts: the members of an ADT, the elements of an array.
+// The parts belong to it (destroyed with it) and follow it into a dataset.
+class TObjectField : public TField {
+ public:
+  ~TObjectField() override;
+  AnsiString ClassName() const override { return "TObjectField"; }
+  int FieldCount() const { return static_cast<int>(children_.size()); }
+  // Raises "Field index out of range" for a bad index.
+  TField* Fields(int index) const;
+  // Takes ownership of child and makes it a part of this field.
+  void AddChild(TField* child);
+  // The part named name (case-insensitive), searched depth-first.
+  TField* FindChild(std::string_view name) const;
+
+ protected:
+  explicit TObjectField(TComponent* owner) : TField(owner) {}
+  // An array of the parts' values.
+  Variant GetAsVariant() const override;
+  AnsiString GetAsString() const override;
+
+ private:
+  friend class TField;
+  friend class TDataSet;
+  void AttachChildren(TDataSet* dataSet);
+  std::vector<TField*> children_;
+};
+
+// A structured value: one part per member definition (ChildDefs).
+class TADTField : public TObjectField {
+ public:
+  explicit TADTField(TComponent* owner);
+  AnsiString ClassName() const override { return "TADTField"; }
+
+ protected:
+  bool AcceptsDefType(TFieldType type) const override { return type == ftADT; }
+};
+
+// Size elements "NAME[0]" ... "NAME[Size-1]" of the child definition's type.
+class TArrayField : public TObjectField {
+ public:
+  explicit TArrayField(TComponent* owner);
+  AnsiString ClassName() const override { return "TArrayField"; }
+
+ protected:
+  bool AcceptsDefType(TFieldType type) const override { return type == ftArray; }
 };
 
 // A new field of the class that serves type (TBlobField with that BlobType

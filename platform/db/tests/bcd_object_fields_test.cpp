@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "platform/db/fields.h"
+#include "platform/db/testing/vector_dataset.h"
 
 namespace {
 
@@ -85,6 +86,56 @@ TEST(Bcd, RefusesMalformedAndOutOfRangeValues) {
   TBcd out;
   EXPECT_FALSE(TryDoubleToBcd(std::numeric_limits<double>::quiet_NaN(), 2, out));
   EXPECT_FALSE(TryDoubleToBcd(INFINITY, 2, out));
+}
+
+}  // namespace
+
+namespace {
+
+// ADT and array columns: their parts are created with them, found by name,
+// kept out of the top-level list, and numbered in the flattened walk.
+TEST(ObjectFields, PartsAreCreatedBoundAndNumberedInWalkOrder) {
+  VectorDataSet ds;
+  ds.FieldDefs().Add("A", ftInteger);
+  TFieldDef* point = ds.FieldDefs().Add("P", ftADT);
+  point->ChildDefs().Add("X", ftString, 5);
+  point->ChildDefs().Add("Y", ftInteger);
+  TFieldDef* row = ds.FieldDefs().Add("R", ftArray, 3);
+  row->ChildDefs().Add("E", ftSmallint);
+  ds.FieldDefs().Add("Z", ftBCD, 2)->SetPrecision(10);
+  ds.Open();
+  EXPECT_EQ(ds.FieldCount(), 4);  // grids see the top-level fields only
+  struct Case {
+    const char* name;
+    int fieldNo;
+    const char* className;
+    const char* parent;
+  } cases[] = {{"A", 1, "TIntegerField", ""},    {"P", 2, "TADTField", ""},
+               {"X", 3, "TStringField", "P"},    {"Y", 4, "TIntegerField", "P"},
+               {"R", 5, "TArrayField", ""},      {"R[0]", 6, "TSmallintField", "R"},
+               {"R[1]", 7, "TSmallintField", "R"}, {"R[2]", 8, "TSmallintField", "R"},
+               {"Z", 9, "TBCDField", ""}};
+  for (const Case& c : cases) {
+    TField* f = ds.FieldByName(c.name);
+    EXPECT_EQ(f->FieldNo(), c.fieldNo) << c.name;
+    EXPECT_EQ(f->ClassName(), c.className) << c.name;
+    EXPECT_EQ(f->ParentField() ? f->ParentField()->FieldName() : AnsiString(), c.parent) << c.name;
+    EXPECT_EQ(f->DataSet(), &ds) << c.name;
+  }
+  auto* array = dynamic_cast<TArrayField*>(ds.FieldByName("R"));
+  ASSERT_NE(array, nullptr);
+  EXPECT_EQ(array->FieldCount(), 3);
+  auto* bcd = dynamic_cast<TBCDField*>(ds.FieldByName("Z"));
+  ASSERT_NE(bcd, nullptr);
+  EXPECT_EQ(bcd->Precision(), 10);
+  EXPECT_EQ(bcd->Size(), 2);
+  // A copied definition carries its parts.
+  TFieldDefs copy(nullptr);
+  copy.AddFieldDef()->Assign(point);
+  ASSERT_TRUE(copy.Items(0)->HasChildDefs());
+  EXPECT_EQ(copy.Items(0)->ChildDefs().Items(1)->Name(), "Y");
+  ds.Close();
+  EXPECT_EQ(ds.FieldCount(), 0);  // default fields went with their parts
 }
 
 }  // namespace
