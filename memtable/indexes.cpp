@@ -149,7 +149,14 @@ TmtFindResult TmtIndex::FindRecordByKey(const TmtFieldList* list, PMemRecord key
   TmtFindResult found;
   int count = entries_.Count();
   table_->ReportProgress(0, mtpcSearch);
-  if (!sorted_ || rowOrder_ || count <= kSequentialLimit) {
+  // A null key field with "ignore null key" matches any value there, so the
+  // matches need not stand together in the index order: only a scan finds
+  // the first of them.
+  bool skipsFields = false;
+  for (int i = 0; i < fields.Count() && !skipsFields; ++i)
+    skipsFields = (fields.OptionsAt(i) & mtcoIgnoreNullKey) &&
+                  !table_->Store()->ReadField(key, fields.FieldAt(i), nullptr);
+  if (!sorted_ || rowOrder_ || count <= kSequentialLimit || skipsFields) {
     for (int i = 0; i < count; ++i) {
       if (i > 0 && i % 100 == 0)
         table_->ReportProgress(static_cast<int>(static_cast<int64_t>(i) * 100 / count), mtpcSearch);
