@@ -242,7 +242,7 @@ void TmtCustomMemTable::InternalClose() {
   if (store_->Owner() == this) {
     ReportProgress(0, mtpcEmpty);
     store_->CloseAllTablesBut(this);
-    store_->DiscardAllRecords();
+    store_->DiscardAllRecords(true);
     ReportProgress(100, mtpcEmpty);
   }
   indexes_->RemoveAllButRowOrder();

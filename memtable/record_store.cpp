@@ -377,7 +377,7 @@ void TmtCommon::DropRecord(PMemRecord record) {
   DisposeRecord(record, true, true);
 }
 
-void TmtCommon::DiscardAllRecords() {
+void TmtCommon::DiscardAllRecords(bool restartNumbering) {
   TCriticalSectionGuard guard(Lock());
   for (TmtCustomMemTable* table : attached_)
     if (table && table->Active()) table->ResetAfterClear();
@@ -386,7 +386,9 @@ void TmtCommon::DiscardAllRecords() {
   records_.clear();
   freeSlots_.clear();
   nextSlot_ = 0;
-  uniqueCounter_ = 0;
+  // Bookmarks taken before the clear must not find the records after it:
+  // numbering goes on unless the store's tables are all closed.
+  if (restartNumbering) uniqueCounter_ = 0;
   deletedVersions_ = 0;
 }
 

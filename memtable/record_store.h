@@ -128,7 +128,9 @@ class TmtCommon {
   void UnstoreRecord(PMemRecord record);
   void DropRecord(PMemRecord record);
   // Resets every open table on the store, then disposes of all records.
-  void DiscardAllRecords();
+  // Unique numbers go on (a bookmark of a cleared record stays stale),
+  // unless restartNumbering, which only the closing owner asks for.
+  void DiscardAllRecords(bool restartNumbering = false);
   // Length of the record list, empty slots included.
   int RecordCount() const { return static_cast<int>(records_.size()); }
   PMemRecord Record(int slot) const {
