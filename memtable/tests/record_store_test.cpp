@@ -3,6 +3,7 @@
 // counter's limit and tables of many fields.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -239,6 +240,57 @@ TEST(RecordStore, ValueBlocksHaveOneOwnerThroughEditsAndDeletes) {
     t.FieldByName("LONG")->SetAsString("left in an open insert");
   }
   EXPECT_EQ(LiveValueBlocks(), before);
+}
+
+TEST(RecordStore, SetupCompressionAndProgressEvents) {
+  TmtMemTable t;
+  t.SetPerformance(mtpfSmall);
+  t.FieldDefs().Add("TEXT", ftString, 30);
+  t.FieldDefs().Add("CODE", ftString, 8);
+  // The handler may move a short field out of line too.
+  t.OnSetupField = [](TDataSet*, TField* field, uint8_t& flags) {
+    if (field->FieldName() == "CODE") flags |= kFieldOutOfLine;
+  };
+  std::vector<int> sizes;
+  t.OnCompressField = [&](TDataSet*, TField* field, const char* buffer, int& size,
+                          std::string& result) {
+    if (field->FieldName() != "TEXT") return;
+    result.assign(buffer, static_cast<std::size_t>(size));
+    std::reverse(result.begin(), result.end());  // a reversible "compression"
+    sizes.push_back(size);
+  };
+  t.OnDecompressField = [&](TDataSet*, TField* field, const char* buffer, int& size,
+                            std::string& result) {
+    if (field->FieldName() != "TEXT") return;
+    result.assign(buffer, static_cast<std::size_t>(size));
+    std::reverse(result.begin(), result.end());
+  };
+  std::vector<std::pair<int, TmtProgressCode>> progress;
+  t.OnProgress = [&](TDataSet*, int percentage, TmtProgressCode code) {
+    progress.emplace_back(percentage, code);
+  };
+  t.SetProgressFlags({mtpcEmpty});
+  t.Open();
+  EXPECT_EQ(t.Store()->FieldFlags(1) & 3, 3);
+  EXPECT_EQ(t.Store()->FieldFlags(2) & 3, 3);  // compressed like every out-of-line field
+  t.Append();
+  t.FieldByName("TEXT")->SetAsString("compressed text");
+  t.FieldByName("CODE")->SetAsString("ab");
+  t.Post();
+  t.First();
+  EXPECT_EQ(t.FieldByName("TEXT")->AsString(), "compressed text");
+  EXPECT_EQ(t.FieldByName("CODE")->AsString(), "ab");
+  EXPECT_EQ(sizes, std::vector<int>{31});
+  // Without a handler a compressed text keeps its characters and terminator.
+  const char* bytes;
+  int length;
+  std::string scratch;
+  PMemRecord stored = t.Store()->Record(0);
+  ASSERT_TRUE(t.Store()->ValueBytes(stored, t.FieldByName("CODE"), bytes, length, scratch));
+  EXPECT_EQ(std::string(bytes, static_cast<std::size_t>(length)), "ab");
+  t.ClearAllRecords();
+  EXPECT_EQ(progress, (std::vector<std::pair<int, TmtProgressCode>>{{0, mtpcEmpty}, {100, mtpcEmpty}}));
+  t.OnProgress = nullptr;  // the table outlives the list it reports into
 }
 
 TEST(RecordStore, UniqueCounterLimitRefusesBeforeStoring) {
