@@ -181,11 +181,20 @@ TmtFindResult TmtIndex::FindRecordByKey(const TmtFieldList* list, PMemRecord key
       } else if (found.result > 0) {
         lo = mid + 1;
       } else {
-        int k = mid - 1;
-        while (k >= 0 && IndexCompare(table_, fields, key, entries_.At(k), nearest, false,
-                                      CompareUse::Search) == 0)
-          --k;
-        lo = k + 1;
+        // Back to the first equal entry: entries before it sort before the
+        // key, so the first equal one is found by bisection rather than by
+        // stepping back over every duplicate.
+        int first = lo;
+        int last = mid;
+        while (first < last) {
+          int m = first + (last - first) / 2;
+          if (IndexCompare(table_, fields, key, entries_.At(m), nearest, false,
+                           CompareUse::Search) > 0)
+            first = m + 1;
+          else
+            last = m;
+        }
+        lo = first;
         found.result = 0;
         break;
       }

@@ -157,8 +157,9 @@ void TmtCustomMemTable::SetRecNo(int recNo) {
 
 void TmtCustomMemTable::SetBlockReadSize(int size) {
   if (size > 0 || size < -1) {
+    // The walk itself reads on: moving here would skip the record a block
+    // read starts on.
     TDataSet::SetBlockReadSize(size);
-    if (Active() && size > 0) Next();
   } else {
     TDataSet::SetBlockReadSize(0);
     if (Active()) {

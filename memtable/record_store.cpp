@@ -350,7 +350,8 @@ void TmtCommon::StoreRecord(PMemRecord record) {
   // Refuse before the record goes anywhere, so a failed post changes nothing.
   if (uniqueCounter_ > kUniqueCounterLimit) MemTableError(mtmsg::BookmarkCounter);
   if (freeSlots_.empty()) {
-    records_.reserve(records_.size() + 1);
+    // Grow before anything changes, so a failed allocation leaves no trace.
+    if (records_.size() == records_.capacity()) records_.reserve(records_.size() * 2 + 16);
     record->slot = nextSlot_++;
     records_.push_back(record);
   } else {
