@@ -313,8 +313,6 @@ class TmtCustomMemTable : public TDataSet {
   PMemRecord EntryAt(int position) const;
   void PickAutoIncField();
   void MakeIndexesFromDefs();
-  // Makes the cursor point at the active record after the indexes moved.
-  void Reposition(int position);
 
   TmtCommon* store_;
   std::unique_ptr<TmtCommon> ownStore_;
