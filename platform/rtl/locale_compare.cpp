@@ -12,10 +12,7 @@
 
 #include <unicode/ucol.h>
 
-#include <map>
 #include <mutex>
-#include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/rtl/codepages.h"
@@ -113,26 +110,31 @@ constexpr LanguageCollation kLanguages[] = {
     {0x24, "sl"}, {0x19, "ru"}, {0x22, "uk"}, {0x13, "root"}, {0x1D, "sv"},
 };
 
-const char* IcuLocaleFor(uint32_t lcid) {
-  if (((lcid >> 16) & 0xF) != 0 || (lcid >> 20) != 0) return nullptr;  // sort ids other than 0
+constexpr int kLanguageCount = static_cast<int>(sizeof kLanguages / sizeof kLanguages[0]);
+
+// The entry of kLanguages that collates for lcid; -1 for none.
+int LanguageFor(uint32_t lcid) {
+  if (((lcid >> 16) & 0xF) != 0 || (lcid >> 20) != 0) return -1;  // sort ids other than 0
   uint32_t lang = lcid & 0xFFFF;
   // The user's and the system's default both mean the program's own locale.
-  if (lang == 0x0400 || lang == 0x0800) return "cs";
+  if (lang == 0x0400 || lang == 0x0800) return 0;
   uint32_t primary = lang & 0x3FF;
-  for (const LanguageCollation& l : kLanguages)
-    if (l.primary == primary) return l.icu;
-  return nullptr;
+  for (int i = 0; i < kLanguageCount; ++i)
+    if (kLanguages[i].primary == primary) return i;
+  return -1;
 }
 
-// Collators opened on demand for every (locale, strength) asked for, shared
-// by all callers and used only under the mutex: tables on one store may sort
+// Collators opened on first use for each language and strength, shared by
+// all callers and used only under the mutex: tables on one store may sort
 // on different threads, and a collator is not documented as safe for that.
 struct CollatorCache {
   std::mutex mutex;
-  std::map<std::pair<std::string, int>, UCollator*> open;  // null: ICU lacks the locale
+  UCollator* open[kLanguageCount][2] = {};
+  bool tried[kLanguageCount][2] = {};  // opened, or known to be missing
   ~CollatorCache() {
-    for (auto& [key, collator] : open)
-      if (collator) ucol_close(collator);
+    for (auto& pair : open)
+      for (UCollator* collator : pair)
+        if (collator) ucol_close(collator);
   }
 };
 
@@ -141,20 +143,20 @@ CollatorCache& Cache() {
   return cache;
 }
 
-UCollator* CachedCollator(const char* locale, UColAttributeValue strength) {
+// Under the cache's mutex.
+UCollator* CachedCollator(int language, bool ignoreCase) {
   CollatorCache& cache = Cache();
-  auto key = std::make_pair(std::string(locale), static_cast<int>(strength));
-  auto it = cache.open.find(key);
-  if (it != cache.open.end()) return it->second;
+  int strength = ignoreCase ? 1 : 0;
+  if (cache.tried[language][strength]) return cache.open[language][strength];
+  cache.tried[language][strength] = true;
   UErrorCode status = U_ZERO_ERROR;
-  UCollator* collator = ucol_open(locale, &status);
+  UCollator* collator = ucol_open(kLanguages[language].icu, &status);
   if (U_FAILURE(status) || status == U_USING_DEFAULT_WARNING || collator == nullptr) {
     if (collator) ucol_close(collator);
-    collator = nullptr;
-  } else {
-    ucol_setStrength(collator, strength);
+    return nullptr;
   }
-  cache.open.emplace(key, collator);
+  ucol_setStrength(collator, ignoreCase ? UCOL_SECONDARY : UCOL_TERTIARY);
+  cache.open[language][strength] = collator;
   return collator;
 }
 
@@ -162,12 +164,12 @@ UCollator* CachedCollator(const char* locale, UColAttributeValue strength) {
 
 int CompareStringByLocale(uint32_t lcid, bool ignoreCase, const char* a, int na, const char* b,
                           int nb) {
-  const char* locale = IcuLocaleFor(lcid);
-  if (!locale || na < 0 || nb < 0 || (na > 0 && !a) || (nb > 0 && !b)) return 0;
+  int language = LanguageFor(lcid);
+  if (language < 0 || na < 0 || nb < 0 || (na > 0 && !a) || (nb > 0 && !b)) return 0;
   Utf16Text ua(std::string_view(a ? a : "", static_cast<std::size_t>(na)));
   Utf16Text ub(std::string_view(b ? b : "", static_cast<std::size_t>(nb)));
   std::lock_guard<std::mutex> lock(Cache().mutex);
-  UCollator* collator = CachedCollator(locale, ignoreCase ? UCOL_SECONDARY : UCOL_TERTIARY);
+  UCollator* collator = CachedCollator(language, ignoreCase);
   if (!collator) return 0;
   UCollationResult r = ucol_strcoll(collator, ua.data(), ua.size(), ub.data(), ub.size());
   return r == UCOL_LESS ? 1 : r == UCOL_GREATER ? 3 : 2;
