@@ -378,6 +378,12 @@ void TmtCustomMemTable::SetPerformance(TmtPerformance performance) {
 
 void TmtCustomMemTable::SetStandalone(bool on) { store_->SetStandalone(on); }
 
+void TmtCustomMemTable::SetEnableIndexes(bool on) {
+  if (on == enableIndexes_) return;
+  enableIndexes_ = on;
+  if (on && cursorOpen_) CheckIndexDefinitions();
+}
+
 // ------------------------------------------------------------- acceptance
 
 bool TmtCustomMemTable::AcceptTestActive() const {

@@ -144,7 +144,8 @@ class TmtCustomMemTable : public TDataSet {
   TmtCustomDeltaHandler* DeltaHandler() const { return deltaHandler_; }
   void SetDeltaHandler(TmtCustomDeltaHandler* handler) { deltaHandler_ = handler; }
   bool EnableIndexes() const { return enableIndexes_; }
-  void SetEnableIndexes(bool on) { enableIndexes_ = on; }
+  // Switching maintenance back on rebuilds what was left behind meanwhile.
+  void SetEnableIndexes(bool on);
   bool AutoReposition() const { return autoReposition_; }
   void SetAutoReposition(bool on) { autoReposition_ = on; }
   const AnsiString& IndexFieldNames() const { return indexFieldNames_; }

@@ -129,6 +129,13 @@ TEST(Indexes, MaintenanceFollowsInsertsEditsAndDeletes) {
   EXPECT_EQ(Names(f.t, "NAME"), (std::vector<std::string>{"D", "E", "F"}));
   f.t.SetIndexName("");
   EXPECT_EQ(Names(f.t, "NAME"), (std::vector<std::string>{"D", "E", "F"}));
+  // Without maintenance new records wait; switching it on brings them in.
+  f.t.SetIndexName("IX");
+  f.t.SetEnableIndexes(false);
+  AddRow(f.t, "A", 0);
+  EXPECT_FALSE(f.Index()->Sorted());
+  f.t.SetEnableIndexes(true);
+  EXPECT_EQ(Names(f.t, "NAME"), (std::vector<std::string>{"A", "D", "E", "F"}));
 }
 
 TEST(Indexes, IndexFilterLimitsEntriesAndRemovalRenumbers) {
