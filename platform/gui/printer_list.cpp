@@ -14,7 +14,8 @@ Backend& State() {
   return b;
 }
 
-// Paper codes and the standard media names of the same sizes. The first row
+// Paper codes and the standard media names of the same sizes (codes whose
+// size no standard name has go out as custom sizes). The first row
 // of a code is the one submitted; the first row of a name is its code.
 struct MediaRow {
   int code;
@@ -28,8 +29,8 @@ constexpr MediaRow kMedia[] = {
     {4, "na_ledger_11x17in"},           {6, "na_invoice_5.5x8.5in"},
     {7, "na_executive_7.25x10.5in"},    {8, "iso_a3_297x420mm"},
     {10, "iso_a4_210x297mm"},           {11, "iso_a5_148x210mm"},
-    {12, "jis_b4_257x364mm"},           {13, "jis_b5_182x257mm"},
-    {14, "na_foolscap_8.5x13in"},       {15, "na_quarto_8.5x10.83in"},
+    {13, "jis_b5_182x257mm"},
+    {14, "na_foolscap_8.5x13in"},
     {16, "na_10x14_10x14in"},           {17, "na_ledger_11x17in"},
     {18, "na_letter_8.5x11in"},         {19, "na_number-9_3.875x8.875in"},
     {20, "na_number-10_4.125x9.5in"},   {21, "na_number-11_4.5x10.375in"},
