@@ -322,15 +322,15 @@ const TStringList* TRptPrinterDevice::Fonts() {
 TOrientation TRptPrinterDevice::Orientation() {
   PrinterIndex();
   if (!hasMode_) return orientation_;
-  return mode_.orientation == DMORIENT_LANDSCAPE ? poLandScape : poPortrait;
+  return mode_.orientation == DMORIENT_LANDSCAPE ? TOrientation::poLandScape : TOrientation::poPortrait;
 }
 
 void TRptPrinterDevice::SetOrientation(TOrientation o) {
-  if (o == poDefault) return;
+  if (o == TOrientation::poDefault) return;
   orientation_ = o;
   PrinterIndex();
   if (!hasMode_) return;
-  int value = o == poLandScape ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;
+  int value = o == TOrientation::poLandScape ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;
   if (mode_.orientation != value) {
     mode_.orientation = value;
     Mark();

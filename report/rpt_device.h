@@ -17,7 +17,8 @@
 #include "platform/rtl/streams.h"
 #include "report/rpt_common.h"
 
-enum TOrientation { poPortrait, poLandScape, poDefault };
+// Scoped: the form layer has a poDefault of its own.
+enum class TOrientation { poPortrait, poLandScape, poDefault };
 
 struct TRptNamedCode {
   AnsiString name;
@@ -83,7 +84,7 @@ class TRptBaseDevice : public TObject {
   void CheckNotPrinting() const;
 
   int copies_ = 1;
-  TOrientation orientation_ = poPortrait;
+  TOrientation orientation_ = TOrientation::poPortrait;
   int duplex_ = 0;
   bool collate_ = false;
   int pageWidth_;

@@ -94,7 +94,7 @@ TEST_F(DeviceTest, SetupDialogKeepsItsRecordAndSelectsThePrinter) {
   EXPECT_EQ(seen, "Office");
   EXPECT_EQ(d.DeviceName(), "Other");
   EXPECT_EQ(d.Copies(), 4);
-  EXPECT_EQ(d.Orientation(), poLandScape);
+  EXPECT_EQ(d.Orientation(), TOrientation::poLandScape);
   SetPrintSetupResponder([](AnsiString&, TRptDeviceMode& mode) {
     mode.copies = 9;
     return false;
@@ -119,9 +119,9 @@ TEST_F(DeviceTest, JobSettingsChangeOnlyWhereThePrinterOffersThem) {
     d.SetCopies(c.copies);
     EXPECT_EQ(d.Copies(), c.want) << c.copies;
   }
-  d.SetOrientation(poDefault);
+  d.SetOrientation(TOrientation::poDefault);
   EXPECT_EQ(d.DeviceMode()->orientation, DMORIENT_PORTRAIT);
-  d.SetOrientation(poLandScape);
+  d.SetOrientation(TOrientation::poLandScape);
   EXPECT_EQ(d.DeviceMode()->orientation, DMORIENT_LANDSCAPE);
   EXPECT_TRUE(d.SettingsChanged());
   d.SetDuplex(1);
