@@ -446,7 +446,8 @@ class TBaseReport : public TRptBaseComponent {
     AnsiString text;
     TSaveFont font;
   };
-  std::vector<TextRun> SplitFormatted(const AnsiString& text);
+  // finalFont receives the record after the last block.
+  std::vector<TextRun> SplitFormatted(const AnsiString& text, TSaveFont* finalFont = nullptr);
   void ApplyFormatBlock(std::string_view block, TSaveFont& font);
 
   TRptBaseDevice* device_ = nullptr;

@@ -365,7 +365,7 @@ void TBaseReport::ApplyFormatBlock(std::string_view block, TSaveFont& f) {
   }
 }
 
-std::vector<TBaseReport::TextRun> TBaseReport::SplitFormatted(const AnsiString& text) {
+std::vector<TBaseReport::TextRun> TBaseReport::SplitFormatted(const AnsiString& text, TSaveFont* finalFont) {
   std::vector<TextRun> runs;
   TSaveFont f = font_;
   AnsiString plain;
@@ -385,6 +385,7 @@ std::vector<TBaseReport::TextRun> TBaseReport::SplitFormatted(const AnsiString& 
     i = end + 1;
   }
   if (!plain.empty() || runs.empty()) runs.push_back({plain, f});
+  if (finalFont) *finalFont = f;
   return runs;
 }
 
