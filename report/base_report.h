@@ -450,6 +450,10 @@ class TBaseReport : public TRptBaseComponent {
   std::vector<TextRun> SplitFormatted(const AnsiString& text, TSaveFont* finalFont = nullptr);
   void ApplyFormatBlock(std::string_view block, TSaveFont& font);
 
+  // Prints text at x (inches) by justification in a cell of width and inner
+  // margin (inches); TABs inside left text go to the fixed tab stops.
+  void PrintJustified(const AnsiString& text, int justify, double width, double margin, double x);
+
   TRptBaseDevice* device_ = nullptr;
   double noPrinterWidth_ = 8.5;   // inches
   double noPrinterHeight_ = 11;
@@ -457,7 +461,6 @@ class TBaseReport : public TRptBaseComponent {
 
  private:
   void PrintTextPiece(const AnsiString& text);
-  void PrintJustified(const AnsiString& text, int justify, double width, double margin, double x);
   void DrawBoxLine(int arg, bool flag, double x1, double y1, double x2, double y2);
   void ApplyMargins();
   void ClampCursorToSections();
