@@ -92,7 +92,9 @@ void TRptPrinterDevice::BuildList() {
   items_.clear();
   names_.Clear();
   Release();
+  hasMode_ = false;
   index_ = -2;
+  outputFile_.clear();  // another printing system: its file choice went with it
   for (const AnsiString& name : PrinterBackend().Destinations()) {
     items_.push_back({name, "", ""});
     names_.Add(name);

@@ -8,6 +8,7 @@
 #include "platform/gui/graphics.h"
 
 #include <QGlyphRun>
+#include <QPaintDevice>
 #include <QPaintEngine>
 #include <QHash>
 #include <QList>
@@ -570,7 +571,20 @@ void TCanvas::LineTo(int x, int y) {
   if (!p.Active()) return;
   ApplyPenMode(*p, pen_.Mode());
   QColor c = ToQColor(pen_.Color());
-  if (pen_.Width() <= 1) {
+  QPaintDevice* device = p->device();
+  bool raster = device && (device->devType() == QInternal::Image || device->devType() == QInternal::Pixmap ||
+                           device->devType() == QInternal::Widget);
+  if (!raster) {
+    // A vector page (a print job): one stroked line a device pixel wide,
+    // ending where the pixel line would end.
+    static const Qt::PenStyle kStyles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
+                                           Qt::DashDotDotLine, Qt::NoPen, Qt::SolidLine};
+    QPen qp(c, std::max(1, pen_.Width()), kStyles[pen_.Style()], Qt::SquareCap, Qt::MiterJoin);
+    p->setPen(qp);
+    QLineF line(QPointF(from.x + 0.5, from.y + 0.5), QPointF(x + 0.5, y + 0.5));
+    if (line.length() > 0) line.setLength(line.length() - 1);
+    p->drawLine(line);
+  } else if (pen_.Width() <= 1) {
     QList<QPoint> pts;
     LinePixels(from, penPos_, pen_.Style(), pts);
     p->setPen(c);
