@@ -3,6 +3,7 @@
 #include "report/base_report.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "platform/gui/application.h"
@@ -13,7 +14,13 @@ namespace {
 
 // Rounds to the nearest integer, halves to even (the default rounding
 // mode), so that device positions do not drift by half-pixel ties.
-int RoundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+int RoundEven(double v) {
+  double r = std::nearbyint(v);
+  // Positions far off the page stay far off without overflowing.
+  if (!(r > INT_MIN / 2)) return INT_MIN / 2;
+  if (r > INT_MAX / 2) return INT_MAX / 2;
+  return static_cast<int>(r);
+}
 
 }  // namespace
 
@@ -309,7 +316,9 @@ int TBaseReport::LinesLeft() {
   double bottom = y_ + descent_;
   if (bottom > secB_ + 1e-9) return 0;
   if (!(lineHeight_ > 0)) return 0;
-  return static_cast<int>(std::trunc((secB_ - bottom) / lineHeight_ + 1e-9)) + 1;
+  // A line height of next to nothing must not overflow the count.
+  double lines = std::trunc((secB_ - bottom) / lineHeight_ + 1e-9);
+  return lines >= INT_MAX - 1 ? INT_MAX : static_cast<int>(lines) + 1;
 }
 
 void TBaseReport::GotoSectionBottom() {
@@ -474,7 +483,9 @@ void TBaseReport::RealizeFont() {
     } else {
       bool script = font_.Superscript || font_.Subscript;
       double inches = script ? font_.Height / 1.667 : font_.Height;
-      int height = -static_cast<int>(std::lround(zoom_ / 100 * dpiY_ * inches));
+      // Sizes beyond any paper are held to a pixel height a face can have.
+      double px = std::clamp(zoom_ / 100 * dpiY_ * inches, 0.0, 65535.0);
+      int height = -static_cast<int>(std::lround(px));
       if (height == 0) height = -1;
       TFontStyles style;
       if (font_.Bold) style.Include(fsBold);
@@ -534,7 +545,7 @@ void TBaseReport::FontChanged(TObject* sender) {
   uint8_t pitch = static_cast<uint8_t>(f->Pitch() == fpVariable ? 1 : f->Pitch() == fpFixed ? 2 : 0);
   if (pitch != font_.Pitch) font_.Pitch = pitch, mark();
   int h = std::abs(f->Height());
-  if (h != static_cast<int>(std::lround(dpiY_ * font_.Height * zoom_ / 100))) {
+  if (h != std::nearbyint(dpiY_ * font_.Height * zoom_ / 100)) {
     font_.Height = h * 100.0 / (dpiY_ * zoom_);
     font_.Size = font_.Height * 72;
     mark();
