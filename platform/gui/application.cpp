@@ -710,9 +710,10 @@ void TApplication::DoIdle() {
   if (inIdle_) return;
   inIdle_ = true;
   auto copy = idleListeners_;
-  for (auto& [key, fn] : copy) {
+  for (auto& entry : copy) {
+    const auto* key = entry.first;  // clang 14 cannot capture a structured binding
     bool still = std::any_of(idleListeners_.begin(), idleListeners_.end(), [&](const auto& p) { return p.first == key; });
-    if (still) Guard(const_cast<TObject*>(key), fn);
+    if (still) Guard(const_cast<TObject*>(key), entry.second);
   }
   if (OnIdle) {
     bool done = true;

@@ -16,6 +16,7 @@ PACKAGES=(
   xvfb imagemagick
   xauth
   libcups2-dev poppler-utils qpdf python3-fonttools
+  cups cups-client cups-bsd printer-driver-cups-pdf
 )
 
 # Installs what is missing; with everything present it makes no apt call.
