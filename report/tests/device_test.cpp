@@ -82,23 +82,18 @@ TEST_F(DeviceTest, SelectionByIndexAndByName) {
 TEST_F(DeviceTest, SetupDialogKeepsItsRecordAndSelectsThePrinter) {
   InstallFakePrinters({Office("Office"), Office("Other")}, 0);
   TRptPrinterDevice d;
-  AnsiString seen;
-  SetPrintSetupResponder([&](AnsiString& printer, TRptDeviceMode& mode) {
-    seen = printer;
-    printer = "Other";
+  PrintSetupRecorder dialog;
+  dialog.AnswerOk("Other", [](TRptDeviceMode& mode) {
     mode.copies = 4;
     mode.orientation = DMORIENT_LANDSCAPE;
-    return true;
   });
   EXPECT_TRUE(d.PrinterSetupDialog());
-  EXPECT_EQ(seen, "Office");
+  ASSERT_EQ(dialog.Dialogs().size(), 1u);
+  EXPECT_EQ(dialog.Dialogs()[0].printer, "Office");
   EXPECT_EQ(d.DeviceName(), "Other");
   EXPECT_EQ(d.Copies(), 4);
   EXPECT_EQ(d.Orientation(), TOrientation::poLandScape);
-  SetPrintSetupResponder([](AnsiString&, TRptDeviceMode& mode) {
-    mode.copies = 9;
-    return false;
-  });
+  dialog.AnswerCancel();
   EXPECT_FALSE(d.PrinterSetupDialog());
   EXPECT_EQ(d.Copies(), 4);
 }

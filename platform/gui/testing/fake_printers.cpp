@@ -60,3 +60,23 @@ FakePrinterBackend* InstallFakePrinters(std::vector<FakePrinterBackend::Printer>
   SetPrinterBackend(std::move(backend));
   return raw;
 }
+
+PrintSetupRecorder::PrintSetupRecorder() {
+  SetPrintSetupResponder([this](AnsiString& printer, TRptDeviceMode& mode) {
+    shown_.push_back({printer, mode});
+    if (!ok_) return false;
+    if (!printer_.empty()) printer = printer_;
+    if (change_) change_(mode);
+    return true;
+  });
+}
+
+PrintSetupRecorder::~PrintSetupRecorder() { SetPrintSetupResponder(nullptr); }
+
+void PrintSetupRecorder::AnswerOk(const AnsiString& printer, std::function<void(TRptDeviceMode&)> change) {
+  ok_ = true;
+  printer_ = printer;
+  change_ = std::move(change);
+}
+
+void PrintSetupRecorder::AnswerCancel() { ok_ = false; }

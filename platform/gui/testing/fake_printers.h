@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gui/print_setup_dialog.h"
 #include "platform/gui/printer_list.h"
 
 class FakePrinterBackend : public TPrinterBackend {
@@ -43,3 +44,30 @@ TPrinterCaps OfficePrinterCaps(bool color = false);
 // Installs a fake backend holding the given printers and returns it (owned
 // by the printer layer until the next SetPrinterBackend).
 FakePrinterBackend* InstallFakePrinters(std::vector<FakePrinterBackend::Printer> printers, int defaultIndex = -1);
+
+// Answers the print setup dialog while it lives (as MessageBoxRecorder does
+// for message boxes): records what the dialog opened with and answers with
+// the chosen printer and settings, or Cancel.
+class PrintSetupRecorder {
+ public:
+  struct Shown {
+    AnsiString printer;
+    TRptDeviceMode mode;
+  };
+  PrintSetupRecorder();
+  ~PrintSetupRecorder();
+  PrintSetupRecorder(const PrintSetupRecorder&) = delete;
+  PrintSetupRecorder& operator=(const PrintSetupRecorder&) = delete;
+
+  // The answer: OK with this printer (empty: the one shown) and these
+  // changes to the settings, or Cancel.
+  void AnswerOk(const AnsiString& printer, std::function<void(TRptDeviceMode&)> change = {});
+  void AnswerCancel();
+  const std::vector<Shown>& Dialogs() const { return shown_; }
+
+ private:
+  bool ok_ = false;
+  AnsiString printer_;
+  std::function<void(TRptDeviceMode&)> change_;
+  std::vector<Shown> shown_;
+};
