@@ -75,21 +75,23 @@ class CanvasOutputGui : public ::testing::Test {
 TEST_F(CanvasOutputGui, RectanglePenCorrection) {
   struct Case {
     const char* name;
+    int dpi;
     TPenStyle style;
     int width;
     uint8_t frameMode;
     bool reversed;
     int left, right;  // outermost pixels covered by the pen
   } cases[] = {
-      {"1 px, mode 0", psSolid, 1, 0, false, 300, 600},
-      {"reversed corners", psSolid, 1, 0, true, 300, 600},
-      {"frame mode 1", psSolid, 1, 1, false, 300, 600},
-      {"inside frame", psInsideFrame, 5, 0, false, 300, 600},
-      {"5 px, mode 0", psSolid, 5, 0, false, 302, 598},
-      {"5 px, mode 2", psSolid, 5, 2, false, 298, 608},  // the table's inset -2, reduction -7
+      {"1 px, mode 0", 300, psSolid, 1, 0, false, 300, 600},
+      {"at 96 dpi", 96, psSolid, 1, 0, false, 96, 192},
+      {"reversed corners", 300, psSolid, 1, 0, true, 300, 600},
+      {"frame mode 1", 300, psSolid, 1, 1, false, 300, 600},
+      {"inside frame", 300, psInsideFrame, 5, 0, false, 300, 600},
+      {"5 px, mode 0", 300, psSolid, 5, 0, false, 302, 598},
+      {"5 px, mode 2", 300, psSolid, 5, 2, false, 298, 608},  // the table's inset -2, reduction -7
   };
   for (const Case& c : cases) {
-    Report r;
+    Report r(c.dpi);
     r.Run([&] {
       r.SetPen(clRed, c.style, c.width, pmCopy);
       r.SetBrush(clWhite, bsClear, nullptr);
@@ -99,7 +101,7 @@ TEST_F(CanvasOutputGui, RectanglePenCorrection) {
       else
         r.Rectangle(1, 1, 2, 2);
     });
-    TRect row = Rect(0, 450, 900, 451);
+    TRect row = Rect(0, c.dpi * 3 / 2, 3 * c.dpi, c.dpi * 3 / 2 + 1);
     EXPECT_EQ(FirstInkColumn(r.Image(), row, clWhite), c.left) << c.name;
     EXPECT_EQ(LastInkColumn(r.Image(), row, clWhite), c.right) << c.name;
   }
@@ -143,6 +145,23 @@ TEST_F(CanvasOutputGui, TextPlacementAndCursor) {
   for (int y = 0; y < 400; ++y)
     if (CountColor(r.Image(), Rect(0, y, 600, y + 1), clBlack) > 0) last = y;
   EXPECT_EQ(last, cursorRow);
+}
+
+TEST_F(CanvasOutputGui, CentredTextAndClippedRectangleText) {
+  Report r;
+  r.Run([&] {
+    r.SelectFont("Arial", 20);
+    r.SetYPos(1);
+    r.TextCenterAt("WIDE TEXT", 1.5);
+    r.SetYPos(2.5);
+    r.TextRect(Rect(300, 600, 330, 900), 0.9, 2.5, "clipped text");
+  });
+  TRect band = Rect(0, 200, 900, 310);
+  int first = FirstInkColumn(r.Image(), band, clWhite), last = LastInkColumn(r.Image(), band, clWhite);
+  EXPECT_NEAR((first + last) / 2.0, 450, 2);
+  TRect clipped = Rect(0, 600, 900, 900);
+  EXPECT_GE(FirstInkColumn(r.Image(), clipped, clWhite), 300);
+  EXPECT_LE(LastInkColumn(r.Image(), clipped, clWhite), 329);
 }
 
 TEST_F(CanvasOutputGui, SuperscriptIsSmallerAndOpaqueTextFillsItsCell) {

@@ -165,6 +165,18 @@ TEST_F(TextTabsTest, TabsInsideLeftTextGoToTheFixedStops) {
   EXPECT_NEAR(left[1].args[0], 1 + 2 * tab, 1e-9);  // past "ab", then an empty piece
 }
 
+TEST_F(TextTabsTest, FontStackIsInertWhileABlockTextPrints) {
+  struct Probe : Report {
+    std::vector<bool> pops;
+    void TextLeftAt(const AnsiString& text, double x) override {
+      pops.push_back(PushFont() && PopFont() && PopFont());  // a second pop only succeeds when inert
+      TRecordingReport::TextLeftAt(text, x);
+    }
+  } r;
+  r.Run([&] { r.PrintJustified("a\tb", pjLeft, 0, 0, 1); });
+  EXPECT_EQ(r.pops, (std::vector<bool>{true, false}));  // inside the TAB text, then the last piece
+}
+
 TEST_F(TextTabsTest, TabListsAreSharedAndReleasedOnce) {
   Report r;
   r.AddTab(1, pjLeft, 1, 0, 0, 0);
