@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -59,7 +60,10 @@ class CupsBackend : public TPrinterBackend {
     caps.collate = cupsCheckDestSupported(CUPS_HTTP_DEFAULT, dest, info, "multiple-document-handling",
                                           "separate-documents-collated-copies") ||
                    cupsCheckDestSupported(CUPS_HTTP_DEFAULT, dest, info, "collate", nullptr);
-    caps.color = cupsCheckDestSupported(CUPS_HTTP_DEFAULT, dest, info, "print-color-mode", "color");
+    // More than two colours: the queue's color-supported bit, or a colour mode on offer.
+    const char* type = cupsGetOption("printer-type", dest->num_options, dest->options);
+    caps.color = (type && (std::strtoul(type, nullptr, 10) & CUPS_PRINTER_COLOR)) ||
+                 cupsCheckDestSupported(CUPS_HTTP_DEFAULT, dest, info, "print-color-mode", "color");
     if (ipp_attribute_t* a = cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest, info, "printer-resolution")) {
       ipp_res_t units;
       int y = 0;
