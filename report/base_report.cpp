@@ -137,9 +137,8 @@ void TBaseReport::RefreshDevice() {
 void TBaseReport::ApplyOrientation() {
   TOrientation next = pendingOrientation_;
   if (!HasPrinter()) {
-    bool wasLandscape = orientation_ == TOrientation::poLandScape, willBeLandscape = next == TOrientation::poLandScape;
-    if (wasLandscape != willBeLandscape && (orientation_ != TOrientation::poDefault || willBeLandscape) &&
-        (next != TOrientation::poDefault || wasLandscape))
+    // A change into or out of landscape turns the page.
+    if ((orientation_ == TOrientation::poLandScape) != (next == TOrientation::poLandScape))
       std::swap(noPrinterWidth_, noPrinterHeight_);
   } else if (next != TOrientation::poDefault) {
     Device()->SetOrientation(next);
