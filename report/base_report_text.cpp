@@ -132,12 +132,12 @@ void TBaseReport::NextTab(int left, int right, int top, int bottom, int shade) {
     savedBrush.Assign(canvas->Brush());
     TPen savedPen;
     savedPen.Assign(canvas->Pen());
-    int savedMode = canvas->BackgroundMode();
+    TCanvasBkMode savedMode = canvas->BackgroundMode();
     struct Restore {
       TCanvas* c;
       TBrush* b;
       TPen* p;
-      int mode;
+      TCanvasBkMode mode;
       ~Restore() {
         c->SetBackgroundMode(mode);
         c->Brush()->Assign(b);
@@ -151,7 +151,7 @@ void TBaseReport::NextTab(int left, int right, int top, int bottom, int shade) {
     canvas->Pen()->SetStyle(psClear);
     canvas->Pen()->SetMode(pmMask);
     canvas->Pen()->SetWidth(1);
-    canvas->SetBackgroundMode(TRANSPARENT);
+    canvas->SetBackgroundMode(bkmTransparent);
     DrawPlainRect(cellL * factor_, cellT * factor_, cellR * factor_, cellB * factor_);
   }
   DrawBoxLine(left, t.Left, cellL, cellB, cellL, cellB - lineHeight_);

@@ -25,9 +25,9 @@ void TCanvasReport::TextAt(const AnsiString& text, double x, Align align) {
     return;
   }
   TCanvas* canvas = GetCanvas();
-  int oldMode = canvas->BackgroundMode();
+  TCanvasBkMode oldMode = canvas->BackgroundMode();
   unsigned oldAlign = canvas->TextAlign();
-  canvas->SetBackgroundMode(TextBKMode() == bkOpaque ? OPAQUE : TRANSPARENT);
+  canvas->SetBackgroundMode(TextBKMode() == bkOpaque ? bkmOpaque : bkmTransparent);
   RealizeFont();
   const TSaveFont& f = BaseFont();
   double yInch = CursorYInches();
@@ -57,7 +57,7 @@ void TCanvasReport::TextAt(const AnsiString& text, double x, Align align) {
   struct Restore {
     TCanvasReport* r;
     TCanvas* c;
-    int mode;
+    TCanvasBkMode mode;
     unsigned align;
     ~Restore() {
       r->RestoreCanvasFont();
@@ -327,10 +327,10 @@ void TCanvasReport::TextRect(const TRect& rect, double x, double y, const AnsiSt
   if (!Ready() || text.empty()) return;
   TCanvas* canvas = GetCanvas();
   unsigned oldAlign = canvas->TextAlign();
-  int oldMode = canvas->BackgroundMode();
+  TCanvasBkMode oldMode = canvas->BackgroundMode();
   RealizeFont();
   canvas->SetTextAlign(TA_LEFT | TA_BASELINE);
-  canvas->SetBackgroundMode(TRANSPARENT);
+  canvas->SetBackgroundMode(bkmTransparent);
   canvas->TextRect(rect, XU2D(x), YU2D(y), text);
   canvas->SetBackgroundMode(oldMode);
   canvas->SetTextAlign(oldAlign);

@@ -652,9 +652,9 @@ void TCanvas::DrawTextAt(QPainter& p, int x, int y, const AnsiString& text, bool
     top = y - face.ascent;
   else if ((textAlign_ & TA_BASELINE) == TA_BOTTOM)
     top = y - height;
-  if (fillCell && bkMode_ == OPAQUE)
+  if (fillCell && bkMode_ == bkmOpaque)
     p.fillRect(QRect(x, top, width, height), ToQColor(bkColor_));
-  else if (fillCell && bkMode_ == BRUSH_BACKGROUND && brush_.Style() != bsClear)
+  else if (fillCell && bkMode_ == bkmBrush && brush_.Style() != bsClear)
     p.fillRect(QRect(x, top, width, height), ToQColor(brush_.Color()));
   if (text.empty()) return;
   QList<quint32> glyphs;

@@ -226,11 +226,9 @@ class CanvasTarget;
 }
 
 // Background modes of text output (SetBackgroundMode). The canvas starts in
-// BRUSH_BACKGROUND: the text cell is filled with the brush unless it is
-// clear, as the screens expect.
-constexpr int BRUSH_BACKGROUND = 0;
-constexpr int TRANSPARENT = 1;
-constexpr int OPAQUE = 2;
+// bkmBrush: the text cell is filled with the brush unless it is clear, as
+// the screens expect; bkmOpaque fills it with BackColor.
+enum TCanvasBkMode { bkmBrush, bkmTransparent, bkmOpaque };
 // Flood fill styles.
 enum TFillStyle { fsSurface, fsBorder };
 // How a stretched bitmap combines with the page.
@@ -316,10 +314,9 @@ class TCanvas : public TPersistent {
   // job copies).
   void StretchDraw(const TRect& dest, const TBitmap* bitmap, TCopyMode mode);
 
-  // Background of text output: BRUSH_BACKGROUND, TRANSPARENT or OPAQUE
-  // (the cell filled with BackColor).
-  int BackgroundMode() const { return bkMode_; }
-  void SetBackgroundMode(int mode) { bkMode_ = mode; }
+  // Background of text output.
+  TCanvasBkMode BackgroundMode() const { return bkMode_; }
+  void SetBackgroundMode(TCanvasBkMode mode) { bkMode_ = mode; }
   TColor BackColor() const { return bkColor_; }
   void SetBackColor(TColor color) { bkColor_ = color; }
 
@@ -338,7 +335,7 @@ class TCanvas : public TPersistent {
   TPoint penPos_;
   unsigned textAlign_ = TA_LEFT | TA_TOP;
   gui_detail::CanvasTarget* target_ = nullptr;
-  int bkMode_ = BRUSH_BACKGROUND;
+  TCanvasBkMode bkMode_ = bkmBrush;
   TColor bkColor_ = clWhite;
 };
 

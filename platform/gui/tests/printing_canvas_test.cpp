@@ -87,7 +87,7 @@ TEST(PrintingCanvasGui, FloodFillAndMaskPenAndPatternBrush) {
 }
 
 TEST(PrintingCanvasGui, BackgroundModesOfText) {
-  for (int mode : {TRANSPARENT, OPAQUE}) {
+  for (TCanvasBkMode mode : {bkmTransparent, bkmOpaque}) {
     Page p;
     p.c->Brush()->SetColor(clBlue);
     p.c->SetBackColor(clYellow);
@@ -95,7 +95,7 @@ TEST(PrintingCanvasGui, BackgroundModesOfText) {
     p.c->TextOut(2, 2, "Hi");
     int yellow = CountColor(p.bmp.Image(), p.All(), clYellow);
     EXPECT_EQ(CountColor(p.bmp.Image(), p.All(), clBlue), 0);
-    if (mode == OPAQUE)
+    if (mode == bkmOpaque)
       EXPECT_GT(yellow, 20);
     else
       EXPECT_EQ(yellow, 0);
@@ -108,7 +108,7 @@ TEST(PrintingCanvasGui, RotatedTextRunsUpwards) {
   p.c->Font()->SetHeight(-13);
   p.c->Font()->SetColor(clBlack);
   p.c->Font()->SetEscapement(900);
-  p.c->SetBackgroundMode(TRANSPARENT);
+  p.c->SetBackgroundMode(bkmTransparent);
   p.c->TextOut(20, 70, "HHHHHH");
   // The text climbs from y = 70 towards y = 70 - width, left of x = 20 + ascent.
   int w = p.c->TextWidth("HHHHHH");
