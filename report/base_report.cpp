@@ -763,9 +763,10 @@ void TBaseReport::ResetDocumentState() {
 }
 
 void TBaseReport::StartFirstPage() {
-  PushTabs();
+  // The tab list built before printing survives the reset.
+  bool pushed = PushTabs();
   ResetDocumentState();
-  PopTabs();
+  if (pushed) PopTabs();
   currentPage_ = 1;
   pageInvalid_ = !PageSelected(1);
 }

@@ -63,6 +63,14 @@ TEST_F(TextTabsTest, PiecesGoToTheCursorAndIntoTabCells) {
   EXPECT_GT(l[1].args[0], 1);  // where the first piece ended
 }
 
+TEST_F(TextTabsTest, TabsBuiltBeforePrintingSurviveTheStart) {
+  Report r;
+  r.AddTab(2, pjLeft, 1, 0, 0, 0);
+  r.Run([&] { r.PrintInTab("x"); });
+  ASSERT_EQ(r.CallsNamed("TextLeftAt").size(), 1u);
+  EXPECT_NEAR(r.CallsNamed("TextLeftAt")[0].args[0], 2, 1e-9);
+}
+
 TEST_F(TextTabsTest, AddTabPositionsAndWidths) {
   Report r;
   r.SetUnits(unCM);
