@@ -717,6 +717,8 @@ void TApplication::ProcessMessages() {
 }
 
 void TApplication::HandleException(TObject* sender, const std::exception& e) {
+  // A silent abort ends work the user already cancelled: no box, no handler.
+  if (dynamic_cast<const EAbort*>(&e)) return;
   if (OnException) {
     try {
       OnException(sender, e);

@@ -50,7 +50,9 @@ class TPinnedClock {
 
 // Format letters (case-insensitive): d dd ddd dddd m mm mmm mmmm yy yyyy
 // h hh n nn s ss z zzz; "m" right after "h"/"hh" means minutes; c = short
-// date + long time; "/" and ":" become the separators; '...' and "..." are
+// date + long time; ddddd / dddddd = short / long date; t / tt = short /
+// long time; ampm = TimeAMString or TimePMString, and with it the hours
+// run on the 12-hour clock; "/" and ":" become the separators; '...' and "..." are
 // literals.
 AnsiString FormatDateTime(std::string_view format, TDateTime value);
 AnsiString FormatDateTime(std::string_view format, TDateTime value, const TFormatSettings& settings);

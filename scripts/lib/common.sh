@@ -16,6 +16,8 @@ PACKAGES=(
   xvfb imagemagick
   xauth
   python3-xlrd python3-olefile python3-xlwt python3-pil xdg-user-dirs
+  libcups2-dev poppler-utils qpdf python3-fonttools
+  cups cups-client cups-bsd printer-driver-cups-pdf
 )
 
 # Installs what is missing of the given packages (none given: PACKAGES);
