@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/gui/qt_support.h"
@@ -93,5 +94,9 @@ int TPrintJob::End() {
 void TPrintJob::Abort() {
   if (done_) return;
   Finish();
-  std::remove(path_.c_str());
+  // A half-written document is of no use, but only a plain file is ours to
+  // delete: the output may be a device such as /dev/null, which a program
+  // running as root would otherwise remove for everybody.
+  struct stat info {};
+  if (::lstat(path_.c_str(), &info) == 0 && S_ISREG(info.st_mode)) std::remove(path_.c_str());
 }

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 
 #include <cmath>
 #include <cstdio>
+#include <unistd.h>
 
 #include "platform/gui/application.h"
 #include "platform/gui/graphics.h"
@@ -216,6 +218,18 @@ TEST(PrintingCanvasGui, PrintJobsGoToTheBackendOrToTheOutputFile) {
     EXPECT_EQ(toFile.End(), 0);
   }
   EXPECT_EQ(fake->jobs.size(), 1u);
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(file)));
+
+  // An aborted job deletes its half-written output only when that is a plain
+  // file: an output named through a link (or a device such as /dev/null)
+  // stays where it is.
+  std::string link = dir.Path() + "/link.prn";
+  ASSERT_EQ(::symlink(file.c_str(), link.c_str()), 0);
+  {
+    TPrintJob viaLink("Office", Utf8ToAnsi(link), a4, options);
+    viaLink.Abort();
+  }
+  EXPECT_TRUE(QFileInfo(QString::fromStdString(link)).isSymLink());
   EXPECT_TRUE(QFile::exists(QString::fromStdString(file)));
   SetPrinterBackend(nullptr);
 }
