@@ -396,3 +396,67 @@ TEST(IndexLockMultiprocess, TwoProcessesInsertingInTurnShareOneTreeInEveryFormat
 }
 
 }  // namespace
+
+// A reader that looks at the file without the lock while another writer is
+// half-way through a change (counted, pages not yet written) reads the old
+// pages. Its next write under the lock must not build on them: the key the
+// other writer added would be lost.
+TEST(IndexLockMultiprocess, PagesReadDuringAnotherWritersChangeAreNotKeptUnderTheLock) {
+  for (const char* extension : {".cdx", ".ntx"}) {
+    SCOPED_TRACE(extension);
+    std::unique_ptr<IndexFiles> cdxFiles;
+    std::unique_ptr<FormatFiles> otherFiles;
+    struct Side {
+      std::unique_ptr<IndexedTable> table;
+      std::unique_ptr<XBobjIndexFile> index;
+    } writer, reader;
+    auto open = [&](Side& side) {
+      if (cdxFiles) {
+        IndexFiles::View v = cdxFiles->Open();
+        side.table = std::move(v.table);
+        side.index = std::move(v.cdx);
+      } else {
+        FormatFiles::View v = otherFiles->Open();
+        side.table = std::move(v.table);
+        side.index = std::move(v.index);
+      }
+    };
+    if (std::string(extension) == ".cdx")
+      cdxFiles = std::make_unique<IndexFiles>();
+    else
+      otherFiles = std::make_unique<FormatFiles>(extension);
+    open(writer);
+    open(reader);
+    auto append = [](Side& side, const std::string& key) {
+      side.table->BlankRecord();
+      side.table->PutText("NAME", key);
+      side.table->AppendRecord();
+    };
+    auto lookWithoutLock = [](Side& side) {
+      if (side.index->ChangedByOtherUser())
+        for (int i = 0; i < side.index->TagCount(); ++i) side.index->TagAt(i)->DiscardPages();
+      return indexmodel::Walk(*side.index->TagAt(0), true).size();
+    };
+    writer.index->LockIndexFile();
+    append(writer, "K1");
+    writer.index->UnlockIndexFile();
+    EXPECT_EQ(lookWithoutLock(reader), 1u);
+
+    writer.index->LockIndexFile();
+    append(writer, "K2");
+    lookWithoutLock(reader);  // may see the count before the pages
+    writer.index->UnlockIndexFile();
+
+    reader.index->LockIndexFile();
+    EXPECT_TRUE(reader.index->ChangedByOtherUser());
+    for (int i = 0; i < reader.index->TagCount(); ++i) reader.index->TagAt(i)->DiscardPages();
+    append(reader, "K3");
+    reader.index->UnlockIndexFile();
+
+    writer.index->LockIndexFile();
+    writer.index->ChangedByOtherUser();
+    for (int i = 0; i < writer.index->TagCount(); ++i) writer.index->TagAt(i)->DiscardPages();
+    EXPECT_EQ(indexmodel::Walk(*writer.index->TagAt(0), true).size(), 3u);
+    writer.index->UnlockIndexFile();
+  }
+}
