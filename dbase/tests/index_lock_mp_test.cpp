@@ -98,8 +98,8 @@ TEST(IndexLockMultiprocess, EveryProtocolLocksItsDocumentedBytes) {
     uint64_t length;
   };
   const Case cases[] = {
-      {TxbLokProtocol::Default, 0x7FFFFFFD, 1},
-      {TxbLokProtocol::FoxLock, 0x7FFFFFFD, 1},
+      {TxbLokProtocol::Default, 0x7FFFFFFD, 2},
+      {TxbLokProtocol::FoxLock, 0x7FFFFFFD, 2},
       {TxbLokProtocol::DB4Lock, 0xEFFFFFFE, 2},
       {TxbLokProtocol::ClipLock, 1000000000, 1},
   };

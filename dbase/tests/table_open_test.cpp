@@ -487,8 +487,8 @@ TEST(LockProtocolTable, RegionsAreTheBytesOtherProgramsLock) {
     TxbLokProtocol protocol;
     TxbLockRegion table, append, record7, memo, index;
   } rows[] = {
-      {TxbLokProtocol::Default, {0x40000000, 0x3FFFFFFF}, {0x7FFFFFFE, 1}, {0x7FFFFFF7, 1}, {0x7FFFFFFD, 1}, {0x7FFFFFFD, 1}},
-      {TxbLokProtocol::FoxLock, {0x40000000, 0x3FFFFFFF}, {0x7FFFFFFE, 1}, {0x7FFFFFF7, 1}, {0x7FFFFFFD, 1}, {0x7FFFFFFD, 1}},
+      {TxbLokProtocol::Default, {0x40000000, 0x3FFFFFFF}, {0x7FFFFFFE, 1}, {0x7FFFFFF7, 1}, {0x7FFFFFFD, 1}, {0x7FFFFFFD, 2}},
+      {TxbLokProtocol::FoxLock, {0x40000000, 0x3FFFFFFF}, {0x7FFFFFFE, 1}, {0x7FFFFFF7, 1}, {0x7FFFFFFD, 1}, {0x7FFFFFFD, 2}},
       {TxbLokProtocol::DB4Lock, {0x40000000, 0xB0000000}, {0xEFFFFFFF, 1}, {0xEFFFFFF7, 1}, {0xEFFFFFFE, 2}, {0xEFFFFFFE, 2}},
       {TxbLokProtocol::ClipLock, {1000000000, 1000000000}, {1000000000, 1}, {1000000007, 1}, {1000000000, 1}, {1000000000, 1}},
   };
@@ -504,6 +504,7 @@ TEST(LockProtocolTable, RegionsAreTheBytesOtherProgramsLock) {
             (TxbLockRegion{0x40000000u + 100 + 6 * 50, 1}));
   EXPECT_EQ(*RecordLockRegion(TxbLokProtocol::DB4Lock, 7, false, 100, 50), (TxbLockRegion{0xEFFFFFF7, 1}));
   EXPECT_EQ(EntireFileLockRegion(), (TxbLockRegion{0, 0x7FFFFFFF}));
+  EXPECT_EQ(MemoAllocationLockRegion(), (TxbLockRegion{0, 1}));
   const auto unknown = static_cast<TxbLokProtocol>(4);
   EXPECT_FALSE(TableLockRegion(unknown));
   EXPECT_FALSE(RecordLockRegion(unknown, 1, false, 100, 50));
