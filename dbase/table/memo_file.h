@@ -59,9 +59,10 @@ class XBobjMemo : public XBO_DiskFile {
   // whose block header is unreadable is left alone. Takes the memo lock.
   virtual void FreeMemo(int64_t block);
 
-  // The memo lock: the protocol's region, tried every 50 ms up to 100 times
-  // on shared files; "Can not Lock file %s" when it stays refused. Counted:
-  // a holder may call WriteMemo and FreeMemo inside.
+  // The memo lock: the protocol's region, then the file's first byte that
+  // other xBase programs allocate under, each tried for up to 5 s on shared
+  // files; "Can not Lock file %s" when one stays refused (nothing is left
+  // held). Counted: a holder may call WriteMemo and FreeMemo inside.
   void LockMemo();
   void UnlockMemo();
 

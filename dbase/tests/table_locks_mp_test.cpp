@@ -430,8 +430,13 @@ TEST(TableMultiprocess, LocksHoldExactlyTheBytesOfTheProtocol) {
 
     XBobjMemo& memo = t->MemoFile();
     memo.LockMemo();
-    EXPECT_EQ(probeInChild(memo.FileName(), around(*MemoLockRegion(protocol))), 0) << ProtocolName(protocol) << " memo";
+    // The protocol's bytes and the first byte, which other programs lock.
+    std::vector<Probe> memoProbes = around(*MemoLockRegion(protocol));
+    memoProbes.push_back({0, 1, true});
+    memoProbes.push_back({1, 1, false});
+    EXPECT_EQ(probeInChild(memo.FileName(), memoProbes), 0) << ProtocolName(protocol) << " memo";
     memo.UnlockMemo();
+    EXPECT_EQ(probeInChild(memo.FileName(), {{0, 0xFFFFFFFF, false}}), 0) << ProtocolName(protocol) << " memo free";
     EXPECT_EQ(probeInChild(path, {{0, 0xFFFFFFFF, false}}), 0) << ProtocolName(protocol) << " nothing left";
   }
 }
