@@ -568,6 +568,10 @@ class XBobjIndexFile {
   TxbLokProtocol LockProtocol() const { return protocol_; }
   // The region LockIndexFile locks.
   TxbLockRegion LockRegion() const { return lockRegion_; }
+  // Locks region instead of the protocol's from the next lock on (until
+  // SetLockProtocol): for a program that must lock exactly as another
+  // family of xBase programs does.
+  void SetLockRegion(TxbLockRegion region) { lockRegion_ = region; }
 
  protected:
   // The owned tag list.

@@ -67,6 +67,10 @@ class XBobjMemo : public XBO_DiskFile {
   void UnlockMemo();
 
   void SetLockProtocol(TxbLokProtocol protocol) { protocol_ = protocol; }
+  // Locks region instead of the protocol's (nullopt: the protocol's again);
+  // a region that is the first byte is then the only one taken, as other
+  // xBase programs lock it.
+  void SetLockRegion(std::optional<TxbLockRegion> region) { lockOverride_ = region; }
   TxbLokProtocol LockProtocol() const { return protocol_; }
   // Passwords for reading and for writing texts (they differ only while the
   // table's password is being changed).
@@ -120,6 +124,7 @@ class XBobjMemo : public XBO_DiskFile {
   int64_t headerBytes_ = 512;  // size of the file header area
   int64_t nextFree_ = 0;       // dBase III and FoxPro: next free block
   TxbLokProtocol protocol_ = TxbLokProtocol::Default;
+  std::optional<TxbLockRegion> lockOverride_;
   AnsiString readPassword_;
   AnsiString writePassword_;
 };
