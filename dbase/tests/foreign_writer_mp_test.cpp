@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <string>
@@ -135,7 +136,7 @@ void SharedWriters(const Family& f, double seconds) {
             << index << " record " << n;
     }
   }
-  std::cout << "  " << foreignOutput << "  " << ourOutput;
+  std::cout << "  " << foreignOutput << "\n  " << ourOutput << "\n";
 }
 
 }  // namespace
