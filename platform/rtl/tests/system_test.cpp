@@ -37,6 +37,27 @@ TEST(System, RetryCountsAttemptsAndPausesWithoutAClock) {
   }
 }
 
+// Without a hook a waiter looks again many times inside one pause, so that
+// it gets what a busy holder lets go between two of its own locks; the
+// observer hears of every call that had to wait.
+TEST(System, RetryWithoutAHookLooksAgainInsideThePauseAndReportsTheWait) {
+  std::vector<RetryWait> waits;
+  auto previousObserver = SetRetryObserver([&](const RetryWait& w) { waits.push_back(w); });
+  int calls = 0;
+  EXPECT_TRUE(RetryWithPause([&] { return ++calls == 4; }, 2, 1000));
+  EXPECT_EQ(calls, 4);  // two attempts, yet the fourth call inside the pause won
+  EXPECT_TRUE(RetryWithPause([] { return true; }));
+  calls = 0;
+  EXPECT_FALSE(RetryWithPause([&] { return ++calls < 0; }, 2, 3));
+  SetRetryObserver(previousObserver);
+  ASSERT_EQ(waits.size(), 2u);  // the call that won at once waited for nothing
+  EXPECT_EQ(waits[0].calls, 4);
+  EXPECT_TRUE(waits[0].succeeded);
+  EXPECT_EQ(waits[1].calls, calls);
+  EXPECT_FALSE(waits[1].succeeded);
+  EXPECT_GE(waits[1].waited.count(), 3000);
+}
+
 TEST(System, SleepHookIsReplacedAndRestored) {
   int outer = 0, inner = 0;
   auto original = SetSleepHook([&](int) { ++outer; });
