@@ -258,8 +258,15 @@ TFont& TFont::operator=(const TFont& other) {
     color_ = other.color_;
     charset_ = other.charset_;
     pitch_ = other.pitch_;
+    orientation_ = other.orientation_;
   }
   return *this;
+}
+
+void TFont::SetOrientation(int tenths) {
+  if (tenths == orientation_) return;
+  orientation_ = tenths;
+  Changed();
 }
 
 void TFont::Changed() {
@@ -312,7 +319,8 @@ void TFont::SetPitch(TFontPitch pitch) {
 
 bool TFont::SameAs(const TFont& o) const {
   return name_ == o.name_ && height_ == o.height_ && style_ == o.style_ && color_ == o.color_ &&
-         charset_ == o.charset_ && pitch_ == o.pitch_;
+         charset_ == o.charset_ && pitch_ == o.pitch_ &&
+         orientation_ == o.orientation_;
 }
 
 void TFont::Assign(const TPersistent* source) {
@@ -543,6 +551,20 @@ void TCanvas::SetPixels(int x, int y, TColor color) {
 }
 
 void TCanvas::DrawTextAt(QPainter& p, int x, int y, const AnsiString& text, bool fillCell) {
+  if (font_.Orientation() % 3600 != 0) {
+    // Turned text: the same layout about the reference point.
+    p.save();
+    p.translate(x, y);
+    p.rotate(-font_.Orientation() / 10.0);
+    TFont turned = font_;
+    TFont flat = font_;
+    flat.SetOrientation(0);
+    font_ = flat;  // plain assignment: no change notice
+    DrawTextAt(p, 0, 0, text, fillCell);
+    font_ = turned;
+    p.restore();
+    return;
+  }
   const FontFace& face = FaceOf(font_);
   const FontFace::Table& t = face.TableFor(CodePageOf(font_.Charset()));
   int width = 0;

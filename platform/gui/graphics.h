@@ -135,6 +135,10 @@ class TFont : public TPersistent {
   void SetCharset(TFontCharset charset);
   TFontPitch Pitch() const { return pitch_; }
   void SetPitch(TFontPitch pitch);
+  // Direction of the text's baseline in tenths of a degree, counter-
+  // clockwise; TextOut turns the text about its reference point.
+  int Orientation() const { return orientation_; }
+  void SetOrientation(int tenths);
 
   void Assign(const TPersistent* source) override;
   bool SameAs(const TFont& other) const;
@@ -153,6 +157,7 @@ class TFont : public TPersistent {
   TColor color_ = clWindowText;
   TFontCharset charset_ = DEFAULT_CHARSET;
   TFontPitch pitch_ = fpDefault;
+  int orientation_ = 0;
 };
 
 // The substitution table: "MS Sans Serif", "Arial", "ArialCE" -> Liberation
