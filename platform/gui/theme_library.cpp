@@ -61,6 +61,8 @@ long DrawThemeBackground(HTHEME theme, TCanvas* dc, int part, int state, const T
   option.state = QStyle::State_Enabled;
   switch (part) {
     case 0:
+      // The root element is opaque: the window colour under the style's panel.
+      painter.fillRect(option.rect, option.palette.window());
       style->drawPrimitive(QStyle::PE_PanelStatusBar, &option, &painter, static_cast<Theme*>(theme)->window);
       break;
     case SP_PANE:

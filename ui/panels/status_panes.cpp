@@ -420,7 +420,8 @@ void TFxPollingStatus::SetInterval(Word ms) {
 }
 
 void TFxPollingStatus::TimerExpired() {
-  if (OnTimerExpired) OnTimerExpired(this);
+  // A copy: the handler may free this pane, and the event with it.
+  if (TNotifyEvent handler = OnTimerExpired) handler(this);
 }
 
 // ------------------------------------------------------------ clock pane
