@@ -37,6 +37,7 @@
 #include "platform/gui/dialogs.h"
 #include "platform/gui/menus.h"
 #include "platform/gui/widget_bridge.h"
+#include "platform/gui/window_menu.h"
 #include "platform/rtl/codepages.h"
 #include "platform/rtl/system.h"
 
@@ -284,6 +285,7 @@ struct EventBridge {
       Guard(form, [&] { form->Close(); });
       return true;
     }
+    if (key == VK_SPACE && shift == TShiftState{ssAlt} && OpenWindowMenu(form)) return true;
     int cp = target->CodePage();
     if (shift.Contains(ssAlt) && !shift.Contains(ssCtrl)) {
       char accel = 0;

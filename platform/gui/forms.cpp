@@ -23,6 +23,7 @@
 #include "platform/gui/std_controls.h"
 #include "platform/gui/widget_bridge.h"
 #include "platform/gui/window_hooks.h"
+#include "platform/gui/window_menu.h"
 
 using namespace gui_detail;
 
@@ -140,6 +141,7 @@ TCustomForm::~TCustomForm() {
   enteredControl_ = nullptr;
   window_->form = nullptr;
   FormGone(this);
+  WindowMenuFormGone(this);
 }
 
 TCustomForm* TCustomForm::ActiveFormInstance() { return gActiveForm; }
