@@ -77,7 +77,7 @@ TwaRealButtonsList* TwaVirtualBtnList::Join(TwaCustomCaptionButton* button, TCus
   if (!list) {
     list = std::make_unique<TwaRealButtonsList>();
     list->Form = form;
-    list->Corner = std::make_unique<QWidget>();
+    list->Corner = new QWidget();
     list->Corner->setFixedSize(1, kMenuBarHeight);
   }
   list->Buttons.push_back(button);
@@ -90,7 +90,9 @@ void TwaVirtualBtnList::Leave(TwaCustomCaptionButton* button, TCustomForm* form)
   auto& buttons = it->second->Buttons;
   buttons.erase(std::remove(buttons.begin(), buttons.end(), button), buttons.end());
   if (!buttons.empty()) return;
-  if (MenuBarCorner(form) == it->second->Corner.get()) SetMenuBarCorner(form, nullptr);
+  QWidget* corner = it->second->Corner.data();
+  if (corner && MenuBarCorner(form) == corner) SetMenuBarCorner(form, nullptr);
+  delete corner;
   Lists().erase(it);
 }
 
@@ -126,7 +128,7 @@ TwaCustomCaptionButton::TwaCustomCaptionButton(TComponent* owner)
   glyphFont_.SetHeight(7 - ButtonSize().cy);
   if (form_) {
     TwaRealButtonsList* list = TwaVirtualBtnList::Join(this, form_);
-    widget_ = new CornerButton(this, list->Corner.get());
+    widget_ = new CornerButton(this, list->Corner.data());
     widget_->setFocusPolicy(Qt::NoFocus);
   }
   LayoutButtons();
@@ -135,12 +137,14 @@ TwaCustomCaptionButton::TwaCustomCaptionButton(TComponent* owner)
 
 TwaCustomCaptionButton::~TwaCustomCaptionButton() {
   visible_ = false;
-  RemoveMenuItems();
+  // A form being freed frees its buttons after its own parts: its menu and
+  // corner are gone already, only the list is left to clean up.
+  const bool formAlive = form_ && !form_->IsDestroying();
+  if (formAlive) RemoveMenuItems();
   if (form_) {
-    delete widget_;
-    widget_ = nullptr;
+    delete widget_.data();
     TwaVirtualBtnList::Leave(this, form_);
-    if (TwaVirtualBtnList::ListOf(form_)) {
+    if (formAlive && TwaVirtualBtnList::ListOf(form_)) {
       // The others close up.
       TwaVirtualBtnList::ListOf(form_)->Buttons.front()->LayoutButtons();
     }
@@ -148,7 +152,7 @@ TwaCustomCaptionButton::~TwaCustomCaptionButton() {
 }
 
 TSize TwaCustomCaptionButton::ButtonSize() const {
-  const bool tool = form_ && (form_->BorderStyle() == bsToolWindow || form_->BorderStyle() == bsSizeToolWin);
+  const bool tool = form_ && !form_->IsDestroying() && (form_->BorderStyle() == bsToolWindow || form_->BorderStyle() == bsSizeToolWin);
   return CaptionButtonSizeOf(tool);
 }
 
@@ -274,7 +278,7 @@ void TwaCustomCaptionButton::LayoutButtons() {
       b->widget_->setVisible(b->visible_);
     }
   }
-  if (form_ && MenuBarCorner(form_) != list->Corner.get()) SetMenuBarCorner(form_, list->Corner.get());
+  if (form_ && MenuBarCorner(form_) != list->Corner.data()) SetMenuBarCorner(form_, list->Corner.data());
   RefreshFrame();
 }
 

@@ -10,6 +10,9 @@
 // click counts as a press; right presses are swallowed.
 #pragma once
 
+#include <QPointer>
+#include <QWidget>
+
 #include <memory>
 #include <vector>
 
@@ -58,7 +61,8 @@ class TwaRealButtonsList {
  public:
   TCustomForm* Form = nullptr;
   std::vector<TwaCustomCaptionButton*> Buttons;
-  std::unique_ptr<QWidget> Corner;
+  // Qt may free it with the menu bar it sits in.
+  QPointer<QWidget> Corner;
 };
 
 // Every form's button list; a form's list goes with its last button.
@@ -116,7 +120,7 @@ class TwaCustomCaptionButton : public TwaHFormHookComponent {
   bool MenuShowing() const { return menuShowing_; }
   // The picture the button shows now.
   const TBitmap& Picture() const { return picture_; }
-  QWidget* ButtonWidget() const { return widget_; }
+  QWidget* ButtonWidget() const { return widget_.data(); }
 
   // Places every visible button of the form right to left.
   void LayoutButtons();
@@ -182,7 +186,7 @@ class TwaCustomCaptionButton : public TwaHFormHookComponent {
   bool mouseCaptured_ = false;
   bool menuShowing_ = false;
   TBitmap picture_;
-  QWidget* widget_ = nullptr;
+  QPointer<QWidget> widget_;
   TCustomForm* form_ = nullptr;
 };
 

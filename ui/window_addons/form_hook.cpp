@@ -29,6 +29,7 @@ TwaFormHookComponent::TwaFormHookComponent(TComponent* owner) : TwaComponent(own
 TwaFormHookComponent::~TwaFormHookComponent() { RemoveHook(); }
 
 TCustomForm* TwaFormHookComponent::HookedWindow() const {
+  if (OwnerForm() && OwnerForm()->IsDestroying()) return nullptr;
   auto* control = dynamic_cast<TControl*>(OwnerForm());
   if (auto* form = dynamic_cast<TCustomForm*>(control)) return form;
   return control ? GetParentForm(control) : nullptr;
