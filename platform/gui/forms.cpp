@@ -29,14 +29,16 @@ using namespace gui_detail;
 
 namespace {
 
+// Never destroyed: a program that ends through exit() (Halt) frees its
+// forms from an exit handler that may run after the statics are gone.
 std::vector<TCustomForm*>& FormList() {
-  static std::vector<TCustomForm*> forms;
-  return forms;
+  static auto* forms = new std::vector<TCustomForm*>;
+  return *forms;
 }
 
 std::set<TCustomForm*>& Released() {
-  static std::set<TCustomForm*> released;
-  return released;
+  static auto* released = new std::set<TCustomForm*>;
+  return *released;
 }
 
 TCustomForm* gActiveForm = nullptr;

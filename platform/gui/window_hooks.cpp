@@ -31,9 +31,10 @@ struct FormState {
   std::unique_ptr<QTimer> settle;
 };
 
+// Never destroyed: forms freed from an exit handler still look here.
 std::map<const TCustomForm*, FormState>& States() {
-  static std::map<const TCustomForm*, FormState> states;
-  return states;
+  static auto* states = new std::map<const TCustomForm*, FormState>;
+  return *states;
 }
 
 FormState* Find(const TCustomForm* form) {

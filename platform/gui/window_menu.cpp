@@ -30,9 +30,10 @@ struct MenuState {
   QPointer<QMenu> shown;
 };
 
+// Never destroyed: forms freed from an exit handler still look here.
 std::map<const TCustomForm*, MenuState>& States() {
-  static std::map<const TCustomForm*, MenuState> states;
-  return states;
+  static auto* states = new std::map<const TCustomForm*, MenuState>;
+  return *states;
 }
 
 // A right click on the bar where no menu title is opens the window menu.

@@ -20,9 +20,10 @@ int gNextButtonID = kFirstCaptionButtonID;
 constexpr int kPostRepaint = 1;
 constexpr int kPostMenuRefresh = 2;
 
+// Never destroyed: buttons freed from an exit handler still look here.
 std::map<const TCustomForm*, std::unique_ptr<TwaRealButtonsList>>& Lists() {
-  static std::map<const TCustomForm*, std::unique_ptr<TwaRealButtonsList>> lists;
-  return lists;
+  static auto* lists = new std::map<const TCustomForm*, std::unique_ptr<TwaRealButtonsList>>;
+  return *lists;
 }
 
 class CornerButton : public QWidget {
