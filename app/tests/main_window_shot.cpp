@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/gui/instance_channel.h"
 #include "app/data_module.h"
 #include "app/main_window.h"
 #include "app/program.h"
@@ -84,6 +85,8 @@ int main(int argc, char** argv) {
   SetProgramDirectory(root + "/");
 
   int status = 0;
+  // Pictures are taken of every copy started.
+  InstanceChannel::DecideUnguarded();
   CreateProgramObjects(argc, argv);
   Platebna->Show();
   Settle();

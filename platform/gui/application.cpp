@@ -582,11 +582,8 @@ void TApplication::Initialize(int argc, char** argv) {
     gArgc = argc;
     gArgv = args.data();
   }
-  // A Terminate that came before the loop (a start that hands over while
-  // its forms load) still holds when Run initialises again.
-  const bool fresh = !QCoreApplication::instance();
   EnsureQtApplication();
-  if (fresh) terminated_ = false;
+  terminated_ = false;
 }
 
 AnsiString TApplication::ExeName() const {

@@ -240,6 +240,10 @@ InstanceRole Decide() {
 
 InstanceRole Role() { return State().role; }
 
+void DecideUnguarded() {
+  if (State().role == InstanceRole::Undecided) State().role = InstanceRole::Unguarded;
+}
+
 const InstanceChannelOptions& Options() { return State().options; }
 
 }  // namespace InstanceChannel

@@ -67,6 +67,9 @@ std::string DefaultDirectory();
 InstanceRole Decide(const std::vector<AnsiString>& params, const InstanceChannelOptions& options);
 InstanceRole Decide();
 InstanceRole Role();
+// Takes the decision "unguarded" without looking (test programs that build
+// the program's windows many times, side by side).
+void DecideUnguarded();
 const InstanceChannelOptions& Options();
 
 // Receiver only: accepts hand-overs on the Qt event loop (the application

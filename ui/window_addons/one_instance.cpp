@@ -1,5 +1,7 @@
 #include "ui/window_addons/one_instance.h"
 
+#include <QTimer>
+
 #include "platform/gui/application.h"
 #include "platform/gui/instance_channel.h"
 #include "platform/rtl/system.h"
@@ -27,6 +29,8 @@ void TOneInstance::Loaded() {
     if (useHaltToExit_) Halt(0);
     Application->SetShowMainForm(false);
     Application->Terminate();
+    // Run starts afresh; the request is made again from inside its loop.
+    QTimer::singleShot(0, [] { Application->Terminate(); });
     return;
   }
   if (InstanceChannel::Role() != InstanceRole::Receiver) return;
