@@ -58,6 +58,13 @@ class CornerButton : public QWidget {
   TwaCustomCaptionButton* owner_;
 };
 
+// The corner host: the menu bar sizes its corner by the size hint, which a
+// plain widget leaves empty.
+class CornerHost : public QWidget {
+ public:
+  QSize sizeHint() const override { return minimumSize(); }
+};
+
 void Polyline(TCanvas* c, TColor color, std::initializer_list<TPoint> points) {
   c->Pen()->SetColor(color);
   c->Pen()->SetWidth(1);
@@ -78,7 +85,7 @@ TwaRealButtonsList* TwaVirtualBtnList::Join(TwaCustomCaptionButton* button, TCus
   if (!list) {
     list = std::make_unique<TwaRealButtonsList>();
     list->Form = form;
-    list->Corner = new QWidget();
+    list->Corner = new CornerHost();
     list->Corner->setFixedSize(1, kMenuBarHeight);
   }
   list->Buttons.push_back(button);
