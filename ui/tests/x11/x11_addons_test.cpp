@@ -1,0 +1,128 @@
+// The window add-ons on a real X server with a window manager (run by
+// scripts/gui-xvfb.sh --wm --wait): keep-above as the window manager sees
+// it, the lock-key panes following the keyboard's lights, and Alt+Space
+// opening the window menu.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "platform/gui/application.h"
+#include "platform/gui/forms.h"
+#include "platform/gui/menus.h"
+#include "platform/gui/testing/gui_environment.h"
+#include "platform/gui/window_hooks.h"
+#include "platform/gui/window_menu.h"
+#include "testing/test_main.h"
+#include "ui/panels/status_bar.h"
+#include "ui/panels/status_panes.h"
+#include "ui/window_addons/form_topmost.h"
+#include "ui/tests/x11/x11_helpers.h"
+
+void ProjectTestStartup() { InstallGuiTestEnvironment(); }
+
+namespace {
+
+void Pump(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+template <class F>
+bool WaitFor(F condition, int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (!condition() && t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  return condition();
+}
+
+class X11Env : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::getenv("DISPLAY") || QGuiApplication::platformName() != "xcb" || !x11::Open())
+      GTEST_SKIP() << "needs an X display with a window manager (scripts/gui-xvfb.sh --wm --wait)";
+    if (x11::Property(x11::Root(), "_NET_SUPPORTING_WM_CHECK").empty())
+      GTEST_SKIP() << "no window manager on the display";
+  }
+};
+
+std::unique_ptr<TForm> MakeForm(int left, int top) {
+  std::unique_ptr<TForm> form(NewForm<TForm>(nullptr));
+  form->SetBounds(left, top, 400, 250);
+  auto* menu = new TMainMenu(form.get());
+  auto* item = new TMenuItem(menu);
+  item->SetCaption("&Soubor");
+  menu->Items()->Add(item);
+  form->SetMenu(menu);
+  return form;
+}
+
+TEST_F(X11Env, KeepAboveIsTheWindowManagersAboveState) {
+  auto form = MakeForm(100, 100);
+  auto* top = new TwaFormTopmost(form.get());
+  form->Show();
+  Pump(500);
+  const unsigned long id = form->Widget()->winId();
+  const QRect geometry = form->Widget()->geometry();
+  top->SetTopmost(true);
+  ASSERT_TRUE(WaitFor([&] { return x11::HasState(id, "_NET_WM_STATE_ABOVE"); }, 1000));
+  EXPECT_EQ(static_cast<unsigned long>(form->Widget()->winId()), id) << "the same window";
+  EXPECT_EQ(form->Widget()->geometry(), geometry);
+  EXPECT_TRUE(form->Widget()->isVisible());
+  // Another window activated later stays below it.
+  auto other = MakeForm(150, 150);
+  other->Show();
+  other->Widget()->activateWindow();
+  Pump(500);
+  const unsigned long otherId = other->Widget()->winId();
+  EXPECT_GT(x11::StackIndex(id), x11::StackIndex(otherId));
+  top->SetTopmost(false);
+  ASSERT_TRUE(WaitFor([&] { return !x11::HasState(id, "_NET_WM_STATE_ABOVE"); }, 1000));
+  other->Widget()->raise();
+  other->Widget()->activateWindow();
+  Pump(500);
+  EXPECT_LT(x11::StackIndex(id), x11::StackIndex(otherId));
+}
+
+TEST_F(X11Env, LockKeyPanesFollowTheLights) {
+  auto form = MakeForm(100, 100);
+  auto* bar = new TFxStatusBar(form.get());
+  bar->SetParent(form.get());
+  auto* caps = new TFxKeyStatus(form.get());
+  caps->SetParent(bar);
+  caps->SetAlign(alLeft);
+  auto* num = new TFxKeyStatus(form.get());
+  num->SetParent(bar);
+  num->SetAlign(alLeft);
+  num->SetKey(tkNumLock);
+  form->Show();
+  x11::LockCaps(false);
+  x11::LockNum(false);
+  EXPECT_TRUE(WaitFor([&] { return caps->KeyOff() && num->KeyOff(); }, 1200));
+  x11::LockCaps(true);
+  x11::LockNum(true);
+  EXPECT_TRUE(WaitFor([&] { return !caps->KeyOff() && !num->KeyOff(); }, 600));
+  x11::LockCaps(false);
+  x11::LockNum(false);
+}
+
+TEST_F(X11Env, AltSpaceOpensTheWindowMenu) {
+  auto form = MakeForm(100, 100);
+  form->Show();
+  form->Widget()->activateWindow();
+  Pump(500);
+  x11::AltSpace();
+  EXPECT_TRUE(WaitFor([&] { return TWindowMenu::Of(form.get())->Showing(); }, 1000));
+  if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) menu->close();
+}
+
+}  // namespace
