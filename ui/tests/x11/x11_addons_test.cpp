@@ -1,7 +1,8 @@
 // The window add-ons on a real X server with a window manager (run by
 // scripts/gui-xvfb.sh --wm --wait): keep-above as the window manager sees
-// it, the lock-key panes following the keyboard's lights, and Alt+Space
-// opening the window menu.
+// it, a real drag of the title bar snapping when it ends, the lock-key
+// panes following the keyboard's lights, and Alt+Space opening the window
+// menu.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -24,6 +25,7 @@
 #include "testing/test_main.h"
 #include "ui/panels/status_bar.h"
 #include "ui/panels/status_panes.h"
+#include "ui/window_addons/form_magnet.h"
 #include "ui/window_addons/form_topmost.h"
 #include "ui/tests/x11/x11_helpers.h"
 
@@ -91,6 +93,50 @@ TEST_F(X11Env, KeepAboveIsTheWindowManagersAboveState) {
   other->Widget()->activateWindow();
   Pump(500);
   EXPECT_LT(x11::StackIndex(id), x11::StackIndex(otherId));
+}
+
+// Drags the title bar with the real pointer by dx, holding still before
+// the release.
+void DragTitle(TCustomForm* form, int dx, int holdMs) {
+  auto extents = x11::Property(form->Widget()->winId(), "_NET_FRAME_EXTENTS");  // left, right, top, bottom
+  const int titleY = form->Widget()->geometry().top() - (extents.size() == 4 ? static_cast<int>(extents[2]) / 2 : 8);
+  const int x = form->Widget()->geometry().left() + 150;
+  x11::Motion(x - 5, titleY);
+  Pump(100);
+  x11::Motion(x, titleY);
+  Pump(100);
+  x11::Button(true);
+  Pump(50);
+  for (int i = 1; i <= 10; ++i) {
+    x11::Motion(x + dx * i / 10, titleY);
+    Pump(20);
+  }
+  Pump(holdMs);
+  x11::Button(false);
+}
+
+TEST_F(X11Env, ARealDragSnapsWhenItEnds) {
+  const TRect work = Screen->WorkAreaRect();
+  auto form = MakeForm(work.Left + 200, work.Top + 200);
+  new TwaFormMagnet(form.get());
+  form->Show();
+  Pump(500);
+  struct Case {
+    int gap;
+    bool snaps;
+  };
+  // The gap is the program's frame edge from the work area's edge (the
+  // window manager's frame, by _NET_FRAME_EXTENTS, may differ in width).
+  for (Case c : {Case{10, true}, Case{16, false}}) {
+    form->SetLeft(work.Left + 200);
+    Pump(300);
+    // A pause with the button still held snaps nothing yet.
+    DragTitle(form.get(), work.Left + c.gap - form->Left(), 300);
+    EXPECT_NE(form->Left(), work.Left) << "no snap before the release";
+    EXPECT_TRUE(WaitFor([&] { return form->Left() == (c.snaps ? work.Left : work.Left + c.gap); }, 1000)) << c.gap;
+    Pump(300);
+    EXPECT_EQ(form->Left(), c.snaps ? work.Left : work.Left + c.gap) << c.gap;
+  }
 }
 
 TEST_F(X11Env, LockKeyPanesFollowTheLights) {

@@ -46,6 +46,16 @@ int StackIndex(unsigned long w) {
   return it == list.end() ? -1 : static_cast<int>(it - list.begin());
 }
 
+void Motion(int x, int y) {
+  XTestFakeMotionEvent(Dpy(), -1, x, y, CurrentTime);
+  XFlush(Dpy());
+}
+
+void Button(bool down) {
+  XTestFakeButtonEvent(Dpy(), 1, down ? True : False, CurrentTime);
+  XFlush(Dpy());
+}
+
 void AltSpace() {
   const KeyCode alt = XKeysymToKeycode(Dpy(), XK_Alt_L), space = XKeysymToKeycode(Dpy(), XK_space);
   XTestFakeKeyEvent(Dpy(), alt, True, CurrentTime);

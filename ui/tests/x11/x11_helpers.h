@@ -11,6 +11,8 @@ unsigned long Root();
 bool HasState(unsigned long window, const char* state);
 // Position in _NET_CLIENT_LIST_STACKING (bottom first), -1 when absent.
 int StackIndex(unsigned long window);
+void Motion(int x, int y);
+void Button(bool down);
 void AltSpace();
 void LockCaps(bool on);
 void LockNum(bool on);
