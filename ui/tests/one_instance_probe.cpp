@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <QTimer>
+#include <QWidget>
 
 #include <cstdio>
 #include <cstdlib>
@@ -90,7 +91,10 @@ int main(int argc, char** argv) {
   Application->CreateForm(Probe);
   if (std::getenv("PROBE_MINIMISED")) Probe->SetWindowState(wsMinimized);
   if (const char* ms = std::getenv("PROBE_RUN_MS")) QTimer::singleShot(std::atoi(ms), [] { Application->Terminate(); });
-  QTimer::singleShot(0, [] { Log("ready"); });
+  QTimer::singleShot(0, [] {
+    Log("window " + std::to_string(static_cast<unsigned long long>(Probe->Widget()->winId())));
+    Log("ready");
+  });
   Application->Run();
   Log("exit run");
   return 0;

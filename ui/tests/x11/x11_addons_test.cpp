@@ -12,6 +12,11 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <stdlib.h>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -159,6 +164,47 @@ TEST_F(X11Env, LockKeyPanesFollowTheLights) {
   EXPECT_TRUE(WaitFor([&] { return !caps->KeyOff() && !num->KeyOff(); }, 600));
   x11::LockCaps(false);
   x11::LockNum(false);
+}
+
+// A minimised first copy comes back mapped and in front when a second copy
+// starts (a window manager may only mark it as demanding attention).
+TEST_F(X11Env, SecondStartRaisesTheMinimisedFirstCopy) {
+  char runtime[] = "/tmp/x11-probe-XXXXXX";
+  ASSERT_TRUE(mkdtemp(runtime));
+  const std::string dir = runtime, log = dir + "/log";
+  auto start = [&](const char* extra) {
+    const std::string command = "XDG_RUNTIME_DIR=" + dir + " PROBE_LOG=" + log + " " + extra + " " +
+                                ONE_INSTANCE_PROBE + " > /dev/null 2>&1 &";
+    return std::system(command.c_str());
+  };
+  auto lines = [&] {
+    std::ifstream in(log);
+    std::vector<std::string> out;
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+  };
+  auto find = [&](const std::string& prefix) {
+    for (const std::string& l : lines())
+      if (l.rfind(prefix, 0) == 0) return l;
+    return std::string();
+  };
+  ASSERT_EQ(start("PROBE_MINIMISED=1 PROBE_RUN_MS=4000"), 0);
+  ASSERT_TRUE(WaitFor([&] { return !find("ready").empty(); }, 5000));
+  const unsigned long window = std::stoul(find("window ").substr(7));
+  Pump(500);
+  EXPECT_TRUE(x11::HasState(window, "_NET_WM_STATE_HIDDEN")) << "minimised first";
+  ASSERT_EQ(start(""), 0);
+  ASSERT_TRUE(WaitFor([&] { return !find("state").empty(); }, 5000));
+  EXPECT_EQ(find("state"), "state normal");
+  ASSERT_TRUE(WaitFor([&] { return !x11::HasState(window, "_NET_WM_STATE_HIDDEN"); }, 2000)) << "mapped again";
+  const auto active = x11::Property(x11::Root(), "_NET_ACTIVE_WINDOW");
+  const bool isActive = !active.empty() && active[0] == window;
+  const bool attention = x11::HasState(window, "_NET_WM_STATE_DEMANDS_ATTENTION");
+  EXPECT_TRUE(isActive || attention);
+  if (!isActive) std::printf("the window manager marked the first copy as demanding attention\n");
+  // The first copy ends by itself.
+  EXPECT_TRUE(WaitFor([&] { return !find("exit run").empty(); }, 6000));
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(X11Env, AltSpaceOpensTheWindowMenu) {
