@@ -40,6 +40,7 @@
 #include "platform/gui/menus.h"
 #include "platform/gui/std_controls.h"
 #include "platform/gui/widget_bridge.h"
+#include "platform/gui/window_menu.h"
 #include "platform/rtl/codepages.h"
 #include "platform/rtl/system.h"
 
@@ -287,6 +288,7 @@ struct EventBridge {
       Guard(form, [&] { form->Close(); });
       return true;
     }
+    if (key == VK_SPACE && shift == TShiftState{ssAlt} && OpenWindowMenu(form)) return true;
     int cp = target->CodePage();
     if (shift.Contains(ssAlt) && !shift.Contains(ssCtrl)) {
       char accel = 0;
@@ -867,31 +869,54 @@ int BorderHeight() { return 1; }
 
 namespace {
 
-// Lock-key lights from the X server when the program runs there; the
-// library is looked up at run time so nothing else depends on it.
-std::optional<bool> X11Indicator(Word vk) {
+// The X server's state through Qt's own display connection; libX11 is
+// looked up at run time so nothing else depends on it.
+void* X11Display() {
   auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11 || !x11->display()) return std::nullopt;
-  using GetState = int (*)(void*, unsigned, unsigned*);
-  static GetState fn = [] {
-    void* lib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
-    if (!lib) lib = dlopen("libX11.so.6", RTLD_LAZY);
-    return lib ? reinterpret_cast<GetState>(dlsym(lib, "XkbGetIndicatorState")) : nullptr;
-  }();
-  if (!fn) return std::nullopt;
-  unsigned state = 0;
-  if (fn(x11->display(), 0x0100 /* XkbUseCoreKbd */, &state) != 0) return std::nullopt;
-  switch (vk) {
-    case VK_CAPITAL:
-      return (state & 1) != 0;
-    case VK_NUMLOCK:
-      return (state & 2) != 0;
-    case VK_SCROLL:
-      return (state & 4) != 0;
-    default:
-      return std::nullopt;
-  }
+  return x11 ? x11->display() : nullptr;
 }
+
+void* X11Symbol(const char* name) {
+  static void* lib = [] {
+    void* l = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    return l ? l : dlopen("libX11.so.6", RTLD_LAZY);
+  }();
+  return lib ? dlsym(lib, name) : nullptr;
+}
+
+// Lock-key lights by the indicators' names: which bit a light has belongs
+// to the keymap, its name does not.
+std::optional<bool> X11Indicator(Word vk) {
+  const char* name = vk == VK_CAPITAL ? "Caps Lock" : vk == VK_NUMLOCK ? "Num Lock" : vk == VK_SCROLL ? "Scroll Lock" : nullptr;
+  void* display = name ? X11Display() : nullptr;
+  if (!display) return std::nullopt;
+  using InternAtom = unsigned long (*)(void*, const char*, int);
+  using GetNamedIndicator = int (*)(void*, unsigned long, int*, int*, void*, int*);
+  static auto intern = reinterpret_cast<InternAtom>(X11Symbol("XInternAtom"));
+  static auto named = reinterpret_cast<GetNamedIndicator>(X11Symbol("XkbGetNamedIndicator"));
+  if (!intern || !named) return std::nullopt;
+  unsigned long atom = intern(display, name, 1 /* only if it exists */);
+  int index = 0, on = 0;
+  if (atom == 0 || !named(display, atom, &index, &on, nullptr, nullptr)) return std::nullopt;
+  return on != 0;
+}
+
+std::optional<bool> X11PointerButtons() {
+  void* display = X11Display();
+  if (!display) return std::nullopt;
+  using DefaultRoot = unsigned long (*)(void*);
+  using QueryPointer = int (*)(void*, unsigned long, unsigned long*, unsigned long*, int*, int*, int*, int*, unsigned*);
+  static auto root = reinterpret_cast<DefaultRoot>(X11Symbol("XDefaultRootWindow"));
+  static auto query = reinterpret_cast<QueryPointer>(X11Symbol("XQueryPointer"));
+  if (!root || !query) return std::nullopt;
+  unsigned long rootReturn = 0, child = 0;
+  int rx = 0, ry = 0, wx = 0, wy = 0;
+  unsigned mask = 0;
+  if (!query(display, root(display), &rootReturn, &child, &rx, &ry, &wx, &wy, &mask)) return std::nullopt;
+  return (mask & (0x100 | 0x200 | 0x400 | 0x800 | 0x1000)) != 0;  // Button1Mask .. Button5Mask
+}
+
+int gPointerOverride = -1;
 
 }  // namespace
 
@@ -902,6 +927,14 @@ bool GetKeyToggled(Word vk) {
   auto t = gToggles.find(vk);
   return t != gToggles.end() && t->second;
 }
+
+bool PointerButtonsHeld() {
+  if (gPointerOverride >= 0) return gPointerOverride != 0;
+  if (std::optional<bool> held = X11PointerButtons()) return *held;
+  return QGuiApplication::mouseButtons() != Qt::NoButton;
+}
+
+void SetPointerButtonsHeldOverride(int state) { gPointerOverride = state < 0 ? -1 : state; }
 
 void SetKeyToggledOverride(Word vk, int state) {
   if (state < 0)

@@ -169,6 +169,11 @@ int BorderHeight();
 // presses this program has seen. Tests may force a state (-1 lifts it).
 bool GetKeyToggled(Word vk);
 void SetKeyToggledOverride(Word vk, int state);
+// Whether a mouse button is held now: from the X server's pointer state
+// when the program runs there (moves the window manager drives never reach
+// Qt), else Qt's own button state. Tests may force it (-1 lifts it).
+bool PointerButtonsHeld();
+void SetPointerButtonsHeldOverride(int state);
 
 // While a busy scope lives, ProcessMessages still paints and runs timers,
 // but the guarded forms take no keyboard, mouse or menu input and refuse

@@ -742,6 +742,10 @@ void TWinControl::Realign() {
   --aligning_;
 }
 
+void TWinControl::EnableAlign() {
+  if (aligning_ > 0 && --aligning_ == 0) Realign();
+}
+
 void TWinControl::AlignControls() {
   TRect r = AlignRect();
   for (TAlign group : {alTop, alBottom, alLeft, alRight, alClient}) {

@@ -347,6 +347,10 @@ class TWinControl : public TControl {
   void GetTabOrderList(std::vector<TWinControl*>& list) const;
   // Places the aligned children again.
   void Realign();
+  // Suspends aligning (nested); the last EnableAlign aligns once.
+  void DisableAlign() { ++aligning_; }
+  void EnableAlign();
+  bool AlignDisabled() const { return aligning_ > 0; }
 
   TNotifyEvent OnEnter;
   TNotifyEvent OnExit;

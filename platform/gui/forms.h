@@ -56,6 +56,9 @@ struct TFrameMetrics {
 };
 TFrameMetrics FrameMetricsOf(TFormBorderStyle style);
 constexpr int kMenuBarHeight = 19;
+// The nominal size of one caption button (normal caption, or the small
+// caption of tool windows).
+TSize CaptionButtonSizeOf(bool smallCaption);
 
 class TCustomForm : public TWinControl {
  public:
@@ -92,6 +95,9 @@ class TCustomForm : public TWinControl {
   void SetVisible(bool visible) override;
   // The form has the activation (its window is the active one).
   bool Active() const { return active_; }
+  // Destroys the native window and creates a new one (shown again when it
+  // was shown); the form, its controls and its hooks stay.
+  void RecreateWnd();
 
   // ---- showing and closing
   void Show();

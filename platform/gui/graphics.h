@@ -139,6 +139,10 @@ class TFont : public TPersistent {
   // Text direction in tenths of a degree, counter-clockwise (0 = along x).
   int Escapement() const { return escapement_; }
   void SetEscapement(int tenths);
+  // The same angle under its other name: the text is drawn turned about its
+  // reference point.
+  int Orientation() const { return escapement_; }
+  void SetOrientation(int tenths) { SetEscapement(tenths); }
 
   void Assign(const TPersistent* source) override;
   bool SameAs(const TFont& other) const;

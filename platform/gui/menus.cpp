@@ -2,6 +2,7 @@
 // text but never registered with Qt: the form's key pipeline finds it, so
 // KeyPreview handlers and controls see keys in the program's own order.
 #include "platform/gui/menus.h"
+#include "platform/gui/window_menu.h"
 
 #include <QAction>
 #include <QApplication>
@@ -153,6 +154,7 @@ void TMainMenu::AttachTo(TCustomForm* form) {
   bar_->setFont(QtFontOf(TFont()));
   RebuildBar();
   bar_->show();
+  gui_detail::MenuBarAttached(form, bar_);
 }
 
 void TMainMenu::DetachFrom(TCustomForm*) {

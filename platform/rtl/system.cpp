@@ -163,3 +163,35 @@ int Random(int n) {
 double Random() { return static_cast<double>(NextRandom()) / 4294967296.0; }
 
 AnsiString Cz(std::string_view utf8) { return Utf8ToAnsi(utf8); }
+
+namespace {
+
+std::vector<AnsiString>& ProgramArguments() {
+  static std::vector<AnsiString> args;
+  return args;
+}
+
+}  // namespace
+
+void SetProgramArguments(int argc, const char* const* argv) {
+  std::vector<AnsiString>& args = ProgramArguments();
+  args.clear();
+  for (int i = 0; i < argc && argv && argv[i]; ++i) args.push_back(Utf8ToAnsi(argv[i]));
+}
+
+int ParamCount() {
+  const std::size_t n = ProgramArguments().size();
+  return n > 0 ? static_cast<int>(n) - 1 : 0;
+}
+
+AnsiString ParamStr(int index) {
+  const std::vector<AnsiString>& args = ProgramArguments();
+  if (index < 0 || static_cast<std::size_t>(index) >= args.size()) return AnsiString();
+  return args[static_cast<std::size_t>(index)];
+}
+
+void Halt(int exitCode) {
+  // std::exit runs the atexit list and the static destructors, which is
+  // where the engine closes its files.
+  std::exit(exitCode);
+}

@@ -53,3 +53,15 @@ double Random();
 
 // A UTF-8 literal of the source converted to CP1250.
 AnsiString Cz(std::string_view utf8);
+
+// The program's command line as given: SetProgramArguments records main()'s
+// arguments (converted to CP1250 here, the one boundary); ParamStr(0) is
+// the path the program was started by, ParamStr(1 .. ParamCount()) the
+// parameters, and an index out of range gives an empty text.
+void SetProgramArguments(int argc, const char* const* argv);
+int ParamCount();
+AnsiString ParamStr(int index);
+
+// Ends the process with exitCode after the finalisation list (the exit
+// handlers the engine and the application registered) has run.
+[[noreturn]] void Halt(int exitCode = 0);

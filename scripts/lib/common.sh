@@ -18,6 +18,7 @@ PACKAGES=(
   python3-xlrd python3-olefile python3-xlwt python3-pil xdg-user-dirs
   libcups2-dev poppler-utils qpdf python3-fonttools
   cups cups-client cups-bsd printer-driver-cups-pdf
+  libx11-dev libxtst-dev openbox
 )
 
 # Installs what is missing of the given packages (none given: PACKAGES);

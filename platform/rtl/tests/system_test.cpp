@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -114,6 +115,30 @@ TEST(System, CzechLiteralsBecomeCp1250) {
   EXPECT_EQ(Cz("Příjem"), "P\xF8\xEDjem");
   EXPECT_EQ(Cz("Kč"), "K\xE8");
   EXPECT_EQ(Cz("plain"), "plain");
+}
+
+TEST(System, ParamStrGivesTheArgumentsInCp1250) {
+  const char* argv[] = {"./platebna", "ř", "a b", "Ω"};
+  SetProgramArguments(4, argv);
+  EXPECT_EQ(ParamCount(), 3);
+  EXPECT_EQ(ParamStr(0), "./platebna");
+  EXPECT_EQ(ParamStr(1), "\xF8");
+  EXPECT_EQ(ParamStr(2), "a b");
+  EXPECT_EQ(ParamStr(3), "?");
+  EXPECT_EQ(ParamStr(4), "");
+  EXPECT_EQ(ParamStr(-1), "");
+  SetProgramArguments(0, nullptr);
+  EXPECT_EQ(ParamCount(), 0);
+  EXPECT_EQ(ParamStr(0), "");
+}
+
+TEST(System, HaltRunsTheExitHandlersAndKeepsTheCode) {
+  EXPECT_EXIT(
+      {
+        std::atexit([] { std::fputs("finalised", stderr); });
+        Halt(3);
+      },
+      ::testing::ExitedWithCode(3), "finalised");
 }
 
 }  // namespace
