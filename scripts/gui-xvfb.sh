@@ -49,13 +49,10 @@ for tool in "${tools[@]}"; do
   fi
 done
 
-# A display number nobody uses.
-display=99
-while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do
-  display=$((display + 1))
-done
-
-Xvfb ":$display" -screen 0 "${size}x24" -dpi 96 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a display number nobody uses and writes it to us (two runs
+# side by side must never share one: each would draw into the other's).
+display_file="$(mktemp)"
+Xvfb -displayfd 3 -screen 0 "${size}x24" -dpi 96 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 xvfb_pid=$!
 program_pid=""
 wm_pid=""
@@ -70,15 +67,19 @@ cleanup() {
   fi
   kill "$xvfb_pid" 2>/dev/null || true
   wait "$xvfb_pid" 2>/dev/null || true
+  rm -f "$display_file"
 }
 trap cleanup EXIT
 
-for _ in $(seq 1 100); do
-  [[ -e /tmp/.X11-unix/X$display ]] && break
+display=""
+for _ in $(seq 1 200); do
+  display="$(tr -dc '0-9' < "$display_file")"
+  [[ -n "$display" && -e /tmp/.X11-unix/X$display ]] && break
+  display=""
   sleep 0.05
 done
-if [[ ! -e /tmp/.X11-unix/X$display ]]; then
-  echo "gui-xvfb.sh: Xvfb did not start on :$display" >&2
+if [[ -z "$display" ]]; then
+  echo "gui-xvfb.sh: Xvfb did not start" >&2
   exit 1
 fi
 
