@@ -1,6 +1,9 @@
 // Writes the workbooks the independent readers check: through the
 // in-process model, as the components drive it.
-//   xls_fixture_writer DIR            basic.xls (every kind of cell and format)
+//   xls_fixture_writer DIR            basic.xls (every kind of cell and format),
+//                                     alignments.xls, formats.xls (fonts,
+//                                     rotation, borders, fills, row heights,
+//                                     hyperlinks)
 //   xls_fixture_writer DIR --large    also big.xls (65 000 x 12) and
 //                                     strings.xls (40 000 distinct texts)
 #include <cstdio>
@@ -84,6 +87,81 @@ void WriteAlignments(const std::string& dir) {
   app->Quit();
 }
 
+// Every formatting property the file holds, one case a cell (the checking
+// script holds the same tables), row heights and hyperlinks of each kind.
+void WriteFormats(const std::string& dir) {
+  auto app = CreateInProcessExcel();
+  app->SetSheetsInNewWorkbook(1);
+  auto book = app->Workbooks()->Add(Variant());
+  auto sheet = book->Worksheets()->Item(1);
+  sheet->SetName(Cz("Formáty"));
+  auto cell = [&](int r, int c) {
+    auto range = sheet->Range("A1", "A1")->Offset(r, c);
+    range->SetValue(Variant("x"));
+    return range;
+  };
+  // Column A: fonts.
+  cell(0, 0)->Font()->SetItalic(true);
+  cell(1, 0)->Font()->SetUnderline(true);
+  cell(2, 0)->Font()->SetStrikethrough(true);
+  cell(3, 0)->Font()->SetColor(0x0000FF);  // red
+  auto a5 = cell(4, 0);
+  a5->Font()->SetBold(true);
+  a5->Font()->SetItalic(true);
+  a5->Font()->SetColor(0x10F010);  // nearest: green
+  // Column B: orientation.
+  const int orientations[] = {xlHorizontal, xlUpward, xlDownward, xlVertical, 45, -45, -90, 0};
+  for (int i = 0; i < 8; ++i) cell(i, 1)->SetOrientation(orientations[i]);
+  // Column C: indent, wrap, shrink.
+  cell(0, 2)->SetIndentLevel(3);
+  cell(1, 2)->SetWrapText(true);
+  cell(2, 2)->SetShrinkToFit(true);
+  // Column D: every line style with every weight on the left edge.
+  const int styles[] = {xlContinuous, xlDash, xlDashDot, xlDashDotDot, xlDot, xlDouble, xlSlantDashDot, xlLineStyleNone};
+  const int weights[] = {xlHairline, xlThin, xlMedium, xlThick};
+  int row = 0;
+  for (int style : styles) {
+    for (int weight : weights) {
+      auto border = cell(row++, 3)->Borders(xlEdgeLeft);
+      border->SetWeight(weight);
+      border->SetLineStyle(style);
+    }
+  }
+  // Column E: four edges at once.
+  auto e1 = cell(0, 4);
+  e1->Borders(xlEdgeLeft)->SetLineStyle(xlDouble);
+  e1->Borders(xlEdgeTop)->SetLineStyle(xlDot);
+  e1->Borders(xlEdgeBottom)->SetWeight(xlThick);
+  e1->Borders(xlEdgeRight)->SetLineStyle(xlDash);
+  // Column F: fills.
+  const int patterns[] = {xlPatternSolid, xlPatternGray50, xlPatternGray75, xlPatternGray25, xlPatternHorizontal,
+                          xlPatternVertical, xlPatternDown, xlPatternUp, xlPatternChecker, xlPatternSemiGray75,
+                          xlPatternLightHorizontal, xlPatternLightVertical, xlPatternLightDown, xlPatternLightUp,
+                          xlPatternGrid, xlPatternCrissCross, xlPatternGray16, xlPatternGray8, xlPatternAutomatic,
+                          xlPatternNone};
+  row = 0;
+  for (int pattern : patterns) {
+    auto interior = cell(row++, 5)->Interior();
+    interior->SetPattern(pattern);
+    interior->SetColor(0x00FFFF);         // yellow
+    interior->SetPatternColor(0x800000);  // navy
+  }
+  cell(row, 5)->Interior()->SetColor(0xFF0000);  // blue alone: solid
+  // Row heights.
+  sheet->Range("A30", "A30")->SetRowHeight(30);
+  sheet->Range("A31", "A32")->SetRowHeight(7.5);
+  // Hyperlinks.
+  auto links = sheet->Hyperlinks();
+  links->Add(cell(0, 7), "http://example.invalid/a?b=1", "");
+  links->Add(cell(1, 7), "mailto:someone@example.invalid", "");
+  links->Add(cell(2, 7), "..\\data\\kniha.xls", "");
+  links->Add(cell(3, 7), Cz("C:\\Dokumenty\\účty.xls"), "List1!A1");
+  links->Add(cell(4, 7), "", Cz("'Formáty'!B2"));
+  links->Add(sheet->Range("H7", "I8"), "https://example.invalid/", "");
+  book->SaveAs(dir + "formats.xls");
+  app->Quit();
+}
+
 void WriteBig(const std::string& dir) {
   auto app = CreateInProcessExcel();
   app->SetSheetsInNewWorkbook(1);
@@ -125,6 +203,7 @@ int main(int argc, char** argv) {
   try {
     WriteBasic(dir);
     WriteAlignments(dir);
+    WriteFormats(dir);
     if (argc > 2 && std::strcmp(argv[2], "--large") == 0) {
       WriteBig(dir);
       WriteStrings(dir);

@@ -205,6 +205,60 @@ def check_alignments(path):
     check(len(book.xf_list) == 16 + 6 + 4, "%d XFs written" % len(book.xf_list))
 
 
+# The tables of formats.xls, as the fixture program writes them.
+ROTATIONS = [0, 90, 180, 255, 45, 135, 180, 0]
+LINE_CODES = [7, 1, 2, 5,  3, 3, 8, 8,  9, 9, 10, 10,  11, 11, 12, 12,  4, 4, 4, 4,  6, 6, 6, 6,
+              13, 13, 13, 13,  0, 0, 0, 0]
+PATTERN_CODES = list(range(1, 19)) + [1, 1]
+YELLOW, NAVY, BLUE, RED, GREEN = 13, 18, 12, 10, 11
+
+
+def check_formats(path):
+    open_strictly(path)
+    book = xlrd.open_workbook(path, formatting_info=True)
+    sheet = book.sheet_by_index(0)
+    check(sheet.name == "Formáty", "sheet name %r" % sheet.name)
+
+    def xf(r, c):
+        return book.xf_list[sheet.cell(r, c).xf_index]
+
+    def font(r, c):
+        return book.font_list[xf(r, c).font_index]
+
+    fonts = [(f.italic, f.underline_type, f.struck_out, f.colour_index, f.bold)
+             for f in (font(r, 0) for r in range(5))]
+    check(fonts == [(1, 0, 0, 0x7FFF, 0), (0, 1, 0, 0x7FFF, 0), (0, 0, 1, 0x7FFF, 0), (0, 0, 0, RED, 0),
+                    (1, 0, 0, GREEN, 1)], "fonts %r" % fonts)
+    rotations = [xf(r, 1).alignment.rotation for r in range(len(ROTATIONS))]
+    check(rotations == ROTATIONS, "rotations %r" % rotations)
+    a = [xf(r, 2).alignment for r in range(3)]
+    check((a[0].indent_level, a[1].text_wrapped, a[2].shrink_to_fit) == (3, 1, 1),
+          "indent, wrap, shrink %r" % ((a[0].indent_level, a[1].text_wrapped, a[2].shrink_to_fit),))
+    check(a[0].text_wrapped == 0 and a[0].shrink_to_fit == 0 and a[1].indent_level == 0, "only the one flag each")
+    lines = [xf(r, 3).border.left_line_style for r in range(len(LINE_CODES))]
+    check(lines == LINE_CODES, "line codes %r" % lines)
+    b = xf(0, 4).border
+    edges = (b.left_line_style, b.top_line_style, b.bottom_line_style, b.right_line_style)
+    check(edges == (6, 4, 5, 3), "four edges %r" % (edges,))
+    fills = [(xf(r, 5).background.fill_pattern, xf(r, 5).background.pattern_colour_index,
+              xf(r, 5).background.background_colour_index) for r in range(len(PATTERN_CODES) + 1)]
+    expected = [(code, YELLOW, 65) if code == 1 else (code, NAVY, YELLOW) for code in PATTERN_CODES] + [(1, BLUE, 65)]
+    check(fills == expected, "fills %r" % fills)
+    check(xf(0, 0).background.fill_pattern == 0 and xf(0, 0).border.left_line_style == 0, "plain cells stay plain")
+    heights = {r: (sheet.rowinfo_map[r].height, sheet.rowinfo_map[r].height_mismatch) for r in (29, 30, 31)}
+    check(heights == {29: (600, 1), 30: (150, 1), 31: (150, 1)}, "row heights %r" % heights)
+    check(sheet.rowinfo_map[0].height_mismatch == 0, "other rows keep the standard height")
+    links = [(h.frowx, h.lrowx, h.fcolx, h.lcolx, h.type, h.url_or_path, h.textmark) for h in sheet.hyperlink_list]
+    check(links == [
+        (0, 0, 7, 7, "url", "http://example.invalid/a?b=1", None),
+        (1, 1, 7, 7, "url", "mailto:someone@example.invalid", None),
+        (2, 2, 7, 7, "local file", "..\\data\\kniha.xls", None),
+        (3, 3, 7, 7, "local file", "C:\\Dokumenty\\účty.xls", "List1!A1"),
+        (4, 4, 7, 7, "workbook", None, "'Formáty'!B2"),
+        (6, 7, 7, 8, "url", "https://example.invalid/", None),
+    ], "hyperlinks %r" % links)
+
+
 def check_large(path_big, path_strings):
     open_strictly(path_big)
     with open(path_big, "rb") as f:
@@ -244,6 +298,7 @@ def main():
         else:
             check_basic(os.path.join(tmp, "basic.xls"))
             check_alignments(os.path.join(tmp, "alignments.xls"))
+            check_formats(os.path.join(tmp, "formats.xls"))
     for f in FAILURES:
         print("FAIL: " + f)
     print("%d passed, %d failed" % (1 if not FAILURES else 0, 1 if FAILURES else 0))
