@@ -6,15 +6,27 @@
 // exist), FORMAT records of the custom number formats from 164, XF records
 // (15 style XFs, the default cell XF 15, then one per distinct font, number
 // format and alignment in use), STYLE "Normal", one BOUNDSHEET per sheet
-// (the sheet's stream offset is patched once the sheets are laid out), the
-// SST with its EXTSST index, EOF.
+// (the sheet's stream offset is patched once the sheets are laid out), for
+// workbooks with charts SUPBOOK, EXTERNSHEET (entry i is sheet i) and
+// MSODRAWINGGROUP (biff_drawing.h), the SST with its EXTSST index, EOF.
 //
 // Each sheet: BOF (worksheet), GUTS (outline depth), WSBOOL (where summary
 // rows lie), DEFCOLWIDTH, COLINFO per column with a width or style,
 // DIMENSIONS, then blocks of up to 32 rows: their ROW records, then their
-// cells (LABELSST, NUMBER, BOOLERR, BLANK for formatted empty cells), and
-// finally WINDOW2 (selected on the active sheet), SELECTION, one HLINK per
+// cells (LABELSST, NUMBER, BOOLERR, BLANK for formatted empty cells), per
+// embedded chart MSODRAWING, OBJ and the chart substream (biff_chart.h),
+// and finally WINDOW2 (selected on the active sheet), SELECTION, one HLINK per
 // hyperlink (biff_hyperlink.h), EOF.
+//
+// What the file holds of the model: values, number formats, fonts (name,
+// size, bold, italic, underline, strike-through, colour), alignment,
+// rotation, indent, wrap, shrink, borders per edge, fills, column widths,
+// row heights and outline levels, hyperlinks (web, mail and file targets and
+// places in the workbook) and embedded charts (type, frame, data, legend).
+// Left out of the file, kept in the model: a hyperlink's "new window"
+// setting (the format has no place for it; following the link uses it) and
+// exact RGB colours (a cell refers to the nearest colour of the 56-entry
+// default palette, as Excel 97-2003 does).
 #include "excel/biff/biff_writer.h"
 
 #include <algorithm>
@@ -22,6 +34,8 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "excel/biff/biff_chart.h"
+#include "excel/biff/biff_drawing.h"
 #include "excel/biff/biff_hyperlink.h"
 #include "excel/biff/biff_strings.h"
 #include "excel/biff/ole_compound.h"
@@ -282,7 +296,7 @@ bool Written(const Cell& cell) {
 }
 
 void WriteSheet(std::string& out, const SheetData& sheet, const std::vector<uint16_t>& xfs,
-                const Prepared& p, bool active) {
+                const Prepared& p, bool active, int sheetIndex, int drawing) {
   PutBof(out, kBofWorksheet);
 
   int maxLevel = 0;
@@ -370,6 +384,16 @@ void WriteSheet(std::string& out, const SheetData& sheet, const std::vector<uint
     }
   }
 
+  // Embedded charts: each one's drawing part, object and substream.
+  int count = static_cast<int>(sheet.charts.size());
+  for (int i = 0; i < count; ++i) {
+    const Chart& chart = *sheet.charts[static_cast<std::size_t>(i)];
+    ClientAnchor anchor = AnchorOf(sheet, chart.left, chart.top, chart.width, chart.height);
+    AppendRecord(out, kMsoDrawing, DrawingData(drawing, i, count, anchor));
+    AppendRecord(out, kObj, ChartObjData(static_cast<uint16_t>(i + 1)));
+    AppendChartSubstream(out, chart, sheetIndex);
+  }
+
   data.clear();
   Put16(data, active ? 0x06B6 : 0x00B6);  // grid, headers, zeros, outline symbols; selected
   Put16(data, 0);
@@ -440,13 +464,39 @@ std::string BuildWorkbookStream(const WorkbookData& wb) {
     offsetFields.push_back(out.size() + 4);
     AppendRecord(out, kBoundSheet, data);
   }
+  // Charts refer to their sheet through the EXTERNSHEET entry of the same
+  // index, and their drawings form one group; a workbook without charts
+  // carries neither.
+  std::vector<int> chartsPerDrawing;
+  std::vector<int> drawingOf(wb.sheets.size(), 0);
+  for (std::size_t i = 0; i < wb.sheets.size(); ++i) {
+    if (wb.sheets[i]->charts.empty()) continue;
+    chartsPerDrawing.push_back(static_cast<int>(wb.sheets[i]->charts.size()));
+    drawingOf[i] = static_cast<int>(chartsPerDrawing.size());
+  }
+  if (!chartsPerDrawing.empty()) {
+    data.clear();
+    Put16(data, static_cast<uint16_t>(wb.sheets.size()));
+    Put16(data, 0x0401);  // this workbook
+    AppendRecord(out, kSupBook, data);
+    data.clear();
+    Put16(data, static_cast<uint16_t>(wb.sheets.size()));
+    for (std::size_t i = 0; i < wb.sheets.size(); ++i) {
+      Put16(data, 0);
+      Put16(data, static_cast<uint16_t>(i));
+      Put16(data, static_cast<uint16_t>(i));
+    }
+    AppendRecord(out, kExternSheet, data);
+    AppendRecord(out, kMsoDrawingGroup, DrawingGroupData(chartsPerDrawing));
+  }
   AppendSharedStrings(out, p.strings, p.labelCount);
   PutEof(out);
 
   for (std::size_t i = 0; i < wb.sheets.size(); ++i) {
     uint32_t at = static_cast<uint32_t>(out.size());
     for (int b = 0; b < 4; ++b) out[offsetFields[i] + static_cast<std::size_t>(b)] = static_cast<char>((at >> (8 * b)) & 0xFF);
-    WriteSheet(out, *wb.sheets[i], p.sheetXfs[i], p, static_cast<int>(i) == wb.activeSheet);
+    WriteSheet(out, *wb.sheets[i], p.sheetXfs[i], p, static_cast<int>(i) == wb.activeSheet, static_cast<int>(i),
+               drawingOf[i]);
   }
   return out;
 }

@@ -3,7 +3,8 @@
 //   xls_fixture_writer DIR            basic.xls (every kind of cell and format),
 //                                     alignments.xls, formats.xls (fonts,
 //                                     rotation, borders, fills, row heights,
-//                                     hyperlinks)
+//                                     hyperlinks), charts.xls (every chart
+//                                     type)
 //   xls_fixture_writer DIR --large    also big.xls (65 000 x 12) and
 //                                     strings.xls (40 000 distinct texts)
 #include <cstdio>
@@ -162,6 +163,40 @@ void WriteFormats(const std::string& dir) {
   app->Quit();
 }
 
+// The chart types the object model names (and the default type 51 of a
+// new chart), each on the same data, plus a chart on a second sheet; a
+// formatted cell and a hyperlink show that the rest reads unchanged.
+void WriteCharts(const std::string& dir) {
+  auto app = CreateInProcessExcel();
+  app->SetSheetsInNewWorkbook(2);
+  auto book = app->Workbooks()->Add(Variant());
+  auto sheet = book->Worksheets()->Item(1);
+  auto a1 = sheet->Range("A1", "A1");
+  a1->Resize(1, 4)->SetValue(Variant::Array({Variant(""), Variant(Cz("Příjem")), Variant(Cz("Výdej")), Variant("Zisk")}));
+  const char* months[] = {"leden", "únor", "březen", "duben"};
+  for (int r = 0; r < 4; ++r) {
+    a1->Offset(r + 1, 0)->Resize(1, 4)->SetValue(
+        Variant::Array({Variant(Cz(months[r])), Variant(100.0 + r), Variant(60.0 + 2 * r), Variant(40.0 - r)}));
+  }
+  a1->Font()->SetItalic(true);
+  sheet->Hyperlinks()->Add(a1->Offset(6, 0), "http://example.invalid/", "");
+  const int types[] = {1, 58, 4, 5, -4151, -4169, -4098, 61, -4101, -4102, -4100, -4120, 51};
+  int i = 0;
+  for (int type : types) {
+    auto object = sheet->ChartObjects()->Add(300 + 10.5 * i, 20.25 * i, 240, 150);
+    auto chart = object->Chart();
+    chart->SetChartType(type);
+    chart->ChartWizard(sheet->Range("A1", "D5"), 1, 1, i % 2 ? 0 : 1);
+    ++i;
+  }
+  auto second = book->Worksheets()->Item(2);
+  second->Range("A1", "A1")->Resize(3, 1)->SetValue(Variant(7.0));
+  auto object = second->ChartObjects()->Add(50, 40, 200, 100);
+  object->Chart()->ChartWizard(second->Range("A1", "A3"), 0, 0, 1);
+  book->SaveAs(dir + "charts.xls");
+  app->Quit();
+}
+
 void WriteBig(const std::string& dir) {
   auto app = CreateInProcessExcel();
   app->SetSheetsInNewWorkbook(1);
@@ -204,6 +239,7 @@ int main(int argc, char** argv) {
     WriteBasic(dir);
     WriteAlignments(dir);
     WriteFormats(dir);
+    WriteCharts(dir);
     if (argc > 2 && std::strcmp(argv[2], "--large") == 0) {
       WriteBig(dir);
       WriteStrings(dir);

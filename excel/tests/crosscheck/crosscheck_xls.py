@@ -259,6 +259,21 @@ def check_formats(path):
     ], "hyperlinks %r" % links)
 
 
+def check_charts(path):
+    """Charts are skipped by xlrd: everything else must read unchanged."""
+    open_strictly(path)
+    book = xlrd.open_workbook(path, formatting_info=True)
+    check(book.nsheets == 2, "charts.xls sheets %d" % book.nsheets)
+    sheet, second = book.sheets()
+    values = [[sheet.cell_value(r, c) for c in range(4)] for r in range(5)]
+    check(values == [["", "Příjem", "Výdej", "Zisk"], ["leden", 100, 60, 40], ["únor", 101, 62, 39],
+                     ["březen", 102, 64, 38], ["duben", 103, 66, 37]], "charts.xls values %r" % values)
+    check(book.font_list[book.xf_list[sheet.cell(0, 0).xf_index].font_index].italic == 1, "charts.xls A1 italic")
+    links = [(h.frowx, h.fcolx, h.url_or_path) for h in sheet.hyperlink_list]
+    check(links == [(6, 0, "http://example.invalid/")], "charts.xls hyperlinks %r" % links)
+    check([second.cell_value(r, 0) for r in range(3)] == [7, 7, 7], "charts.xls second sheet")
+
+
 def check_large(path_big, path_strings):
     open_strictly(path_big)
     with open(path_big, "rb") as f:
@@ -299,6 +314,7 @@ def main():
             check_basic(os.path.join(tmp, "basic.xls"))
             check_alignments(os.path.join(tmp, "alignments.xls"))
             check_formats(os.path.join(tmp, "formats.xls"))
+            check_charts(os.path.join(tmp, "charts.xls"))
     for f in FAILURES:
         print("FAIL: " + f)
     print("%d passed, %d failed" % (1 if not FAILURES else 0, 1 if FAILURES else 0))
