@@ -4,7 +4,11 @@
 #include <cmath>
 
 #include "excel/office_model.h"
+#include "excel/server/xl_hyperlink.h"
+#include "excel/server/xl_palette.h"
 #include "platform/gui/application.h"
+#include "platform/gui/graphics.h"
+#include "platform/gui/shell_open.h"
 #include "platform/rtl/floatconv.h"
 #include "platform/rtl/format_settings.h"
 
@@ -46,7 +50,16 @@ int PointsToPixels(double points) { return static_cast<int>(std::trunc(points * 
 }  // namespace
 
 TOfExcelBase::TOfExcelBase(TComponent* owner)
-    : TOfOfficeComponent(owner), workbooks_(std::make_unique<TOfExcelWorkbooks>(this)) {}
+    : TOfOfficeComponent(owner), workbooks_(std::make_unique<TOfExcelWorkbooks>(this)) {
+  // The in-process server resolves system colours and follows hyperlinks
+  // through the desktop, as the program shows them.
+  xl::SetColourResolver(&ColorToRGB);
+  static bool openerInstalled = false;
+  if (!openerInstalled) {
+    xl::SetHyperlinkOpener([](const AnsiString& target) { return ShellOpen(target); });
+    openerInstalled = true;
+  }
+}
 
 TOfExcelBase::~TOfExcelBase() {
   try {
