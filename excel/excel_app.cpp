@@ -44,10 +44,10 @@ int ComponentWindowState(int state, int stored) {
 int ServerCancelKey(int key) { return key == xlckErrorHandler ? 2 : key == xlckInterrupt ? 1 : 0; }
 int ComponentCancelKey(int key) { return key == 2 ? xlckErrorHandler : key == 1 ? xlckInterrupt : xlckDisabled; }
 
+}  // namespace
+
 double PixelsToPoints(int pixels) { return pixels / static_cast<double>(Screen->PixelsPerInch()) * 72.0; }
 int PointsToPixels(double points) { return static_cast<int>(std::trunc(points * Screen->PixelsPerInch() / 72.0)); }
-
-}  // namespace
 
 TOfExcelBase::TOfExcelBase(TComponent* owner)
     : TOfOfficeComponent(owner), workbooks_(std::make_unique<TOfExcelWorkbooks>(this)) {
@@ -304,6 +304,8 @@ xl::XlRef TOfExcelBase::ConnectItem(TOfNestedCollectionItem* item) {
   }
   if (auto* sheet = dynamic_cast<TOfExcelWorksheet*>(item)) return sheet->BindServer();
   if (auto* range = dynamic_cast<TOfExcelRange*>(item)) return range->BindServer();
+  if (auto* link = dynamic_cast<TOfExcelHyperlink*>(item)) return link->BindServer();
+  if (auto* chart = dynamic_cast<TOfExcelChart*>(item)) return chart->BindServer();
   return nullptr;
 }
 

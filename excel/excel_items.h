@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "excel/excel_charts.h"
+#include "excel/excel_hyperlinks.h"
 #include "excel/office_base.h"
 #include "platform/gui/enum_set.h"
 #include "platform/gui/graphics.h"
@@ -107,9 +109,12 @@ class TOfExcelWorkbook : public TOfNestedCollectionItem {
   ~TOfExcelWorkbook() override;
   AnsiString ClassName() const override { return "TOfExcelWorkbook"; }
 
-  // Stored; opening the file is not available yet.
   const AnsiString& Filename() const { return filename_; }
-  void SetFilename(const AnsiString& name) { filename_ = name; }
+  // Stores the name; while connected replaces the bound workbook by the
+  // file (the old one closed without saving) and lists its sheets with
+  // their hyperlinks and charts.
+  void SetFilename(const AnsiString& name);
+  void Connect() override;
   TOfExcelWorksheets* Worksheets() const { return worksheets_.get(); }
   std::shared_ptr<xl::IWorkbook> Workbook() const { return std::dynamic_pointer_cast<xl::IWorkbook>(intf_); }
 
@@ -126,6 +131,9 @@ class TOfExcelWorkbook : public TOfNestedCollectionItem {
 
  private:
   std::shared_ptr<xl::IWorkbook> CheckedWorkbook() const;
+  // One worksheet item per sheet of the bound workbook, each with its
+  // hyperlink and chart items.
+  void ListSheets();
 
   AnsiString filename_;
   std::unique_ptr<TOfExcelWorksheets> worksheets_;
@@ -142,11 +150,13 @@ class TOfExcelWorksheet : public TOfNestedCollectionItem {
   void SetName(const AnsiString& name);
   const AnsiString& StoredName() const { return name_; }
   TOfExcelRanges* Ranges() const { return ranges_.get(); }
+  TOfExcelHyperlinks* Hyperlinks() const { return hyperlinks_.get(); }
+  TOfExcelCharts* Charts() const { return charts_.get(); }
   std::shared_ptr<xl::IWorksheet> Worksheet() const { return std::dynamic_pointer_cast<xl::IWorksheet>(intf_); }
   TOfExcelWorkbook* WorkbookItem() const;
 
   TOfNestedCollection* SubCollection(int index) const override;
-  int SubCollectionCount() const override { return 1; }
+  int SubCollectionCount() const override { return 3; }
   void Activate() override;
   // The sheet Index()+1 (a new sheet after the last when there are
   // fewer), then pushes the stored name (new workbook) or pulls it.
@@ -155,6 +165,8 @@ class TOfExcelWorksheet : public TOfNestedCollectionItem {
  private:
   AnsiString name_;
   std::unique_ptr<TOfExcelRanges> ranges_;
+  std::unique_ptr<TOfExcelHyperlinks> hyperlinks_;
+  std::unique_ptr<TOfExcelCharts> charts_;
 };
 
 class TOfExcelRange : public TOfNestedCollectionItem {
