@@ -5,6 +5,7 @@
 //                                     rotation, borders, fills, row heights,
 //                                     hyperlinks), charts.xls (every chart
 //                                     type)
+//   xls_fixture_writer --dump FILE    prints what our reader reads (JSON)
 //   xls_fixture_writer DIR --large    also big.xls (65 000 x 12) and
 //                                     strings.xls (40 000 distinct texts)
 #include <cstdio>
@@ -12,7 +13,11 @@
 #include <string>
 #include <vector>
 
+#include <charconv>
+
+#include "excel/biff/biff_reader.h"
 #include "excel/server/xl_app.h"
+#include "platform/rtl/codepages.h"
 #include "platform/rtl/system.h"
 
 using namespace xl;
@@ -228,7 +233,85 @@ void WriteStrings(const std::string& dir) {
 
 }  // namespace
 
+// A CP1250 text as a JSON string.
+std::string Json(const AnsiString& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    char32_t u = Cp1250ToUnicode(c);
+    if (u == '"' || u == '\\') {
+      out += '\\';
+      out += static_cast<char>(u);
+    } else if (u < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(u));
+      out += buf;
+    } else if (u < 0x80) {
+      out += static_cast<char>(u);
+    } else if (u < 0x800) {
+      out += static_cast<char>(0xC0 | (u >> 6));
+      out += static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (u >> 12));
+      out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (u & 0x3F));
+    }
+  }
+  return out + "\"";
+}
+
+// Prints what our reader makes of a workbook: sheets, cell values with
+// their number formats, and what it did not keep.
+int Dump(const char* path) {
+  std::FILE* f = std::fopen(path, "rb");
+  if (!f) return 1;
+  std::string bytes;
+  char buf[65536];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) bytes.append(buf, n);
+  std::fclose(f);
+  biff::ReadWorkbookResult read = biff::ReadXlsFile(bytes);
+  std::string out = "{\"sheets\": [";
+  for (std::size_t s = 0; s < read.sheets.size(); ++s) {
+    const biff::SheetData& sheet = read.sheets[s];
+    out += (s ? ", " : "") + std::string("{\"name\": ") + Json(sheet.name) + ", \"cells\": [";
+    bool first = true;
+    for (std::size_t r = 0; r < sheet.rows.size(); ++r) {
+      for (std::size_t c = 0; c < sheet.rows[r].cells.size(); ++c) {
+        const biff::Cell& cell = sheet.rows[r].cells[c];
+        std::string value;
+        switch (cell.kind) {
+          case biff::CellKind::Text: value = Json(cell.text); break;
+          case biff::CellKind::Number: {
+            char n[64];
+            auto res = std::to_chars(n, n + sizeof n, cell.number);
+            value.assign(n, res.ptr);
+            break;
+          }
+          case biff::CellKind::Boolean: value = cell.boolean ? "true" : "false"; break;
+          default: continue;
+        }
+        out += (first ? "" : ", ") + std::string("[") + std::to_string(r) + ", " + std::to_string(c) + ", " + value + ", " +
+               Json(sheet.styles[cell.style].numberFormat) + "]";
+        first = false;
+      }
+    }
+    out += "]}";
+  }
+  out += "], \"not_kept\": [";
+  for (std::size_t i = 0; i < read.notKept.size(); ++i) out += (i ? ", " : "") + Json(read.notKept[i]);
+  out += "]}\n";
+  std::fputs(out.c_str(), stdout);
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--dump") == 0) {
+    try {
+      return Dump(argv[2]);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "xls_fixture_writer: %s\n", e.what());
+      return 1;
+    }
+  }
   if (argc < 2) {
     std::fprintf(stderr, "usage: xls_fixture_writer DIR [--large]\n");
     return 2;

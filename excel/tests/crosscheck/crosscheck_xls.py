@@ -25,6 +25,10 @@ try:
 except ImportError:
     MISSING.append("olefile (python3-olefile)")
 try:
+    import xlwt
+except ImportError:
+    MISSING.append("xlwt (python3-xlwt)")
+try:
     from PIL import ImageFont
 except ImportError:
     MISSING.append("PIL (python3-pil)")
@@ -274,6 +278,57 @@ def check_charts(path):
     check([second.cell_value(r, 0) for r in range(3)] == [7, 7, 7], "charts.xls second sheet")
 
 
+def our_reading(writer, path):
+    out = subprocess.run([writer, "--dump", path], check=True, capture_output=True).stdout
+    return json.loads(out.decode("utf-8"))
+
+
+def check_xlwt_files(writer, tmp):
+    """Workbooks another program writes read through our reader as xlrd
+    reads them."""
+    path = os.path.join(tmp, "xlwt.xls")
+    book = xlwt.Workbook(encoding="cp1250")
+    first = book.add_sheet("Čísla")
+    second = book.add_sheet("Texty")
+    date_style = xlwt.easyxf(num_format_str="DD.MM.YYYY")
+    money = xlwt.easyxf("font: bold on, italic on", num_format_str="#,##0.00")
+    import datetime
+    for r in range(60):
+        first.write(r, 0, r)
+        first.write(r, 1, r * 0.125 - 3)
+        first.write(r, 2, 1e10 + r, money)
+        first.write(r, 3, datetime.date(2024, 1, 1) + datetime.timedelta(days=r), date_style)
+        first.write(r, 4, r % 2 == 0)
+        second.write(r, 0, "Příliš žluťoučký kůň %d" % r)
+        second.write(r, 1, "text %d" % (r % 7))
+    second.write(61, 5, "")
+    book.save(path)
+    theirs = xlrd.open_workbook(path, formatting_info=True)
+    ours = our_reading(writer, path)
+    check([s["name"] for s in ours["sheets"]] == theirs.sheet_names(), "xlwt.xls sheet names %r" % ours["sheets"])
+    for sheet, mine in zip(theirs.sheets(), ours["sheets"]):
+        values = {(r, c): v for r, c, v, f in mine["cells"]}
+        expected = {}
+        for r in range(sheet.nrows):
+            for c in range(sheet.ncols):
+                cell = sheet.cell(r, c)
+                if cell.ctype in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK):
+                    continue
+                expected[(r, c)] = bool(cell.value) if cell.ctype == xlrd.XL_CELL_BOOLEAN else cell.value
+        check(values == expected, "xlwt.xls sheet %s: %d of %d values differ" % (
+            sheet.name, sum(1 for k in expected if values.get(k) != expected[k]), len(expected)))
+    formats = {(r, c): f for r, c, v, f in ours["sheets"][0]["cells"]}
+    check(formats[(5, 3)] == "DD.MM.YYYY" and formats[(5, 2)] == "#,##0.00", "xlwt.xls formats %r" % formats[(5, 3)])
+    # A text outside code page 1250 reads with "?" and is named.
+    greek = os.path.join(tmp, "greek.xls")
+    book = xlwt.Workbook(encoding="utf-8")
+    book.add_sheet("A").write(0, 0, "α=1")
+    book.save(greek)
+    ours = our_reading(writer, greek)
+    check(ours["sheets"][0]["cells"][0][2] == "?=1", "greek.xls %r" % ours["sheets"][0]["cells"])
+    check("characters outside code page 1250" in ours["not_kept"], "greek.xls not kept %r" % ours["not_kept"])
+
+
 def check_large(path_big, path_strings):
     open_strictly(path_big)
     with open(path_big, "rb") as f:
@@ -315,6 +370,7 @@ def main():
             check_alignments(os.path.join(tmp, "alignments.xls"))
             check_formats(os.path.join(tmp, "formats.xls"))
             check_charts(os.path.join(tmp, "charts.xls"))
+            check_xlwt_files(writer, tmp)
     for f in FAILURES:
         print("FAIL: " + f)
     print("%d passed, %d failed" % (1 if not FAILURES else 0, 1 if FAILURES else 0))
