@@ -317,6 +317,7 @@ def check_xlwt_files(writer, tmp):
                 expected[(r, c)] = bool(cell.value) if cell.ctype == xlrd.XL_CELL_BOOLEAN else cell.value
         check(values == expected, "xlwt.xls sheet %s: %d of %d values differ" % (
             sheet.name, sum(1 for k in expected if values.get(k) != expected[k]), len(expected)))
+    check(ours["not_kept"] == [], "xlwt.xls read whole, yet %r" % ours["not_kept"])
     formats = {(r, c): f for r, c, v, f in ours["sheets"][0]["cells"]}
     check(formats[(5, 3)] == "DD.MM.YYYY" and formats[(5, 2)] == "#,##0.00", "xlwt.xls formats %r" % formats[(5, 3)])
     # A text outside code page 1250 reads with "?" and is named.
