@@ -294,6 +294,12 @@ int Dump(const char* path) {
         first = false;
       }
     }
+    out += "], \"charts\": [";
+    for (std::size_t i = 0; i < sheet.charts.size(); ++i) {
+      const biff::Chart& c = *sheet.charts[i];
+      out += (i ? ", " : "") + std::string("{\"type\": ") + std::to_string(c.type) +
+             ", \"legend\": " + (c.hasLegend ? "true" : "false") + "}";
+    }
     out += "]}";
   }
   out += "], \"not_kept\": [";
