@@ -198,8 +198,13 @@ TEST(WorkbookFiles, AWorkbookItemOpensItsFileAndListsSheetsHyperlinksAndCharts) 
   };
   // Set while connected: the new workbook is replaced by the file.
   SheetTree t;
+  std::vector<AnsiString> opened;
+  t.excel.OnWorkbookOpen = [&](TObject*, const std::shared_ptr<xl::IWorkbook>& wb) { opened.push_back(wb->Name()); };
   t.book->SetFilename(dir.File("kniha.xls"));
   Check{}(t.book);
+  EXPECT_EQ(opened, std::vector<AnsiString>{"kniha.xls"});
+  // The replaced workbook was closed without deleting the file's sheets.
+  EXPECT_EQ(t.book->Workbook()->Worksheets()->Count(), 2);
   EXPECT_EQ(t.excel.Application()->Workbooks()->Count(), 1);
   // Set before connecting: opened on connect.
   TOfExcel excel(nullptr);
