@@ -161,8 +161,14 @@ void XlBook::AdoptSheets(biff::ReadWorkbookResult&& read, const AnsiString& full
 }
 
 void XlBook::WriteFile(const AnsiString& fileName) {
-  // Writing back less than was read would lose the rest for good.
-  if (!lossySource_.empty() && ExpandFileName(fileName) == lossySource_) {
+  // Writing back less than was read would lose the rest for good (the
+  // same file under another spelling included).
+  auto samePlace = [&] {
+    if (ExpandFileName(fileName) == lossySource_) return true;
+    std::optional<std::string> a = ExistingDiskPath(fileName), b = ExistingDiskPath(lossySource_);
+    return a && b && *a == *b;
+  };
+  if (!lossySource_.empty() && samePlace()) {
     throw EOleException("This workbook holds content that would be lost; save it under another name.");
   }
   bool cancel = false;

@@ -160,6 +160,7 @@ TEST(XlsRoundTrip, ContentNotKeptIsNamedAndProtectsItsFile) {
   const std::string refusal = "This workbook holds content that would be lost; save it under another name.";
   EXPECT_EQ(ErrorMessage([&] { book->Save(); }), refusal);
   EXPECT_EQ(ErrorMessage([&] { book->SaveAs(dir.Path() + "./greek.xls"); }), refusal);
+  EXPECT_EQ(ErrorMessage([&] { book->SaveAs(dir.Path() + "GREEK.XLS"); }), refusal);
   EXPECT_EQ(dir.Read("greek.xls"), biff::BuildCompoundFile(stream));
   book->SaveAs(dir.File("copy.xls"));  // another name is fine
   EXPECT_TRUE(biff::ReadXlsFile(dir.Read("copy.xls")).notKept.empty());
