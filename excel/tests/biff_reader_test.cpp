@@ -187,3 +187,92 @@ TEST(XlsReaderMalformed, RandomDamageToWorkbooksGivesErrorsOnly) {
     }
   }, RandomInputOptions{20261209, 3000, 1 << 16});
 }
+
+namespace {
+
+// A compound file whose small workbook stream lives in the mini stream, as
+// other programs write small workbooks.
+std::string MiniStreamFile(const std::string& stream) {
+  const uint32_t kEnd = 0xFFFFFFFE, kFree = 0xFFFFFFFF;
+  uint32_t minis = static_cast<uint32_t>((stream.size() + 63) / 64);
+  uint32_t containerSectors = (minis * 64 + 511) / 512;
+  std::string file;
+  file += std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+  file.append(16, '\0');
+  Put16(file, 0x3E);
+  Put16(file, 3);
+  Put16(file, 0xFFFE);
+  Put16(file, 9);
+  Put16(file, 6);
+  file.append(6, '\0');
+  Put32(file, 0);
+  Put32(file, 1);  // one FAT sector
+  Put32(file, 1);  // directory in sector 1
+  Put32(file, 0);
+  Put32(file, 4096);
+  Put32(file, 2);  // mini FAT in sector 2
+  Put32(file, 1);
+  Put32(file, kEnd);
+  Put32(file, 0);
+  Put32(file, 0);  // the FAT is sector 0
+  for (int i = 1; i < 109; ++i) Put32(file, kFree);
+  std::string fat;
+  Put32(fat, 0xFFFFFFFD);
+  Put32(fat, kEnd);
+  Put32(fat, kEnd);
+  for (uint32_t i = 0; i < containerSectors; ++i) Put32(fat, i + 1 < containerSectors ? 3 + i + 1 : kEnd);
+  while (fat.size() < 512) Put32(fat, kFree);
+  std::string dir;
+  auto entry = [&dir](std::u16string_view name, uint8_t type, uint32_t child, uint32_t start, uint32_t size) {
+    std::string e;
+    for (char16_t c : name) Put16(e, static_cast<uint16_t>(c));
+    e.resize(64, '\0');
+    Put16(e, static_cast<uint16_t>(name.empty() ? 0 : 2 * (name.size() + 1)));
+    Put8(e, type);
+    Put8(e, 1);
+    Put32(e, 0xFFFFFFFF);
+    Put32(e, 0xFFFFFFFF);
+    Put32(e, child);
+    e.append(36, '\0');
+    Put32(e, start);
+    Put32(e, size);
+    Put32(e, 0);
+    dir += e;
+  };
+  entry(u"Root Entry", 5, 1, 3, minis * 64);
+  entry(u"Workbook", 2, 0xFFFFFFFF, 0, static_cast<uint32_t>(stream.size()));
+  entry(u"", 0, 0xFFFFFFFF, 0, 0);
+  entry(u"", 0, 0xFFFFFFFF, 0, 0);
+  std::string miniFat;
+  for (uint32_t i = 0; i < minis; ++i) Put32(miniFat, i + 1 < minis ? i + 1 : kEnd);
+  while (miniFat.size() < 512) Put32(miniFat, kFree);
+  std::string container = stream;
+  container.resize(containerSectors * 512, '\0');
+  return file + fat + dir + miniFat + container;
+}
+
+}  // namespace
+
+TEST(XlsReaderMalformed, SmallStreamsAreReadFromTheMiniStreamWithItsChainChecked) {
+  SheetData sheet;
+  sheet.name = "Mini";
+  sheet.At(0, 0).kind = CellKind::Number;
+  sheet.At(0, 0).number = 42;
+  WorkbookData wb;
+  wb.sheets.push_back(&sheet);
+  std::string stream = BuildWorkbookStream(wb);
+  ASSERT_LT(stream.size(), 4096u);
+  std::string file = MiniStreamFile(stream);
+  ReadWorkbookResult read = ReadXlsFile(file);
+  ASSERT_EQ(read.sheets.size(), 1u);
+  EXPECT_EQ(read.sheets[0].name, "Mini");
+  EXPECT_EQ(read.sheets[0].Find(0, 0)->number, 42);
+  // The mini FAT's first entry points back at itself.
+  std::string cyclic = file;
+  Set32(cyclic, 512 * 3, 0);
+  EXPECT_NE(ReadError(cyclic).find("cyclic sector chain"), std::string::npos) << ReadError(cyclic);
+  // The root entry's mini stream shorter than the stream needs.
+  std::string shortMini = file;
+  Set32(shortMini, 512 * 2 + 0x78, 64);
+  EXPECT_NE(ReadError(shortMini).find("mini sector beyond the mini stream"), std::string::npos) << ReadError(shortMini);
+}
