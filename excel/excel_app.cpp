@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "excel/office_model.h"
-#include "excel/server/xl_hyperlink.h"
+#include "excel/server/xl_sheet_objects.h"
 #include "excel/server/xl_palette.h"
 #include "platform/gui/application.h"
 #include "platform/gui/graphics.h"

@@ -3,7 +3,7 @@
 
 #include "excel/server/xl_app.h"
 #include "excel/server/xl_book.h"
-#include "excel/server/xl_hyperlink.h"
+#include "excel/server/xl_sheet_objects.h"
 #include "excel/server/xl_typed_entry.h"
 #include "platform/rtl/codepages.h"
 

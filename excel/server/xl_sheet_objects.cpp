@@ -1,5 +1,5 @@
-// Hyperlinks and chart objects of the in-process model.
-#include "excel/server/xl_hyperlink.h"
+// Hyperlinks and chart objects of the in-process model's sheets.
+#include "excel/server/xl_sheet_objects.h"
 
 #include <algorithm>
 
