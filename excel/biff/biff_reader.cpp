@@ -19,6 +19,7 @@
 #include "excel/biff/biff_chart.h"
 #include "excel/biff/biff_drawing.h"
 #include "excel/biff/biff_hyperlink.h"
+#include "excel/biff/biff_palette.h"
 #include "excel/biff/ole_compound.h"
 #include "platform/rtl/codepages.h"
 
@@ -122,7 +123,7 @@ bool Harmless(uint16_t id) {
       0x0894, 0x0896, 0x088C, 0x089A, 0x089B, 0x089C, 0x08A3, 0x0867, 0x0862, 0x000D, 0x000C, 0x000F,
       0x0011, 0x0010, 0x005F, 0x002A, 0x002B, 0x0082, 0x0225, 0x0014, 0x0015, 0x0083, 0x0084, 0x0026,
       0x0027, 0x0028, 0x0029, 0x00A1, 0x004D, 0x00A0, 0x0041, 0x00EF, 0x0099, 0x01AE, 0x0017, 0x00EB,
-      0x087D, 0x088B, 0x0868, 0x08A7, 0x0897, 0x01C2, 0x0063, 0x0203, 0x00DD,
+      0x087D, 0x088B, 0x0868, 0x08A7, 0x0897, 0x01C2, 0x0063, 0x0203, 0x00DD, 0x01C0,
   };
   return kIds.count(id) != 0;
 }
@@ -366,8 +367,15 @@ class Reader {
     uint16_t n = b.U16();
     b.Need(static_cast<std::size_t>(n) * 4);
     // The file refers to palette entries; ours is the default one, so a
-    // workbook with its own colours would change them.
-    NotKept("the workbook's own colour palette");
+    // workbook with colours of its own would change them.
+    for (int i = 0; i < n; ++i) {
+      uint32_t r = b.U8(), g = b.U8(), bl = b.U8();
+      b.U8();
+      if (i >= kPaletteSize || ((r << 16) | (g << 8) | bl) != DefaultPaletteRgb(kFirstPaletteIndex + i)) {
+        NotKept("the workbook's own colour palette");
+        return;
+      }
+    }
   }
 
   struct Xf {

@@ -1,22 +1,13 @@
 // The default palette of BIFF8 workbooks.
 #include "excel/server/xl_palette.h"
 
+#include "excel/biff/biff_palette.h"
 #include "excel/biff/biff_records.h"
 
 namespace xl {
 
 namespace {
 
-// As RRGGBB, indexes 8 to 63.
-constexpr uint32_t kDefaultPalette[biff::kPaletteSize] = {
-    0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
-    0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
-    0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
-    0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
-    0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
-    0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
-    0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333,
-};
 
 uint32_t Swap(uint32_t rgb) { return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF); }
 
@@ -38,7 +29,7 @@ uint32_t ResolveColour(uint32_t colour) {
 
 uint32_t PaletteColour(int index) {
   if (index < biff::kFirstPaletteIndex || index >= biff::kFirstPaletteIndex + biff::kPaletteSize) return 0;
-  return Swap(kDefaultPalette[index - biff::kFirstPaletteIndex]);
+  return Swap(biff::DefaultPaletteRgb(index));
 }
 
 uint8_t NearestPaletteIndex(uint32_t bgr) {
@@ -46,7 +37,7 @@ uint8_t NearestPaletteIndex(uint32_t bgr) {
   int best = 0;
   long bestDistance = -1;
   for (int i = 0; i < biff::kPaletteSize; ++i) {
-    uint32_t p = Swap(kDefaultPalette[i]);
+    uint32_t p = Swap(biff::DefaultPaletteRgb(biff::kFirstPaletteIndex + i));
     long d = 0;
     for (int shift = 0; shift <= 16; shift += 8) {
       long delta = channel(p, shift) - channel(bgr, shift);
