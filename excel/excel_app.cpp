@@ -4,7 +4,11 @@
 #include <cmath>
 
 #include "excel/office_model.h"
+#include "excel/server/xl_sheet_objects.h"
+#include "excel/server/xl_palette.h"
 #include "platform/gui/application.h"
+#include "platform/gui/graphics.h"
+#include "platform/gui/shell_open.h"
 #include "platform/rtl/floatconv.h"
 #include "platform/rtl/format_settings.h"
 
@@ -40,13 +44,22 @@ int ComponentWindowState(int state, int stored) {
 int ServerCancelKey(int key) { return key == xlckErrorHandler ? 2 : key == xlckInterrupt ? 1 : 0; }
 int ComponentCancelKey(int key) { return key == 2 ? xlckErrorHandler : key == 1 ? xlckInterrupt : xlckDisabled; }
 
+}  // namespace
+
 double PixelsToPoints(int pixels) { return pixels / static_cast<double>(Screen->PixelsPerInch()) * 72.0; }
 int PointsToPixels(double points) { return static_cast<int>(std::trunc(points * Screen->PixelsPerInch() / 72.0)); }
 
-}  // namespace
-
 TOfExcelBase::TOfExcelBase(TComponent* owner)
-    : TOfOfficeComponent(owner), workbooks_(std::make_unique<TOfExcelWorkbooks>(this)) {}
+    : TOfOfficeComponent(owner), workbooks_(std::make_unique<TOfExcelWorkbooks>(this)) {
+  // The in-process server resolves system colours and follows hyperlinks
+  // through the desktop, as the program shows them.
+  xl::SetColourResolver(&ColorToRGB);
+  static bool openerInstalled = false;
+  if (!openerInstalled) {
+    xl::SetHyperlinkOpener([](const AnsiString& target) { return ShellOpen(target); });
+    openerInstalled = true;
+  }
+}
 
 TOfExcelBase::~TOfExcelBase() {
   try {
@@ -291,6 +304,8 @@ xl::XlRef TOfExcelBase::ConnectItem(TOfNestedCollectionItem* item) {
   }
   if (auto* sheet = dynamic_cast<TOfExcelWorksheet*>(item)) return sheet->BindServer();
   if (auto* range = dynamic_cast<TOfExcelRange*>(item)) return range->BindServer();
+  if (auto* link = dynamic_cast<TOfExcelHyperlink*>(item)) return link->BindServer();
+  if (auto* chart = dynamic_cast<TOfExcelChart*>(item)) return chart->BindServer();
   return nullptr;
 }
 

@@ -23,6 +23,11 @@ using TOfSheetRangeCancelEvent =
     std::function<void(TObject* Sender, xl::XlRef Sh, std::shared_ptr<xl::IRange> Target, bool& Cancel)>;
 
 // The properties and server mechanics.
+// The component's conversion between screen pixels and the server's points
+// (by the screen's pixels per inch; pixels truncated).
+double PixelsToPoints(int pixels);
+int PointsToPixels(double points);
+
 class TOfExcelBase : public TOfOfficeComponent {
  public:
   explicit TOfExcelBase(TComponent* owner);

@@ -83,6 +83,47 @@ std::shared_ptr<xl::IWorkbook> TOfExcelWorkbook::CheckedWorkbook() const {
   return book;
 }
 
+void TOfExcelWorkbook::SetFilename(const AnsiString& name) {
+  filename_ = name;
+  TOfOfficeComponent* root = RootComponent();
+  if (!root || !root->Connected() || name.empty()) return;
+  // The items go without touching the sheets of the workbook being closed.
+  for (int i = 0; i < worksheets_->Count(); ++i) worksheets_->Item(i)->DropInterface();
+  worksheets_->Clear();
+  if (auto book = Workbook()) {
+    intf_.reset();
+    WithoutEvents(AppOf(root), [&] { book->Close(false); });
+  }
+  auto app = AppOf(root);
+  if (!app) return;
+  intf_ = app->Workbooks()->Open(name);
+  ListSheets();
+}
+
+void TOfExcelWorkbook::Connect() {
+  TOfNestedCollectionItem::Connect();
+  if (!filename_.empty() && Workbook()) ListSheets();
+}
+
+void TOfExcelWorkbook::ListSheets() {
+  auto book = Workbook();
+  if (!book) return;
+  if (worksheets_->Count() > 0) {
+    for (int i = 0; i < worksheets_->Count(); ++i) worksheets_->Item(i)->DropInterface();
+    worksheets_->Clear();
+  }
+  int count = book->Worksheets()->Count();
+  for (int i = 1; i <= count; ++i) {
+    TOfExcelWorksheet* sheetItem = worksheets_->Add();
+    auto sheet = sheetItem->Worksheet();
+    if (!sheet) continue;
+    int links = sheet->Hyperlinks()->Count();
+    for (int k = 0; k < links; ++k) sheetItem->Hyperlinks()->Add();
+    int charts = sheet->ChartObjects()->Count();
+    for (int k = 0; k < charts; ++k) sheetItem->Charts()->Add();
+  }
+}
+
 void TOfExcelWorkbook::SaveAs(const AnsiString& fileName) { CheckedWorkbook()->SaveAs(fileName); }
 
 void TOfExcelWorkbook::Save() { CheckedWorkbook()->Save(); }
@@ -101,6 +142,8 @@ void TOfExcelWorkbook::Activate() {
 
 TOfExcelWorksheet::TOfExcelWorksheet(TCollection* collection) : TOfNestedCollectionItem(collection) {
   ranges_ = std::make_unique<TOfExcelRanges>(RootComponent(), this);
+  hyperlinks_ = std::make_unique<TOfExcelHyperlinks>(RootComponent(), this);
+  charts_ = std::make_unique<TOfExcelCharts>(RootComponent(), this);
 }
 
 TOfExcelWorksheet::~TOfExcelWorksheet() {
@@ -116,13 +159,19 @@ TOfExcelWorksheet::~TOfExcelWorksheet() {
   }
   intf_.reset();
   ranges_.reset();
+  hyperlinks_.reset();
+  charts_.reset();
 }
 
 TOfExcelWorkbook* TOfExcelWorksheet::WorkbookItem() const { return static_cast<TOfExcelWorkbook*>(ParentItem()); }
 
 TOfNestedCollection* TOfExcelWorksheet::SubCollection(int index) const {
-  if (index != 0) return TOfNestedCollectionItem::SubCollection(index);
-  return ranges_.get();
+  switch (index) {
+    case 0: return ranges_.get();
+    case 1: return hyperlinks_.get();
+    case 2: return charts_.get();
+    default: return TOfNestedCollectionItem::SubCollection(index);
+  }
 }
 
 xl::XlRef TOfExcelWorksheet::BindServer() {

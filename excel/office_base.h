@@ -54,6 +54,10 @@ class TOfOfficeComponent : public TOfBaseComponent {
   void SetMachineName(const AnsiString& name);
   TOfPropDirection PropDirection() const { return propDirection_; }
   void SetPropDirection(TOfPropDirection direction) { propDirection_ = direction; }
+  // Not stored: library code shows no message boxes of its own while set
+  // (a hyperlink that cannot be created is then only left unbound).
+  bool SuppressMessages() const { return suppressMessages_; }
+  void SetSuppressMessages(bool on) { suppressMessages_ = on; }
 
   TNotifyEvent OnOpConnect;
   TNotifyEvent OnOpDisconnect;
@@ -117,6 +121,7 @@ class TOfOfficeComponent : public TOfBaseComponent {
 
   AnsiString machineName_;
   TOfPropDirection propDirection_ = pdToServer;
+  bool suppressMessages_ = false;
   bool connecting_ = false;
   bool disconnecting_ = false;
   bool inEvent_ = false;

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Spreadsheet checks run by hand, never in CI:
 #   scripts/xls-by-hand.sh libreoffice    LibreOffice converts the fixture
-#                                         workbooks to CSV and the shown
-#                                         values are compared
+#                                         workbooks to CSV and ODS: the shown
+#                                         values and the charts are compared,
+#                                         and its own .xls files (a chart, a
+#                                         comment) go through our reader
 #   scripts/xls-by-hand.sh font-widths    regenerates the auto-fit width table
 #                                         excel/server/xl_font_widths.inc
 set -euo pipefail

@@ -55,6 +55,34 @@ constexpr std::size_t kMaxCellChars = 32767;
 enum HAlign : uint8_t { kHGeneral = 0, kHLeft, kHCentre, kHRight, kHFill, kHJustify, kHCentreAcross };
 enum VAlign : uint8_t { kVTop = 0, kVCentre, kVBottom, kVJustify, kVDistributed };
 
+// Border line codes of the XF record.
+enum LineCode : uint8_t {
+  kLineNone = 0,
+  kLineThin = 1,
+  kLineMedium = 2,
+  kLineDashed = 3,
+  kLineDotted = 4,
+  kLineThick = 5,
+  kLineDouble = 6,
+  kLineHair = 7,
+  kLineMediumDashed = 8,
+  kLineDashDot = 9,
+  kLineMediumDashDot = 10,
+  kLineDashDotDot = 11,
+  kLineMediumDashDotDot = 12,
+  kLineSlantDashDot = 13,
+};
+
+// Colour indexes: the palette holds 8-63; these stand for "automatic".
+constexpr uint16_t kColourAutomaticFont = 0x7FFF;
+constexpr uint8_t kColourAutomaticLine = 64;  // window text: borders, pattern
+constexpr uint8_t kColourAutomaticBack = 65;  // window background: fill
+constexpr uint8_t kFirstPaletteIndex = 8;
+constexpr int kPaletteSize = 56;
+
+// The row height readers assume without a custom one (12.75 points).
+constexpr uint16_t kStandardRowHeight = 0x00FF;
+
 // The first custom number format index.
 constexpr uint16_t kFirstCustomFormat = 164;
 

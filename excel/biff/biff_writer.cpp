@@ -6,14 +6,27 @@
 // exist), FORMAT records of the custom number formats from 164, XF records
 // (15 style XFs, the default cell XF 15, then one per distinct font, number
 // format and alignment in use), STYLE "Normal", one BOUNDSHEET per sheet
-// (the sheet's stream offset is patched once the sheets are laid out), the
-// SST with its EXTSST index, EOF.
+// (the sheet's stream offset is patched once the sheets are laid out), for
+// workbooks with charts SUPBOOK, EXTERNSHEET (entry i is sheet i) and
+// MSODRAWINGGROUP (biff_drawing.h), the SST with its EXTSST index, EOF.
 //
 // Each sheet: BOF (worksheet), GUTS (outline depth), WSBOOL (where summary
 // rows lie), DEFCOLWIDTH, COLINFO per column with a width or style,
 // DIMENSIONS, then blocks of up to 32 rows: their ROW records, then their
-// cells (LABELSST, NUMBER, BOOLERR, BLANK for formatted empty cells), and
-// finally WINDOW2 (selected on the active sheet), SELECTION, EOF.
+// cells (LABELSST, NUMBER, BOOLERR, BLANK for formatted empty cells), per
+// embedded chart MSODRAWING, OBJ and the chart substream (biff_chart.h),
+// and finally WINDOW2 (selected on the active sheet), SELECTION, one HLINK per
+// hyperlink (biff_hyperlink.h), EOF.
+//
+// What the file holds of the model: values, number formats, fonts (name,
+// size, bold, italic, underline, strike-through, colour), alignment,
+// rotation, indent, wrap, shrink, borders per edge, fills, column widths,
+// row heights and outline levels, hyperlinks (web, mail and file targets and
+// places in the workbook) and embedded charts (type, frame, data, legend).
+// Left out of the file, kept in the model: a hyperlink's "new window"
+// setting (the format has no place for it; following the link uses it) and
+// exact RGB colours (a cell refers to the nearest colour of the 56-entry
+// default palette, as Excel 97-2003 does).
 #include "excel/biff/biff_writer.h"
 
 #include <algorithm>
@@ -21,6 +34,9 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "excel/biff/biff_chart.h"
+#include "excel/biff/biff_drawing.h"
+#include "excel/biff/biff_hyperlink.h"
 #include "excel/biff/biff_strings.h"
 #include "excel/biff/ole_compound.h"
 
@@ -55,19 +71,37 @@ Cell* SheetData::Find(int row, int column) {
 namespace {
 
 struct FontKey {
-  AnsiString name;
-  uint16_t height;
-  bool bold;
+  AnsiString name = "Arial";
+  uint16_t height = 200;
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+  bool strikeout = false;
+  uint16_t colour = kColourAutomaticFont;
   auto operator<=>(const FontKey&) const = default;
 };
 
+// Everything an XF holds; the font and number format as their indexes.
 struct XfKey {
-  uint16_t font;
-  uint16_t format;
-  uint8_t hAlign;
-  uint8_t vAlign;
+  uint16_t font = 0;
+  uint16_t format = 0;
+  uint8_t hAlign = kHGeneral;
+  uint8_t vAlign = kVBottom;
+  uint8_t rotation = 0;
+  uint8_t indent = 0;
+  bool wrap = false;
+  bool shrink = false;
+  std::array<BorderLine, 4> borders{};
+  uint8_t pattern = 0;
+  uint8_t fillColour = kColourAutomaticBack;
+  uint8_t patternColour = kColourAutomaticLine;
   auto operator<=>(const XfKey&) const = default;
 };
+
+XfKey KeyOf(uint16_t font, uint16_t format, const CellFormat& f) {
+  return XfKey{font, format, f.hAlign, f.vAlign, f.rotation, f.indent, f.wrap, f.shrink,
+               f.borders, f.pattern, f.fillColour, f.patternColour};
+}
 
 constexpr uint16_t kDefaultCellXf = 15;
 
@@ -75,15 +109,15 @@ constexpr uint16_t kDefaultCellXf = 15;
 class FormatTable {
  public:
   uint16_t XfOf(const CellFormat& f) {
-    XfKey key{FontOf(f), FormatOf(f.numberFormat), f.hAlign, f.vAlign};
-    if (key == XfKey{0, 0, kHGeneral, kVBottom}) return kDefaultCellXf;
+    XfKey key = KeyOf(FontOf(f), FormatOf(f.numberFormat), f);
+    if (key == XfKey{}) return kDefaultCellXf;
     auto [it, added] = xfs_.try_emplace(key, static_cast<uint16_t>(16 + xfOrder_.size()));
     if (added) xfOrder_.push_back(key);
     return it->second;
   }
 
   void Write(std::string& out) const {
-    for (int i = 0; i < 4; ++i) WriteFont(out, FontKey{"Arial", 200, false});
+    for (int i = 0; i < 4; ++i) WriteFont(out, FontKey{});
     for (const FontKey& f : fontOrder_) WriteFont(out, f);
     for (std::size_t i = 0; i < formatOrder_.size(); ++i) {
       std::string data;
@@ -92,8 +126,8 @@ class FormatTable {
       AppendRecord(out, kFormat, data);
     }
     // Style XFs 0-14 (0 is "Normal"), the default cell XF 15.
-    for (int i = 0; i < 15; ++i) WriteXf(out, XfKey{0, 0, kHGeneral, kVBottom}, true);
-    WriteXf(out, XfKey{0, 0, kHGeneral, kVBottom}, false);
+    for (int i = 0; i < 15; ++i) WriteXf(out, XfKey{}, true);
+    WriteXf(out, XfKey{}, false);
     for (const XfKey& key : xfOrder_) WriteXf(out, key, false);
     std::string style;
     Put16(style, 0x8000);  // built-in style of XF 0
@@ -104,8 +138,8 @@ class FormatTable {
 
  private:
   uint16_t FontOf(const CellFormat& f) {
-    FontKey key{f.fontName, f.fontHeight, f.bold};
-    if (key == FontKey{"Arial", 200, false}) return 0;
+    FontKey key{f.fontName, f.fontHeight, f.bold, f.italic, f.underline, f.strikeout, f.fontColour};
+    if (key == FontKey{}) return 0;
     auto [it, added] = fonts_.try_emplace(key, static_cast<uint16_t>(5 + fontOrder_.size()));
     if (added) fontOrder_.push_back(key);
     return it->second;
@@ -121,11 +155,12 @@ class FormatTable {
   static void WriteFont(std::string& out, const FontKey& f) {
     std::string data;
     Put16(data, f.height);
-    Put16(data, f.bold ? 0x0001 : 0);  // bold flag (readers look at it as well as the weight)
-    Put16(data, 0x7FFF);  // automatic colour
+    // Bit 0 repeats bold for readers that look at it rather than the weight.
+    Put16(data, static_cast<uint16_t>((f.bold ? 0x0001 : 0) | (f.italic ? 0x0002 : 0) | (f.strikeout ? 0x0008 : 0)));
+    Put16(data, f.colour);
     Put16(data, f.bold ? 700 : 400);
     Put16(data, 0);  // no super- or subscript
-    Put8(data, 0);   // not underlined
+    Put8(data, f.underline ? 1 : 0);  // single underline
     Put8(data, 2);   // swiss family
     Put8(data, 0xEE);  // Central European character set
     Put8(data, 0);
@@ -140,14 +175,34 @@ class FormatTable {
     Put16(data, key.format);
     // Locked; a style XF has no parent (0xFFF), a cell XF has style 0.
     Put16(data, style ? 0xFFF5 : 0x0001);
-    Put8(data, static_cast<uint8_t>((key.hAlign & 0x07) | ((key.vAlign & 0x07) << 4)));
-    Put8(data, 0);  // no rotation
-    Put8(data, 0);  // no indent, no shrink
-    // A cell XF states its number format, font and alignment itself.
-    Put8(data, style ? 0x00 : 0x1C);
-    Put32(data, 0);           // no borders
-    Put32(data, 0);
-    Put16(data, 0x20C0);      // pattern colours: system foreground/background
+    Put8(data, static_cast<uint8_t>((key.hAlign & 0x07) | (key.wrap ? 0x08 : 0) | ((key.vAlign & 0x07) << 4)));
+    Put8(data, key.rotation);
+    Put8(data, static_cast<uint8_t>((key.indent & 0x0F) | (key.shrink ? 0x10 : 0)));
+    // A cell XF states its number format, font and alignment itself, and
+    // its borders and fill when it has any.
+    bool hasBorders = key.borders != std::array<BorderLine, 4>{};
+    bool hasFill = key.pattern != 0;
+    Put8(data, style ? 0x00 : static_cast<uint8_t>(0x1C | (hasBorders ? 0x20 : 0) | (hasFill ? 0x40 : 0)));
+    const auto& b = key.borders;
+    // Line codes of left, right, top, bottom; colours of left and right.
+    Put32(data, static_cast<uint32_t>(b[kEdgeLeft].line & 0x0F) | (static_cast<uint32_t>(b[kEdgeRight].line & 0x0F) << 4) |
+                    (static_cast<uint32_t>(b[kEdgeTop].line & 0x0F) << 8) |
+                    (static_cast<uint32_t>(b[kEdgeBottom].line & 0x0F) << 12) |
+                    (static_cast<uint32_t>(b[kEdgeLeft].colour & 0x7F) << 16) |
+                    (static_cast<uint32_t>(b[kEdgeRight].colour & 0x7F) << 23));
+    // Colours of top and bottom, no diagonal, the fill pattern.
+    Put32(data, static_cast<uint32_t>(b[kEdgeTop].colour & 0x7F) | (static_cast<uint32_t>(b[kEdgeBottom].colour & 0x7F) << 7) |
+                    (static_cast<uint32_t>(kColourAutomaticLine) << 14) | (static_cast<uint32_t>(key.pattern & 0x3F) << 26));
+    // A solid fill is drawn in the foreground colour; a pattern in the
+    // foreground colour over the background one.
+    uint8_t fore = kColourAutomaticLine, back = kColourAutomaticBack;
+    if (key.pattern == 1) {
+      fore = key.fillColour;
+    } else if (key.pattern != 0) {
+      fore = key.patternColour;
+      back = key.fillColour;
+    }
+    Put16(data, static_cast<uint16_t>((fore & 0x7F) | ((back & 0x7F) << 7)));
     AppendRecord(out, kXf, data);
   }
 
@@ -241,7 +296,7 @@ bool Written(const Cell& cell) {
 }
 
 void WriteSheet(std::string& out, const SheetData& sheet, const std::vector<uint16_t>& xfs,
-                const Prepared& p, bool active) {
+                const Prepared& p, bool active, int sheetIndex, int drawing) {
   PutBof(out, kBofWorksheet);
 
   int maxLevel = 0;
@@ -307,15 +362,16 @@ void WriteSheet(std::string& out, const SheetData& sheet, const std::vector<uint
         if (first < 0) first = static_cast<int>(c);
         last = static_cast<int>(c);
       }
-      if (first < 0 && row.outlineLevel == 0) continue;
+      if (first < 0 && row.outlineLevel == 0 && row.height == 0) continue;
       data.clear();
       Put16(data, static_cast<uint16_t>(r));
       Put16(data, first < 0 ? 0 : static_cast<uint16_t>(first));
       Put16(data, first < 0 ? 0 : static_cast<uint16_t>(last + 1));
-      Put16(data, 0x00FF);  // standard height
+      Put16(data, row.height ? static_cast<uint16_t>(row.height & 0x7FFF) : kStandardRowHeight);
       Put16(data, 0);
       Put16(data, 0);
-      Put16(data, static_cast<uint16_t>((row.outlineLevel & 0x07) | 0x0100));
+      // Bit 6: the height is the user's, not the font's.
+      Put16(data, static_cast<uint16_t>((row.outlineLevel & 0x07) | (row.height ? 0x0040 : 0) | 0x0100));
       Put16(data, kDefaultCellXf);
       AppendRecord(out, kRow, data);
     }
@@ -326,6 +382,16 @@ void WriteSheet(std::string& out, const SheetData& sheet, const std::vector<uint
         if (Written(cell)) WriteCell(out, static_cast<int>(r), static_cast<int>(c), cell, xfs[cell.style], p);
       }
     }
+  }
+
+  // Embedded charts: each one's drawing part, object and substream.
+  int count = static_cast<int>(sheet.charts.size());
+  for (int i = 0; i < count; ++i) {
+    const Chart& chart = *sheet.charts[static_cast<std::size_t>(i)];
+    ClientAnchor anchor = AnchorOf(sheet, chart.left, chart.top, chart.width, chart.height);
+    AppendRecord(out, kMsoDrawing, DrawingData(drawing, i, count, anchor));
+    AppendRecord(out, kObj, ChartObjData(static_cast<uint16_t>(i + 1)));
+    AppendChartSubstream(out, chart, sheetIndex);
   }
 
   data.clear();
@@ -349,6 +415,13 @@ void WriteSheet(std::string& out, const SheetData& sheet, const std::vector<uint
   Put8(data, static_cast<uint8_t>(sheet.selFirstColumn));
   Put8(data, static_cast<uint8_t>(sheet.selLastColumn));
   AppendRecord(out, kSelection, data);
+
+  for (const auto& link : sheet.hyperlinks) {
+    std::string record = HyperlinkRecordData(*link);
+    // A hyperlink cannot continue in CONTINUE records.
+    if (record.size() > kMaxRecordData) throw EBiffError("A hyperlink's address is too long for the file");
+    AppendRecord(out, kHlink, record);
+  }
 
   PutEof(out);
 }
@@ -391,13 +464,39 @@ std::string BuildWorkbookStream(const WorkbookData& wb) {
     offsetFields.push_back(out.size() + 4);
     AppendRecord(out, kBoundSheet, data);
   }
+  // Charts refer to their sheet through the EXTERNSHEET entry of the same
+  // index, and their drawings form one group; a workbook without charts
+  // carries neither.
+  std::vector<int> chartsPerDrawing;
+  std::vector<int> drawingOf(wb.sheets.size(), 0);
+  for (std::size_t i = 0; i < wb.sheets.size(); ++i) {
+    if (wb.sheets[i]->charts.empty()) continue;
+    chartsPerDrawing.push_back(static_cast<int>(wb.sheets[i]->charts.size()));
+    drawingOf[i] = static_cast<int>(chartsPerDrawing.size());
+  }
+  if (!chartsPerDrawing.empty()) {
+    data.clear();
+    Put16(data, static_cast<uint16_t>(wb.sheets.size()));
+    Put16(data, 0x0401);  // this workbook
+    AppendRecord(out, kSupBook, data);
+    data.clear();
+    Put16(data, static_cast<uint16_t>(wb.sheets.size()));
+    for (std::size_t i = 0; i < wb.sheets.size(); ++i) {
+      Put16(data, 0);
+      Put16(data, static_cast<uint16_t>(i));
+      Put16(data, static_cast<uint16_t>(i));
+    }
+    AppendRecord(out, kExternSheet, data);
+    AppendRecord(out, kMsoDrawingGroup, DrawingGroupData(chartsPerDrawing));
+  }
   AppendSharedStrings(out, p.strings, p.labelCount);
   PutEof(out);
 
   for (std::size_t i = 0; i < wb.sheets.size(); ++i) {
     uint32_t at = static_cast<uint32_t>(out.size());
     for (int b = 0; b < 4; ++b) out[offsetFields[i] + static_cast<std::size_t>(b)] = static_cast<char>((at >> (8 * b)) & 0xFF);
-    WriteSheet(out, *wb.sheets[i], p.sheetXfs[i], p, static_cast<int>(i) == wb.activeSheet);
+    WriteSheet(out, *wb.sheets[i], p.sheetXfs[i], p, static_cast<int>(i) == wb.activeSheet, static_cast<int>(i),
+               drawingOf[i]);
   }
   return out;
 }

@@ -13,10 +13,13 @@
 // 0xFFFFFFFF for the unused rest of the last FAT sector.
 #include "excel/biff/ole_compound.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "excel/biff/biff_strings.h"
+#include "excel/biff/biff_writer.h"
 
 namespace biff {
 
@@ -126,5 +129,152 @@ std::string BuildCompoundFile(std::string_view workbookStream) {
   }
   return out;
 }
+
+namespace {
+
+uint32_t Get32(std::string_view d, std::size_t at) {
+  return static_cast<uint32_t>(static_cast<unsigned char>(d[at])) |
+         (static_cast<uint32_t>(static_cast<unsigned char>(d[at + 1])) << 8) |
+         (static_cast<uint32_t>(static_cast<unsigned char>(d[at + 2])) << 16) |
+         (static_cast<uint32_t>(static_cast<unsigned char>(d[at + 3])) << 24);
+}
+
+uint16_t Get16(std::string_view d, std::size_t at) {
+  return static_cast<uint16_t>(static_cast<unsigned char>(d[at]) | (static_cast<unsigned char>(d[at + 1]) << 8));
+}
+
+[[noreturn]] void Damaged(const std::string& what) { throw EBiffError("The file is damaged: " + what); }
+
+class CompoundReader {
+ public:
+  explicit CompoundReader(std::string_view file) : file_(file) {
+    static constexpr unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    if (file.size() < 512 || std::memcmp(file.data(), kSignature, 8) != 0) {
+      throw EBiffError("The file is not an Excel workbook (no compound file header)");
+    }
+    uint16_t major = Get16(file, 0x1A);
+    uint16_t shift = Get16(file, 0x1E);
+    if (Get16(file, 0x1C) != 0xFFFE || !((major == 3 && shift == 9) || (major == 4 && shift == 12)) ||
+        Get16(file, 0x20) != 6) {
+      Damaged("unknown compound file version or sector size");
+    }
+    sectorSize_ = 1u << shift;
+    sectorCount_ = static_cast<uint32_t>(std::min<uint64_t>((file.size() - 512 + sectorSize_ - 1) / sectorSize_, 0xFFFFFFF0u));
+    if (major == 4 && file.size() < sectorSize_) Damaged("truncated header sector");
+    ReadFat();
+  }
+
+  std::string WorkbookStream() {
+    std::string dir = Chain(Get32(file_, 0x30), fat_, sectorSize_, [this](uint32_t s) { return Sector(s); }, 0);
+    uint32_t miniStart = kEndOfChain;
+    uint64_t miniSize = 0;
+    bool haveBook = false;
+    const char* found = nullptr;
+    uint32_t start = 0;
+    uint64_t size = 0;
+    for (std::size_t at = 0; at + 128 <= dir.size(); at += 128) {
+      std::string_view entry(dir.data() + at, 128);
+      uint8_t type = static_cast<uint8_t>(entry[0x42]);
+      uint16_t nameBytes = Get16(entry, 0x40);
+      if (nameBytes > 64 || nameBytes % 2) Damaged("directory entry name length");
+      std::u16string name;
+      for (std::size_t i = 0; i + 2 < nameBytes; i += 2) name.push_back(static_cast<char16_t>(Get16(entry, i)));
+      uint64_t entrySize = Get32(entry, 0x78);
+      if (sectorSize_ == 4096) entrySize |= static_cast<uint64_t>(Get32(entry, 0x7C)) << 32;
+      if (type == 5 && at == 0) {
+        miniStart = Get32(entry, 0x74);
+        miniSize = entrySize;
+      } else if (type == 2 && (name == u"Workbook" || name == u"WORKBOOK" || name == u"workbook")) {
+        found = "Workbook";
+        start = Get32(entry, 0x74);
+        size = entrySize;
+      } else if (type == 2 && name == u"Book") {
+        haveBook = true;
+      }
+    }
+    if (!found) {
+      if (haveBook) throw EBiffError("The workbook is in an older Excel format (5.0/95 or earlier), which cannot be opened");
+      throw EBiffError("The file holds no Excel workbook stream");
+    }
+    if (size > file_.size()) Damaged("stream size beyond the file");
+    if (size >= Get32(file_, 0x38)) {
+      return Chain(start, fat_, sectorSize_, [this](uint32_t s) { return Sector(s); }, size);
+    }
+    // A small stream lives in the mini stream, 64-byte sectors of the root
+    // entry's chain, chained through the mini FAT.
+    if (miniSize > file_.size()) Damaged("mini stream size beyond the file");
+    std::string mini = Chain(miniStart, fat_, sectorSize_, [this](uint32_t s) { return Sector(s); }, miniSize);
+    std::string miniFatBytes = Chain(Get32(file_, 0x3C), fat_, sectorSize_, [this](uint32_t s) { return Sector(s); }, 0);
+    std::vector<uint32_t> miniFat;
+    for (std::size_t at = 0; at + 4 <= miniFatBytes.size(); at += 4) miniFat.push_back(Get32(miniFatBytes, at));
+    auto miniSector = [&mini](uint32_t s) -> std::string_view {
+      if ((static_cast<uint64_t>(s) + 1) * 64 > mini.size()) Damaged("mini sector beyond the mini stream");
+      return std::string_view(mini).substr(static_cast<std::size_t>(s) * 64, 64);
+    };
+    return Chain(start, miniFat, 64, miniSector, size);
+  }
+
+ private:
+  std::string_view Sector(uint32_t s) const {
+    if (s >= sectorCount_) Damaged("sector number beyond the file");
+    std::size_t at = (static_cast<std::size_t>(s) + 1) * sectorSize_;
+    std::size_t n = std::min<std::size_t>(sectorSize_, file_.size() - at);
+    return file_.substr(at, n);
+  }
+
+  void ReadFat() {
+    uint32_t fatSectors = Get32(file_, 0x2C);
+    if (fatSectors > sectorCount_) Damaged("FAT sector count beyond the file");
+    std::vector<uint32_t> fatList;
+    for (uint32_t i = 0; i < kHeaderDifat && fatList.size() < fatSectors; ++i) fatList.push_back(Get32(file_, 0x4C + 4 * i));
+    uint32_t difat = Get32(file_, 0x44);
+    uint32_t difatCount = Get32(file_, 0x48);
+    uint32_t perDifat = sectorSize_ / 4 - 1;
+    for (uint32_t n = 0; fatList.size() < fatSectors; ++n) {
+      if (n >= difatCount || n > sectorCount_ || difat >= sectorCount_) Damaged("DIFAT chain out of range or cyclic");
+      std::string_view sector = Sector(difat);
+      if (sector.size() < sectorSize_) Damaged("truncated DIFAT sector");
+      for (uint32_t i = 0; i < perDifat && fatList.size() < fatSectors; ++i) fatList.push_back(Get32(sector, 4 * i));
+      difat = Get32(sector, 4 * perDifat);
+    }
+    for (uint32_t s : fatList) {
+      std::string_view sector = Sector(s);
+      for (std::size_t at = 0; at + 4 <= sector.size(); at += 4) fat_.push_back(Get32(sector, at));
+    }
+  }
+
+  // The bytes of a chain (its first size bytes; size 0: the whole chain).
+  template <class SectorOf>
+  std::string Chain(uint32_t start, const std::vector<uint32_t>& fat, uint32_t unit, SectorOf sectorOf, uint64_t size) {
+    std::string out;
+    if (size == 0 && start == kEndOfChain) return out;
+    std::vector<bool> seen(fat.size(), false);
+    uint32_t s = start;
+    while (size == 0 || out.size() < size) {
+      if (s == kEndOfChain) {
+        if (size == 0) break;
+        Damaged("stream size beyond its chain");
+      }
+      if (s >= fat.size()) Damaged("chain leaves the allocation table");
+      if (seen[s]) Damaged("cyclic sector chain");
+      seen[s] = true;
+      std::string_view bytes = sectorOf(s);
+      if (bytes.size() < unit && size != 0 && out.size() + bytes.size() < size) Damaged("truncated sector");
+      out.append(bytes.data(), bytes.size());
+      s = fat[s];
+    }
+    if (size != 0) out.resize(static_cast<std::size_t>(size));
+    return out;
+  }
+
+  std::string_view file_;
+  uint32_t sectorSize_ = 512;
+  uint32_t sectorCount_ = 0;
+  std::vector<uint32_t> fat_;
+};
+
+}  // namespace
+
+std::string ReadWorkbookStream(std::string_view file) { return CompoundReader(file).WorkbookStream(); }
 
 }  // namespace biff

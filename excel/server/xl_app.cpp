@@ -3,9 +3,12 @@
 
 #include <algorithm>
 
+#include "excel/biff/biff_reader.h"
 #include "excel/server/xl_book.h"
 #include "excel/server/xl_range.h"
 #include "excel/server/xl_sheet.h"
+#include "platform/rtl/fileio.h"
+#include "platform/rtl/paths.h"
 #include "platform/rtl/system.h"
 #include "platform/rtl/system_info.h"
 
@@ -27,10 +30,7 @@ class XlBooks : public IWorkbooks {
     }
     return app_->AddBook();
   }
-  std::shared_ptr<IWorkbook> Open(const AnsiString& fileName) override {
-    (void)fileName;
-    throw EOleException("Opening workbook files is not available");
-  }
+  std::shared_ptr<IWorkbook> Open(const AnsiString& fileName) override { return app_->OpenBook(fileName); }
 
  private:
   std::shared_ptr<XlApp> app_;
@@ -119,6 +119,39 @@ void XlApp::Fire(int dispId, std::vector<OleArg> args) {
   std::vector<IEventSink*> sinks;
   for (const auto& [cookie, sink] : sinks_) sinks.push_back(sink);
   for (IEventSink* sink : sinks) sink->Invoke(dispId, args, {});
+}
+
+std::shared_ptr<XlBook> XlApp::OpenBook(const AnsiString& fileName) {
+  AnsiString full = ExpandFileName(fileName);
+  for (const auto& book : books_) {
+    if (book->FullName() == full) throw EOleException("A workbook named " + ExtractFileName(full) + " is already open");
+  }
+  THandle h = FileOpen(fileName, fmOpenRead | fmShareDenyNone);
+  if (h < 0) throw EOleException("Cannot open the workbook " + fileName);
+  std::string bytes;
+  int64_t size = FileSizeOf(h);
+  bool ok = size >= 0 && size <= (int64_t{1} << 30);
+  if (ok) {
+    bytes.resize(static_cast<std::size_t>(size));
+    ok = FileReadAt(h, 0, bytes.data(), size) == size;
+  }
+  FileClose(h);
+  if (!ok) throw EOleException("Cannot read the workbook " + fileName);
+  biff::ReadWorkbookResult read;
+  try {
+    read = biff::ReadXlsFile(bytes);
+  } catch (const biff::EBiffError& e) {
+    throw EOleException(e.Message());
+  }
+  auto book = std::make_shared<XlBook>(*this, ExtractFileName(full));
+  book->AdoptSheets(std::move(read), full);
+  std::shared_ptr<XlBook> old = ActiveBook();
+  books_.push_back(book);
+  active_ = book;
+  if (old) Fire(kWorkbookDeactivate, {OleArg{{}, old}});
+  Fire(kWorkbookOpen, {OleArg{{}, book}});
+  Fire(kWorkbookActivate, {OleArg{{}, book}});
+  return book;
 }
 
 std::shared_ptr<XlBook> XlApp::AddBook() {

@@ -82,6 +82,9 @@ class XlApp : public IApplication,
 
   // Workbooks.
   std::shared_ptr<XlBook> AddBook();
+  // Reads an .xls file into a new workbook (WorkbookOpen fires);
+  // EOleException when it cannot be read or is open already.
+  std::shared_ptr<XlBook> OpenBook(const AnsiString& fileName);
   // Closes a workbook; a BeforeClose handler may refuse unless forced.
   void CloseBook(XlBook& book, bool saveChanges, bool force);
   void ActivateBook(XlBook& book);

@@ -148,7 +148,29 @@ std::string XlBook::FileBytes() const {
   return biff::BuildXlsFile(data);
 }
 
+void XlBook::AdoptSheets(biff::ReadWorkbookResult&& read, const AnsiString& fullName) {
+  for (auto& data : read.sheets) {
+    auto sheet = std::make_shared<XlSheet>(weak_from_this(), data.name);
+    sheet->Data() = std::move(data);
+    sheets_.push_back(std::move(sheet));
+  }
+  active_ = std::clamp(read.activeSheet, 0, static_cast<int>(sheets_.size()) - 1);
+  fullName_ = fullName;
+  notKept_ = std::move(read.notKept);
+  if (!notKept_.empty()) lossySource_ = fullName;
+}
+
 void XlBook::WriteFile(const AnsiString& fileName) {
+  // Writing back less than was read would lose the rest for good (the
+  // same file under another spelling included).
+  auto samePlace = [&] {
+    if (ExpandFileName(fileName) == lossySource_) return true;
+    std::optional<std::string> a = ExistingDiskPath(fileName), b = ExistingDiskPath(lossySource_);
+    return a && b && *a == *b;
+  };
+  if (!lossySource_.empty() && samePlace()) {
+    throw EOleException("This workbook holds content that would be lost; save it under another name.");
+  }
   bool cancel = false;
   app_.Fire(kWorkbookBeforeSave, {OleArg{{}, shared_from_this()}, OleArg{Variant(false), nullptr}, OleArg{{}, nullptr, &cancel}});
   if (cancel) throw EOleException("Saving was cancelled");

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "excel/biff/biff_reader.h"
 #include "excel/server/xl_server.h"
 
 namespace xl {
@@ -41,6 +42,11 @@ class XlBook : public IWorkbook, public std::enable_shared_from_this<XlBook> {
   void MarkClosed();
   // The .xls bytes of the workbook as it stands.
   std::string FileBytes() const;
+  // Takes the sheets read from the file fullName; when the reader skipped
+  // content, the workbook refuses to be saved over that file.
+  void AdoptSheets(biff::ReadWorkbookResult&& read, const AnsiString& fullName);
+  // What the file it was opened from held that the workbook does not.
+  const std::vector<std::string>& NotKept() const { return notKept_; }
 
  private:
   void WriteFile(const AnsiString& fileName);
@@ -53,6 +59,8 @@ class XlBook : public IWorkbook, public std::enable_shared_from_this<XlBook> {
   int active_ = 0;
   int nextSheetNumber_ = 1;
   bool closed_ = false;
+  std::vector<std::string> notKept_;
+  AnsiString lossySource_;  // the file that must not be overwritten
 };
 
 }  // namespace xl

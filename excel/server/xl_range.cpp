@@ -8,6 +8,7 @@
 #include "excel/server/xl_app.h"
 #include "excel/server/xl_autofit.h"
 #include "excel/server/xl_book.h"
+#include "excel/server/xl_palette.h"
 #include "excel/server/xl_sheet.h"
 #include "excel/server/xl_typed_entry.h"
 
@@ -342,6 +343,26 @@ class XlFont : public IFont {
   void SetBold(bool bold) override {
     ForEachFormat(range_->Sheet(), range_->Rect(), [&](biff::CellFormat& f) { f.bold = bold; });
   }
+  bool Italic() override { return FirstFormat(range_->Sheet(), range_->Rect()).italic; }
+  void SetItalic(bool on) override {
+    ForEachFormat(range_->Sheet(), range_->Rect(), [&](biff::CellFormat& f) { f.italic = on; });
+  }
+  bool Underline() override { return FirstFormat(range_->Sheet(), range_->Rect()).underline; }
+  void SetUnderline(bool on) override {
+    ForEachFormat(range_->Sheet(), range_->Rect(), [&](biff::CellFormat& f) { f.underline = on; });
+  }
+  bool Strikethrough() override { return FirstFormat(range_->Sheet(), range_->Rect()).strikeout; }
+  void SetStrikethrough(bool on) override {
+    ForEachFormat(range_->Sheet(), range_->Rect(), [&](biff::CellFormat& f) { f.strikeout = on; });
+  }
+  int32_t Color() override {
+    uint16_t index = FirstFormat(range_->Sheet(), range_->Rect()).fontColour;
+    return index == biff::kColourAutomaticFont ? 0 : static_cast<int32_t>(PaletteColour(index));
+  }
+  void SetColor(int32_t color) override {
+    uint8_t index = NearestPaletteIndex(ResolveColour(static_cast<uint32_t>(color)));
+    ForEachFormat(range_->Sheet(), range_->Rect(), [&](biff::CellFormat& f) { f.fontColour = index; });
+  }
 
  private:
   std::shared_ptr<XlRange> range_;
@@ -396,6 +417,238 @@ int XlRange::VerticalAlignment() { return XlOf(kVertical, FirstFormat(Sheet(), r
 void XlRange::SetVerticalAlignment(int alignment) {
   uint8_t code = CodeOf(kVertical, alignment);
   ForEachFormat(Sheet(), rect_, [&](biff::CellFormat& f) { f.vAlign = code; });
+}
+
+namespace {
+
+struct CodePair {
+  int xl;
+  uint8_t code;
+};
+
+// Model pattern -> file pattern code; the positive constants are the codes.
+constexpr CodePair kPatterns[] = {
+    {xlPatternNone, 0},       {xlPatternSolid, 1},      {xlPatternGray50, 2}, {xlPatternGray75, 3},
+    {xlPatternGray25, 4},     {xlPatternHorizontal, 5}, {xlPatternVertical, 6}, {xlPatternDown, 7},
+    {xlPatternUp, 8},         {xlPatternAutomatic, 1},
+};
+
+int WeightIndex(int weight) {
+  switch (weight) {
+    case xlHairline: return 0;
+    case xlThin: return 1;
+    case xlMedium: return 2;
+    case xlThick: return 3;
+    default: throw EOleException("Unable to set the border weight: no such weight");
+  }
+}
+
+class XlInterior : public IInterior {
+ public:
+  explicit XlInterior(std::shared_ptr<XlRange> range) : range_(std::move(range)) {}
+  int32_t Color() override {
+    const biff::CellFormat& f = First();
+    return f.pattern == 0 ? 0xFFFFFF : static_cast<int32_t>(PaletteColour(f.fillColour));
+  }
+  void SetColor(int32_t color) override {
+    uint8_t index = NearestPaletteIndex(ResolveColour(static_cast<uint32_t>(color)));
+    Change([&](biff::CellFormat& f) {
+      f.fillColour = index;
+      if (f.pattern == 0) f.pattern = 1;  // a colour alone fills the cell
+    });
+  }
+  int Pattern() override { return PatternOf(First().pattern); }
+  void SetPattern(int pattern) override {
+    uint8_t code = PatternCode(pattern);
+    Change([&](biff::CellFormat& f) { f.pattern = code; });
+  }
+  int32_t PatternColor() override {
+    uint8_t index = First().patternColour;
+    return index == biff::kColourAutomaticLine ? 0 : static_cast<int32_t>(PaletteColour(index));
+  }
+  void SetPatternColor(int32_t color) override {
+    uint8_t index = NearestPaletteIndex(ResolveColour(static_cast<uint32_t>(color)));
+    Change([&](biff::CellFormat& f) { f.patternColour = index; });
+  }
+
+ private:
+  const biff::CellFormat& First() { return FirstFormat(range_->Sheet(), range_->Rect()); }
+  void Change(const std::function<void(biff::CellFormat&)>& change) { ForEachFormat(range_->Sheet(), range_->Rect(), change); }
+  std::shared_ptr<XlRange> range_;
+};
+
+class XlBorder : public IBorder {
+ public:
+  XlBorder(std::shared_ptr<XlRange> range, biff::BorderEdge edge) : range_(std::move(range)), edge_(edge) {}
+  int LineStyle() override { return LineStyleOf(Line(First())); }
+  void SetLineStyle(int style) override {
+    LineCode(style, xlThin);  // rejects an unknown style before anything changes
+    Change([&](biff::CellFormat& f) {
+      uint8_t line = Line(f);
+      Line(f) = LineCode(style, line == biff::kLineNone ? xlThin : WeightOf(line));
+    });
+  }
+  int Weight() override { return WeightOf(Line(First())); }
+  void SetWeight(int weight) override {
+    WeightIndex(weight);
+    Change([&](biff::CellFormat& f) {
+      uint8_t line = Line(f);
+      Line(f) = LineCode(line == biff::kLineNone ? xlContinuous : LineStyleOf(line), weight);
+    });
+  }
+
+ private:
+  uint8_t& Line(biff::CellFormat& f) const { return f.borders[edge_].line; }
+  uint8_t Line(const biff::CellFormat& f) const { return f.borders[edge_].line; }
+  const biff::CellFormat& First() { return FirstFormat(range_->Sheet(), range_->Rect()); }
+  void Change(const std::function<void(biff::CellFormat&)>& change) { ForEachFormat(range_->Sheet(), range_->Rect(), change); }
+  std::shared_ptr<XlRange> range_;
+  biff::BorderEdge edge_;
+};
+
+}  // namespace
+
+uint8_t RotationCode(int orientation) {
+  switch (orientation) {
+    case xlHorizontal: return 0;
+    case xlUpward: return 90;
+    case xlDownward: return 180;
+    case xlVertical: return 255;
+    default:
+      if (orientation < -90 || orientation > 90) throw EOleException("Unable to set the orientation: no such orientation");
+      return static_cast<uint8_t>(orientation >= 0 ? orientation : 90 - orientation);
+  }
+}
+
+int OrientationOf(uint8_t code) {
+  switch (code) {
+    case 0: return xlHorizontal;
+    case 90: return xlUpward;
+    case 180: return xlDownward;
+    case 255: return xlVertical;
+    default: return code <= 90 ? code : code <= 180 ? 90 - code : xlHorizontal;
+  }
+}
+
+uint8_t LineCode(int lineStyle, int weight) {
+  int w = WeightIndex(weight);
+  // By weight: hairline, thin, medium, thick; a combination the file has no
+  // code for takes the nearest line it has.
+  auto pick = [w](uint8_t hair, uint8_t thin, uint8_t medium, uint8_t thick) {
+    const uint8_t codes[] = {hair, thin, medium, thick};
+    return codes[w];
+  };
+  switch (lineStyle) {
+    case xlLineStyleNone: return biff::kLineNone;
+    case xlContinuous: return pick(biff::kLineHair, biff::kLineThin, biff::kLineMedium, biff::kLineThick);
+    case xlDash: return pick(biff::kLineDashed, biff::kLineDashed, biff::kLineMediumDashed, biff::kLineMediumDashed);
+    case xlDot: return biff::kLineDotted;
+    case xlDouble: return biff::kLineDouble;
+    case xlDashDot: return pick(biff::kLineDashDot, biff::kLineDashDot, biff::kLineMediumDashDot, biff::kLineMediumDashDot);
+    case xlDashDotDot:
+      return pick(biff::kLineDashDotDot, biff::kLineDashDotDot, biff::kLineMediumDashDotDot, biff::kLineMediumDashDotDot);
+    case xlSlantDashDot: return biff::kLineSlantDashDot;
+    default: throw EOleException("Unable to set the line style: no such style");
+  }
+}
+
+int LineStyleOf(uint8_t code) {
+  switch (code) {
+    case biff::kLineThin: case biff::kLineMedium: case biff::kLineThick: case biff::kLineHair: return xlContinuous;
+    case biff::kLineDashed: case biff::kLineMediumDashed: return xlDash;
+    case biff::kLineDotted: return xlDot;
+    case biff::kLineDouble: return xlDouble;
+    case biff::kLineDashDot: case biff::kLineMediumDashDot: return xlDashDot;
+    case biff::kLineDashDotDot: case biff::kLineMediumDashDotDot: return xlDashDotDot;
+    case biff::kLineSlantDashDot: return xlSlantDashDot;
+    default: return xlLineStyleNone;
+  }
+}
+
+int WeightOf(uint8_t code) {
+  switch (code) {
+    case biff::kLineHair: return xlHairline;
+    case biff::kLineMedium: case biff::kLineMediumDashed: case biff::kLineMediumDashDot:
+    case biff::kLineMediumDashDotDot: case biff::kLineSlantDashDot: return xlMedium;
+    case biff::kLineThick: case biff::kLineDouble: return xlThick;
+    default: return xlThin;
+  }
+}
+
+uint8_t PatternCode(int pattern) {
+  if (pattern >= xlPatternChecker && pattern <= xlPatternGray8) return static_cast<uint8_t>(pattern);
+  for (const CodePair& p : kPatterns) {
+    if (p.xl == pattern) return p.code;
+  }
+  throw EOleException("Unable to set the pattern: no such pattern");
+}
+
+int PatternOf(uint8_t code) {
+  if (code >= xlPatternChecker && code <= xlPatternGray8) return code;
+  for (const CodePair& p : kPatterns) {
+    if (p.code == code) return p.xl;
+  }
+  return xlPatternNone;
+}
+
+double XlRange::RowHeight() {
+  XlSheet& sheet = Sheet();
+  const auto& rows = sheet.Data().rows;
+  uint16_t h = static_cast<std::size_t>(rect_.row0) < rows.size() ? rows[static_cast<std::size_t>(rect_.row0)].height : 0;
+  return (h ? h : biff::kStandardRowHeight) / 20.0;
+}
+
+void XlRange::SetRowHeight(double points) {
+  XlSheet& sheet = Sheet();
+  if (!(points > 0 && points <= 409)) throw EOleException("Row heights run up to 409 points");
+  auto twips = static_cast<uint16_t>(points * 20 + 0.5);
+  auto& rows = sheet.Data().rows;
+  if (rows.size() <= static_cast<std::size_t>(rect_.row1)) rows.resize(static_cast<std::size_t>(rect_.row1) + 1);
+  for (int r = rect_.row0; r <= rect_.row1; ++r) rows[static_cast<std::size_t>(r)].height = twips;
+}
+
+std::shared_ptr<IInterior> XlRange::Interior() {
+  Sheet();
+  return std::make_shared<XlInterior>(std::make_shared<XlRange>(*this));
+}
+
+std::shared_ptr<IBorder> XlRange::Borders(int edge) {
+  Sheet();
+  biff::BorderEdge e;
+  switch (edge) {
+    case xlEdgeLeft: e = biff::kEdgeLeft; break;
+    case xlEdgeRight: e = biff::kEdgeRight; break;
+    case xlEdgeTop: e = biff::kEdgeTop; break;
+    case xlEdgeBottom: e = biff::kEdgeBottom; break;
+    default: throw EOleException("Unable to get the Item property of the Borders class: no such edge");
+  }
+  return std::make_shared<XlBorder>(std::make_shared<XlRange>(*this), e);
+}
+
+int XlRange::Orientation() { return OrientationOf(FirstFormat(Sheet(), rect_).rotation); }
+
+void XlRange::SetOrientation(int orientation) {
+  uint8_t code = RotationCode(orientation);
+  ForEachFormat(Sheet(), rect_, [&](biff::CellFormat& f) { f.rotation = code; });
+}
+
+int XlRange::IndentLevel() { return FirstFormat(Sheet(), rect_).indent; }
+
+void XlRange::SetIndentLevel(int level) {
+  if (level < 0 || level > 15) throw EOleException("Indent levels run from 0 to 15");
+  ForEachFormat(Sheet(), rect_, [&](biff::CellFormat& f) { f.indent = static_cast<uint8_t>(level); });
+}
+
+bool XlRange::WrapText() { return FirstFormat(Sheet(), rect_).wrap; }
+
+void XlRange::SetWrapText(bool on) {
+  ForEachFormat(Sheet(), rect_, [&](biff::CellFormat& f) { f.wrap = on; });
+}
+
+bool XlRange::ShrinkToFit() { return FirstFormat(Sheet(), rect_).shrink; }
+
+void XlRange::SetShrinkToFit(bool on) {
+  ForEachFormat(Sheet(), rect_, [&](biff::CellFormat& f) { f.shrink = on; });
 }
 
 }  // namespace xl

@@ -47,6 +47,18 @@ class XlRange : public IRange {
   double ColumnWidth() override;
   void SetColumnWidth(double width) override;
   std::shared_ptr<IFont> Font() override;
+  double RowHeight() override;
+  void SetRowHeight(double points) override;
+  std::shared_ptr<IInterior> Interior() override;
+  std::shared_ptr<IBorder> Borders(int edge) override;
+  int Orientation() override;
+  void SetOrientation(int orientation) override;
+  int IndentLevel() override;
+  void SetIndentLevel(int level) override;
+  bool WrapText() override;
+  void SetWrapText(bool on) override;
+  bool ShrinkToFit() override;
+  void SetShrinkToFit(bool on) override;
   int HorizontalAlignment() override;
   void SetHorizontalAlignment(int alignment) override;
   int VerticalAlignment() override;
@@ -64,6 +76,16 @@ class XlRange : public IRange {
   std::shared_ptr<XlSheet> sheet_;
   CellRect rect_;
 };
+
+// Conversions between the object model's values and the file's codes;
+// EOleException for a value the model does not know.
+uint8_t RotationCode(int orientation);
+int OrientationOf(uint8_t code);
+uint8_t LineCode(int lineStyle, int weight);
+int LineStyleOf(uint8_t code);
+int WeightOf(uint8_t code);
+uint8_t PatternCode(int pattern);
+int PatternOf(uint8_t code);
 
 // A rectangle of sheet (rows from row0, columns from col0) moved and sized;
 // EOleException when it leaves the sheet.

@@ -49,6 +49,49 @@ enum : int {
   xlMaximized = -4137,
   xlSummaryAbove = 0,
   xlSummaryBelow = 1,
+  // Orientation of a cell's text (besides degrees -90 to 90).
+  xlDownward = -4170,
+  xlHorizontal = -4128,
+  xlUpward = -4171,
+  xlVertical = -4166,
+  // Border edges, line styles and weights.
+  xlEdgeLeft = 7,
+  xlEdgeTop = 8,
+  xlEdgeBottom = 9,
+  xlEdgeRight = 10,
+  xlLineStyleNone = -4142,
+  xlContinuous = 1,
+  xlDash = -4115,
+  xlDashDot = 4,
+  xlDashDotDot = 5,
+  xlDot = -4118,
+  xlDouble = -4119,
+  xlSlantDashDot = 13,
+  xlHairline = 1,
+  xlThin = 2,
+  xlMedium = -4138,
+  xlThick = 4,
+  // Interior patterns (the positive ones are the file's pattern codes).
+  xlPatternAutomatic = -4105,
+  xlPatternNone = -4142,
+  xlPatternSolid = 1,
+  xlPatternGray50 = -4125,
+  xlPatternGray75 = -4126,
+  xlPatternGray25 = -4124,
+  xlPatternHorizontal = -4128,
+  xlPatternVertical = -4166,
+  xlPatternDown = -4121,
+  xlPatternUp = -4162,
+  xlPatternChecker = 9,
+  xlPatternSemiGray75 = 10,
+  xlPatternLightHorizontal = 11,
+  xlPatternLightVertical = 12,
+  xlPatternLightDown = 13,
+  xlPatternLightUp = 14,
+  xlPatternGrid = 15,
+  xlPatternCrissCross = 16,
+  xlPatternGray16 = 17,
+  xlPatternGray8 = 18,
 };
 
 // Dispatch ids of the application events.
@@ -99,6 +142,39 @@ class IFont : public XlObject {
   // Of a range with mixed weights: false.
   virtual bool Bold() = 0;
   virtual void SetBold(bool bold) = 0;
+  virtual bool Italic() = 0;
+  virtual void SetItalic(bool on) = 0;
+  // Single underline or none.
+  virtual bool Underline() = 0;
+  virtual void SetUnderline(bool on) = 0;
+  virtual bool Strikethrough() = 0;
+  virtual void SetStrikethrough(bool on) = 0;
+  // 0x00BBGGRR; kept as the nearest palette colour (system colours are
+  // resolved first).
+  virtual int32_t Color() = 0;
+  virtual void SetColor(int32_t color) = 0;
+};
+
+// A range's fill: its colour, pattern and the pattern's colour. Setting a
+// colour on cells without a pattern makes their fill solid.
+class IInterior : public XlObject {
+ public:
+  virtual int32_t Color() = 0;
+  virtual void SetColor(int32_t color) = 0;
+  virtual int Pattern() = 0;
+  virtual void SetPattern(int pattern) = 0;
+  virtual int32_t PatternColor() = 0;
+  virtual void SetPatternColor(int32_t color) = 0;
+};
+
+// One edge of a range's cells. A weight set on an edge without a line
+// draws a continuous one.
+class IBorder : public XlObject {
+ public:
+  virtual int LineStyle() = 0;
+  virtual void SetLineStyle(int style) = 0;
+  virtual int Weight() = 0;
+  virtual void SetWeight(int weight) = 0;
 };
 
 class IRange : public XlObject {
@@ -130,6 +206,22 @@ class IRange : public XlObject {
   virtual double ColumnWidth() = 0;
   virtual void SetColumnWidth(double width) = 0;
   virtual std::shared_ptr<IFont> Font() = 0;
+  // In points; the first row's.
+  virtual double RowHeight() = 0;
+  virtual void SetRowHeight(double points) = 0;
+  virtual std::shared_ptr<IInterior> Interior() = 0;
+  // One of xlEdgeLeft, xlEdgeTop, xlEdgeBottom, xlEdgeRight.
+  virtual std::shared_ptr<IBorder> Borders(int edge) = 0;
+  // xlHorizontal, xlUpward, xlDownward, xlVertical or degrees -90..90.
+  virtual int Orientation() = 0;
+  virtual void SetOrientation(int orientation) = 0;
+  // 0 .. 15.
+  virtual int IndentLevel() = 0;
+  virtual void SetIndentLevel(int level) = 0;
+  virtual bool WrapText() = 0;
+  virtual void SetWrapText(bool on) = 0;
+  virtual bool ShrinkToFit() = 0;
+  virtual void SetShrinkToFit(bool on) = 0;
   virtual int HorizontalAlignment() = 0;
   virtual void SetHorizontalAlignment(int alignment) = 0;
   virtual int VerticalAlignment() = 0;
@@ -141,6 +233,72 @@ class IRange : public XlObject {
   virtual int RowCount() = 0;
   virtual int ColumnCount() = 0;
   virtual std::shared_ptr<IWorksheet> Worksheet() = 0;
+};
+
+// A hyperlink on a range of cells: a web or mail address, a file, and/or a
+// place in the workbook (the sub-address, "Sheet!A1" or a cell address).
+class IHyperlink : public XlObject {
+ public:
+  virtual AnsiString Address() = 0;
+  virtual void SetAddress(const AnsiString& address) = 0;
+  virtual AnsiString SubAddress() = 0;
+  virtual void SetSubAddress(const AnsiString& subAddress) = 0;
+  // The cells it sits on.
+  virtual std::shared_ptr<IRange> Range() = 0;
+  // Always 0 (on a range); 1 would be on a shape.
+  virtual int Type() = 0;
+  virtual void Delete() = 0;
+  // Opens the address with the desktop's handler; a sub-address alone
+  // selects that range.
+  virtual void Follow(bool newWindow) = 0;
+};
+
+class IHyperlinks : public XlObject {
+ public:
+  virtual int Count() = 0;
+  virtual std::shared_ptr<IHyperlink> Item(int index) = 0;  // from 1
+  // A new hyperlink on anchor (a range of this sheet) replacing any on the
+  // same cells; address or subAddress must be given.
+  virtual std::shared_ptr<IHyperlink> Add(const std::shared_ptr<IRange>& anchor, const AnsiString& address,
+                                          const AnsiString& subAddress) = 0;
+};
+
+// An embedded chart: its type (any value is kept) and its data, set by the
+// chart wizard.
+class IChart : public XlObject {
+ public:
+  virtual int ChartType() = 0;
+  virtual void SetChartType(int type) = 0;
+  // The data (a range of the chart's sheet), whether the first column or
+  // row holds the categories and the series names (1) or not (0), and the
+  // legend. An omitted argument is given as -1 (the source as null) and
+  // keeps what the chart had.
+  virtual void ChartWizard(const std::shared_ptr<IRange>& source, int categoryLabels, int seriesLabels,
+                           int hasLegend) = 0;
+};
+
+// The frame of an embedded chart on its sheet, in points.
+class IChartObject : public XlObject {
+ public:
+  virtual double Left() = 0;
+  virtual void SetLeft(double points) = 0;
+  virtual double Top() = 0;
+  virtual void SetTop(double points) = 0;
+  virtual double Width() = 0;
+  virtual void SetWidth(double points) = 0;
+  virtual double Height() = 0;
+  virtual void SetHeight(double points) = 0;
+  virtual std::shared_ptr<IChart> Chart() = 0;
+  virtual void Activate() = 0;
+  virtual void Delete() = 0;
+};
+
+class IChartObjects : public XlObject {
+ public:
+  virtual int Count() = 0;
+  virtual std::shared_ptr<IChartObject> Item(int index) = 0;  // from 1
+  // A new empty chart at the position and size in points.
+  virtual std::shared_ptr<IChartObject> Add(double left, double top, double width, double height) = 0;
 };
 
 class IOutline : public XlObject {
@@ -160,6 +318,8 @@ class IWorksheet : public XlObject {
   virtual void Delete() = 0;
   virtual std::shared_ptr<IRange> Range(const AnsiString& cell1, const AnsiString& cell2) = 0;
   virtual std::shared_ptr<IOutline> Outline() = 0;
+  virtual std::shared_ptr<IHyperlinks> Hyperlinks() = 0;
+  virtual std::shared_ptr<IChartObjects> ChartObjects() = 0;
   virtual std::shared_ptr<IWorkbook> Workbook() = 0;
   // Position in the workbook, from 1.
   virtual int Index() = 0;

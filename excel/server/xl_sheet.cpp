@@ -3,6 +3,7 @@
 
 #include "excel/server/xl_app.h"
 #include "excel/server/xl_book.h"
+#include "excel/server/xl_sheet_objects.h"
 #include "excel/server/xl_typed_entry.h"
 #include "platform/rtl/codepages.h"
 
@@ -79,6 +80,16 @@ std::shared_ptr<IRange> XlSheet::Range(const AnsiString& cell1, const AnsiString
 std::shared_ptr<IOutline> XlSheet::Outline() {
   CheckAlive();
   return std::make_shared<XlOutline>(shared_from_this());
+}
+
+std::shared_ptr<IHyperlinks> XlSheet::Hyperlinks() {
+  CheckAlive();
+  return MakeHyperlinks(shared_from_this());
+}
+
+std::shared_ptr<IChartObjects> XlSheet::ChartObjects() {
+  CheckAlive();
+  return MakeChartObjects(shared_from_this());
 }
 
 std::shared_ptr<IWorkbook> XlSheet::Workbook() { return Book(); }

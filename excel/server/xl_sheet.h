@@ -25,6 +25,8 @@ class XlSheet : public IWorksheet, public std::enable_shared_from_this<XlSheet> 
   void Delete() override;
   std::shared_ptr<IRange> Range(const AnsiString& cell1, const AnsiString& cell2) override;
   std::shared_ptr<IOutline> Outline() override;
+  std::shared_ptr<IHyperlinks> Hyperlinks() override;
+  std::shared_ptr<IChartObjects> ChartObjects() override;
   std::shared_ptr<IWorkbook> Workbook() override;
   int Index() override;
 

@@ -25,6 +25,10 @@ try:
 except ImportError:
     MISSING.append("olefile (python3-olefile)")
 try:
+    import xlwt
+except ImportError:
+    MISSING.append("xlwt (python3-xlwt)")
+try:
     from PIL import ImageFont
 except ImportError:
     MISSING.append("PIL (python3-pil)")
@@ -205,6 +209,127 @@ def check_alignments(path):
     check(len(book.xf_list) == 16 + 6 + 4, "%d XFs written" % len(book.xf_list))
 
 
+# The tables of formats.xls, as the fixture program writes them.
+ROTATIONS = [0, 90, 180, 255, 45, 135, 180, 0]
+LINE_CODES = [7, 1, 2, 5,  3, 3, 8, 8,  9, 9, 10, 10,  11, 11, 12, 12,  4, 4, 4, 4,  6, 6, 6, 6,
+              13, 13, 13, 13,  0, 0, 0, 0]
+PATTERN_CODES = list(range(1, 19)) + [1, 1]
+YELLOW, NAVY, BLUE, RED, GREEN = 13, 18, 12, 10, 11
+
+
+def check_formats(path):
+    open_strictly(path)
+    book = xlrd.open_workbook(path, formatting_info=True)
+    sheet = book.sheet_by_index(0)
+    check(sheet.name == "Formáty", "sheet name %r" % sheet.name)
+
+    def xf(r, c):
+        return book.xf_list[sheet.cell(r, c).xf_index]
+
+    def font(r, c):
+        return book.font_list[xf(r, c).font_index]
+
+    fonts = [(f.italic, f.underline_type, f.struck_out, f.colour_index, f.bold)
+             for f in (font(r, 0) for r in range(5))]
+    check(fonts == [(1, 0, 0, 0x7FFF, 0), (0, 1, 0, 0x7FFF, 0), (0, 0, 1, 0x7FFF, 0), (0, 0, 0, RED, 0),
+                    (1, 0, 0, GREEN, 1)], "fonts %r" % fonts)
+    rotations = [xf(r, 1).alignment.rotation for r in range(len(ROTATIONS))]
+    check(rotations == ROTATIONS, "rotations %r" % rotations)
+    a = [xf(r, 2).alignment for r in range(3)]
+    check((a[0].indent_level, a[1].text_wrapped, a[2].shrink_to_fit) == (3, 1, 1),
+          "indent, wrap, shrink %r" % ((a[0].indent_level, a[1].text_wrapped, a[2].shrink_to_fit),))
+    check(a[0].text_wrapped == 0 and a[0].shrink_to_fit == 0 and a[1].indent_level == 0, "only the one flag each")
+    lines = [xf(r, 3).border.left_line_style for r in range(len(LINE_CODES))]
+    check(lines == LINE_CODES, "line codes %r" % lines)
+    b = xf(0, 4).border
+    edges = (b.left_line_style, b.top_line_style, b.bottom_line_style, b.right_line_style)
+    check(edges == (6, 4, 5, 3), "four edges %r" % (edges,))
+    fills = [(xf(r, 5).background.fill_pattern, xf(r, 5).background.pattern_colour_index,
+              xf(r, 5).background.background_colour_index) for r in range(len(PATTERN_CODES) + 1)]
+    expected = [(code, YELLOW, 65) if code == 1 else (code, NAVY, YELLOW) for code in PATTERN_CODES] + [(1, BLUE, 65)]
+    check(fills == expected, "fills %r" % fills)
+    check(xf(0, 0).background.fill_pattern == 0 and xf(0, 0).border.left_line_style == 0, "plain cells stay plain")
+    heights = {r: (sheet.rowinfo_map[r].height, sheet.rowinfo_map[r].height_mismatch) for r in (29, 30, 31)}
+    check(heights == {29: (600, 1), 30: (150, 1), 31: (150, 1)}, "row heights %r" % heights)
+    check(sheet.rowinfo_map[0].height_mismatch == 0, "other rows keep the standard height")
+    links = [(h.frowx, h.lrowx, h.fcolx, h.lcolx, h.type, h.url_or_path, h.textmark) for h in sheet.hyperlink_list]
+    check(links == [
+        (0, 0, 7, 7, "url", "http://example.invalid/a?b=1", None),
+        (1, 1, 7, 7, "url", "mailto:someone@example.invalid", None),
+        (2, 2, 7, 7, "local file", "..\\data\\kniha.xls", None),
+        (3, 3, 7, 7, "local file", "C:\\Dokumenty\\účty.xls", "List1!A1"),
+        (4, 4, 7, 7, "workbook", None, "'Formáty'!B2"),
+        (6, 7, 7, 8, "url", "https://example.invalid/", None),
+    ], "hyperlinks %r" % links)
+
+
+def check_charts(path):
+    """Charts are skipped by xlrd: everything else must read unchanged."""
+    open_strictly(path)
+    book = xlrd.open_workbook(path, formatting_info=True)
+    check(book.nsheets == 2, "charts.xls sheets %d" % book.nsheets)
+    sheet, second = book.sheets()
+    values = [[sheet.cell_value(r, c) for c in range(4)] for r in range(5)]
+    check(values == [["", "Příjem", "Výdej", "Zisk"], ["leden", 100, 60, 40], ["únor", 101, 62, 39],
+                     ["březen", 102, 64, 38], ["duben", 103, 66, 37]], "charts.xls values %r" % values)
+    check(book.font_list[book.xf_list[sheet.cell(0, 0).xf_index].font_index].italic == 1, "charts.xls A1 italic")
+    links = [(h.frowx, h.fcolx, h.url_or_path) for h in sheet.hyperlink_list]
+    check(links == [(6, 0, "http://example.invalid/")], "charts.xls hyperlinks %r" % links)
+    check([second.cell_value(r, 0) for r in range(3)] == [7, 7, 7], "charts.xls second sheet")
+
+
+def our_reading(writer, path):
+    out = subprocess.run([writer, "--dump", path], check=True, capture_output=True).stdout
+    return json.loads(out.decode("utf-8"))
+
+
+def check_xlwt_files(writer, tmp):
+    """Workbooks another program writes read through our reader as xlrd
+    reads them."""
+    path = os.path.join(tmp, "xlwt.xls")
+    book = xlwt.Workbook(encoding="cp1250")
+    first = book.add_sheet("Čísla")
+    second = book.add_sheet("Texty")
+    date_style = xlwt.easyxf(num_format_str="DD.MM.YYYY")
+    money = xlwt.easyxf("font: bold on, italic on", num_format_str="#,##0.00")
+    import datetime
+    for r in range(60):
+        first.write(r, 0, r)
+        first.write(r, 1, r * 0.125 - 3)
+        first.write(r, 2, 1e10 + r, money)
+        first.write(r, 3, datetime.date(2024, 1, 1) + datetime.timedelta(days=r), date_style)
+        first.write(r, 4, r % 2 == 0)
+        second.write(r, 0, "Příliš žluťoučký kůň %d" % r)
+        second.write(r, 1, "text %d" % (r % 7))
+    second.write(61, 5, "")
+    book.save(path)
+    theirs = xlrd.open_workbook(path, formatting_info=True)
+    ours = our_reading(writer, path)
+    check([s["name"] for s in ours["sheets"]] == theirs.sheet_names(), "xlwt.xls sheet names %r" % ours["sheets"])
+    for sheet, mine in zip(theirs.sheets(), ours["sheets"]):
+        values = {(r, c): v for r, c, v, f in mine["cells"]}
+        expected = {}
+        for r in range(sheet.nrows):
+            for c in range(sheet.ncols):
+                cell = sheet.cell(r, c)
+                if cell.ctype in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK):
+                    continue
+                expected[(r, c)] = bool(cell.value) if cell.ctype == xlrd.XL_CELL_BOOLEAN else cell.value
+        check(values == expected, "xlwt.xls sheet %s: %d of %d values differ" % (
+            sheet.name, sum(1 for k in expected if values.get(k) != expected[k]), len(expected)))
+    check(ours["not_kept"] == [], "xlwt.xls read whole, yet %r" % ours["not_kept"])
+    formats = {(r, c): f for r, c, v, f in ours["sheets"][0]["cells"]}
+    check(formats[(5, 3)] == "DD.MM.YYYY" and formats[(5, 2)] == "#,##0.00", "xlwt.xls formats %r" % formats[(5, 3)])
+    # A text outside code page 1250 reads with "?" and is named.
+    greek = os.path.join(tmp, "greek.xls")
+    book = xlwt.Workbook(encoding="utf-8")
+    book.add_sheet("A").write(0, 0, "α=1")
+    book.save(greek)
+    ours = our_reading(writer, greek)
+    check(ours["sheets"][0]["cells"][0][2] == "?=1", "greek.xls %r" % ours["sheets"][0]["cells"])
+    check("characters outside code page 1250" in ours["not_kept"], "greek.xls not kept %r" % ours["not_kept"])
+
+
 def check_large(path_big, path_strings):
     open_strictly(path_big)
     with open(path_big, "rb") as f:
@@ -244,6 +369,9 @@ def main():
         else:
             check_basic(os.path.join(tmp, "basic.xls"))
             check_alignments(os.path.join(tmp, "alignments.xls"))
+            check_formats(os.path.join(tmp, "formats.xls"))
+            check_charts(os.path.join(tmp, "charts.xls"))
+            check_xlwt_files(writer, tmp)
     for f in FAILURES:
         print("FAIL: " + f)
     print("%d passed, %d failed" % (1 if not FAILURES else 0, 1 if FAILURES else 0))

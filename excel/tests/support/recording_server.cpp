@@ -48,10 +48,52 @@ class RecFont : public IFont {
   void SetSize(double p) override { log_->Record("Font.SetSize", N(p)), in_->SetSize(p); }
   bool Bold() override { return log_->Record("Font.Bold"), in_->Bold(); }
   void SetBold(bool b) override { log_->Record("Font.SetBold", B(b)), in_->SetBold(b); }
+  bool Italic() override { return log_->Record("Font.Italic"), in_->Italic(); }
+  void SetItalic(bool b) override { log_->Record("Font.SetItalic", B(b)), in_->SetItalic(b); }
+  bool Underline() override { return log_->Record("Font.Underline"), in_->Underline(); }
+  void SetUnderline(bool b) override { log_->Record("Font.SetUnderline", B(b)), in_->SetUnderline(b); }
+  bool Strikethrough() override { return log_->Record("Font.Strikethrough"), in_->Strikethrough(); }
+  void SetStrikethrough(bool b) override { log_->Record("Font.SetStrikethrough", B(b)), in_->SetStrikethrough(b); }
+  int32_t Color() override { return log_->Record("Font.Color"), in_->Color(); }
+  void SetColor(int32_t c) override { log_->Record("Font.SetColor", std::to_string(c)), in_->SetColor(c); }
 
  private:
   std::shared_ptr<IFont> in_;
   Log log_;
+};
+
+class RecInterior : public IInterior {
+ public:
+  RecInterior(std::shared_ptr<IInterior> in, Log log) : in_(std::move(in)), log_(std::move(log)) {}
+  int32_t Color() override { return log_->Record("Interior.Color"), in_->Color(); }
+  void SetColor(int32_t c) override { log_->Record("Interior.SetColor", std::to_string(c)), in_->SetColor(c); }
+  int Pattern() override { return log_->Record("Interior.Pattern"), in_->Pattern(); }
+  void SetPattern(int p) override { log_->Record("Interior.SetPattern", std::to_string(p)), in_->SetPattern(p); }
+  int32_t PatternColor() override { return log_->Record("Interior.PatternColor"), in_->PatternColor(); }
+  void SetPatternColor(int32_t c) override {
+    log_->Record("Interior.SetPatternColor", std::to_string(c)), in_->SetPatternColor(c);
+  }
+
+ private:
+  std::shared_ptr<IInterior> in_;
+  Log log_;
+};
+
+class RecBorder : public IBorder {
+ public:
+  RecBorder(std::shared_ptr<IBorder> in, Log log, int edge) : in_(std::move(in)), log_(std::move(log)), edge_(edge) {}
+  int LineStyle() override { return log_->Record("Border.LineStyle", E()), in_->LineStyle(); }
+  void SetLineStyle(int s) override {
+    log_->Record("Border.SetLineStyle", E() + "=" + std::to_string(s)), in_->SetLineStyle(s);
+  }
+  int Weight() override { return log_->Record("Border.Weight", E()), in_->Weight(); }
+  void SetWeight(int w) override { log_->Record("Border.SetWeight", E() + "=" + std::to_string(w)), in_->SetWeight(w); }
+
+ private:
+  std::string E() const { return std::to_string(edge_); }
+  std::shared_ptr<IBorder> in_;
+  Log log_;
+  int edge_;
 };
 
 class RecRange : public IRange {
@@ -102,14 +144,133 @@ class RecRange : public IRange {
   void SetVerticalAlignment(int a) override {
     log_->Record("Range.SetVerticalAlignment", std::to_string(a)), in_->SetVerticalAlignment(a);
   }
+  double RowHeight() override { return log_->Record("Range.RowHeight"), in_->RowHeight(); }
+  void SetRowHeight(double h) override { log_->Record("Range.SetRowHeight", N(h)), in_->SetRowHeight(h); }
+  std::shared_ptr<IInterior> Interior() override {
+    return log_->Record("Range.Interior"), std::make_shared<RecInterior>(in_->Interior(), log_);
+  }
+  std::shared_ptr<IBorder> Borders(int edge) override {
+    log_->Record("Range.Borders", std::to_string(edge));
+    return std::make_shared<RecBorder>(in_->Borders(edge), log_, edge);
+  }
+  int Orientation() override { return log_->Record("Range.Orientation"), in_->Orientation(); }
+  void SetOrientation(int o) override { log_->Record("Range.SetOrientation", std::to_string(o)), in_->SetOrientation(o); }
+  int IndentLevel() override { return log_->Record("Range.IndentLevel"), in_->IndentLevel(); }
+  void SetIndentLevel(int l) override { log_->Record("Range.SetIndentLevel", std::to_string(l)), in_->SetIndentLevel(l); }
+  bool WrapText() override { return log_->Record("Range.WrapText"), in_->WrapText(); }
+  void SetWrapText(bool b) override { log_->Record("Range.SetWrapText", B(b)), in_->SetWrapText(b); }
+  bool ShrinkToFit() override { return log_->Record("Range.ShrinkToFit"), in_->ShrinkToFit(); }
+  void SetShrinkToFit(bool b) override { log_->Record("Range.SetShrinkToFit", B(b)), in_->SetShrinkToFit(b); }
   int Row() override { return in_->Row(); }
   int Column() override { return in_->Column(); }
   int RowCount() override { return in_->RowCount(); }
   int ColumnCount() override { return in_->ColumnCount(); }
   std::shared_ptr<IWorksheet> Worksheet() override;
+  const std::shared_ptr<IRange>& Inner() const { return in_; }
 
  private:
   std::shared_ptr<IRange> in_;
+  Log log_;
+};
+
+// The server's own range behind a recording one.
+std::shared_ptr<IRange> Unwrapped(const std::shared_ptr<IRange>& r) {
+  auto* rec = dynamic_cast<RecRange*>(r.get());
+  return rec ? rec->Inner() : r;
+}
+
+class RecHyperlink : public IHyperlink {
+ public:
+  RecHyperlink(std::shared_ptr<IHyperlink> in, Log log) : in_(std::move(in)), log_(std::move(log)) {}
+  AnsiString Address() override { return log_->Record("Hyperlink.Address"), in_->Address(); }
+  void SetAddress(const AnsiString& a) override { log_->Record("Hyperlink.SetAddress", a), in_->SetAddress(a); }
+  AnsiString SubAddress() override { return log_->Record("Hyperlink.SubAddress"), in_->SubAddress(); }
+  void SetSubAddress(const AnsiString& a) override { log_->Record("Hyperlink.SetSubAddress", a), in_->SetSubAddress(a); }
+  std::shared_ptr<IRange> Range() override {
+    return log_->Record("Hyperlink.Range"), std::make_shared<RecRange>(in_->Range(), log_);
+  }
+  int Type() override { return log_->Record("Hyperlink.Type"), in_->Type(); }
+  void Delete() override { log_->Record("Hyperlink.Delete"), in_->Delete(); }
+  void Follow(bool w) override { log_->Record("Hyperlink.Follow", B(w)), in_->Follow(w); }
+
+ private:
+  std::shared_ptr<IHyperlink> in_;
+  Log log_;
+};
+
+class RecHyperlinks : public IHyperlinks {
+ public:
+  RecHyperlinks(std::shared_ptr<IHyperlinks> in, Log log) : in_(std::move(in)), log_(std::move(log)) {}
+  int Count() override { return log_->Record("Hyperlinks.Count"), in_->Count(); }
+  std::shared_ptr<IHyperlink> Item(int i) override {
+    log_->Record("Hyperlinks.Item", std::to_string(i));
+    return std::make_shared<RecHyperlink>(in_->Item(i), log_);
+  }
+  std::shared_ptr<IHyperlink> Add(const std::shared_ptr<IRange>& anchor, const AnsiString& a, const AnsiString& s) override {
+    std::shared_ptr<IRange> own = Unwrapped(anchor);
+    log_->Record("Hyperlinks.Add", (own ? own->Address(false, false) : std::string("null")) + "," + a + "," + s);
+    return std::make_shared<RecHyperlink>(in_->Add(own, a, s), log_);
+  }
+
+ private:
+  std::shared_ptr<IHyperlinks> in_;
+  Log log_;
+};
+
+class RecChart : public IChart {
+ public:
+  RecChart(std::shared_ptr<IChart> in, Log log) : in_(std::move(in)), log_(std::move(log)) {}
+  int ChartType() override { return log_->Record("Chart.ChartType"), in_->ChartType(); }
+  void SetChartType(int t) override { log_->Record("Chart.SetChartType", std::to_string(t)), in_->SetChartType(t); }
+  void ChartWizard(const std::shared_ptr<IRange>& source, int cat, int ser, int legend) override {
+    std::shared_ptr<IRange> own = Unwrapped(source);
+    log_->Record("Chart.ChartWizard", (own ? own->Address(false, false) : std::string("null")) + "," +
+                                          std::to_string(cat) + "," + std::to_string(ser) + "," + std::to_string(legend));
+    in_->ChartWizard(own, cat, ser, legend);
+  }
+
+ private:
+  std::shared_ptr<IChart> in_;
+  Log log_;
+};
+
+class RecChartObject : public IChartObject {
+ public:
+  RecChartObject(std::shared_ptr<IChartObject> in, Log log) : in_(std::move(in)), log_(std::move(log)) {}
+  double Left() override { return log_->Record("ChartObject.Left"), in_->Left(); }
+  void SetLeft(double p) override { log_->Record("ChartObject.SetLeft", N(p)), in_->SetLeft(p); }
+  double Top() override { return log_->Record("ChartObject.Top"), in_->Top(); }
+  void SetTop(double p) override { log_->Record("ChartObject.SetTop", N(p)), in_->SetTop(p); }
+  double Width() override { return log_->Record("ChartObject.Width"), in_->Width(); }
+  void SetWidth(double p) override { log_->Record("ChartObject.SetWidth", N(p)), in_->SetWidth(p); }
+  double Height() override { return log_->Record("ChartObject.Height"), in_->Height(); }
+  void SetHeight(double p) override { log_->Record("ChartObject.SetHeight", N(p)), in_->SetHeight(p); }
+  std::shared_ptr<IChart> Chart() override {
+    return log_->Record("ChartObject.Chart"), std::make_shared<RecChart>(in_->Chart(), log_);
+  }
+  void Activate() override { log_->Record("ChartObject.Activate"), in_->Activate(); }
+  void Delete() override { log_->Record("ChartObject.Delete"), in_->Delete(); }
+
+ private:
+  std::shared_ptr<IChartObject> in_;
+  Log log_;
+};
+
+class RecChartObjects : public IChartObjects {
+ public:
+  RecChartObjects(std::shared_ptr<IChartObjects> in, Log log) : in_(std::move(in)), log_(std::move(log)) {}
+  int Count() override { return log_->Record("ChartObjects.Count"), in_->Count(); }
+  std::shared_ptr<IChartObject> Item(int i) override {
+    log_->Record("ChartObjects.Item", std::to_string(i));
+    return std::make_shared<RecChartObject>(in_->Item(i), log_);
+  }
+  std::shared_ptr<IChartObject> Add(double l, double t, double w, double h) override {
+    log_->Record("ChartObjects.Add", N(l) + "," + N(t) + "," + N(w) + "," + N(h));
+    return std::make_shared<RecChartObject>(in_->Add(l, t, w, h), log_);
+  }
+
+ private:
+  std::shared_ptr<IChartObjects> in_;
   Log log_;
 };
 
@@ -140,6 +301,12 @@ class RecSheet : public IWorksheet {
   }
   std::shared_ptr<IOutline> Outline() override {
     return log_->Record("Sheet.Outline"), std::make_shared<RecOutline>(in_->Outline(), log_);
+  }
+  std::shared_ptr<IHyperlinks> Hyperlinks() override {
+    return log_->Record("Sheet.Hyperlinks"), std::make_shared<RecHyperlinks>(in_->Hyperlinks(), log_);
+  }
+  std::shared_ptr<IChartObjects> ChartObjects() override {
+    return log_->Record("Sheet.ChartObjects"), std::make_shared<RecChartObjects>(in_->ChartObjects(), log_);
   }
   std::shared_ptr<IWorkbook> Workbook() override;
   int Index() override { return in_->Index(); }
