@@ -3,6 +3,7 @@
 
 #include "app/data_module.h"
 #include "app/main_window.h"
+#include "app/type_picker.h"
 #include "platform/gui/application.h"
 #include "platform/rtl/system.h"
 
@@ -12,8 +13,9 @@ void CreateProgramObjects(int argc, char** argv) {
   Application->CreateForm(Data);
   // The report module takes its place here.
   Application->CreateForm(Platebna);
-  // The type picker, the output-options form, the settings dialog and the
-  // print dialog follow here.
+  Application->CreateForm(PlatebnaTypy);
+  // The output-options form, the settings dialog and the print dialog
+  // follow here.
 }
 
 int RunProgram() {
@@ -24,12 +26,14 @@ int RunProgram() {
 }
 
 void FreeProgramObjects() {
-  for (TComponent* object : {static_cast<TComponent*>(Platebna), static_cast<TComponent*>(Data)}) {
+  for (TComponent* object : {static_cast<TComponent*>(PlatebnaTypy), static_cast<TComponent*>(Platebna),
+                             static_cast<TComponent*>(Data)}) {
     if (!object) continue;
     if (auto* form = dynamic_cast<TCustomForm*>(object)) form->BeforeDestruction();
     if (auto* module = dynamic_cast<TDataModule*>(object)) module->BeforeDestruction();
     delete object;
   }
+  PlatebnaTypy = nullptr;
   Platebna = nullptr;
   Data = nullptr;
 }

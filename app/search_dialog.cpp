@@ -1,0 +1,3 @@
+#include "app/main_window.h"
+
+void TPlatebna::Button1Click(TObject* Sender) { (void)Sender; }
