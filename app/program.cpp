@@ -3,6 +3,7 @@
 
 #include "app/data_module.h"
 #include "app/main_window.h"
+#include "app/settings_dialog.h"
 #include "app/type_picker.h"
 #include "platform/gui/application.h"
 #include "platform/rtl/system.h"
@@ -14,8 +15,9 @@ void CreateProgramObjects(int argc, char** argv) {
   // The report module takes its place here.
   Application->CreateForm(Platebna);
   Application->CreateForm(PlatebnaTypy);
-  // The output-options form, the settings dialog and the print dialog
-  // follow here.
+  // The output-options form takes its place here.
+  Application->CreateForm(SystemNastaveni);
+  // The print dialog follows here.
 }
 
 int RunProgram() {
@@ -26,13 +28,15 @@ int RunProgram() {
 }
 
 void FreeProgramObjects() {
-  for (TComponent* object : {static_cast<TComponent*>(PlatebnaTypy), static_cast<TComponent*>(Platebna),
+  for (TComponent* object : {static_cast<TComponent*>(SystemNastaveni), static_cast<TComponent*>(PlatebnaTypy),
+                             static_cast<TComponent*>(Platebna),
                              static_cast<TComponent*>(Data)}) {
     if (!object) continue;
     if (auto* form = dynamic_cast<TCustomForm*>(object)) form->BeforeDestruction();
     if (auto* module = dynamic_cast<TDataModule*>(object)) module->BeforeDestruction();
     delete object;
   }
+  SystemNastaveni = nullptr;
   PlatebnaTypy = nullptr;
   Platebna = nullptr;
   Data = nullptr;
