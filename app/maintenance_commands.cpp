@@ -66,6 +66,7 @@ void TPlatebna::Nastaventiskrny1Click(TObject* Sender) {
   TDataSet* company = Data->Vlastnik;
   TDataSet* counters = Data->Ciselnik;
   std::unique_ptr<TSystemNastaveni> dialog(new TSystemNastaveni(this));
+  dialog->AfterConstruction();  // FormCreate fills the printer list
   PlaceDialog(dialog.get(), this, TDialogPlacement::SystemSettings);
   // Both tables are closed (and their records released) however this
   // ends: a counter left in edit would stop numbering at every station.
