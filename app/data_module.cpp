@@ -15,6 +15,7 @@
 #include <cmath>
 #include <memory>
 
+#include "app/chain_lock.h"
 #include "app/progress_window.h"
 #include "platform/db/fields.h"
 #include "platform/gui/application.h"
@@ -429,6 +430,9 @@ void TData::PlatebnaCalcFields(TDataSet* DataSet) {
 // ------------------------------------------------------ balance recalculation
 
 void TData::PrepocetZustatku() {
+  // The chain lock keeps every other station's commit out of the walk: a
+  // document appended mid-walk would keep a balance of the old chain.
+  TChainLock chain(Ciselnik);
   TXbaseDataSet* journal = Platebna;
   const AnsiString order = journal->IndexName();
   // The grid shows this very cursor: it must not follow (or steer) the walk.
@@ -466,5 +470,11 @@ void TData::PrepocetZustatku() {
     if (!failure) failure = std::current_exception();
   }
   journal->EnableControls();
+  try {
+    chain.Release();
+  } catch (...) {
+    // The walk's own failure is the one to report.
+    if (!failure) failure = std::current_exception();
+  }
   if (failure) std::rethrow_exception(failure);
 }

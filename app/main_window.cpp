@@ -255,9 +255,6 @@ void TPlatebna::RunCommand(TButton* button) {
 
 // ------------------------------------------------------------- commands
 
-void TPlatebna::Button1Click(TObject* Sender) { (void)Sender; }
-void TPlatebna::Button2Click(TObject* Sender) { (void)Sender; }
-void TPlatebna::Button3Click(TObject* Sender) { (void)Sender; }
 void TPlatebna::Button4Click(TObject* Sender) { (void)Sender; }
 
 void TPlatebna::Novdoklad1Click(TObject* Sender) {
@@ -277,9 +274,6 @@ void TPlatebna::Hledej1Click(TObject* Sender) {
 
 void TPlatebna::Platebnakniha1Click(TObject* Sender) { (void)Sender; }
 void TPlatebna::Sestavarozloen1Click(TObject* Sender) { (void)Sender; }
-void TPlatebna::Udajeofirm1Click(TObject* Sender) { (void)Sender; }
-void TPlatebna::Typypjmavdej1Click(TObject* Sender) { (void)Sender; }
-void TPlatebna::Nastaventiskrny1Click(TObject* Sender) { (void)Sender; }
 
 void TPlatebna::Indexacesoubor1Click(TObject* Sender) {
   (void)Sender;

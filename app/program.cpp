@@ -3,6 +3,8 @@
 
 #include "app/data_module.h"
 #include "app/main_window.h"
+#include "app/settings_dialog.h"
+#include "app/type_picker.h"
 #include "platform/gui/application.h"
 #include "platform/gui/instance_channel.h"
 #include "platform/rtl/system.h"
@@ -16,8 +18,10 @@ void CreateProgramObjects(int argc, char** argv) {
   Application->CreateForm(Data);
   // The report module takes its place here.
   Application->CreateForm(Platebna);
-  // The type picker, the output-options form, the settings dialog and the
-  // print dialog follow here.
+  Application->CreateForm(PlatebnaTypy);
+  // The output-options form takes its place here.
+  Application->CreateForm(SystemNastaveni);
+  // The print dialog follows here.
 }
 
 int RunProgram() {
@@ -28,12 +32,16 @@ int RunProgram() {
 }
 
 void FreeProgramObjects() {
-  for (TComponent* object : {static_cast<TComponent*>(Platebna), static_cast<TComponent*>(Data)}) {
+  for (TComponent* object : {static_cast<TComponent*>(SystemNastaveni), static_cast<TComponent*>(PlatebnaTypy),
+                             static_cast<TComponent*>(Platebna),
+                             static_cast<TComponent*>(Data)}) {
     if (!object) continue;
     if (auto* form = dynamic_cast<TCustomForm*>(object)) form->BeforeDestruction();
     if (auto* module = dynamic_cast<TDataModule*>(object)) module->BeforeDestruction();
     delete object;
   }
+  SystemNastaveni = nullptr;
+  PlatebnaTypy = nullptr;
   Platebna = nullptr;
   Data = nullptr;
 }

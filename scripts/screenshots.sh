@@ -7,12 +7,14 @@
 # with the always-on-top button, the status bar with "CAPS" embossed and
 # "NUM"), main_window_topmost.png (the button down) and window_menu.png
 # (the window menu open, its item checked).
+# The dialogs (entry form, type picker, search, operation types, type edit
+# form, company header, system settings) go to build/screenshots/<dialog>.png.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
 
 ensure_packages
 configure_tree build/release RelWithDebInfo
-cmake --build "$ROOT_DIR/build/release" --target main_window_shot x11_lock_keys -j8
+cmake --build "$ROOT_DIR/build/release" --target main_window_shot x11_lock_keys dialog_shots -j8
 
 out="$ROOT_DIR/build/screenshots"
 mkdir -p "$out"
@@ -23,6 +25,18 @@ for picture in "${pictures[@]}"; do rm -f "$out/$picture"; done
   '"$1" && exec "$2" --hold "$3"' lock-and-shoot \
   "$ROOT_DIR/build/release/bin/x11_lock_keys" "$ROOT_DIR/build/release/bin/main_window_shot" "$out"
 for picture in "${pictures[@]}"; do
+  if [[ ! -s "$out/$picture" ]]; then
+    echo "screenshots.sh: $out/$picture was not written" >&2
+    exit 1
+  fi
+done
+
+dialogs=(entry_form.png type_picker.png search_dialog.png types_overview.png type_edit_form.png
+         company_form.png settings_dialog.png)
+for picture in "${dialogs[@]}"; do rm -f "$out/$picture"; done
+"$ROOT_DIR/scripts/gui-xvfb.sh" --delay 5 "$out/dialogs_screen.png" -- \
+  "$ROOT_DIR/build/release/bin/dialog_shots" "$out"
+for picture in "${dialogs[@]}"; do
   if [[ ! -s "$out/$picture" ]]; then
     echo "screenshots.sh: $out/$picture was not written" >&2
     exit 1

@@ -552,6 +552,7 @@ TEST(DataModuleOpening, ReindexingAnOpenJournalKeepsItsTag) {
 
 TEST(DataModuleCalcFields, SignedAmountSplitsIntoReceiptAndExpense) {
   TempDataDir dir(-1);
+  app_test::WriteCounters(dir.DataDir(), "Cis0001", "1");
   struct Case {
     double amount, receipt, expense;
   };
@@ -625,6 +626,7 @@ TEST(DataModuleRecalcCrosscheck, RecalculatedDemoJournalPassesTheIndependentRead
 
 TEST(DataModuleRecalc, BackDatedDocumentsAndDeletedRecordsFollowRecordOrder) {
   TempDataDir dir(-1);
+  app_test::WriteCounters(dir.DataDir(), "Cis0001", "1");
   WriteJournal(dir.DataDir(), "Pla0001",
                {{2024, 3, 1, "1", 100, 5}, {2024, 1, 15, "2", -30, 5}, {2024, 2, 10, "3", 50, 5},
                 {2024, 1, 2, "4", 25.5, 5}, {2024, 4, 1, "5", -10, 5}});
@@ -651,6 +653,7 @@ TEST(DataModuleRecalc, BackDatedDocumentsAndDeletedRecordsFollowRecordOrder) {
 
 TEST(DataModuleRecalcSlow, TenThousandTenHellerDocumentsEndAtExactlyOneThousand) {
   TempDataDir dir(-1);
+  app_test::WriteCounters(dir.DataDir(), "Cis0001", "1");
   std::vector<JournalRow> rows(10000);
   std::vector<std::string> numbers(rows.size());
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -670,6 +673,7 @@ TEST(DataModuleRecalcSlow, TenThousandTenHellerDocumentsEndAtExactlyOneThousand)
 
 TEST(DataModuleRecalc, EmptyJournalIsNotWritten) {
   TempDataDir dir(-1);
+  app_test::WriteCounters(dir.DataDir(), "Cis0001", "1");
   WriteJournal(dir.DataDir(), "Pla0001", {});
   MessageBoxRecorder boxes;
   auto data = NewData();

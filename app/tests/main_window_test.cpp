@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/progress_window.h"
+#include "app/tests/program_scope.h"
 #include "app/tests/temp_data_dir.h"
 #include "dbase/handler/table_handler.h"
 #include "platform/gui/application.h"
@@ -25,31 +26,11 @@
 namespace {
 
 using app_test::Chain;
+using app_test::ProgramScope;
 using app_test::ChainBreak;
 using app_test::SettingsText;
 using app_test::TempDataDir;
 using app_test::WriteJournal;
-
-// The program's start objects for one test: created as main() creates
-// them, the main window shown; freed at the end.
-class ProgramScope {
- public:
-  ProgramScope() {
-    CreateProgramObjects();
-    Platebna->Show();
-    Settle();
-  }
-  ~ProgramScope() {
-    Settle();
-    FreeProgramObjects();
-  }
-  ProgramScope(const ProgramScope&) = delete;
-  ProgramScope& operator=(const ProgramScope&) = delete;
-
-  static void Settle() {
-    for (int i = 0; i < 3; ++i) Application->ProcessMessages();
-  }
-};
 
 // Counts the runs of a button's command (its OnClick slot).
 struct SlotCounter {

@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
-# Renders the main window on a virtual display through scripts/gui-xvfb.sh
-# and checks that the picture is not a single colour.
-#   screenshot_check.sh SHOT_PROGRAM OUTPUT_DIR [--wm]
-# With --wm the display has a window manager and the whole-screen pictures
-# (main_window_wm.png, main_window_topmost.png, window_menu.png) are
-# checked as well. Exit status 77 (skipped) when Xvfb, ImageMagick or (with
-# --wm) openbox is not installed.
+# Renders a window on a virtual display through scripts/gui-xvfb.sh and
+# checks that its picture is not a single colour.
+#   screenshot_check.sh SHOT_PROGRAM OUTPUT_DIR [PICTURE | --wm]
+# PICTURE is the file the program writes into OUTPUT_DIR (main_window.png
+# by default). With --wm the display has a window manager and the
+# whole-screen pictures (main_window_wm.png, main_window_topmost.png,
+# window_menu.png) are checked as well. Exit status 77 (skipped) when Xvfb,
+# ImageMagick or (with --wm) openbox is not installed.
 set -euo pipefail
 shot="$1"
 out="$2"
-wm="${3:-}"
+wm=""
+picture="main_window.png"
+if [[ "${3:-}" == "--wm" ]]; then
+  wm="--wm"
+elif [[ -n "${3:-}" ]]; then
+  picture="$3"
+fi
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 tools=(Xvfb import identify)
 [[ "$wm" == "--wm" ]] && tools+=(openbox)
@@ -21,7 +28,7 @@ for tool in "${tools[@]}"; do
 done
 rm -rf "$out"
 mkdir -p "$out"
-pictures=(main_window.png)
+pictures=("$picture")
 if [[ "$wm" == "--wm" ]]; then
   "$root/scripts/gui-xvfb.sh" --wm --delay 8 "$out/screen.png" -- "$shot" --hold "$out"
   pictures+=(main_window_wm.png main_window_topmost.png window_menu.png)

@@ -151,6 +151,24 @@ inline void WriteJournal(const std::string& dir, const std::string& table, const
   d.Close();
 }
 
+// Creates <dir>/<table>.dbf, the branch's counter table, with one record
+// whose CIS_FIN holds number.
+inline void WriteCounters(const std::string& dir, const std::string& table, const std::string& number) {
+  TxbCreateOptions options;
+  options.language = 0x64;
+  CreateDbfTable(dir + "/" + table + ".dbf",
+                 {{"CIS_DEN", 'N', 15, 0}, {"CIS_ODB", 'N', 6, 0}, {"CIS_VYD", 'C', 10, 0}, {"CIS_FIN", 'C', 10, 0}},
+                 options);
+  TXbaseDataSet d(nullptr);
+  d.SetDatabaseName(dir);
+  d.SetTableName(table + ".dbf");
+  d.Open();
+  d.Append();
+  d.FieldByName("CIS_FIN")->SetAsString(number);
+  d.Post();
+  d.Close();
+}
+
 // A plain dataset on a table of the directory (closed).
 inline std::unique_ptr<TXbaseDataSet> OpenTable(const std::string& dir, const std::string& table) {
   auto d = std::make_unique<TXbaseDataSet>(nullptr);

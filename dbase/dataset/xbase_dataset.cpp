@@ -773,7 +773,7 @@ void TXbaseDataSet::InternalEdit() {
   if (table_->RecordNumber() != n) ReadPhysical(n);
   // Lock first, then read: a copy read before the lock may already be older
   // than what another program posted, and this edit would overwrite it.
-  if (!table_->LockCurrentRecord()) DatabaseError(XbMessage(xbmRecordLocked));
+  if (!table_->LockCurrentRecord()) throw ERecordLocked(XbMessage(xbmRecordLocked));
   try {
     TxbRecordBufferRedirect redirect(*table_, ActiveBuffer());
     if (!ReadPhysical(n)) DatabaseError(XbMessage(xbmRecordBeyondRange));

@@ -53,6 +53,14 @@ using TxbStatusReport = std::function<void(TObject* sender, int status, int curr
 
 class THCBlobStream;
 
+// Edit was refused because another holder (another program, or another
+// dataset of this one) has the record locked. Callers that wait for a lock
+// retry on this and on nothing else; the text is the engine's lock message.
+class ERecordLocked : public EDatabaseError {
+ public:
+  using EDatabaseError::EDatabaseError;
+};
+
 class TXbaseDataSet : public TDataSet {
  public:
   explicit TXbaseDataSet(TComponent* owner);
