@@ -3,6 +3,7 @@
 #include "app/data_module.h"
 #include "app/document_entry.h"
 #include "app/maintenance_forms_support.h"
+#include "platform/gui/printer_list.h"
 #include "platform/rtl/sysutils.h"
 
 using namespace maintenance;
@@ -21,7 +22,12 @@ TPrinterListSource& PrinterListSource() {
 void SetPrinterListSource(TPrinterListSource source) { PrinterListSource() = std::move(source); }
 
 std::vector<AnsiString> SystemPrinterNames() {
-  return PrinterListSource() ? PrinterListSource()() : std::vector<AnsiString>{};
+  if (PrinterListSource()) return PrinterListSource()();
+  // The printers the printing system knows (none when it has none).
+  std::vector<AnsiString> names;
+  TStringList* printers = Printer()->Printers();
+  for (int i = 0; i < printers->Count(); ++i) names.push_back(printers->Strings(i));
+  return names;
 }
 
 TSystemNastaveni::TSystemNastaveni(TComponent* owner) : TForm(owner) {

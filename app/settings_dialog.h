@@ -15,7 +15,7 @@
 #include "ui/edits/db_edit_kuvet.h"
 
 // The names of the system's printers, in the order printer indexes count
-// them. The report engine installs its list here; without one it is empty.
+// them: the printing system's list, unless a test installs its own.
 using TPrinterListSource = std::function<std::vector<AnsiString>()>;
 void SetPrinterListSource(TPrinterListSource source);
 std::vector<AnsiString> SystemPrinterNames();

@@ -8,6 +8,7 @@
 #include "app/settings_dialog.h"
 #include "app/tests/entry_support.h"
 #include "app/type_edit_form.h"
+#include "platform/gui/testing/fake_printers.h"
 #include "app/types_overview.h"
 #include "dbase/handler/table_handler.h"
 #include "testing/child_process.h"
@@ -217,6 +218,20 @@ TEST(MaintenanceDialogsGui, CounterAcceptsOnlyWholeNumbersThatFit) {
     }
   }
   delete dialog;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MaintenanceDialogsGui, TheSettingsDialogListsThePrintingSystemsPrinters) {
+  InstallFakePrinters({{"Laser", OfficePrinterCaps()}, {"Jehlickova", OfficePrinterCaps()}});
+  SetPrinterListSource(nullptr);
+  const std::vector<AnsiString> expected{"Laser", "Jehlickova"};
+  EXPECT_EQ(SystemPrinterNames(), expected);
+  InstallFakePrinters({});
+  EXPECT_TRUE(SystemPrinterNames().empty());
+  SetPrinterBackend(nullptr);
 }
 
 }  // namespace
