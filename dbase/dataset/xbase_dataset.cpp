@@ -890,11 +890,8 @@ std::vector<AnsiString> KeyFieldNames(const XBobjIndexTag& tag) {
 AnsiString KeyText(const TxbVariant& key) {
   switch (key.Kind()) {
     case xbvDate: return DbfDate().JulianToDbfText(key.AsDate());
-    case xbvNumber: {
-      char text[64];
-      std::snprintf(text, sizeof text, "%.15g", key.AsNumber());
-      return text;
-    }
+    // Always a "." decimal point, whatever the C library's locale.
+    case xbvNumber: return FloatToStrF(key.AsNumber(), TFloatFormat::ffGeneral, 15, 0, DotDecimalSettings());
     case xbvLogical: return key.AsLogical() ? "T" : "F";
     default: return key.AsText();
   }

@@ -15,6 +15,7 @@ PACKAGES=(
   qt6-base-dev fonts-liberation2 fonts-dejavu-core
   xvfb imagemagick
   xauth
+  locales
 )
 
 # Installs what is missing; with everything present it makes no apt call.
