@@ -472,6 +472,7 @@ void XBobjIndexTag::WritePageChecked(XBobjIndexKey* page) {
 void XBobjIndexTag::FreeChain(XBobjIndexKey* page) {
   std::vector<XBobjIndexKey*> chain;
   for (XBobjIndexKey* p = page; p; p = p->Child) chain.push_back(p);
+  ReserveRoomForWrites(page);
   // Bottom-up: a split sends separators into the parent, which is written
   // after it.
   for (std::size_t i = chain.size(); i > 0; --i)
@@ -479,7 +480,21 @@ void XBobjIndexTag::FreeChain(XBobjIndexKey* page) {
   DeleteChain(page);
 }
 
+void XBobjIndexTag::ReserveRoomForWrites(XBobjIndexKey* top) {
+  // Every page of the chain may be new, split once and push a new root
+  // above it: room for twice the chain and one more is asked for first.
+  int depth = 0;
+  bool dirty = false;
+  for (XBobjIndexKey* p = top; p; p = p->Child) {
+    ++depth;
+    dirty = dirty || p->Dirty;
+  }
+  for (XBobjIndexKey* p = top ? top->Parent : nullptr; p; p = p->Parent) ++depth;
+  if (dirty) file_->ReserveRoom(2 * depth + 1);
+}
+
 void XBobjIndexTag::ResetPages() {
+  ReserveRoomForWrites(root_);
   // Upwards from the leaf; a root split puts a new parent above the old
   // root, and the walk goes on into it.
   for (XBobjIndexKey* p = LeafPage(); p; p = p->Parent)
@@ -1486,9 +1501,18 @@ void XBobjIndexFile::ChangeUnderWholeFileLock(const std::function<void()>& chang
 
 int32_t XBobjIndexFile::TakeNextFree(int32_t step) {
   if (nextFree_ < 0) ResetAllocation();
-  int32_t position = nextFree_;
-  nextFree_ += step;
-  return position;
+  const int64_t position = nextFree_;
+  if (position > lastPagePosition_) XbRaise(xbmIndexFileFull, fileName_);
+  nextFree_ = position + step;
+  return static_cast<int32_t>(position);
+}
+
+void XBobjIndexFile::ReserveRoom(int pages) {
+  if (pages <= 0) return;
+  if (nextFree_ < 0) ResetAllocation();
+  if (nextFree_ < 0) return;  // a format without page allocation
+  if (nextFree_ + static_cast<int64_t>(pages - 1) * pageStep_ > lastPagePosition_)
+    XbRaise(xbmIndexFileFull, fileName_);
 }
 
 void XBobjIndexFile::EmptyForNewTag() {

@@ -403,6 +403,9 @@ class XBobjIndexTag {
                           const std::function<int32_t(int moved)>& writeFirst);
 
   // The page's position (a new one from NewPage when 0), then WritePage.
+  // Raises "Index file %s is full" before a chain from top down is written
+  // when its pages might not all fit.
+  void ReserveRoomForWrites(XBobjIndexKey* top);
   void WritePageChecked(XBobjIndexKey* page);
   // Carries page's last entry up into the separators above it.
   void UpdateSeparators(XBobjIndexKey* page);
@@ -556,7 +559,11 @@ class XBobjIndexFile {
   XBobjIndexTable* Table() const { return table_; }
   XBO_DiskFile* DiskFile() const { return disk_.get(); }
   bool KeysByRecord() const { return keysByRecord_; }
-  int32_t NextFreePosition() const { return nextFree_; }
+  int64_t NextFreePosition() const { return nextFree_; }
+  // Raises "Index file %s is full" unless `pages` more pages fit below the
+  // format's last page position; called before a chain of pages is
+  // written, so a full file is refused before anything of it changes.
+  void ReserveRoom(int pages);
   bool Opened() const { return opened_; }
   TxbLokProtocol LockProtocol() const { return protocol_; }
   // The region LockIndexFile locks.
@@ -578,6 +585,12 @@ class XBobjIndexFile {
   // The next free position, then moved on by step (the allocation is reset
   // first when unknown).
   int32_t TakeNextFree(int32_t step);
+  // The unit of TakeNextFree's steps and the last position a page may
+  // take (page addresses are 32-bit in every format); set by each format.
+  void SetPageAllocation(int32_t step, int64_t lastPosition) {
+    pageStep_ = step;
+    lastPagePosition_ = lastPosition;
+  }
   // Drops every tag (its pages unwritten) and empties the file; the first
   // page is taken for the header, so the tree's pages follow it.
   void EmptyForNewTag();
@@ -597,7 +610,10 @@ class XBobjIndexFile {
   XBobjIndexTable* table_;
   std::unique_ptr<XBO_DiskFile> disk_;
   bool keysByRecord_ = false;
-  int32_t nextFree_ = -1;
+  // 64-bit, so that stepping past the last page cannot overflow.
+  int64_t nextFree_ = -1;
+  int32_t pageStep_ = 1;
+  int64_t lastPagePosition_ = 0x7FFFFFFF;
   TxbLokProtocol protocol_ = TxbLokProtocol::Default;
   TxbLockRegion lockRegion_{0x7FFFFFFD, 1};
   bool opened_ = false;
