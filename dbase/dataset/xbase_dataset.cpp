@@ -211,7 +211,10 @@ void TXbaseDataSet::InternalClose() {
   filterRecord_ = nullptr;
   lookupRecord_ = nullptr;
   keyBuffer_.clear();
-  table_.reset();
+  // The table's pending pages and header are written here, where a failure
+  // can still be reported; the handler's destructor only releases.
+  std::unique_ptr<DBFObject> table = std::move(table_);
+  if (table) table->Close();
 }
 
 void TXbaseDataSet::InternalInitFieldDefs() {

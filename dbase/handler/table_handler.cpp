@@ -113,15 +113,23 @@ XBO_dBHandler::XBO_dBHandler(const AnsiString& fileName, bool shared, bool readW
 
 XBO_dBHandler::~XBO_dBHandler() {
   master_ = nullptr;
-  for (auto& slot : slots_) {
-    try {
-      if (slot) slot->ResetAllPages();
-    } catch (...) {
-      // A destructor cannot report; the file keeps what it had on disk.
-    }
-    slot.reset();
-  }
+  for (auto& slot : slots_) slot.reset();
   Redirect(nullptr);
+}
+
+void XBO_dBHandler::Close() {
+  std::exception_ptr first;
+  try {
+    CloseIndexFiles();
+  } catch (...) {
+    first = std::current_exception();
+  }
+  try {
+    XBO_dBaseFld::Close();
+  } catch (...) {
+    if (!first) first = std::current_exception();
+  }
+  if (first) std::rethrow_exception(first);
 }
 
 // ---------------------------------------------------------------------------
@@ -220,7 +228,7 @@ void XBO_dBHandler::CloseSlot(int index) {
     outOfOrder_ = false;
   }
   try {
-    slot->ResetAllPages();
+    slot->Close();
   } catch (...) {
     slot.reset();
     throw;

@@ -42,8 +42,11 @@ class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
   // Opens the table (see XBO_dBaseDBF); no index file is open yet and
   // read-ahead is allowed.
   XBO_dBHandler(const AnsiString& fileName, bool shared, bool readWrite, const AnsiString& password);
-  // Closes the index files (their pages are written) and then the table.
+  // Releases the index files and the table; writes nothing (Close does).
   ~XBO_dBHandler() override;
+  // Closes every index file (its pages written), then the table; the first
+  // failure is raised once everything is closed.
+  void Close() override;
 
   // --- Seeks
   // Seeks the key text in the master tag. True when a record whose key

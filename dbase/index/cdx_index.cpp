@@ -753,13 +753,18 @@ XBobjCDXFile::XBobjCDXFile(XBobjIndexTable* table, const AnsiString& name, bool 
 }
 
 XBobjCDXFile::~XBobjCDXFile() {
-  // Pages are written while the format is still whole.
-  try {
-    ResetAllPages();
-    if (directory_) directory_->ResetPages();
-  } catch (...) {
-  }
+  ReleaseUnwritten();
+  if (directory_) directory_->DiscardPages();
   Tags().Clear();
+}
+
+void XBobjCDXFile::WritePending() {
+  ResetAllPages();
+  if (directory_) directory_->ResetPages();
+}
+
+bool XBobjCDXFile::HasUnwrittenChanges() const {
+  return XBobjIndexFile::HasUnwrittenChanges() || (directory_ && directory_->HasUnwrittenChanges());
 }
 
 uint32_t XBobjCDXFile::ChangeCounter() const { return directory_->ChangeCounter(); }

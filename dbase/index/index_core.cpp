@@ -4,6 +4,7 @@
 #include "dbase/index/index_core.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -507,6 +508,17 @@ void XBobjIndexTag::ResetPages() {
 void XBobjIndexTag::DiscardPages() {
   DeleteChain(root_);
   root_ = nullptr;
+}
+
+bool XBobjIndexTag::HasUnwrittenChanges() const {
+  if (headerChanged_) return true;
+  // Up from the leaf, like ResetPages: a root split puts a new parent above
+  // the page root_ names.
+  const XBobjIndexKey* leaf = root_;
+  while (leaf && leaf->Child) leaf = leaf->Child;
+  for (const XBobjIndexKey* p = leaf; p; p = p->Parent)
+    if (p->Dirty) return true;
+  return false;
 }
 
 XBobjIndexKey* XBobjIndexTag::OpenChild(XBobjIndexKey* page, int index) {
@@ -1315,11 +1327,7 @@ XBobjIndexFile::XBobjIndexFile(XBobjIndexTable* table) : table_(table) {
 }
 
 XBobjIndexFile::~XBobjIndexFile() {
-  try {
-    ResetAllPages();
-  } catch (...) {
-    // A destructor cannot report; the pages stay as they were on disk.
-  }
+  ReleaseUnwritten();
   if (lockLevel_ > 0 && disk_ && disk_->Shared()) {
     try {
       disk_->UnlockRegion();
@@ -1557,6 +1565,28 @@ XBobjIndexTag* XBobjIndexFile::FindTag(const AnsiString& name) const {
 
 void XBobjIndexFile::ResetAllPages() {
   for (int i = 0; i < tags_.Count(); ++i) tags_.Items(i)->ResetPages();
+}
+
+void XBobjIndexFile::WritePending() { ResetAllPages(); }
+
+void XBobjIndexFile::Close() {
+  try {
+    WritePending();
+  } catch (...) {
+    closeFailed_ = true;
+    throw;
+  }
+}
+
+bool XBobjIndexFile::HasUnwrittenChanges() const {
+  for (int i = 0; i < tags_.Count(); ++i)
+    if (tags_.Items(i)->HasUnwrittenChanges()) return true;
+  return false;
+}
+
+void XBobjIndexFile::ReleaseUnwritten() {
+  assert((closeFailed_ || !HasUnwrittenChanges()) && "index file destroyed with unwritten changes: Close() it first");
+  for (int i = 0; i < tags_.Count(); ++i) tags_.Items(i)->DiscardPages();
 }
 
 void XBobjIndexFile::Corrupt() const { XbRaise(xbmIndexCorrupted, fileName_); }

@@ -302,6 +302,8 @@ class XBobjIndexTag {
   // Frees the pages without writing them (the file is being rebuilt or was
   // changed by another program).
   void DiscardPages();
+  // True while a page or the header waits to be written.
+  bool HasUnwrittenChanges() const;
   // ResetPages, then reads the root; mode 1 also positions on the table's
   // current record (else top), mode 2 stops after the root.
   void LoadRoot(int mode);
@@ -548,6 +550,13 @@ class XBobjIndexFile {
   XBobjIndexTag* TagAt(int index) const { return tags_.Items(index); }
   // Writes every tag's dirty pages and changed header and frees the pages.
   void ResetAllPages();
+  // Writes everything that waits (pages, tag headers, the format's own
+  // header fields) and raises when a write fails. Owners call it before
+  // they destroy the file: the destructor only releases. After a failed
+  // Close the file is given up, so destroying it is no longer a mistake.
+  void Close();
+  // True while pages or header changes wait to be written.
+  virtual bool HasUnwrittenChanges() const;
   // Raises "Index file %s is corrupted".
   [[noreturn]] void Corrupt() const;
   // True when a page of length bytes at position lies inside the file.
@@ -600,6 +609,12 @@ class XBobjIndexFile {
   // A file named like its table (any extension) is the table's production
   // index: the table is told so.
   void FlagProductionIndex();
+  // The format's part of Close; base: every tag's pages and header.
+  virtual void WritePending();
+  // For destructors: in debug builds a file destroyed with changes still
+  // unwritten (a forgotten Close) stops the program; then every page is
+  // dropped unwritten.
+  void ReleaseUnwritten();
   // Called once a lock level 0 -> 1 was taken. Base: nothing.
   virtual void LockTaken() {}
   // Called before the last lock level goes, after the pages were written.
@@ -622,4 +637,5 @@ class XBobjIndexFile {
  private:
   TxbCollection<XBobjIndexTag> tags_;
   int lockLevel_ = 0;
+  bool closeFailed_ = false;
 };

@@ -549,13 +549,16 @@ XBobjMDXFile::XBobjMDXFile(XBobjIndexTable* table, const AnsiString& name, bool 
 }
 
 XBobjMDXFile::~XBobjMDXFile() {
-  try {
-    ResetAllPages();
-    SyncHeader();
-  } catch (...) {
-  }
+  ReleaseUnwritten();
   Tags().Clear();
 }
+
+void XBobjMDXFile::WritePending() {
+  ResetAllPages();
+  SyncHeader();
+}
+
+bool XBobjMDXFile::HasUnwrittenChanges() const { return XBobjIndexFile::HasUnwrittenChanges() || changed_; }
 
 void XBobjMDXFile::PutToday(uint8_t* at) const {
   int year = 0, month = 0, day = 0;

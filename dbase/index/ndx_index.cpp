@@ -461,12 +461,13 @@ XBobjNDXFile::XBobjNDXFile(XBobjIndexTable* table, const AnsiString& name, bool 
 }
 
 XBobjNDXFile::~XBobjNDXFile() {
-  try {
-    ResetAllPages();
-    SyncFreeBlock();
-  } catch (...) {
-  }
+  ReleaseUnwritten();
   Tags().Clear();
+}
+
+void XBobjNDXFile::WritePending() {
+  ResetAllPages();
+  SyncFreeBlock();
 }
 
 XBobjNDXTag* XBobjNDXFile::Tag() const {

@@ -904,10 +904,7 @@ XBobjNTXFile::XBobjNTXFile(XBobjIndexTable* table, const AnsiString& name, bool 
 }
 
 XBobjNTXFile::~XBobjNTXFile() {
-  try {
-    ResetAllPages();
-  } catch (...) {
-  }
+  ReleaseUnwritten();
   Tags().Clear();
 }
 

@@ -247,6 +247,7 @@ TEST(TableOpen, ProductionIndexFlagWaitsForLocksAndIsNeverCleared) {
     EXPECT_EQ(bit(), 0u);
     EXPECT_EQ(a.LockCount(), 1);
     a.ReleaseLock();
+    a.Close();
   }
   EXPECT_EQ(bit(), 1u);
 
