@@ -13,8 +13,8 @@
 
 #include "dbase/table/dbf_create.h"
 #include "dbase/fuzz/fuzz_support.h"
-#include "dbase/tests/support/file_bytes.h"
-#include "dbase/tests/support/index_model.h"
+#include "dbase/testing/file_bytes.h"
+#include "dbase/testing/index_model.h"
 #include "dbase/base/errors.h"
 #include "dbase/expr/expr_registry.h"
 

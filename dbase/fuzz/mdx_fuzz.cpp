@@ -24,7 +24,7 @@
 #include "dbase/fuzz/fuzz_support.h"
 #include "dbase/fuzz/index_fuzz_support.h"
 #include "dbase/index/mdx_index.h"
-#include "dbase/tests/support/raw_index_writer.h"
+#include "dbase/testing/raw_index_writer.h"
 #include "platform/rtl/fileio.h"
 
 namespace {

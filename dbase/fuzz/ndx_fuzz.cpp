@@ -21,7 +21,7 @@
 #include "dbase/fuzz/fuzz_support.h"
 #include "dbase/fuzz/index_fuzz_support.h"
 #include "dbase/index/ndx_index.h"
-#include "dbase/tests/support/raw_index_writer.h"
+#include "dbase/testing/raw_index_writer.h"
 #include "platform/rtl/fileio.h"
 
 namespace {

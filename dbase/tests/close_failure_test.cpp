@@ -15,8 +15,8 @@
 #include "dbase/handler/table_handler.h"
 #include "dbase/index/cdx_index.h"
 #include "dbase/table/dbf_fields.h"
-#include "support/index_file_fixture.h"
-#include "support/table_fixtures.h"
+#include "dbase/testing/index_file_fixture.h"
+#include "dbase/testing/table_fixtures.h"
 #include "testing/error_message.h"
 #include "testing/temp_dir.h"
 

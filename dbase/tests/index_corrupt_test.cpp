@@ -18,7 +18,7 @@
 #include "dbase/base/errors.h"
 #include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
-#include "support/index_model.h"
+#include "dbase/testing/index_model.h"
 #include "testing/random_input.h"
 #include "testing/temp_dir.h"
 

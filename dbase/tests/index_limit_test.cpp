@@ -16,7 +16,7 @@
 #include "dbase/index/ndx_index.h"
 #include "dbase/index/ntx_index.h"
 #include "platform/rtl/fileio.h"
-#include "support/index_file_fixture.h"
+#include "dbase/testing/index_file_fixture.h"
 #include "testing/error_message.h"
 
 namespace {
