@@ -546,6 +546,20 @@ XBobjIndexKey* XBobjIndexTag::OpenChild(XBobjIndexKey* page, int index) {
     child->Position = target;
     ReadPage(target, child);
     if (!child->IsLeaf() && child->Count() == 0) Corrupt();
+    // A child whose last key lies beyond its separator (a writer stopped
+    // between writing a split page and its parent) would hide those keys
+    // from every search: the tree is reported rather than read wrongly.
+    // Separators beyond their child's keys are left alone: other programs
+    // write them.
+    // The same stop can leave a page out of its neighbours' sibling links,
+    // which other programs walk: within one parent they must agree.
+    if (file_->KeysByRecord()) {
+      const XBobjIndexKeyData* last = child->LastEntry();
+      if (last && CompareEntry(*entry, *last, last->RecordNumber, kIndexCompareExact, false) < 0) Corrupt();
+      const int at = page->Current;
+      if (at > 0 && child->Left != page->Entry(at - 1)->EntryTag) Corrupt();
+      if (at + 1 < page->Count() && child->Right != page->Entry(at + 1)->EntryTag) Corrupt();
+    }
   } catch (...) {
     delete child;
     throw;
