@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Renders the main window on a virtual display through scripts/gui-xvfb.sh
-# and checks that the picture is not a single colour.
+# and checks what a person would see in the picture: the window's size, the
+# grid's title row in the button face colour and the selected row in the
+# highlight colour, each where the program says it put them
+# (main_window.txt beside the picture).
 #   screenshot_check.sh SHOT_PROGRAM OUTPUT_DIR
 # Exit status 77 (skipped) when Xvfb or ImageMagick is not installed.
 set -euo pipefail
 shot="$1"
 out="$2"
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-for tool in Xvfb import identify; do
+for tool in Xvfb import identify convert; do
   if ! command -v "$tool" > /dev/null; then
     echo "screenshot_check.sh: $tool is not installed; check skipped"
     exit 77
@@ -16,9 +19,28 @@ done
 rm -rf "$out"
 mkdir -p "$out"
 "$root/scripts/gui-xvfb.sh" --delay 60 "$out/screen.png" -- "$shot" "$out"
-colours="$(identify -format '%k' "$out/main_window.png")"
-echo "main_window.png: $colours colours"
-if (( colours < 2 )); then
-  echo "screenshot_check.sh: the main window is a single colour" >&2
+picture="$out/main_window.png"
+fail() {
+  echo "screenshot_check.sh: $*" >&2
   exit 1
-fi
+}
+read -r _ width height < <(grep '^size ' "$out/main_window.txt") || fail "main_window.txt has no size"
+size="$(identify -format '%w %h' "$picture")"
+echo "main_window.png: $size (window ${width} ${height})"
+[[ "$size" == "$width $height" ]] || fail "the picture is $size, the window ${width}x${height}"
+# The colour that covers most of a region, as RRGGBB, and its share in %.
+dominant() {
+  convert "$picture" -crop "$3x$4+$1+$2" +repage -format %c histogram:info: |
+    sort -rn | awk -v total="$(($3 * $4))" 'NR == 1 {
+      for (i = 1; i <= NF; ++i) if ($i ~ /^#/ && length($i) == 7) colour = substr($i, 2)
+      count = $1; sub(":", "", count)
+      printf "%s %d\n", toupper(colour), 100 * count / total }'
+}
+for region in title selected; do
+  read -r _ x y w h expected < <(grep "^$region " "$out/main_window.txt") || fail "main_window.txt has no $region"
+  (( w > 0 && h > 0 )) || fail "$region region is empty"
+  read -r colour share < <(dominant "$x" "$y" "$w" "$h")
+  echo "$region at $x,$y ${w}x${h}: mostly #$colour ($share%), expected #$expected"
+  [[ "$colour" == "$expected" ]] || fail "the $region is mostly #$colour, not #$expected"
+  (( share >= 50 )) || fail "the $region is only $share% #$colour"
+done
