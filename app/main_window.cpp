@@ -124,6 +124,57 @@ TPlatebna::TPlatebna(TComponent* owner) : TForm(owner) {
     if (*layout.title) column->Title()->SetCaption(Cz(layout.title));
   }
 
+  FxStatusBar1 = new TFxStatusBar(this);
+  FxStatusBar1->SetName("FxStatusBar1");
+  FxStatusBar1->SetParent(this);
+  FxStatusBar1->SetAlign(alBottom);
+  FxStatusBar1->SetAutoStyle(false);
+  FxStatusBar1->SetBorderInner(fsNone);
+  FxStatusBar1->SetBorderOuter(fsNone);
+  FxStatusBar1->SetBorderWidth(0);
+  FxStatusBar1->SetHeight(19);
+  auto pane = [this](TFxCustomStatusPane* p, const char* name, int width, TAlign align) {
+    p->SetName(name);
+    p->SetParent(FxStatusBar1);
+    p->SetWidth(width);
+    p->SetAlign(align);
+    p->SetFrameStyle(fsBump);
+  };
+  FxStatusPane1 = new TFxStatusPane(this);
+  pane(FxStatusPane1, "FxStatusPane1", 313, alLeft);
+  FxKeyStatus1 = new TFxKeyStatus(this);
+  pane(FxKeyStatus1, "FxKeyStatus1", 45, alLeft);
+  FxKeyStatus1->SetAlignment(taCenter);
+  FxKeyStatus1->SetEnabled(false);
+  FxKeyStatus2 = new TFxKeyStatus(this);
+  pane(FxKeyStatus2, "FxKeyStatus2", 45, alLeft);
+  FxKeyStatus2->SetAlignment(taCenter);
+  FxKeyStatus2->SetKey(tkNumLock);
+  FxClockStatus1 = new TFxClockStatus(this);
+  pane(FxClockStatus1, "FxClockStatus1", 150, alClient);
+
+  waFormMagnet1 = new TwaFormMagnet(this);
+  waFormMagnet1->SetName("waFormMagnet1");
+  waFormMagnet1->SetGlue(false);
+  waFormMagnet1->SetFormDragable(false);
+  waFormMagnet1->SetFormTopmost(false);
+  waFormMagnet1->ScreenMagnet()->SetArea(saWorkArea);
+
+  waFormTopmost1 = new TwaFormTopmost(this);
+  waFormTopmost1->SetName("waFormTopmost1");
+  waFormTopmost1->CaptionButton()->SetBtnOrder(0);
+  waFormTopmost1->CaptionButton()->SetCursorDown(crDefault);
+  waFormTopmost1->CaptionButton()->SetHint("Always on top");
+  waFormTopmost1->CaptionButton()->SetVisible(true);
+  waFormTopmost1->SystemMenu()->SetApplyToMenu(true);
+  waFormTopmost1->SystemMenu()->SetCaption("Always on &top");
+  waFormTopmost1->SystemMenu()->SetPosition(7);
+  waFormTopmost1->SystemMenu()->SetSeparators(TwaMenuSeparators{seBefore});
+  waFormTopmost1->SetTopmost(false);
+
+  OneInstance1 = new TOneInstance(this);
+  OneInstance1->SetName("OneInstance1");
+
   Button1->OnClick = Bind(this, &TPlatebna::Button1Click);
   Button2->OnClick = Bind(this, &TPlatebna::Button2Click);
   Button3->OnClick = Bind(this, &TPlatebna::Button3Click);

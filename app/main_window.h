@@ -21,6 +21,11 @@
 #include "platform/gui/menus.h"
 #include "platform/gui/std_controls.h"
 #include "ui/dbgrid/db_grid.h"
+#include "ui/panels/status_bar.h"
+#include "ui/panels/status_panes.h"
+#include "ui/window_addons/form_magnet.h"
+#include "ui/window_addons/form_topmost.h"
+#include "ui/window_addons/one_instance.h"
 
 class TPlatebna : public TForm {
  public:
@@ -36,6 +41,18 @@ class TPlatebna : public TForm {
   TButton* Button3;  // F4 Oprava
   TButton* Button2;  // F2 Nový
   TDBGrid* DBGrid1;
+
+  // ------------------------------------------------------------ add-ons
+  // They work through their settings alone; no event of theirs is bound,
+  // and the topmost state is never saved.
+  TFxStatusBar* FxStatusBar1;
+  TFxStatusPane* FxStatusPane1;
+  TFxKeyStatus* FxKeyStatus1;    // Caps Lock, disabled (embossed)
+  TFxKeyStatus* FxKeyStatus2;    // Num Lock
+  TFxClockStatus* FxClockStatus1;
+  TwaFormMagnet* waFormMagnet1;
+  TwaFormTopmost* waFormTopmost1;
+  TOneInstance* OneInstance1;
 
   TMainMenu* MainMenu1;
   TMenuItem* Doklad1;

@@ -4,10 +4,14 @@
 #include "app/data_module.h"
 #include "app/main_window.h"
 #include "platform/gui/application.h"
+#include "platform/gui/instance_channel.h"
 #include "platform/rtl/system.h"
 
 void CreateProgramObjects(int argc, char** argv) {
   Application->Initialize(argc, argv);
+  // Later starts are accepted while the data module opens the tables; they
+  // are delivered once the main window's component has loaded.
+  InstanceChannel::StartServing();
   Application->SetTitle("Morvake CRM Platebna");
   Application->CreateForm(Data);
   // The report module takes its place here.

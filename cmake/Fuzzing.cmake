@@ -32,8 +32,10 @@ endfunction()
 
 # Every module's fuzz folder, added after the libraries exist.
 function(project_add_fuzz_folders)
+  # Modules sit one or two levels down (dbase/, platform/gui/).
   file(GLOB_RECURSE lists CONFIGURE_DEPENDS
-       ${PROJECT_SOURCE_DIR}/*/fuzz/CMakeLists.txt)
+       ${PROJECT_SOURCE_DIR}/*/fuzz/CMakeLists.txt
+       ${PROJECT_SOURCE_DIR}/*/*/fuzz/CMakeLists.txt)
   foreach(list IN LISTS lists)
     string(FIND "${list}" "${PROJECT_SOURCE_DIR}/build/" in_build)
     if(in_build EQUAL 0)

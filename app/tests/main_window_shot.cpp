@@ -13,10 +13,17 @@
 // rebuilds it and saves OUTPUT_DIR/progress_window.png half way through the
 // build. With --hold the main window stays on screen until the process is
 // asked to end (SIGTERM or SIGINT), so a picture of the whole screen can be
-// taken; the temporary folder is removed in either case.
+// taken; the temporary folder is removed in either case. Held on an X
+// display, it also saves main_window_wm.png (the whole screen),
+// main_window_topmost.png (always-on-top button down) and window_menu.png
+// (the window menu open).
+#include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QImage>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -32,10 +39,12 @@
 #include "platform/gui/application.h"
 #include "platform/gui/ext_controls.h"
 #include "platform/gui/graphics.h"
-#include "ui/dbgrid/db_grid.h"
+#include "platform/gui/instance_channel.h"
+#include "platform/gui/window_menu.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/system.h"
 #include "tools/mkdemo/demo_data.h"
+#include "ui/dbgrid/db_grid.h"
 
 namespace {
 
@@ -122,6 +131,8 @@ int main(int argc, char** argv) {
   SetProgramDirectory(root + "/");
 
   int status = 0;
+  // Pictures are taken of every copy started.
+  InstanceChannel::DecideUnguarded();
   CreateProgramObjects(argc, argv);
   Platebna->Show();
   Settle();
@@ -150,6 +161,29 @@ int main(int argc, char** argv) {
     status = 1;
   }
 
+  if (hold && QGuiApplication::platformName() == "xcb") {
+    // Under a window manager: the whole screen with the main window in its
+    // frame, then with the always-on-top button down, then with the window
+    // menu open (its item checked).
+    auto screen = [output, &status](const char* name) {
+      const QImage image = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+      const std::string path = output + "/" + name;
+      if (!image.save(QString::fromStdString(path), "PNG")) status = 1;
+      std::printf("screenshot: %s\n", path.c_str());
+      std::fflush(stdout);
+    };
+    QTimer::singleShot(1000, [screen] { screen("main_window_wm.png"); });
+    QTimer::singleShot(1200, [] {
+      Platebna->waFormTopmost1->MousePressed(true);
+      Platebna->waFormTopmost1->MouseReleased(true, 2, 2);
+    });
+    QTimer::singleShot(1800, [screen] { screen("main_window_topmost.png"); });
+    QTimer::singleShot(1900, [] { OpenWindowMenu(Platebna); });
+    QTimer::singleShot(2500, [screen] {
+      screen("window_menu.png");
+      if (auto* menu = QApplication::activePopupWidget()) menu->close();
+    });
+  }
   if (hold) {
     std::signal(SIGTERM, RequestStop);
     std::signal(SIGINT, RequestStop);

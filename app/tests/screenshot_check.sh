@@ -4,13 +4,19 @@
 # grid's title row in the button face colour and the selected row in the
 # highlight colour, each where the program says it put them
 # (main_window.txt beside the picture).
-#   screenshot_check.sh SHOT_PROGRAM OUTPUT_DIR
-# Exit status 77 (skipped) when Xvfb or ImageMagick is not installed.
+#   screenshot_check.sh SHOT_PROGRAM OUTPUT_DIR [--wm]
+# With --wm the display has a window manager and the whole-screen pictures
+# (main_window_wm.png, main_window_topmost.png, window_menu.png) must be
+# more than one colour as well. Exit status 77 (skipped) when Xvfb or
+# ImageMagick or (with --wm) openbox is not installed.
 set -euo pipefail
 shot="$1"
 out="$2"
+wm="${3:-}"
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-for tool in Xvfb import identify convert; do
+tools=(Xvfb import identify convert)
+[[ "$wm" == "--wm" ]] && tools+=(openbox)
+for tool in "${tools[@]}"; do
   if ! command -v "$tool" > /dev/null; then
     echo "screenshot_check.sh: $tool is not installed; check skipped"
     exit 77
@@ -18,12 +24,24 @@ for tool in Xvfb import identify convert; do
 done
 rm -rf "$out"
 mkdir -p "$out"
-"$root/scripts/gui-xvfb.sh" --delay 60 "$out/screen.png" -- "$shot" "$out"
-picture="$out/main_window.png"
 fail() {
   echo "screenshot_check.sh: $*" >&2
   exit 1
 }
+pictures=()
+if [[ "$wm" == "--wm" ]]; then
+  "$root/scripts/gui-xvfb.sh" --wm --delay 8 "$out/screen.png" -- "$shot" --hold "$out"
+  pictures+=(main_window_wm.png main_window_topmost.png window_menu.png)
+else
+  "$root/scripts/gui-xvfb.sh" --delay 60 "$out/screen.png" -- "$shot" "$out"
+fi
+for picture in "${pictures[@]}"; do
+  colours="$(identify -format '%k' "$out/$picture")"
+  echo "$picture: $colours colours"
+  (( colours >= 2 )) || fail "$picture is a single colour"
+done
+
+picture="$out/main_window.png"
 read -r _ width height < <(grep '^size ' "$out/main_window.txt") || fail "main_window.txt has no size"
 size="$(identify -format '%w %h' "$picture")"
 echo "main_window.png: $size (window ${width} ${height})"

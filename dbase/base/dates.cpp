@@ -141,3 +141,11 @@ int32_t DayFromDouble(double value) {
   if (!(value > -2147483649.0 && value < 2147483648.0)) return 0;
   return static_cast<int32_t>(value);
 }
+
+uint8_t HeaderYearByte(int year) {
+  if (year < 1900) return 0;
+  if (year > 1900 + 255) return 255;
+  return static_cast<uint8_t>(year - 1900);
+}
+
+int YearFromHeaderByte(uint8_t byte) { return byte < 80 ? 2000 + byte : 1900 + byte; }

@@ -46,3 +46,11 @@ void FreeDbfDate();
 // outside the 32-bit range gives 0 (no date). Casting such a double to an
 // integer would be undefined.
 int32_t DayFromDouble(double value);
+
+// The year byte of a dBase header's date of last update (tables, production
+// indexes): years since 1900, as every dBase-family program reads it (2026
+// is 126). Years outside 1900..2155 are clamped to what the byte can hold.
+uint8_t HeaderYearByte(int year);
+// The year such a byte stands for. Older writers stored the year modulo
+// 100, so bytes below 80 are taken as 2000 and later, like other readers do.
+int YearFromHeaderByte(uint8_t byte);

@@ -747,8 +747,7 @@ XBobjCDXFile::XBobjCDXFile(XBobjIndexTable* table, const AnsiString& name, bool 
     InitializeNewFile();
   }
   opened_ = true;
-  heldCounter_ = syncCounter_ = directory_->ChangeCounter();
-  heldSize_ = syncSize_ = RefreshFileSize();
+  SyncWithDisk();
   FlagProductionIndex();
 }
 
@@ -925,8 +924,7 @@ void XBobjCDXFile::Reindex() {
     directory_->ResetPages();
     opened_ = true;
   });
-  heldCounter_ = syncCounter_ = directory_->ChangeCounter();
-  heldSize_ = syncSize_ = RefreshFileSize();
+  SyncWithDisk();
 }
 
 uint32_t XBobjCDXFile::ReadDiskCounter() {
@@ -949,8 +947,19 @@ void XBobjCDXFile::BumpChangeCounter() {
 
 bool XBobjCDXFile::RecordChanged(int32_t recordNumber, bool appended) {
   bool changed = XBobjIndexFile::RecordChanged(recordNumber, appended);
-  if (changed) BumpChangeCounter();
+  // Under the lock the count waits until the changed pages are on disk: a
+  // reader that sees the new count must find the pages that go with it.
+  if (changed && LockLevel() > 0)
+    countPending_ = true;
+  else if (changed)
+    BumpChangeCounter();
   return changed;
+}
+
+void XBobjCDXFile::SyncWithDisk() {
+  heldCounter_ = syncCounter_ = releasedCounter_ = directory_->ChangeCounter();
+  heldSize_ = syncSize_ = releasedSize_ = RefreshFileSize();
+  refreshedInLock_ = false;
 }
 
 void XBobjCDXFile::RefreshTagHeaders() {
@@ -965,6 +974,13 @@ void XBobjCDXFile::RefreshTagHeaders() {
 
 bool XBobjCDXFile::ChangedByOtherUser() {
   if (!disk_ || !disk_->Shared() || !opened_) return false;
+  // Under our own lock nobody else writes: LockTaken already compared the
+  // file with what it was when we last released it.
+  if (LockLevel() > 0) {
+    bool refreshed = refreshedInLock_;
+    refreshedInLock_ = false;
+    return refreshed;
+  }
   uint32_t counter = ReadDiskCounter();
   // Programs that never count their changes still grow the file when they
   // change a tag.
@@ -981,19 +997,24 @@ bool XBobjCDXFile::ChangedByOtherUser() {
 }
 
 void XBobjCDXFile::LockTaken() {
+  countPending_ = false;
   if (!disk_->Shared() || !opened_) return;
   uint32_t counter = ReadDiskCounter();
   int64_t size = RefreshFileSize();
-  if (counter != syncCounter_ || size != syncSize_) {
-    RefreshTagHeaders();
-    syncCounter_ = counter;
-    syncSize_ = size;
-  }
+  // Not compared with what a look without the lock saw: that look may have
+  // fallen between another writer's count and its pages.
+  refreshedInLock_ = counter != releasedCounter_ || size != releasedSize_;
+  if (refreshedInLock_) RefreshTagHeaders();
+  heldCounter_ = syncCounter_ = counter;
+  heldSize_ = syncSize_ = size;
 }
 
 void XBobjCDXFile::LockReleasing() {
   if (!opened_) return;
   directory_->ResetPages();
-  heldSize_ = syncSize_ = RefreshFileSize();
-  heldCounter_ = syncCounter_ = directory_->ChangeCounter();
+  if (countPending_) {
+    countPending_ = false;
+    BumpChangeCounter();
+  }
+  SyncWithDisk();
 }

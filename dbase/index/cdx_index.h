@@ -275,6 +275,9 @@ class XBobjCDXFile : public XBobjIndexFile {
   uint32_t ReadDiskCounter();
   void BumpChangeCounter();
   void RefreshTagHeaders();
+  // Counter and size as they stand now, taken as what every cached page
+  // and header agrees with (after an open, a rebuild or our own release).
+  void SyncWithDisk();
 
   std::unique_ptr<XBobjCDXTag> directory_;
   int newTagCollation_ = cdxMachine;
@@ -282,4 +285,11 @@ class XBobjCDXFile : public XBobjIndexFile {
   int64_t heldSize_ = 0;
   uint32_t syncCounter_ = 0;  // what the tag headers were last read at
   int64_t syncSize_ = 0;
+  // Counter and size when we last let go of the lock (or opened the file).
+  // Pages read without the lock may be half another writer's change, so
+  // under the lock only these values tell whether the cache can be kept.
+  uint32_t releasedCounter_ = 0;
+  int64_t releasedSize_ = 0;
+  bool refreshedInLock_ = false;  // LockTaken found another writer's change
+  bool countPending_ = false;     // a change under the lock awaits its count
 };

@@ -963,8 +963,37 @@ int32_t XBobjIndexTag::MoveTo(int code) {
 // ---------------------------------------------------------------------------
 // Seeks
 
+// A tag walked backwards (a descending CDX tag keeps its keys ascending and
+// walks them from the end) finds the first of equal keys in walk order at
+// the last of them in stored order, and the key after a missing one at the
+// last smaller stored key: each seek takes the other stored search.
 int32_t XBobjIndexTag::FindKey(const XBobjIndexKeyData& key) {
   if (reverseNavigation_) std::swap(bof_, eof_);  // work on the stored order
+  int32_t result;
+  try {
+    result = reverseNavigation_ ? StoredLastAtOrBefore(key, true) : StoredFirstAtOrAfter(key);
+  } catch (...) {
+    if (reverseNavigation_) std::swap(bof_, eof_);
+    throw;
+  }
+  if (reverseNavigation_) std::swap(bof_, eof_);
+  return result;
+}
+
+int32_t XBobjIndexTag::FindLastKey(const XBobjIndexKeyData& key) {
+  if (reverseNavigation_) std::swap(bof_, eof_);
+  int32_t result;
+  try {
+    result = reverseNavigation_ ? StoredFirstAtOrAfter(key) : StoredLastAtOrBefore(key, false);
+  } catch (...) {
+    if (reverseNavigation_) std::swap(bof_, eof_);
+    throw;
+  }
+  if (reverseNavigation_) std::swap(bof_, eof_);
+  return result;
+}
+
+int32_t XBobjIndexTag::StoredFirstAtOrAfter(const XBobjIndexKeyData& key) {
   XBobjIndexKeyData stored;
   stored.AssignEntry(key);
   KeyToStoredForm(stored, true);
@@ -985,12 +1014,10 @@ int32_t XBobjIndexTag::FindKey(const XBobjIndexKeyData& key) {
     else if (r == 0 && range == 0)
       result = currentKey_.RecordNumber;
   }
-  if (reverseNavigation_) std::swap(bof_, eof_);
   return result;
 }
 
-int32_t XBobjIndexTag::FindLastKey(const XBobjIndexKeyData& key) {
-  if (reverseNavigation_) std::swap(bof_, eof_);
+int32_t XBobjIndexTag::StoredLastAtOrBefore(const XBobjIndexKeyData& key, bool walkedBackwards) {
   XBobjIndexKeyData stored;
   stored.AssignEntry(key);
   KeyToStoredForm(stored, true);
@@ -1008,12 +1035,13 @@ int32_t XBobjIndexTag::FindLastKey(const XBobjIndexKeyData& key) {
     CopyCurrent();
     bool equal = stored.Compare(&currentKey_, nullptr, weights_, mode) == 0;
     int range = SeekRangeTest();
-    if (range > 0)
-      eof_ = true;
+    // Walked backwards, what lies below the range ends the walk, and a key
+    // above it leaves the walk to reach the range's first key.
+    if (walkedBackwards ? range < 0 : range > 0)
+      (walkedBackwards ? bof_ : eof_) = true;
     else if (equal && range == 0)
       result = currentKey_.RecordNumber;
   }
-  if (reverseNavigation_) std::swap(bof_, eof_);
   return result;
 }
 

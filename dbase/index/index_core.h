@@ -280,7 +280,10 @@ class XBobjIndexTag {
   // when an equal entry was found inside the range; else 0 (EOF set when
   // the search ran off the end or past the high bound).
   int32_t FindKey(const XBobjIndexKeyData& key);
-  // As FindKey, positioned on the last equal entry.
+  // As FindKey, positioned on the last equal entry. Both seeks go by walk
+  // order: on a tag walked backwards (ReverseNavigation) FindKey lands on
+  // the last equal stored entry and, for a missing key, on the next key in
+  // walk order; FindLastKey on the first equal stored entry.
   int32_t FindLastKey(const XBobjIndexKeyData& key);
   // FindKey that leaves the tag's position as it was.
   int32_t LookupKey(const XBobjIndexKeyData& key);
@@ -463,6 +466,10 @@ class XBobjIndexTag {
   void CopyCurrent();
   void SetPosition(bool bof, bool eof);
   int SeekRangeTest() const;
+  // FindKey and FindLastKey on the stored order (flags in stored terms):
+  // the first entry not less than key, and the last entry not greater.
+  int32_t StoredFirstAtOrAfter(const XBobjIndexKeyData& key);
+  int32_t StoredLastAtOrBefore(const XBobjIndexKeyData& key, bool walkedBackwards);
   bool BelowLow() const;
   bool AboveHigh() const;
   int32_t CurrentResult() const;
@@ -577,6 +584,10 @@ class XBobjIndexFile {
   TxbLokProtocol LockProtocol() const { return protocol_; }
   // The region LockIndexFile locks.
   TxbLockRegion LockRegion() const { return lockRegion_; }
+  // Locks region instead of the protocol's from the next lock on (until
+  // SetLockProtocol): for a program that must lock exactly as another
+  // family of xBase programs does.
+  void SetLockRegion(TxbLockRegion region) { lockRegion_ = region; }
 
  protected:
   // The owned tag list.

@@ -563,7 +563,7 @@ bool XBobjMDXFile::HasUnwrittenChanges() const { return XBobjIndexFile::HasUnwri
 void XBobjMDXFile::PutToday(uint8_t* at) const {
   int year = 0, month = 0, day = 0;
   DbfDate().DecodeJulian(DbfDate().Today(), year, month, day);
-  at[0] = static_cast<uint8_t>(year % 100);
+  at[0] = HeaderYearByte(year);
   at[1] = static_cast<uint8_t>(month);
   at[2] = static_cast<uint8_t>(day);
 }

@@ -10,7 +10,7 @@
 //   then        tag headers (one page each) and pages
 //
 // File header (little-endian):
-//   0 version 2   1 date of last change (year mod 100, month, day)
+//   0 version 2   1 date of last change (years since 1900, month, day)
 //   4 table name, 16 bytes: base name, at most 8 characters, NUL-terminated
 //   20 blocks per page (2)   22 page size in bytes (1024)   24 production
 //   flag 1   25 tag table entries 48   26 tag table entry length 32

@@ -897,7 +897,7 @@ XBobjNTXFile::XBobjNTXFile(XBobjIndexTable* table, const AnsiString& name, bool 
   auto tag = std::make_unique<XBobjNTXTag>(this, BaseName(disk_->FileName()));
   tag->ReadHeader();
   if (!tag->HeaderValid()) return;
-  heldCounter_ = syncCounter_ = tag->ChangeCounter();
+  heldCounter_ = syncCounter_ = releasedCounter_ = tag->ChangeCounter();
   Tags().Add(tag.release());
   opened_ = true;
   ResetAllocation();
@@ -923,7 +923,7 @@ bool XBobjNTXFile::CreateTag(const AnsiString&, const AnsiString& keyExpression,
     EmptyForNewTag();
     tag->SetChangeCounter(1);
     tag->DefineTag(keyExpression, unique, ascending, forExpression);
-    heldCounter_ = syncCounter_ = tag->ChangeCounter();
+    heldCounter_ = syncCounter_ = releasedCounter_ = tag->ChangeCounter();
     Tags().Add(tag.release());
   });
   return true;
@@ -953,7 +953,7 @@ void XBobjNTXFile::ZapLocked() {
   NtxEncodePage(NtxNode{}, tag->Layout(), page);
   WriteBlock(kNtxPageSize, page, kNtxPageSize);
   tag->WriteHeader();
-  heldCounter_ = syncCounter_ = 1;
+  heldCounter_ = syncCounter_ = releasedCounter_ = 1;
 }
 
 void XBobjNTXFile::Zap() {
@@ -1007,6 +1007,13 @@ bool XBobjNTXFile::RecordChanged(int32_t recordNumber, bool appended) {
 
 bool XBobjNTXFile::ChangedByOtherUser() {
   if (!disk_ || !disk_->Shared() || !opened_ || !Tag() || !Tag()->HeaderValid()) return false;
+  // Under our own lock LockTaken already compared the file with what it was
+  // when we last released it.
+  if (LockLevel() > 0) {
+    bool refreshed = refreshedInLock_;
+    refreshedInLock_ = false;
+    return refreshed;
+  }
   uint16_t counter = ReadDiskCounter();
   if (counter == heldCounter_) return false;
   heldCounter_ = counter;
@@ -1018,14 +1025,17 @@ bool XBobjNTXFile::ChangedByOtherUser() {
 }
 
 void XBobjNTXFile::LockTaken() {
+  refreshedInLock_ = false;
   if (!disk_->Shared() || !opened_ || !Tag() || !Tag()->HeaderValid()) return;
   uint16_t counter = ReadDiskCounter();
-  if (counter != syncCounter_) {
-    Tag()->RefreshHeader();
-    syncCounter_ = counter;
-  }
+  // Not compared with what a look without the lock saw: that look may have
+  // fallen between another writer's count and its pages.
+  refreshedInLock_ = counter != releasedCounter_;
+  if (refreshedInLock_) Tag()->RefreshHeader();
+  heldCounter_ = syncCounter_ = counter;
 }
 
 void XBobjNTXFile::LockReleasing() {
-  if (Tag()) heldCounter_ = syncCounter_ = Tag()->ChangeCounter();
+  refreshedInLock_ = false;
+  if (Tag()) heldCounter_ = syncCounter_ = releasedCounter_ = Tag()->ChangeCounter();
 }

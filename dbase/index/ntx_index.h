@@ -276,4 +276,9 @@ class XBobjNTXFile : public XBobjIndexFile {
   bool translateTexts_ = false;
   uint16_t heldCounter_ = 0;  // what ChangedByOtherUser compares with
   uint16_t syncCounter_ = 0;  // what the header was last read at
+  // The counter when we last let go of the lock (or opened the file): pages
+  // read without the lock may be half another writer's change, so under the
+  // lock only this value tells whether the cache can be kept.
+  uint16_t releasedCounter_ = 0;
+  bool refreshedInLock_ = false;
 };

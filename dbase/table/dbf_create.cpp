@@ -22,6 +22,7 @@
 #include "dbase/table/memo_file.h"
 #include "dbase/table/scrambler.h"
 #include "dbase/base/disk_file.h"
+#include "dbase/base/dates.h"
 #include "dbase/base/errors.h"
 #include "dbase/base/os_layer.h"
 #include "platform/rtl/datetime.h"
@@ -180,7 +181,7 @@ void CreateDbfTable(const AnsiString& fileName, const std::vector<TxbFieldSpec>&
   h[0] = version;
   int year = 0, month = 0, day = 0;
   DecodeDate(Date(), year, month, day);
-  h[1] = static_cast<unsigned char>(year % 100);
+  h[1] = HeaderYearByte(year);
   h[2] = static_cast<unsigned char>(month);
   h[3] = static_cast<unsigned char>(day);
   PutLe32(h + 4, 0);

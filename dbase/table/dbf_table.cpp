@@ -4,7 +4,8 @@
 // Layout (little-endian):
 //   header (32 bytes at 0)
 //     0      version: 0x03, 0x04, 0x30, 0x83, 0x8B or 0xF5
-//     1-3    date of the last update: year mod 100, month, day
+//     1-3    date of the last update: years since 1900 (older writers:
+//            year mod 100), month, day
 //     4-7    record count (written from our count; never trusted on open)
 //     8-9    header length
 //     10-11  record length, the deletion flag included
@@ -40,6 +41,7 @@
 
 #include "dbase/base/byte_order.h"
 #include "dbase/table/scrambler.h"
+#include "dbase/base/dates.h"
 #include "dbase/base/errors.h"
 #include "dbase/base/os_layer.h"
 #include "platform/rtl/datetime.h"
@@ -200,6 +202,13 @@ void XBO_dBaseDBF::RereadHeader() {
                      : static_cast<int32_t>(std::min<int64_t>((size - headerLength_) / recordLength_, INT32_MAX));
 }
 
+TDateTime XBO_dBaseDBF::LastUpdate() const {
+  const int month = header_[2], day = header_[3];
+  TDateTime date = 0;
+  if (!TryEncodeDate(YearFromHeaderByte(header_[1]), month, day, date)) return 0;
+  return date;
+}
+
 void XBO_dBaseDBF::WriteHeader() {
   if (!ReadWrite() || !headerDirty_ || tableLocked_) return;
   int year = 0, month = 0, day = 0;
@@ -207,7 +216,7 @@ void XBO_dBaseDBF::WriteHeader() {
   DecodeDate(now, year, month, day);
   int hour = 0, minute = 0, second = 0, msec = 0;
   DecodeTime(now, hour, minute, second, msec);
-  header_[1] = static_cast<unsigned char>(year % 100);
+  header_[1] = HeaderYearByte(year);
   header_[2] = static_cast<unsigned char>(month);
   header_[3] = static_cast<unsigned char>(day);
   PutLe32(header_ + 4, static_cast<uint32_t>(recordCount_));

@@ -23,6 +23,7 @@
 #include "dbase/table/memo_file.h"
 #include "dbase/base/disk_file.h"
 #include "platform/rtl/ansistring.h"
+#include "platform/rtl/datetime.h"
 
 // What the table is doing; the handler makes moves physical in the two
 // busy states.
@@ -117,6 +118,9 @@ class XBO_dBaseDBF : public XBO_DiskFile {
   int32_t RecordLength() const { return recordLength_; }
   // The 32 header bytes as last read or written.
   const unsigned char* HeaderBytes() const { return header_; }
+  // The header's date of last update (its year written either as years
+  // since 1900 or modulo 100); 0 when the bytes are no date.
+  TDateTime LastUpdate() const;
   bool Encrypted() const { return !writePassword_.empty(); }
   int FieldCount() const { return static_cast<int>(descriptors_.size()); }
   // Descriptor of field n (1..FieldCount()).

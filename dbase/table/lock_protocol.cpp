@@ -12,9 +12,23 @@ struct ProtocolRow {
 };
 
 // Default and FoxLock share one row; the other two have their own.
+//
+// Which index byte other programs lock decides whether they keep out of
+// each other's tree:
+// - CDX (FoxPro family): one byte at 0x7FFFFFFE. Programs built on this
+//   engine lock 0x7FFFFFFD, so the Default/FoxLock region covers both
+//   bytes and excludes either kind of writer.
+// - NTX (Clipper family): one byte at 1 000 000 000, which is ClipLock's
+//   region; under Default no byte is shared, so Clipper neighbours need
+//   ClipLock.
+// - MDX (dBase IV family): dBase IV locks its own high region, the one
+//   DB4Lock uses (0xEFFFFFFE); dBase IV neighbours need DB4Lock.
+// - NDX (dBase III family): dBase III takes no index byte at all; it keeps
+//   writers apart through the table's locks alone, which every protocol
+//   shares with it only as far as the table bytes agree.
 constexpr ProtocolRow kDefaultRow{{0x40000000u, 0x7FFFFFFEu, 0x3FFFFFFFu},
                                   {0x7FFFFFFDu, 1},
-                                  {0x7FFFFFFDu, 1}};
+                                  {0x7FFFFFFDu, 2}};
 constexpr ProtocolRow kDb4Row{{0x40000000u, 0xEFFFFFFFu, 0xB0000000u},
                               {0xEFFFFFFEu, 2},
                               {0xEFFFFFFEu, 2}};
@@ -89,6 +103,8 @@ std::optional<TxbLockRegion> MemoLockRegion(TxbLokProtocol protocol) {
   if (!row) return std::nullopt;
   return row->memo;
 }
+
+TxbLockRegion MemoAllocationLockRegion() { return TxbLockRegion{0, 1}; }
 
 std::optional<TxbLockRegion> IndexLockRegion(TxbLokProtocol protocol) {
   const ProtocolRow* row = RowOf(protocol);

@@ -64,6 +64,12 @@ TxbLockRegion EntireFileLockRegion();
 // written.
 std::optional<TxbLockRegion> MemoLockRegion(TxbLokProtocol protocol);
 
+// The first byte of a memo file, which every other xBase program locks
+// while it hands out memo blocks. Our memo lock takes it too, under every
+// protocol, after the protocol's own region.
+TxbLockRegion MemoAllocationLockRegion();
+
 // The region an index file is locked with while it is read for a seek under
-// ClipLock or changed by a write.
+// ClipLock or changed by a write. Under Default and FoxLock two bytes: ours
+// at 0x7FFFFFFD and the FoxPro family's at 0x7FFFFFFE.
 std::optional<TxbLockRegion> IndexLockRegion(TxbLokProtocol protocol);

@@ -40,6 +40,7 @@
 #include "dbase/base/os_layer.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/rtl/system.h"
 
 namespace {
 
@@ -268,11 +269,28 @@ int64_t XBobjMemo::WriteMemo(const char* text, int64_t& block, int64_t length) {
 void XBobjMemo::FreeMemo(int64_t) {}
 
 void XBobjMemo::LockMemo() {
-  const std::optional<TxbLockRegion> region = MemoLockRegion(protocol_);
+  const std::optional<TxbLockRegion> region = lockOverride_ ? lockOverride_ : MemoLockRegion(protocol_);
   if (!region || !LockRegionWithRetry(*this, region->offset, region->length)) Fail(xbmCannotLockFile);
+  if (!Shared() || LockCount() != 1 || *region == MemoAllocationLockRegion()) return;
+  // Other xBase programs allocate under the memo's first byte only: without
+  // it they would hand out the blocks we are handing out.
+  const TxbLockRegion first = MemoAllocationLockRegion();
+  if (!RetryWithPause([&] { return LockHandle(Handle(), first.offset, first.length); })) {
+    UnlockRegion();
+    Fail(xbmCannotLockFile);
+  }
 }
 
-void XBobjMemo::UnlockMemo() { UnlockRegion(); }
+void XBobjMemo::UnlockMemo() {
+  bool released = true;
+  if (Shared() && LockCount() == 1 && !Closed() &&
+      !(LockOffset() == MemoAllocationLockRegion().offset && LockLength() == MemoAllocationLockRegion().length)) {
+    const TxbLockRegion first = MemoAllocationLockRegion();
+    released = UnlockHandle(Handle(), first.offset, first.length);
+  }
+  UnlockRegion();
+  if (!released) Fail(xbmUnlockError);
+}
 
 void XBobjMemo::RenameMemo(const AnsiString& newTableName) {
   RenameFile(ChangeFileExt(newTableName, ExtractFileExt(FileName())));

@@ -59,13 +59,18 @@ class XBobjMemo : public XBO_DiskFile {
   // whose block header is unreadable is left alone. Takes the memo lock.
   virtual void FreeMemo(int64_t block);
 
-  // The memo lock: the protocol's region, tried every 50 ms up to 100 times
-  // on shared files; "Can not Lock file %s" when it stays refused. Counted:
-  // a holder may call WriteMemo and FreeMemo inside.
+  // The memo lock: the protocol's region, then the file's first byte that
+  // other xBase programs allocate under, each tried for up to 5 s on shared
+  // files; "Can not Lock file %s" when one stays refused (nothing is left
+  // held). Counted: a holder may call WriteMemo and FreeMemo inside.
   void LockMemo();
   void UnlockMemo();
 
   void SetLockProtocol(TxbLokProtocol protocol) { protocol_ = protocol; }
+  // Locks region instead of the protocol's (nullopt: the protocol's again);
+  // a region that is the first byte is then the only one taken, as other
+  // xBase programs lock it.
+  void SetLockRegion(std::optional<TxbLockRegion> region) { lockOverride_ = region; }
   TxbLokProtocol LockProtocol() const { return protocol_; }
   // Passwords for reading and for writing texts (they differ only while the
   // table's password is being changed).
@@ -119,6 +124,7 @@ class XBobjMemo : public XBO_DiskFile {
   int64_t headerBytes_ = 512;  // size of the file header area
   int64_t nextFree_ = 0;       // dBase III and FoxPro: next free block
   TxbLokProtocol protocol_ = TxbLokProtocol::Default;
+  std::optional<TxbLockRegion> lockOverride_;
   AnsiString readPassword_;
   AnsiString writePassword_;
 };

@@ -12,6 +12,7 @@
 #include "dbase/table/dbf_create.h"
 #include "dbase/table/lock_protocol.h"
 #include "dbase/testing/file_bytes.h"
+#include "testing/tool_run.h"
 
 namespace table_test {
 
@@ -57,18 +58,11 @@ class FastRetries {
   FastRetries& operator=(const FastRetries&) = delete;
 };
 
-// Result of an external tool.
-struct ToolRun {
-  int status = -1;
-  std::string output;  // stdout and stderr
-};
-
-// Runs argv (argv[0] a full path) and collects its output.
-ToolRun RunTool(const std::vector<std::string>& argv);
-// True when /usr/bin/python3 can import every module named.
-bool PythonHas(const std::vector<std::string>& modules);
-// True when /usr/bin/perl can load the module.
-bool PerlHas(const std::string& module);
+// The tool runner of the shared test support (testing/tool_run.h).
+using ::PerlHas;
+using ::PythonHas;
+using ::RunTool;
+using ::ToolRun;
 // Path of a script in dbase/tests/crosscheck.
 std::string CrosscheckScript(const std::string& name);
 // Bytes as the cross-check scripts print them: two lower-case hex digits

@@ -9,6 +9,7 @@
 #include "dbase/table/dbf_fields.h"
 #include "dbase/testing/table_fixtures.h"
 #include "dbase/base/os_layer.h"
+#include "platform/rtl/datetime.h"
 #include "platform/rtl/system.h"
 #include "testing/temp_dir.h"
 
@@ -179,6 +180,21 @@ TEST(DbfCrosscheck, EngineDumpHoldsTheValuesWritten) {
   EXPECT_NE(dump.find("1|" + Hex("Gamma") + "|1234567.89|0|-12345678901234|19991231|T|" + Hex(std::string(1500, 'g'))),
             std::string::npos);
   EXPECT_NE(dump.find("0|" + Hex("Delta") + "|-0.75|1|1|20000229|F|" + Hex(std::string(900, 'r'))), std::string::npos);
+}
+
+// python3-dbf reads the header's year as years since 1900, like the dBase
+// family: a table written today must not show a date a century ago.
+TEST(DbfCrosscheck, TheDateOfLastUpdateReadsAsTodayInPythonDbf) {
+  if (!HavePythonDbf()) GTEST_SKIP() << "python3-dbf is not installed";
+  TempDir dir;
+  const std::string path = EngineFixture(dir, 0x03);
+  const ToolRun tool = Python({"last-update", path});
+  ASSERT_EQ(tool.status, 0) << tool.output;
+  int year = 0, month = 0, day = 0;
+  DecodeDate(Now(), year, month, day);
+  char today[16];
+  std::snprintf(today, sizeof today, "%04d%02d%02d", year, month, day);
+  EXPECT_EQ(tool.output, std::string(today) + "\n");
 }
 
 TEST(DbfCrosscheck, LongDbaseThreeMemosStayWholeForDbfreadAfterARewrite) {

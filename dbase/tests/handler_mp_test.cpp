@@ -16,6 +16,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dbase/index/cdx_index.h"
@@ -55,36 +56,94 @@ class BriefRetries {
 
 }  // namespace
 
-TEST(HandlerMultiprocess, AnIndexLockHeldLongerThanFiveSecondsStopsTheAppend) {
+namespace {
+
+// Holds the index lock of an index file from a child process until the
+// parent says "release".
+int HoldIndexLock(Channel& ch, const std::string& path, const std::string& index, TxbLokProtocol protocol) {
+  DBFObject t(path, true, true, "");
+  t.SetLockProtocol(protocol);
+  t.OpenIndexFile(index);
+  t.LockIndexes();
+  ch.Send("holding");
+  if (ch.Receive(60000) != "release") return 2;
+  t.UnlockIndexes();
+  ch.Send("released");
+  return 0;
+}
+
+}  // namespace
+
+TEST(HandlerMultiprocess, AnIndexLockHeldThroughTheRetryPeriodStopsTheAppend) {
   TempDir dir;
   const std::string path =
       MakeIndexedTable(dir.Path(), "T.DBF", {{"NAME", 'C', 10, 0}}, {{{"NAME", "A"}}}, {TagSpec("NAME", "NAME")});
   std::filesystem::copy_file(dir.File("T.cdx"), dir.File("X.cdx"));
-  ChildProcess child([&](Channel& ch) {
-    DBFObject t(path, true, true, "");
-    t.OpenIndexFile("X");
-    t.LockIndexes();
-    ch.Send("holding");
-    sleep(6);
-    t.UnlockIndexes();
-    return 0;
-  });
+  ChildProcess child([&](Channel& ch) { return HoldIndexLock(ch, path, "X", TxbLokProtocol::Default); });
   ASSERT_EQ(child.channel().Receive(), "holding");
   DBFObject t(path, true, true, "");
   t.OpenIndexFiles("T,X", "NAME");
   const int64_t size = table_test::SizeOf(path);
-  const auto start = std::chrono::steady_clock::now();
+  std::vector<int> pauses;
+  auto previous = SetSleepHook([&](int ms) { pauses.push_back(ms); });
   EXPECT_EQ(ErrorMessage<EXbaseError>([&] { Append(t, {{"NAME", "B"}}); }), "Could not lock indexes for Table T");
-  const auto waited = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(waited, std::chrono::milliseconds(4500));
+  EXPECT_EQ(pauses, std::vector<int>(99, 50));  // about 5 s
   EXPECT_EQ(table_test::SizeOf(path), size);
   EXPECT_EQ(t.RecordCount(), 1);
   // The file locked first was let go again.
-  EXPECT_FALSE(table_test::RegionLocked(dir.File("T.cdx"), 0x7FFFFFFD, 1));
+  EXPECT_FALSE(table_test::RegionLocked(dir.File("T.cdx"), 0x7FFFFFFD, 2));
   EXPECT_EQ(t.IndexFile(1)->LockLevel(), 0);
-  EXPECT_EQ(child.Wait(), 0);
+  pauses.clear();
+  SetSleepHook([&](int ms) {
+    pauses.push_back(ms);
+    if (pauses.size() == 2) {
+      child.channel().Send("release");
+      EXPECT_EQ(child.channel().Receive(), "released");
+    }
+  });
   Append(t, {{"NAME", "B"}});
+  SetSleepHook(previous);
+  EXPECT_EQ(pauses.size(), 2u);
   EXPECT_EQ(t.RecordCount(), 2);
+  EXPECT_EQ(child.Wait(), 0);
+}
+
+// The same in real time, once per protocol: the append waits about 5 s
+// before it gives up, and gets the lock soon after a holder lets go.
+TEST(HandlerLockWaitsSlow, AnAppendWaitsFiveSecondsAndGetsTheLockOnceItIsFree) {
+  for (TxbLokProtocol protocol : {TxbLokProtocol::Default, TxbLokProtocol::DB4Lock, TxbLokProtocol::ClipLock,
+                                  TxbLokProtocol::FoxLock}) {
+    SCOPED_TRACE(table_test::ProtocolName(protocol));
+    TempDir dir;
+    const std::string path =
+        MakeIndexedTable(dir.Path(), "T.DBF", {{"NAME", 'C', 10, 0}}, {{{"NAME", "A"}}}, {TagSpec("NAME", "NAME")});
+    ChildProcess child([&](Channel& ch) { return HoldIndexLock(ch, path, "T", protocol); });
+    ASSERT_EQ(child.channel().Receive(), "holding");
+    DBFObject t(path, true, true, "");
+    t.SetLockProtocol(protocol);
+    t.OpenIndexFile("T");
+    auto seconds = [](auto run) {
+      const auto start = std::chrono::steady_clock::now();
+      run();
+      return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    const double gaveUp = seconds([&] {
+      EXPECT_EQ(ErrorMessage<EXbaseError>([&] { Append(t, {{"NAME", "B"}}); }), "Could not lock indexes for Table T");
+    });
+    EXPECT_GT(gaveUp, 4.5);
+    EXPECT_LT(gaveUp, 7.0);
+    std::thread releaser([&] {
+      usleep(300000);
+      child.channel().Send("release");
+    });
+    const double waited = seconds([&] { Append(t, {{"NAME", "B"}}); });
+    releaser.join();
+    EXPECT_EQ(child.channel().Receive(), "released");
+    EXPECT_GT(waited, 0.2);
+    EXPECT_LT(waited, 2.0);
+    EXPECT_EQ(child.Wait(), 0);
+    EXPECT_EQ(t.RecordCount(), 2);
+  }
 }
 
 TEST(HandlerMultiprocess, AReReadUnderTheRecordLockSeesAnotherProcessesChange) {

@@ -71,7 +71,7 @@ TEST(HandlerSeek, ExactAndNearDecideWhereAMissEnds) {
       {"NAME", "ZZZ", false, false, false, 5, true},
       {"NAME", "novak", false, true, false, 5, false},       // lower case sorts after upper case
       {"NAME", "NOVA      ", false, false, false, 5, true},  // blanks count
-      {"NAMED", "BETA", true, false, true, 2, false},
+      {"NAMED", "BETA", true, false, true, 6, false},  // descending: the first BETA of the walk
       {"NAMED", "NOVAK", true, false, true, 3, false},
       {"UNAME", "BETA", true, false, true, 2, false},
       {"FORN", "BETA", true, false, false, 5, true},  // not in the FOR tag

@@ -299,9 +299,12 @@ class Sequence {
           tag->EvaluateKey(key);
           int32_t found = tag->FindKey(key);
           if (format_ == Format::Cdx) {
-            auto first = std::find_if(expected.begin(), expected.end(),
-                                      [&](const KeyRecord& e) { return e.first == probe.first; });
-            ASSERT_EQ(found, first->second) << where << spec.name;
+            // expected is in stored order; a descending tag walks it
+            // backwards and lands on the first of equal keys in walk order.
+            auto same = [&](const KeyRecord& e) { return e.first == probe.first; };
+            int32_t first = spec.ascending ? std::find_if(expected.begin(), expected.end(), same)->second
+                                           : std::find_if(expected.rbegin(), expected.rend(), same)->second;
+            ASSERT_EQ(found, first) << where << spec.name;
           } else {
             ASSERT_TRUE(std::find(expected.begin(), expected.end(), KeyRecord{probe.first, found}) != expected.end())
                 << where << spec.name << " seek found " << found;

@@ -145,7 +145,7 @@ class MdxFiles : public IndexFileFixture<XBobjMDXFile> {
 void ExpectToday(const std::string& bytes, std::size_t at) {
   int year = 0, month = 0, day = 0;
   DbfDate().DecodeJulian(DbfDate().Today(), year, month, day);
-  EXPECT_EQ(static_cast<int>(static_cast<unsigned char>(bytes[at])), year % 100);
+  EXPECT_EQ(static_cast<int>(static_cast<unsigned char>(bytes[at])), year - 1900);
   EXPECT_EQ(bytes[at + 1], month);
   EXPECT_EQ(bytes[at + 2], day);
 }

@@ -308,6 +308,38 @@ TEST(MemoFiles, WritersWaitForTheMemoLockAndGiveUpWithAnError) {
   EXPECT_GT(b.MemoBlock(2), 0);
 }
 
+// Other xBase programs allocate holding only the memo's first byte: a
+// writer of ours waits for it under every protocol, and holds nothing once
+// it gives up.
+TEST(MemoFiles, WritersWaitForTheFirstByteOtherProgramsAllocateUnder) {
+  TempDir dir;
+  const std::string path = MakeTable(dir.Path(), "first.dbf", MemoFields(), 0xF5, "", 64);
+  XBO_DiskFile other(MemoFileNameFor(path, 0xF5), true, true);
+  other.OpenFile();
+  for (TxbLokProtocol protocol : {TxbLokProtocol::Default, TxbLokProtocol::DB4Lock, TxbLokProtocol::ClipLock,
+                                  TxbLokProtocol::FoxLock}) {
+    SCOPED_TRACE(static_cast<int>(protocol));
+    XBO_dBaseFld t(path, true, true, "");
+    t.SetLockProtocol(protocol);
+    ASSERT_TRUE(other.LockRegion(0, 1));
+    int pauses = 0;
+    auto previous = SetSleepHook([&](int) {
+      if (++pauses == 5) other.UnlockRegion();
+    });
+    t.BlankRecord();
+    t.PutText("NOTE", "after the other program");
+    EXPECT_EQ(pauses, 5);
+    ASSERT_TRUE(other.LockRegion(0, 1));
+    pauses = 0;
+    SetSleepHook([&](int) { ++pauses; });
+    EXPECT_EQ(ErrorMessage([&] { t.PutText("NOTE", "never"); }), "Can not Lock file " + t.MemoFile().FileName());
+    SetSleepHook(previous);
+    EXPECT_EQ(pauses, 99);
+    EXPECT_EQ(t.MemoFile().LockCount(), 0);
+    other.UnlockRegion();
+  }
+}
+
 TEST(MemoFiles, AMissingMemoFileIsNamedOnlyWhenAMemoIsNeeded) {
   TempDir dir;
   const std::string path = MakeTable(dir.Path(), "nomemo.dbf", MemoFields(), 0x83);

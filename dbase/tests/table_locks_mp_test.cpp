@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <map>
 #include <set>
 #include <sstream>
@@ -18,7 +17,9 @@
 #include "dbase/table/lock_protocol.h"
 #include "dbase/tests/support/table_fixtures.h"
 #include "dbase/base/errors.h"
+#include "platform/rtl/system.h"
 #include "testing/child_process.h"
+#include "testing/error_message.h"
 #include "testing/temp_dir.h"
 
 using namespace table_test;
@@ -88,34 +89,42 @@ TEST(TableMultiprocess, ConcurrentAppendsLoseAndDuplicateNothing) {
   }
 }
 
-TEST(TableMultiprocess, AppendGivesUpAfterFiveSecondsWhileAnotherHoldsTheAppendLock) {
+TEST(TableMultiprocess, AppendGivesUpAfterTheRetryPeriodWhileAnotherHoldsTheAppendLock) {
   TempDir dir;
   const std::string path = MakeTable(dir.Path(), "held.dbf", JournalFields());
   ChildProcess child([&](Channel& ch) {
     auto t = Open(path, TxbLokProtocol::Default);
     if (!t->LockAppend()) return 1;
     ch.Send("holding");
-    sleep(6);
+    if (ch.Receive() != "release") return 2;
     t->ReleaseLock();
+    ch.Send("released");
     return 0;
   });
   ASSERT_EQ(child.channel().Receive(), "holding");
   auto t = Open(path, TxbLokProtocol::Default);
   const int64_t size = SizeOf(path);
-  const auto start = std::chrono::steady_clock::now();
+  std::vector<int> pauses;
+  auto previous = SetSleepHook([&](int ms) { pauses.push_back(ms); });
   t->BlankRecord();
-  try {
-    t->AppendRecord();
-    ADD_FAILURE() << "append succeeded";
-  } catch (const EXbaseError& e) {
-    EXPECT_EQ(e.Message(), "Can not Lock file " + t->FileName());
-  }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_GT(seconds, 4.5);
-  EXPECT_LT(seconds, 6.0);
+  EXPECT_EQ(ErrorMessage<EXbaseError>([&] { t->AppendRecord(); }), "Can not Lock file " + t->FileName());
+  EXPECT_EQ(pauses, std::vector<int>(99, 50));  // 100 tries, 50 ms apart: about 5 s
   EXPECT_EQ(SizeOf(path), size);
   EXPECT_EQ(t->RecordCount(), 0);
   EXPECT_EQ(t->LockCount(), 0);
+  // A holder that lets go during the wait is noticed at the next try.
+  pauses.clear();
+  SetSleepHook([&](int ms) {
+    pauses.push_back(ms);
+    if (pauses.size() == 4) {
+      child.channel().Send("release");
+      EXPECT_EQ(child.channel().Receive(), "released");
+    }
+  });
+  t->AppendRecord();
+  SetSleepHook(previous);
+  EXPECT_EQ(pauses.size(), 4u);
+  EXPECT_EQ(t->RecordCount(), 1);
   EXPECT_EQ(child.Wait(), 0);
 }
 
@@ -240,9 +249,12 @@ TEST(TableMultiprocess, ATableLockRefusesOtherProcessesRecordLocksAndAppends) {
     EXPECT_FALSE(t->LockCurrentRecord()) << ProtocolName(protocol);
     EXPECT_FALSE(t->LockAppend()) << ProtocolName(protocol);
     {
-      FastRetries fast;
+      int pauses = 0;
+      auto previous = SetSleepHook([&](int) { ++pauses; });
       t->BlankRecord();
       EXPECT_THROW(t->AppendRecord(), EXbaseError) << ProtocolName(protocol);
+      SetSleepHook(previous);
+      EXPECT_EQ(pauses, 99) << ProtocolName(protocol);
     }
     EXPECT_EQ(SizeOf(path), size);
     child.channel().Send("release");
@@ -430,8 +442,13 @@ TEST(TableMultiprocess, LocksHoldExactlyTheBytesOfTheProtocol) {
 
     XBobjMemo& memo = t->MemoFile();
     memo.LockMemo();
-    EXPECT_EQ(probeInChild(memo.FileName(), around(*MemoLockRegion(protocol))), 0) << ProtocolName(protocol) << " memo";
+    // The protocol's bytes and the first byte, which other programs lock.
+    std::vector<Probe> memoProbes = around(*MemoLockRegion(protocol));
+    memoProbes.push_back({0, 1, true});
+    memoProbes.push_back({1, 1, false});
+    EXPECT_EQ(probeInChild(memo.FileName(), memoProbes), 0) << ProtocolName(protocol) << " memo";
     memo.UnlockMemo();
+    EXPECT_EQ(probeInChild(memo.FileName(), {{0, 0xFFFFFFFF, false}}), 0) << ProtocolName(protocol) << " memo free";
     EXPECT_EQ(probeInChild(path, {{0, 0xFFFFFFFF, false}}), 0) << ProtocolName(protocol) << " nothing left";
   }
 }

@@ -120,6 +120,29 @@ TEST(TableOpen, PasswordMustMatchTheEncryptedFlag) {
   EXPECT_EQ(ok.FieldName(1), "NAME");
 }
 
+TEST(TableOpen, TheDateOfLastUpdateReadsInEitherYearForm) {
+  struct Case {
+    unsigned char year, month, day;
+    int expected;  // 0: no date
+  } cases[] = {{126, 2, 28, 2026}, {26, 2, 28, 2026}, {95, 12, 31, 1995}, {79, 1, 1, 2079},
+               {80, 1, 1, 1980},   {255, 6, 1, 2155}, {126, 13, 1, 0},    {126, 2, 30, 0}};
+  TempDir dir;
+  const std::string path = MakeTable(dir.Path(), "dated.dbf", JournalFields());
+  for (const Case& c : cases) {
+    PatchBytes(path, 1, std::string{static_cast<char>(c.year), static_cast<char>(c.month), static_cast<char>(c.day)});
+    XBO_dBaseFld t(path, false, false, "");
+    if (c.expected == 0) {
+      EXPECT_EQ(t.LastUpdate(), 0) << int{c.year};
+      continue;
+    }
+    int year = 0, month = 0, day = 0;
+    DecodeDate(t.LastUpdate(), year, month, day);
+    EXPECT_EQ(year, c.expected) << int{c.year};
+    EXPECT_EQ(month * 100 + day, c.month * 100 + c.day) << int{c.year};
+  }
+  EXPECT_EQ(HeaderYearByte(2026), 126);
+}
+
 TEST(TableOpen, HeaderWriteStampsDateCountTimeAndUserAndCarriesTheRest) {
   TempDir dir;
   const std::string path = MakeTable(dir.Path(), "stamp.dbf", JournalFields());
@@ -144,7 +167,7 @@ TEST(TableOpen, HeaderWriteStampsDateCountTimeAndUserAndCarriesTheRest) {
     const TDateTime now = Now();
     DecodeDate(now, year, month, day);
     DecodeTime(now, hour, minute, second, ms);
-    EXPECT_EQ(static_cast<unsigned char>(h[1]), year % 100);
+    EXPECT_EQ(static_cast<unsigned char>(h[1]), year - 1900);  // as every dBase program reads it
     EXPECT_EQ(static_cast<unsigned char>(h[2]), month);
     EXPECT_EQ(static_cast<unsigned char>(h[3]), day);
     EXPECT_EQ(Le32(h, 4), 2u);
@@ -488,8 +511,8 @@ TEST(LockProtocolTable, RegionsAreTheBytesOtherProgramsLock) {
     TxbLokProtocol protocol;
     TxbLockRegion table, append, record7, memo, index;
   } rows[] = {
-      {TxbLokProtocol::Default, {0x40000000, 0x3FFFFFFF}, {0x7FFFFFFE, 1}, {0x7FFFFFF7, 1}, {0x7FFFFFFD, 1}, {0x7FFFFFFD, 1}},
-      {TxbLokProtocol::FoxLock, {0x40000000, 0x3FFFFFFF}, {0x7FFFFFFE, 1}, {0x7FFFFFF7, 1}, {0x7FFFFFFD, 1}, {0x7FFFFFFD, 1}},
+      {TxbLokProtocol::Default, {0x40000000, 0x3FFFFFFF}, {0x7FFFFFFE, 1}, {0x7FFFFFF7, 1}, {0x7FFFFFFD, 1}, {0x7FFFFFFD, 2}},
+      {TxbLokProtocol::FoxLock, {0x40000000, 0x3FFFFFFF}, {0x7FFFFFFE, 1}, {0x7FFFFFF7, 1}, {0x7FFFFFFD, 1}, {0x7FFFFFFD, 2}},
       {TxbLokProtocol::DB4Lock, {0x40000000, 0xB0000000}, {0xEFFFFFFF, 1}, {0xEFFFFFF7, 1}, {0xEFFFFFFE, 2}, {0xEFFFFFFE, 2}},
       {TxbLokProtocol::ClipLock, {1000000000, 1000000000}, {1000000000, 1}, {1000000007, 1}, {1000000000, 1}, {1000000000, 1}},
   };
@@ -505,6 +528,7 @@ TEST(LockProtocolTable, RegionsAreTheBytesOtherProgramsLock) {
             (TxbLockRegion{0x40000000u + 100 + 6 * 50, 1}));
   EXPECT_EQ(*RecordLockRegion(TxbLokProtocol::DB4Lock, 7, false, 100, 50), (TxbLockRegion{0xEFFFFFF7, 1}));
   EXPECT_EQ(EntireFileLockRegion(), (TxbLockRegion{0, 0x7FFFFFFF}));
+  EXPECT_EQ(MemoAllocationLockRegion(), (TxbLockRegion{0, 1}));
   const auto unknown = static_cast<TxbLokProtocol>(4);
   EXPECT_FALSE(TableLockRegion(unknown));
   EXPECT_FALSE(RecordLockRegion(unknown, 1, false, 100, 50));

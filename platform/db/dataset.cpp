@@ -21,7 +21,10 @@ TDataSet::~TDataSet() {
     source->dataSet_ = nullptr;
     source->NotifyState();
   }
-  for (TField* field : fields_.list_) field->dataSet_ = nullptr;
+  for (TField* field : fields_.list_) {
+    field->dataSet_ = nullptr;
+    if (auto* object = dynamic_cast<TObjectField*>(field)) object->AttachChildren(nullptr);
+  }
   fields_.list_.clear();
 }
 
@@ -131,38 +134,106 @@ void TDataSet::DestroyFields() {
   while (!fields_.list_.empty()) delete fields_.list_.back();
 }
 
+namespace {
+
+// Definitions one definition stands for in the flattened walk: itself, its
+// members once (ADT) or its element Size times (array), recursively.
+int WalkCount(const TFieldDef* def) {
+  int count = 1;
+  if (const TFieldDefs* children = def->ChildDefsIfAny()) {
+    int per = 0;
+    for (int i = 0; i < children->Count(); ++i) per += WalkCount(children->Items(i));
+    count += def->DataType() == ftArray ? per * std::max(def->Size(), 0) : per;
+  }
+  return count;
+}
+
+}  // namespace
+
+void TDataSet::BindChildFields(TField* field, const TFieldDef* def, int fieldNo) {
+  auto* object = dynamic_cast<TObjectField*>(field);
+  const TFieldDefs* children = def->ChildDefsIfAny();
+  if (!object || !children || children->Count() == 0) return;
+  int next = fieldNo + 1;
+  if (def->DataType() == ftArray) {
+    const TFieldDef* element = children->Items(0);
+    int per = WalkCount(element);
+    for (int i = 0; i < object->FieldCount(); ++i) {
+      TField* part = object->Fields(i);
+      BindDataField(part, element, next + i * per);
+    }
+    return;
+  }
+  for (int i = 0; i < children->Count(); ++i) {
+    const TFieldDef* member = children->Items(i);
+    if (TField* part = object->FindChild(member->Name()); part && part->ParentField() == field)
+      BindDataField(part, member, next);
+    next += WalkCount(member);
+  }
+}
+
+void TDataSet::BindDataField(TField* field, const TFieldDef* def, int fieldNo) {
+  if (def->DataType() != field->DataType()) {
+    // Integer kinds meet, a float field reads currency, a string field
+    // fixed-length text; the field then reads the definition's layout.
+    if (!field->AcceptsDefType(def->DataType()))
+      DatabaseErrorFmt(dbmsg::FieldTypeMismatch, field->DisplayName(),
+                       FieldTypeName(field->DataType()), FieldTypeName(def->DataType()));
+    field->SetDataType(def->DataType());
+  }
+  switch (def->DataType()) {
+    case ftString:
+    case ftFixedChar:
+    case ftBytes:
+    case ftVarBytes:
+      if (def->Size() != field->Size())
+        DatabaseErrorFmt(dbmsg::FieldSizeMismatch, field->DisplayName(), field->Size(),
+                         def->Size());
+      break;
+    default:
+      break;
+  }
+  field->fieldNo_ = fieldNo;
+  field->offset_ = 0;
+  BindChildFields(field, def, fieldNo);
+}
+
+void TDataSet::UnbindChildFields(TField* field) {
+  auto* object = dynamic_cast<TObjectField*>(field);
+  if (!object) return;
+  for (int i = 0; i < object->FieldCount(); ++i) {
+    TField* part = object->Fields(i);
+    part->fieldNo_ = 0;
+    part->offset_ = 0;
+    UnbindChildFields(part);
+  }
+}
+
 void TDataSet::BindFields(bool binding) {
   calcFieldsSize_ = 0;
+  // With ADT or array columns every definition, parts included, is numbered
+  // by its place in the flattened depth-first walk; otherwise the numbers
+  // are the definitions' own (a dataset may leave out columns).
+  bool walkNumbers = fieldDefs_.HasChildDefs();
+  std::vector<int> firstNo;
+  if (binding && walkNumbers) {
+    int next = 1;
+    for (int i = 0; i < fieldDefs_.Count(); ++i) {
+      firstNo.push_back(next);
+      next += WalkCount(fieldDefs_.Items(i));
+    }
+  }
   for (TField* field : fields_.list_) {
     if (!binding) {
       field->fieldNo_ = 0;
       field->offset_ = 0;
+      UnbindChildFields(field);
       continue;
     }
     if (field->FieldKind() == fkData) {
       TFieldDef* def = fieldDefs_.Find(field->FieldName());
-      if (def->DataType() != field->DataType()) {
-        // Integer kinds meet, a float field reads currency, a string field
-        // fixed-length text; the field then reads the definition's layout.
-        if (!field->AcceptsDefType(def->DataType()))
-          DatabaseErrorFmt(dbmsg::FieldTypeMismatch, field->DisplayName(),
-                           FieldTypeName(field->DataType()), FieldTypeName(def->DataType()));
-        field->SetDataType(def->DataType());
-      }
-      switch (def->DataType()) {
-        case ftString:
-        case ftFixedChar:
-        case ftBytes:
-        case ftVarBytes:
-          if (def->Size() != field->Size())
-            DatabaseErrorFmt(dbmsg::FieldSizeMismatch, field->DisplayName(), field->Size(),
-                             def->Size());
-          break;
-        default:
-          break;
-      }
-      field->fieldNo_ = def->FieldNo();
-      field->offset_ = 0;
+      int fieldNo = walkNumbers ? firstNo[static_cast<std::size_t>(def->Index())] : def->FieldNo();
+      BindDataField(field, def, fieldNo);
     } else if (field->FieldKind() == fkCalculated || field->FieldKind() == fkLookup) {
       if (field->IsBlob()) DatabaseErrorFmt(dbmsg::FieldTypeMismatch, field->DisplayName(),
                                             FieldTypeName(field->DataType()), "Calculated");

@@ -387,6 +387,9 @@ class TDataSet : public TComponent {
   void CreateFields();
   void DestroyFields();
   void BindFields(bool binding);
+  void BindDataField(TField* field, const TFieldDef* def, int fieldNo);
+  void BindChildFields(TField* field, const TFieldDef* def, int fieldNo);
+  void UnbindChildFields(TField* field);
   void AllocateBuffers();
   void FreeBuffers();
   void SetBufferCount(int count);

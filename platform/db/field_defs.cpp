@@ -11,6 +11,18 @@ TFieldDef::TFieldDef(TCollection* collection) : TCollectionItem(collection) {
   fieldNo_ = collection ? collection->Count() : 0;
 }
 
+TFieldDef::~TFieldDef() = default;
+
+TFieldDefs& TFieldDef::ChildDefs() {
+  if (!childDefs_) {
+    auto* parent = dynamic_cast<TFieldDefs*>(Collection());
+    childDefs_ = std::make_unique<TFieldDefs>(parent ? parent->DataSet() : nullptr);
+  }
+  return *childDefs_;
+}
+
+bool TFieldDef::HasChildDefs() const { return childDefs_ && childDefs_->Count() > 0; }
+
 void TFieldDef::SetName(const AnsiString& name) {
   name_ = name;
   Changed(false);
@@ -31,6 +43,11 @@ void TFieldDef::SetRequired(bool required) {
   Changed(false);
 }
 
+void TFieldDef::SetPrecision(int precision) {
+  precision_ = precision;
+  Changed(false);
+}
+
 void TFieldDef::Assign(const TPersistent* source) {
   auto* other = dynamic_cast<const TFieldDef*>(source);
   if (!other) {
@@ -42,6 +59,15 @@ void TFieldDef::Assign(const TPersistent* source) {
   size_ = other->size_;
   required_ = other->required_;
   fieldNo_ = other->fieldNo_;
+  precision_ = other->precision_;
+  if (other->HasChildDefs()) {
+    TFieldDefs& children = ChildDefs();
+    children.Clear();
+    for (int i = 0; i < other->childDefs_->Count(); ++i)
+      children.AddFieldDef()->Assign(other->childDefs_->Items(i));
+  } else if (childDefs_) {
+    childDefs_->Clear();
+  }
   Changed(false);
 }
 
@@ -64,6 +90,25 @@ TField* TFieldDef::CreateField(TComponent* owner, TDataSet* dataSet) const {
       case ftTypedBinary:
         field->SetSize(size_);
         break;
+      case ftBCD:
+        field->SetSize(size_);
+        static_cast<TBCDField*>(field)->SetPrecision(precision_);
+        break;
+      case ftADT:
+        if (childDefs_)
+          for (int i = 0; i < childDefs_->Count(); ++i)
+            static_cast<TObjectField*>(field)->AddChild(
+                childDefs_->Items(i)->CreateField(nullptr, nullptr));
+        break;
+      case ftArray:
+        field->SetSize(size_);
+        if (childDefs_ && childDefs_->Count() > 0)
+          for (int i = 0; i < size_; ++i) {
+            TField* element = childDefs_->Items(0)->CreateField(nullptr, nullptr);
+            element->SetFieldName(name_ + "[" + IntToStr(i) + "]");
+            static_cast<TObjectField*>(field)->AddChild(element);
+          }
+        break;
       default:
         break;
     }
@@ -80,6 +125,12 @@ TField* TFieldDef::CreateField(TComponent* owner, TDataSet* dataSet) const {
 
 TFieldDefs::TFieldDefs(TDataSet* dataSet)
     : TCollection([](TCollection* c) { return new TFieldDef(c); }), dataSet_(dataSet) {}
+
+bool TFieldDefs::HasChildDefs() const {
+  for (int i = 0; i < Count(); ++i)
+    if (Items(i)->HasChildDefs()) return true;
+  return false;
+}
 
 TFieldDef* TFieldDefs::Items(int index) const {
   return static_cast<TFieldDef*>(TCollection::Items(index));

@@ -8,6 +8,8 @@
 // once it has filled the list.
 #pragma once
 
+#include <memory>
+
 #include "platform/db/db_types.h"
 #include "platform/rtl/classes.h"
 
@@ -19,6 +21,7 @@ class TIndexDefs;
 class TFieldDef : public TCollectionItem {
  public:
   explicit TFieldDef(TCollection* collection);
+  ~TFieldDef() override;
   AnsiString ClassName() const override { return "TFieldDef"; }
 
   const AnsiString& Name() const { return name_; }
@@ -30,6 +33,15 @@ class TFieldDef : public TCollectionItem {
   void SetSize(int size);
   bool Required() const { return required_; }
   void SetRequired(bool required);
+  // Total digits of a ftBCD definition (Size is its decimals); 0 unset.
+  int Precision() const { return precision_; }
+  void SetPrecision(int precision);
+  // The parts of an ftADT (its members) or an ftArray (one definition, the
+  // element type; Size is the element count). Made on first use, owned by
+  // this definition and copied by Assign.
+  TFieldDefs& ChildDefs();
+  bool HasChildDefs() const;
+  const TFieldDefs* ChildDefsIfAny() const { return childDefs_.get(); }
   // The dataset's own number of the field, from 1; a new definition gets its
   // position in the list. A dataset that leaves out some of its table's
   // columns sets the table's numbers here.
@@ -49,6 +61,8 @@ class TFieldDef : public TCollectionItem {
   int size_ = 0;
   bool required_ = false;
   int fieldNo_ = 0;
+  int precision_ = 0;
+  std::unique_ptr<TFieldDefs> childDefs_;
 };
 
 class TFieldDefs : public TCollection {
@@ -68,6 +82,8 @@ class TFieldDefs : public TCollection {
   void SetUpdated(bool updated) { updated_ = updated; }
   // Brings the list up to date from the dataset when it is not.
   void Update();
+  // Whether any definition has child definitions (ADT and array columns).
+  bool HasChildDefs() const;
 
  protected:
   void Update(TCollectionItem* item) override;

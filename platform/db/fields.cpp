@@ -122,6 +122,7 @@ void TField::SetDataSet(TDataSet* dataSet) {
   if (dataSet_) dataSet_->fields_.Remove(this);
   dataSet_ = dataSet;
   if (dataSet_) dataSet_->fields_.Add(this);
+  if (auto* object = dynamic_cast<TObjectField*>(this)) object->AttachChildren(dataSet_);
 }
 
 void TField::SetFieldName(const AnsiString& name) {
@@ -843,6 +844,9 @@ TField* CreateFieldOfType(TFieldType type, TComponent* owner) {
     case ftBoolean: return new TBooleanField(owner);
     case ftFloat: return new TFloatField(owner);
     case ftCurrency: return new TCurrencyField(owner);
+    case ftBCD: return new TBCDField(owner);
+    case ftADT: return new TADTField(owner);
+    case ftArray: return new TArrayField(owner);
     case ftDate: return new TDateField(owner);
     case ftTime: return new TTimeField(owner);
     case ftDateTime: return new TDateTimeField(owner);
@@ -863,6 +867,65 @@ TField* CreateFieldOfType(TFieldType type, TComponent* owner) {
   }
 }
 
+// ------------------------------------------------------- TObjectField
+
+TObjectField::~TObjectField() {
+  for (TField* child : children_) {
+    child->parentField_ = nullptr;
+    child->dataSet_ = nullptr;
+    delete child;
+  }
+}
+
+TField* TObjectField::Fields(int index) const {
+  if (index < 0 || index >= FieldCount()) DatabaseError(dbmsg::FieldIndexError);
+  return children_[static_cast<std::size_t>(index)];
+}
+
+void TObjectField::AddChild(TField* child) {
+  if (child->dataSet_) child->SetDataSet(nullptr);
+  child->parentField_ = this;
+  children_.push_back(child);
+  if (auto* object = dynamic_cast<TObjectField*>(child)) object->AttachChildren(DataSet());
+  child->dataSet_ = DataSet();
+}
+
+TField* TObjectField::FindChild(std::string_view name) const {
+  for (TField* child : children_) {
+    if (SameText(child->FieldName(), name)) return child;
+    if (auto* object = dynamic_cast<TObjectField*>(child))
+      if (TField* part = object->FindChild(name)) return part;
+  }
+  return nullptr;
+}
+
+void TObjectField::AttachChildren(TDataSet* dataSet) {
+  for (TField* child : children_) {
+    child->dataSet_ = dataSet;
+    if (auto* object = dynamic_cast<TObjectField*>(child)) object->AttachChildren(dataSet);
+  }
+}
+
+Variant TObjectField::GetAsVariant() const {
+  std::vector<Variant> values;
+  values.reserve(children_.size());
+  for (TField* child : children_) values.push_back(child->AsVariant());
+  return Variant::Array(std::move(values));
+}
+
+AnsiString TObjectField::GetAsString() const {
+  AnsiString text = "(";
+  for (std::size_t i = 0; i < children_.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += children_[i]->AsString();
+  }
+  return text + ")";
+}
+
+TADTField::TADTField(TComponent* owner) : TObjectField(owner) { SetDataType(ftADT); }
+
+TArrayField::TArrayField(TComponent* owner) : TObjectField(owner) { SetDataType(ftArray); }
+
 // ----------------------------------------------------------------- TFields
 
 TField* TFields::Fields(int index) const {
@@ -873,6 +936,10 @@ TField* TFields::Fields(int index) const {
 TField* TFields::FindField(std::string_view name) const {
   for (TField* f : list_)
     if (SameText(f->FieldName(), name)) return f;
+  // Parts of ADT and array fields answer to their own names too.
+  for (TField* f : list_)
+    if (auto* object = dynamic_cast<TObjectField*>(f))
+      if (TField* part = object->FindChild(name)) return part;
   return nullptr;
 }
 

@@ -21,6 +21,8 @@
 //   ftTime                  signed 32-bit milliseconds since midnight
 //   ftDateTime              8-byte double: day count (as ftDate) x 86 400 000
 //                           + milliseconds of the day
+//   ftBCD                   34-byte TBcd: precision, sign and scale, packed
+//                           decimal digits (see TBcd below)
 //   ftBytes                 Size bytes
 //   ftVarBytes              2-byte length, then up to Size bytes (Size + 2)
 //   blobs and memos         no bytes in the record: only through the
@@ -102,6 +104,10 @@ class TField : public TComponent {
   int Index() const;
   void SetIndex(int index);
   virtual bool IsBlob() const { return false; }
+  // The ADT or array field this field is a part of; null for a top-level
+  // field. Parts are reached through their parent, and by name through
+  // the dataset's FindField, but are not in the dataset's field list.
+  TField* ParentField() const { return parentField_; }
 
   // --- presentation
   AnsiString DisplayLabel() const { return DisplayName(); }
@@ -232,9 +238,11 @@ class TField : public TComponent {
  private:
   friend class TDataSet;
   friend class TFields;
+  friend class TObjectField;
   void Changed();
 
   TDataSet* dataSet_ = nullptr;
+  TField* parentField_ = nullptr;
   AnsiString fieldName_;
   int fieldNo_ = 0;
   TFieldKind fieldKind_ = fkData;
@@ -460,6 +468,73 @@ class TBooleanField : public TField {
   AnsiString falseText_;
 };
 
+// A packed decimal number: Precision digits (1 to 64), the last Scale of them
+// after the decimal point; the sign is bit 7 of SignSpecialPlaces, the scale
+// its low 6 bits; Fraction holds two digits a byte, high nibble first, from
+// the most significant digit on. Exactly 34 bytes, the native ftBCD value.
+struct TBcd {
+  uint8_t Precision = 0;
+  uint8_t SignSpecialPlaces = 0;
+  uint8_t Fraction[32] = {};
+
+  bool Negative() const { return (SignSpecialPlaces & 0x80) != 0; }
+  int Scale() const { return SignSpecialPlaces & 0x3F; }
+  // Digit i (0 = most significant) of the packed digits.
+  int Digit(int i) const { return (Fraction[i / 2] >> ((i % 2) ? 0 : 4)) & 0x0F; }
+};
+static_assert(sizeof(TBcd) == 34);
+
+// Conversions of packed decimals. A TBcd is well formed when its precision
+// is 1 to 64, its scale at most the precision and every digit 0 to 9; the
+// Try forms return false for any other value, or when the number does not
+// fit the target (Currency keeps four decimals and rounds further ones half
+// away from zero).
+TBcd CurrencyToBcd(Currency value);
+bool TryBcdToCurrency(const TBcd& bcd, Currency& value);
+// Up to 15 significant digits of a finite double, at most 'decimals' (0-20)
+// of them after the point; false for NaN, infinities and magnitudes of
+// 1e15 and more (beyond what a double holds exactly in fixed notation).
+bool TryDoubleToBcd(double value, int decimals, TBcd& bcd);
+bool TryBcdToDouble(const TBcd& bcd, double& value);
+// "-123.4500" style text with the given decimal separator (all the scale's
+// digits, no grouping); "" for a malformed value.
+AnsiString BcdToStr(const TBcd& bcd, char decimalSeparator = '.');
+// Optional sign, digits, optional separator and digits; at most 64 digits.
+bool TryStrToBcd(std::string_view text, TBcd& bcd, char decimalSeparator = '.');
+
+// Fixed-point numbers stored as TBcd; Size is the number of decimals and
+// Precision the number of digits. Values go in and out as Currency.
+class TBCDField : public TNumericField {
+ public:
+  explicit TBCDField(TComponent* owner);
+  AnsiString ClassName() const override { return "TBCDField"; }
+  int DataSize() const override { return static_cast<int>(sizeof(TBcd)); }
+  int Precision() const { return precision_; }
+  void SetPrecision(int precision) { precision_ = precision; }
+  bool Currency() const { return currency_; }
+  void SetCurrency(bool on) { currency_ = on; }
+
+ protected:
+  AnsiString GetAsString() const override;
+  void SetAsStringValue(const AnsiString& value) override;
+  int32_t GetAsInteger() const override;
+  void SetAsIntegerValue(int32_t value) override;
+  double GetAsFloat() const override;
+  void SetAsFloatValue(double value) override;
+  ::Currency GetAsCurrency() const override;
+  void SetAsCurrencyValue(::Currency value) override;
+  Variant GetAsVariant() const override;
+  void SetAsVariantValue(const Variant& value) override;
+  AnsiString GetTextValue(bool displayText) const override;
+  int DefaultWidth() const override { return precision_ > 0 ? precision_ + 2 : 10; }
+  bool AcceptsDefType(TFieldType type) const override { return type == ftBCD; }
+
+ private:
+  bool GetBcd(TBcd& value) const;
+  int precision_ = 0;
+  bool currency_ = false;
+};
+
 // Dates, times and both; DisplayFormat is a FormatDateTime picture.
 class TDateTimeField : public TField {
  public:
@@ -576,6 +651,53 @@ class TGraphicField : public TBlobField {
  public:
   explicit TGraphicField(TComponent* owner);
   AnsiString ClassName() const override { return "TGraphicField"; }
+};
+
+// A field made of parts: the members of an ADT, the elements of an array.
+// The parts belong to it (destroyed with it) and follow it into a dataset.
+class TObjectField : public TField {
+ public:
+  ~TObjectField() override;
+  AnsiString ClassName() const override { return "TObjectField"; }
+  int FieldCount() const { return static_cast<int>(children_.size()); }
+  // Raises "Field index out of range" for a bad index.
+  TField* Fields(int index) const;
+  // Takes ownership of child and makes it a part of this field.
+  void AddChild(TField* child);
+  // The part named name (case-insensitive), searched depth-first.
+  TField* FindChild(std::string_view name) const;
+
+ protected:
+  explicit TObjectField(TComponent* owner) : TField(owner) {}
+  // An array of the parts' values.
+  Variant GetAsVariant() const override;
+  AnsiString GetAsString() const override;
+
+ private:
+  friend class TField;
+  friend class TDataSet;
+  void AttachChildren(TDataSet* dataSet);
+  std::vector<TField*> children_;
+};
+
+// A structured value: one part per member definition (ChildDefs).
+class TADTField : public TObjectField {
+ public:
+  explicit TADTField(TComponent* owner);
+  AnsiString ClassName() const override { return "TADTField"; }
+
+ protected:
+  bool AcceptsDefType(TFieldType type) const override { return type == ftADT; }
+};
+
+// Size elements "NAME[0]" ... "NAME[Size-1]" of the child definition's type.
+class TArrayField : public TObjectField {
+ public:
+  explicit TArrayField(TComponent* owner);
+  AnsiString ClassName() const override { return "TArrayField"; }
+
+ protected:
+  bool AcceptsDefType(TFieldType type) const override { return type == ftArray; }
 };
 
 // A new field of the class that serves type (TBlobField with that BlobType

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/gui/application.h"
+#include "platform/gui/image_list.h"
 
 TAction::TAction(TComponent* owner) : TComponent(owner) {}
 
@@ -45,6 +46,12 @@ void TAction::SetChecked(bool on) {
 void TAction::SetVisible(bool on) {
   if (on == visible_) return;
   visible_ = on;
+  Changed();
+}
+
+void TAction::SetImageIndex(int index) {
+  if (index == imageIndex_) return;
+  imageIndex_ = index;
   Changed();
 }
 
@@ -100,4 +107,18 @@ bool TActionList::IsShortCut(TShortCut sc) {
 
 void TActionList::UpdateActions() {
   for (TAction* a : std::vector<TAction*>(actions_)) a->Update();
+}
+
+void TActionList::SetImages(TImageList* images) {
+  if (images == images_) return;
+  if (images_) RemoveFreeNotification(images_);
+  images_ = images;
+  if (images_) FreeNotification(images_);
+  auto copy = actions_;
+  for (TAction* a : copy) a->Changed();
+}
+
+void TActionList::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == images_) images_ = nullptr;
 }

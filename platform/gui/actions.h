@@ -10,6 +10,7 @@
 #include "platform/rtl/classes.h"
 
 class TActionList;
+class TImageList;
 
 class TAction : public TComponent {
  public:
@@ -29,6 +30,9 @@ class TAction : public TComponent {
   void SetChecked(bool on);
   bool Visible() const { return visible_; }
   void SetVisible(bool on);
+  // Picture of the action in its list's Images (-1: none).
+  int ImageIndex() const { return imageIndex_; }
+  void SetImageIndex(int index);
   TActionList* ActionList() const { return list_; }
   void SetActionList(TActionList* list);
 
@@ -52,6 +56,7 @@ class TAction : public TComponent {
   bool enabled_ = true;
   bool checked_ = false;
   bool visible_ = true;
+  int imageIndex_ = -1;
   TActionList* list_ = nullptr;
   std::vector<std::pair<const TObject*, std::function<void()>>> listeners_;
 };
@@ -67,10 +72,15 @@ class TActionList : public TComponent {
   bool IsShortCut(TShortCut sc);
   // OnUpdate of every action (the application calls it when idle).
   void UpdateActions();
+  // The pictures the actions' ImageIndex points into (not owned).
+  TImageList* Images() const { return images_; }
+  void SetImages(TImageList* images);
 
  private:
   friend class TAction;
+  void Notification(TComponent* component, TOperation operation) override;
   std::vector<TAction*> actions_;
+  TImageList* images_ = nullptr;
 
  public:
   ~TActionList() override;

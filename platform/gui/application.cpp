@@ -16,10 +16,12 @@
 #include <QCursor>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QPalette>
 #include <QPixmap>
 #include <QScreen>
+#include <QStyle>
 #include <QStyleFactory>
 #include <QTimer>
 #include <QWidget>
@@ -36,7 +38,9 @@
 #include "platform/gui/actions.h"
 #include "platform/gui/dialogs.h"
 #include "platform/gui/menus.h"
+#include "platform/gui/std_controls.h"
 #include "platform/gui/widget_bridge.h"
+#include "platform/gui/window_menu.h"
 #include "platform/rtl/codepages.h"
 #include "platform/rtl/system.h"
 
@@ -284,6 +288,7 @@ struct EventBridge {
       Guard(form, [&] { form->Close(); });
       return true;
     }
+    if (key == VK_SPACE && shift == TShiftState{ssAlt} && OpenWindowMenu(form)) return true;
     int cp = target->CodePage();
     if (shift.Contains(ssAlt) && !shift.Contains(ssCtrl)) {
       char accel = 0;
@@ -323,6 +328,7 @@ struct EventBridge {
         if (!Guard(target, [&] { target->KeyPress(c); })) return true;
       }
       if (c == 0) return true;
+      if (ClipboardCommand(target, c == 22 ? 'V' : c == 24 ? 'X' : 0)) return true;
       if (static_cast<unsigned char>(c) != ch || key != original) {
         QKeyEvent ev = Synthesize(e, key, static_cast<unsigned char>(c), cp);
         Deliver(target, &ev);
@@ -331,12 +337,75 @@ struct EventBridge {
       }
       return true;
     }
+    if (shift == TShiftState{ssShift} && (key == VK_INSERT || key == VK_DELETE) &&
+        ClipboardCommand(target, key == VK_INSERT ? 'V' : 'X'))
+      return true;
     if (key != original) {
       QKeyEvent ev = Synthesize(e, key, -1, cp);
       Deliver(target, &ev);
     } else {
       Deliver(target, e);
     }
+    return true;
+  }
+
+  // Paste ('V') and cut ('X') of an edit go through its hooks instead of
+  // the native widget; true when the target is an edit.
+  static bool ClipboardCommand(TWinControl* target, char command) {
+    auto* edit = dynamic_cast<TCustomEdit*>(target);
+    if (!edit || !command) return false;
+    Guard(edit, [&] {
+      if (command == 'V')
+        edit->Paste();
+      else
+        edit->Cut();
+    });
+    return true;
+  }
+
+  // Text committed by an input method goes through KeyPress character by
+  // character, as typed keys do; a text holding a character the code page
+  // cannot hold is refused whole with a beep.
+  static std::optional<bool> InputMethod(QObject* receiver, QInputMethodEvent* e) {
+    if (nativeDepth > 0 || e->commitString().isEmpty()) return std::nullopt;
+    TControl* c = ControlOf(receiver);
+    if (!c) return std::nullopt;
+    TCustomForm* form = GetParentForm(c);
+    if (!form) return std::nullopt;
+    if (IsBusy(form) || BlockedByModal(form->Widget()->window())) return true;
+    TWinControl* target = KeyTarget(form);
+    int cp = target->CodePage();
+    AnsiString bytes;
+    bool refused = false;
+    for (char32_t u : e->commitString().toUcs4()) {
+      int b = ByteOf(u, cp);
+      if (b < 0) {
+        refused = true;
+        break;
+      }
+      if (b >= 32) bytes += static_cast<char>(b);
+    }
+    QString kept;
+    if (refused) {
+      MessageBeep(0);
+    } else {
+      for (char ch : bytes) {
+        char k = ch;
+        if (form->KeyPreview() && !Guard(form, [&] { form->KeyPress(k); })) return true;
+        if (k && (target != form || !form->KeyPreview()) && !Guard(target, [&] { target->KeyPress(k); })) return true;
+        if (k) kept += QChar(static_cast<char16_t>(UnicodeOf(static_cast<unsigned char>(k), cp)));
+      }
+    }
+    QInputMethodEvent filtered(e->preeditString(), e->attributes());
+    filtered.setCommitString(kept, e->replacementStart(), e->replacementLength());
+    ++nativeDepth;
+    try {
+      static_cast<GuiApplication*>(qApp)->NotifyNative(receiver, &filtered);
+    } catch (...) {
+      --nativeDepth;
+      throw;
+    }
+    --nativeDepth;
     return true;
   }
 
@@ -399,6 +468,11 @@ struct EventBridge {
     if (!receiver->isWidgetType()) return std::nullopt;
     auto* w = static_cast<QWidget*>(receiver);
     TControl* c = ControlOf(w);
+    if (e->type() == QEvent::MouseButtonPress && CloseMenuOnPress(w)) {
+      gSwallow.release = true;
+      gSwallow.doubleClickWidget = w;
+      return true;
+    }
     CancelPopups(c, w);
     if (!c) return std::nullopt;
     TCustomForm* form = GetParentForm(c);
@@ -484,6 +558,9 @@ bool GuiApplication::notify(QObject* receiver, QEvent* e) {
       case QEvent::KeyPress:
       case QEvent::KeyRelease:
         result = EventBridge::Key(receiver, static_cast<QKeyEvent*>(e));
+        break;
+      case QEvent::InputMethod:
+        result = EventBridge::InputMethod(receiver, static_cast<QInputMethodEvent*>(e));
         break;
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonDblClick:
@@ -642,6 +719,8 @@ void TApplication::ProcessMessages() {
 }
 
 void TApplication::HandleException(TObject* sender, const std::exception& e) {
+  // A silent abort ends work the user already cancelled: no box, no handler.
+  if (dynamic_cast<const EAbort*>(&e)) return;
   if (OnException) {
     try {
       OnException(sender, e);
@@ -708,9 +787,11 @@ void TApplication::DoIdle() {
   if (inIdle_) return;
   inIdle_ = true;
   auto copy = idleListeners_;
-  for (auto& [key, fn] : copy) {
+  for (auto& listener : copy) {
+    // A plain variable, not a structured binding: clang 14 cannot capture those.
+    const TObject* key = listener.first;
     bool still = std::any_of(idleListeners_.begin(), idleListeners_.end(), [&](const auto& p) { return p.first == key; });
-    if (still) Guard(const_cast<TObject*>(key), fn);
+    if (still) Guard(const_cast<TObject*>(key), listener.second);
   }
   if (OnIdle) {
     bool done = true;
@@ -782,33 +863,60 @@ void MessageBeep(unsigned) {
 
 int MessageBeepCount() { return gBeeps; }
 
+int VerticalScrollBarWidth() { return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent); }
+
+int BorderHeight() { return 1; }
+
 namespace {
 
-// Lock-key lights from the X server when the program runs there; the
-// library is looked up at run time so nothing else depends on it.
-std::optional<bool> X11Indicator(Word vk) {
+// The X server's state through Qt's own display connection; libX11 is
+// looked up at run time so nothing else depends on it.
+void* X11Display() {
   auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11 || !x11->display()) return std::nullopt;
-  using GetState = int (*)(void*, unsigned, unsigned*);
-  static GetState fn = [] {
-    void* lib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
-    if (!lib) lib = dlopen("libX11.so.6", RTLD_LAZY);
-    return lib ? reinterpret_cast<GetState>(dlsym(lib, "XkbGetIndicatorState")) : nullptr;
-  }();
-  if (!fn) return std::nullopt;
-  unsigned state = 0;
-  if (fn(x11->display(), 0x0100 /* XkbUseCoreKbd */, &state) != 0) return std::nullopt;
-  switch (vk) {
-    case VK_CAPITAL:
-      return (state & 1) != 0;
-    case VK_NUMLOCK:
-      return (state & 2) != 0;
-    case VK_SCROLL:
-      return (state & 4) != 0;
-    default:
-      return std::nullopt;
-  }
+  return x11 ? x11->display() : nullptr;
 }
+
+void* X11Symbol(const char* name) {
+  static void* lib = [] {
+    void* l = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    return l ? l : dlopen("libX11.so.6", RTLD_LAZY);
+  }();
+  return lib ? dlsym(lib, name) : nullptr;
+}
+
+// Lock-key lights by the indicators' names: which bit a light has belongs
+// to the keymap, its name does not.
+std::optional<bool> X11Indicator(Word vk) {
+  const char* name = vk == VK_CAPITAL ? "Caps Lock" : vk == VK_NUMLOCK ? "Num Lock" : vk == VK_SCROLL ? "Scroll Lock" : nullptr;
+  void* display = name ? X11Display() : nullptr;
+  if (!display) return std::nullopt;
+  using InternAtom = unsigned long (*)(void*, const char*, int);
+  using GetNamedIndicator = int (*)(void*, unsigned long, int*, int*, void*, int*);
+  static auto intern = reinterpret_cast<InternAtom>(X11Symbol("XInternAtom"));
+  static auto named = reinterpret_cast<GetNamedIndicator>(X11Symbol("XkbGetNamedIndicator"));
+  if (!intern || !named) return std::nullopt;
+  unsigned long atom = intern(display, name, 1 /* only if it exists */);
+  int index = 0, on = 0;
+  if (atom == 0 || !named(display, atom, &index, &on, nullptr, nullptr)) return std::nullopt;
+  return on != 0;
+}
+
+std::optional<bool> X11PointerButtons() {
+  void* display = X11Display();
+  if (!display) return std::nullopt;
+  using DefaultRoot = unsigned long (*)(void*);
+  using QueryPointer = int (*)(void*, unsigned long, unsigned long*, unsigned long*, int*, int*, int*, int*, unsigned*);
+  static auto root = reinterpret_cast<DefaultRoot>(X11Symbol("XDefaultRootWindow"));
+  static auto query = reinterpret_cast<QueryPointer>(X11Symbol("XQueryPointer"));
+  if (!root || !query) return std::nullopt;
+  unsigned long rootReturn = 0, child = 0;
+  int rx = 0, ry = 0, wx = 0, wy = 0;
+  unsigned mask = 0;
+  if (!query(display, root(display), &rootReturn, &child, &rx, &ry, &wx, &wy, &mask)) return std::nullopt;
+  return (mask & (0x100 | 0x200 | 0x400 | 0x800 | 0x1000)) != 0;  // Button1Mask .. Button5Mask
+}
+
+int gPointerOverride = -1;
 
 }  // namespace
 
@@ -819,6 +927,14 @@ bool GetKeyToggled(Word vk) {
   auto t = gToggles.find(vk);
   return t != gToggles.end() && t->second;
 }
+
+bool PointerButtonsHeld() {
+  if (gPointerOverride >= 0) return gPointerOverride != 0;
+  if (std::optional<bool> held = X11PointerButtons()) return *held;
+  return QGuiApplication::mouseButtons() != Qt::NoButton;
+}
+
+void SetPointerButtonsHeldOverride(int state) { gPointerOverride = state < 0 ? -1 : state; }
 
 void SetKeyToggledOverride(Word vk, int state) {
   if (state < 0)

@@ -158,12 +158,22 @@ extern TScreen* Screen;
 // A short beep; counted so tests can see it.
 void MessageBeep(unsigned type);
 int MessageBeepCount();
+// System metrics that components lay themselves out by: the width of a
+// vertical scroll bar (the style's extent, as grids use it) and the height
+// of a thin border.
+int VerticalScrollBarWidth();
+int BorderHeight();
 
 // Toggle state of Caps Lock, Num Lock, Scroll Lock and Insert: from the
 // keyboard where the window system tells it, otherwise from the toggle
 // presses this program has seen. Tests may force a state (-1 lifts it).
 bool GetKeyToggled(Word vk);
 void SetKeyToggledOverride(Word vk, int state);
+// Whether a mouse button is held now: from the X server's pointer state
+// when the program runs there (moves the window manager drives never reach
+// Qt), else Qt's own button state. Tests may force it (-1 lifts it).
+bool PointerButtonsHeld();
+void SetPointerButtonsHeldOverride(int state);
 
 // While a busy scope lives, ProcessMessages still paints and runs timers,
 // but the guarded forms take no keyboard, mouse or menu input and refuse

@@ -472,11 +472,27 @@ void TControl::NotifyChildrenOfColor() {
   }
 }
 
+void TControl::PaintColorChanged() {
+  ApplyFontAndColor();
+  Invalidate();
+}
+
+bool TControl::HoldsMouse() const {
+  ControlBinding* b = BindingOf(widget_);
+  return b && b->LeftPressed();
+}
+
+void TControl::PaintTo(TBitmap* bitmap, TPoint offset) {
+  if (!bitmap || bitmap->Empty()) return;
+  QImage& image = bitmap->MutableImage();
+  widget_->render(&image, QPoint(offset.x, offset.y), QRegion(), QWidget::DrawWindowBackground);
+}
+
 void TControl::ApplyFontAndColor() {
   widget_->setFont(QtFontOf(font_));
   QPalette pal = widget_->palette();
   QColor fg = ToQColor(font_.Color());
-  QColor bg = ToQColor(color_);
+  QColor bg = ToQColor(PaintColor());
   pal.setColor(QPalette::WindowText, fg);
   pal.setColor(QPalette::Text, fg);
   pal.setColor(QPalette::ButtonText, fg);
@@ -724,6 +740,10 @@ void TWinControl::Realign() {
     throw;
   }
   --aligning_;
+}
+
+void TWinControl::EnableAlign() {
+  if (aligning_ > 0 && --aligning_ == 0) Realign();
 }
 
 void TWinControl::AlignControls() {

@@ -183,6 +183,14 @@ class TControl : public TComponent {
   void BringToFront();
   void SendToBack();
 
+  // The left button was pressed on the control and is still held there
+  // (the control has the mouse).
+  bool HoldsMouse() const;
+  // Renders the control's own painting (not its children) into bitmap with
+  // the control's top-left at offset (bitmap pixels); the bitmap keeps its
+  // size.
+  void PaintTo(TBitmap* bitmap, TPoint offset);
+
   // Fires OnClick (buttons first set their form's ModalResult).
   virtual void Click();
   virtual void DblClick();
@@ -238,6 +246,14 @@ class TControl : public TComponent {
   virtual void VisibleChanged();
   virtual void TextChanged();
   virtual void SysColorChanged();
+  // The focus moved inside the control's form (focused may be null); every
+  // control of the form hears it after the move.
+  virtual void FocusChanged(TWinControl* focused) { (void)focused; }
+  // The colour the background is painted in. A control may paint a state in
+  // another colour than Color (a disabled data-aware edit) without a colour
+  // change; it calls PaintColorChanged when the answer changes.
+  virtual TColor PaintColor() const { return color_; }
+  void PaintColorChanged();
   // Another control (sender) took a mouse press or the focus; pop-ups and
   // drop-downs close on it. sender is null when the window lost activation.
   virtual void CancelMode(TControl* sender);
@@ -331,6 +347,10 @@ class TWinControl : public TControl {
   void GetTabOrderList(std::vector<TWinControl*>& list) const;
   // Places the aligned children again.
   void Realign();
+  // Suspends aligning (nested); the last EnableAlign aligns once.
+  void DisableAlign() { ++aligning_; }
+  void EnableAlign();
+  bool AlignDisabled() const { return aligning_ > 0; }
 
   TNotifyEvent OnEnter;
   TNotifyEvent OnExit;
@@ -352,6 +372,12 @@ class TWinControl : public TControl {
   virtual void DoExit();
   // Which keys the control handles itself (DLGC_ flags).
   virtual int DialogCode() const { return 0; }
+  // The check the control runs when it is left, run without leaving it and
+  // without OnExit: the form asks it before a key makes a button act (Enter
+  // on a default button, a button's accelerator), so a button never acts on
+  // a text its control would refuse. False keeps the focus and consumes the
+  // key; the control reports the failure itself, as on exit.
+  virtual bool ExitCheck() { return true; }
   // Asks the children in order.
   bool DialogChar(char key) override;
   // Whether a left press on the control moves the focus to it.

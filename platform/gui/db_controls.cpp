@@ -160,6 +160,14 @@ void TDBEdit::KeyPress(char& key) {
   }
 }
 
+void TDBEdit::Paste() {
+  if (link_->Edit()) TCustomMaskEdit::Paste();
+}
+
+void TDBEdit::Cut() {
+  if (link_->Edit()) TCustomMaskEdit::Cut();
+}
+
 void TDBEdit::DoEnter() {
   focused_ = true;
   if (link_->Field() && link_->CanModify()) DataChange();

@@ -43,6 +43,10 @@ class TDBEdit : public TCustomMaskEdit {
   // be changed.
   bool ReadOnly() const { return link_->ReadOnly(); }
   void SetReadOnly(bool on) override;
+  // Paste and cut put the dataset into edit state first, whatever asked
+  // for them (keys or the context menu).
+  void Paste() override;
+  void Cut() override;
 
  protected:
   TFieldDataLink* DataLink() const { return link_.get(); }

@@ -126,6 +126,12 @@ void TTimer::SetInterval(unsigned ms) {
   Update();
 }
 
+void TTimer::FireTick() {
+  if (!enabled_ || interval_ == 0) return;
+  Update();
+  if (OnTimer) Guard(this, [this] { OnTimer(this); });
+}
+
 void TTimer::Update() {
   timer_->stop();
   if (enabled_ && interval_ > 0) timer_->start(static_cast<int>(interval_));

@@ -58,6 +58,10 @@ class TTimer : public TComponent {
   void SetEnabled(bool on);
   unsigned Interval() const { return interval_; }
   void SetInterval(unsigned ms);
+  // Runs one tick now, as if the interval had passed (tests drive timers
+  // deterministically through it); nothing while not Enabled. The running
+  // interval starts again.
+  void FireTick();
 
   TNotifyEvent OnTimer;
 

@@ -22,19 +22,23 @@
 #include "platform/gui/menus.h"
 #include "platform/gui/std_controls.h"
 #include "platform/gui/widget_bridge.h"
+#include "platform/gui/window_hooks.h"
+#include "platform/gui/window_menu.h"
 
 using namespace gui_detail;
 
 namespace {
 
+// Never destroyed: a program that ends through exit() (Halt) frees its
+// forms from an exit handler that may run after the statics are gone.
 std::vector<TCustomForm*>& FormList() {
-  static std::vector<TCustomForm*> forms;
-  return forms;
+  static auto* forms = new std::vector<TCustomForm*>;
+  return *forms;
 }
 
 std::set<TCustomForm*>& Released() {
-  static std::set<TCustomForm*> released;
-  return released;
+  static auto* released = new std::set<TCustomForm*>;
+  return *released;
 }
 
 TCustomForm* gActiveForm = nullptr;
@@ -58,6 +62,8 @@ TFrameMetrics FrameMetricsOf(TFormBorderStyle style) {
   return {0, 0};
 }
 
+TSize CaptionButtonSizeOf(bool smallCaption) { return smallCaption ? TSize{12, 15} : TSize{18, 18}; }
+
 // The form's window: the client area with the menu bar on top.
 class TCustomForm::Window : public BridgeWidget<QWidget> {
  public:
@@ -70,18 +76,36 @@ class TCustomForm::Window : public BridgeWidget<QWidget> {
   }
   void moveEvent(QMoveEvent* e) override {
     BridgeWidget<QWidget>::moveEvent(e);
-    if (form) form->FrameFromWindow();
+    if (form) {
+      form->FrameFromWindow();
+      if (!form->syncingFrame_) NoteWindowMoved(form, Point(geometry().x(), geometry().y()));
+    }
   }
   void resizeEvent(QResizeEvent* e) override {
     BridgeWidget<QWidget>::resizeEvent(e);
     if (form) form->FrameFromWindow();
   }
   bool event(QEvent* e) override {
+    // The form's hook chain (window add-ons) sees every event around the
+    // form's own handling.
+    if (form) return RunWindowHooks(form, e, [&] { return OwnEvent(e); });
+    return OwnEvent(e);
+  }
+  bool OwnEvent(QEvent* e) {
     if (form) {
       if (e->type() == QEvent::WindowActivate) form->WindowActivated(true);
       if (e->type() == QEvent::WindowDeactivate) form->WindowActivated(false);
     }
     return BridgeWidget<QWidget>::event(e);
+  }
+
+ public:
+  void Recreate() {
+    const bool shown = isVisible();
+    if (shown) hide();
+    destroy(true, true);
+    create();
+    if (shown) show();
   }
 };
 
@@ -118,6 +142,8 @@ TCustomForm::~TCustomForm() {
   activeControl_ = nullptr;
   enteredControl_ = nullptr;
   window_->form = nullptr;
+  FormGone(this);
+  WindowMenuFormGone(this);
 }
 
 TCustomForm* TCustomForm::ActiveFormInstance() { return gActiveForm; }
@@ -201,6 +227,8 @@ Qt::WindowFlags WindowFlagsFor(TFormBorderStyle style, TBorderIcons icons, TForm
 void TCustomForm::ApplyWindowFlags() {
   bool shown = window_->isVisible();
   Qt::WindowFlags f = WindowFlagsFor(borderStyle_, borderIcons_, formStyle_);
+  // A border or icon change keeps the keep-above state set in place.
+  if (KeepAbove(this)) f |= Qt::WindowStaysOnTopHint;
   if (window_->windowFlags() == f) return;
   window_->setWindowFlags(f);
   if (shown) window_->show();
@@ -272,6 +300,7 @@ void TCustomForm::ApplyGeometry() {
   TFrameMetrics m = FrameMetricsOf(borderStyle_);
   QRect client(left_ + m.border, top_ + m.border + m.caption, std::max(1, width_ - 2 * m.border),
                std::max(1, height_ - 2 * m.border - m.caption));
+  NoteRequestedPosition(this, Point(client.x(), client.y()));
   syncingFrame_ = true;
   bool fixed = borderStyle_ != bsSizeable && borderStyle_ != bsSizeToolWin;
   if (fixed) {
@@ -304,6 +333,8 @@ void TCustomForm::FrameFromWindow() {
 }
 
 bool TCustomForm::Showing() const { return visible_ && window_->isVisible(); }
+
+void TCustomForm::RecreateWnd() { window_->Recreate(); }
 
 void TCustomForm::TextChanged() {
   window_->setWindowTitle(ToQt(Caption(), CodePage()));
@@ -649,6 +680,7 @@ bool TCustomForm::SetFocusedControl(TWinControl* target) {
   }
   TWinControl* from = old;
   enteredControl_ = target;
+  if (from != target) NotifyFocusChanged(target);
   SyncQtFocus();
   // Pop-ups of the control left behind close.
   if (from && from != target) CancelPopupsOwnedBy(from, target);
@@ -739,6 +771,7 @@ bool TCustomForm::DialogKey(Word key, TShiftState shift) {
       TButton* b = dynamic_cast<TButton*>(activeControl_);
       if (!b || !b->CanFocus()) b = FindButton(true);
       if (!b) return false;
+      if (!CheckExitBeforeAction(b)) return true;
       b->Click();
       return true;
     }
@@ -752,6 +785,37 @@ bool TCustomForm::DialogKey(Word key, TShiftState shift) {
     default:
       return false;
   }
+}
+
+void TCustomForm::NotifyFocusChanged(TWinControl* focused) {
+  std::vector<TControl*> all;
+  std::vector<const TWinControl*> stack{this};
+  while (!stack.empty()) {
+    const TWinControl* w = stack.back();
+    stack.pop_back();
+    for (int i = 0; i < w->ControlCount(); ++i) {
+      TControl* c = w->Controls(i);
+      all.push_back(c);
+      if (auto* cw = dynamic_cast<TWinControl*>(c)) stack.push_back(cw);
+    }
+  }
+  for (TControl* c : all) Guard(c, [&] { c->FocusChanged(focused); });
+}
+
+bool TCustomForm::CheckExitBeforeAction(const TControl* actor) {
+  if (auto* b = dynamic_cast<const TButton*>(actor)) {
+    if (b->Cancel() || b->ModalResult() == mrCancel || b->ModalResult() == mrAbort) return true;
+  }
+  TWinControl* focused = activeControl_;
+  if (!focused || focused == actor) return true;
+  bool passed = true;
+  try {
+    passed = focused->ExitCheck();
+  } catch (const std::exception& e) {
+    Application->HandleException(focused, e);
+    passed = false;
+  }
+  return passed;
 }
 
 bool TCustomForm::IsShortCut(Word key, TShiftState shift) {

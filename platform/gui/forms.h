@@ -56,6 +56,9 @@ struct TFrameMetrics {
 };
 TFrameMetrics FrameMetricsOf(TFormBorderStyle style);
 constexpr int kMenuBarHeight = 19;
+// The nominal size of one caption button (normal caption, or the small
+// caption of tool windows).
+TSize CaptionButtonSizeOf(bool smallCaption);
 
 class TCustomForm : public TWinControl {
  public:
@@ -92,6 +95,9 @@ class TCustomForm : public TWinControl {
   void SetVisible(bool visible) override;
   // The form has the activation (its window is the active one).
   bool Active() const { return active_; }
+  // Destroys the native window and creates a new one (shown again when it
+  // was shown); the form, its controls and its hooks stay.
+  void RecreateWnd();
 
   // ---- showing and closing
   void Show();
@@ -128,6 +134,11 @@ class TCustomForm : public TWinControl {
   // siblings, Enter clicks the focused button or the Default one, Esc the
   // Cancel one. True when the key was used.
   bool DialogKey(Word key, TShiftState shift);
+  // Runs the focused control's ExitCheck before a key makes a button act;
+  // false (the key is consumed, the focus stays) when it fails or raises
+  // (reported once to the application's handler). Buttons that cancel
+  // (Cancel, or a ModalResult of mrCancel or mrAbort) are never checked.
+  bool CheckExitBeforeAction(const TControl* actor);
   // Main-menu and action shortcuts; true when one ran.
   bool IsShortCut(Word key, TShiftState shift);
 
@@ -178,6 +189,7 @@ class TCustomForm : public TWinControl {
   void FocusFirst();
   void SyncQtFocus();
   TButton* FindButton(bool wantDefault) const;
+  void NotifyFocusChanged(TWinControl* focused);
   void MenuChanged();
 
   Window* window_;

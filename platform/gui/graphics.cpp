@@ -8,6 +8,8 @@
 #include "platform/gui/graphics.h"
 
 #include <QGlyphRun>
+#include <QPaintDevice>
+#include <QPaintEngine>
 #include <QHash>
 #include <QList>
 #include <QPointF>
@@ -26,13 +28,19 @@ namespace gui_detail {
 
 // ------------------------------------------------------------------ text
 
-int CodePageOf(TFontCharset charset) { return charset == OEM_CHARSET ? 852 : 1250; }
+int CodePageOf(TFontCharset charset) {
+  if (charset == OEM_CHARSET) return 852;
+  if (charset == SYMBOL_CHARSET) return kSymbolCodePage;
+  return 1250;
+}
 
 char32_t UnicodeOf(unsigned char byte, int codePage) {
+  if (codePage == kSymbolCodePage) return 0xF000u + byte;
   return codePage == 852 ? Cp852ToUnicode(byte) : Cp1250ToUnicode(byte);
 }
 
 int ByteOf(char32_t u, int codePage) {
+  if (codePage == kSymbolCodePage) return (u & 0xFF00u) == 0xF000u ? static_cast<int>(u & 0xFFu) : -1;
   return codePage == 852 ? UnicodeToCp852(u) : UnicodeToCp1250(u);
 }
 
@@ -67,17 +75,43 @@ TColor FromQColor(const QColor& c) { return RGB(c.red(), c.green(), c.blue()); }
 
 // ----------------------------------------------------------------- fonts
 
+namespace {
+
+uint16_t BigEndian16(const QByteArray& table, qsizetype at) {
+  if (at < 0 || at + 2 > table.size()) return 0;
+  return static_cast<uint16_t>((static_cast<unsigned char>(table[at]) << 8) | static_cast<unsigned char>(table[at + 1]));
+}
+
+// The glyph's advance in font units from the hmtx table (glyphs past the
+// last long metric share its advance), or -1 when the font has no table.
+int DesignAdvance(const QByteArray& hhea, const QByteArray& hmtx, quint32 glyph) {
+  int longMetrics = BigEndian16(hhea, 34);
+  if (longMetrics <= 0 || hmtx.size() < longMetrics * 4) return -1;
+  qsizetype index = glyph < static_cast<quint32>(longMetrics) ? static_cast<qsizetype>(glyph) : longMetrics - 1;
+  return BigEndian16(hmtx, index * 4);
+}
+
+}  // namespace
+
 const FontFace::Table& FontFace::TableFor(int codePage) const {
-  Table& t = tables[codePage == 852 ? 1 : 0];
+  Table& t = tables[codePage == 852 ? 1 : codePage == kSymbolCodePage ? 2 : 0];
   if (t.built) return t;
   QString all;
   for (int b = 0; b < 256; ++b) all.append(QChar(static_cast<char16_t>(UnicodeOf(static_cast<unsigned char>(b), codePage))));
   QList<quint32> glyphs = raw.glyphIndexesForString(all);
   QList<QPointF> advances = raw.advancesForGlyphIndexes(glyphs, QRawFont::SeparateAdvances);
+  // Qt hands advances over in 1/64-pixel steps; the exact design advance
+  // scaled to the em rounds the same on every device and resolution.
+  QByteArray hhea = raw.fontTable("hhea");
+  QByteArray hmtx = raw.fontTable("hmtx");
+  double unitsPerEm = raw.unitsPerEm();
   for (int b = 0; b < 256 && b < glyphs.size(); ++b) {
     t.glyph[static_cast<std::size_t>(b)] = glyphs[b];
+    int design = unitsPerEm > 0 ? DesignAdvance(hhea, hmtx, glyphs[b]) : -1;
+    int advance = design >= 0 ? static_cast<int>(std::floor(design * pixelSize / unitsPerEm + 0.5))
+                              : static_cast<int>(std::lround(advances[b].x()));
     // Control characters take no room, as text drawing never shows them.
-    t.advance[static_cast<std::size_t>(b)] = b < 32 ? 0 : static_cast<int>(std::lround(advances[b].x()));
+    t.advance[static_cast<std::size_t>(b)] = b < 32 ? 0 : advance;
   }
   t.built = true;
   return t;
@@ -95,6 +129,8 @@ namespace {
 struct Substitutes {
   AnsiString sans = "Liberation Sans";
   AnsiString fallback = "DejaVu Sans";
+  AnsiString serif = "Liberation Serif";
+  AnsiString mono = "Liberation Mono";
 };
 Substitutes& Subst() {
   static Substitutes s;
@@ -135,6 +171,10 @@ QFont MakeQFont(const QString& family, int pixelSize, TFontStyles style) {
 const FontFace& FaceOf(const TFont& font) {
   using Key = std::tuple<std::string, int, uint64_t>;
   static std::map<Key, std::unique_ptr<FontFace>> cache;
+  // Faces are made on the GUI thread and by report measuring; one lock keeps
+  // the cache whole. Faces themselves are never freed, so references stay.
+  static std::recursive_mutex lock;
+  std::lock_guard<std::recursive_mutex> guard(lock);
   std::string family = font.ResolvedFamily();
   int height = font.Height();
   Key key{family, height, font.Style().Bits()};
@@ -157,6 +197,8 @@ const FontFace& FaceOf(const TFont& font) {
   face->strikePos = std::max(1, static_cast<int>(std::lround(face->raw.xHeight() / 2.0)));
   face->underline = style.Contains(fsUnderline);
   face->strikeOut = style.Contains(fsStrikeOut);
+  QByteArray post = face->raw.fontTable("post");
+  face->fixedPitch = post.size() >= 16 && (post[12] | post[13] | post[14] | post[15]) != 0;
   const FontFace& ref = *face;
   cache.emplace(key, std::move(face));
   return ref;
@@ -258,6 +300,7 @@ TFont& TFont::operator=(const TFont& other) {
     color_ = other.color_;
     charset_ = other.charset_;
     pitch_ = other.pitch_;
+    escapement_ = other.escapement_;
   }
   return *this;
 }
@@ -310,9 +353,15 @@ void TFont::SetPitch(TFontPitch pitch) {
   Changed();
 }
 
+void TFont::SetEscapement(int tenths) {
+  if (tenths == escapement_) return;
+  escapement_ = tenths;
+  Changed();
+}
+
 bool TFont::SameAs(const TFont& o) const {
   return name_ == o.name_ && height_ == o.height_ && style_ == o.style_ && color_ == o.color_ &&
-         charset_ == o.charset_ && pitch_ == o.pitch_;
+         charset_ == o.charset_ && pitch_ == o.pitch_ && escapement_ == o.escapement_;
 }
 
 void TFont::Assign(const TPersistent* source) {
@@ -340,15 +389,26 @@ TTextMetric TFont::Metrics() const {
 }
 
 AnsiString SubstituteFontFamily(const AnsiString& name) {
-  if (SameText(name, "MS Sans Serif") || SameText(name, "Arial") || SameText(name, "ArialCE"))
+  if (SameText(name, "MS Sans Serif") || SameText(name, "Arial") || SameText(name, "ArialCE") ||
+      SameText(name, "Arial CE"))
     return Subst().sans;
-  if (SameText(name, Subst().sans)) return Subst().sans;
+  if (SameText(name, "Times New Roman")) return Subst().serif;
+  if (SameText(name, "Courier New") || SameText(name, "Courier")) return Subst().mono;
+  for (const AnsiString* own : {&Subst().sans, &Subst().serif, &Subst().mono})
+    if (SameText(name, *own)) return *own;
   return Subst().fallback;
 }
 
 void SetFontSubstitutes(const AnsiString& sansFamily, const AnsiString& fallbackFamily) {
   Subst().sans = sansFamily;
   Subst().fallback = fallbackFamily;
+}
+
+void SetFontSubstitutes(const AnsiString& sansFamily, const AnsiString& fallbackFamily,
+                        const AnsiString& serifFamily, const AnsiString& monoFamily) {
+  SetFontSubstitutes(sansFamily, fallbackFamily);
+  Subst().serif = serifFamily;
+  Subst().mono = monoFamily;
 }
 
 // ---------------------------------------------------------------- pen, brush
@@ -373,6 +433,7 @@ void TBrush::Assign(const TPersistent* source) {
   if (auto* b = dynamic_cast<const TBrush*>(source)) {
     color_ = b->color_;
     style_ = b->style_;
+    bitmap_ = b->bitmap_;
     return;
   }
   TPersistent::Assign(source);
@@ -383,6 +444,8 @@ void TBrush::Assign(const TPersistent* source) {
 namespace {
 
 void ApplyPenMode(QPainter& p, TPenMode mode) {
+  // A vector surface (a print job) has no raster operations: it copies.
+  if (!p.paintEngine() || !p.paintEngine()->hasFeature(QPaintEngine::RasterOpModes)) mode = pmCopy;
   switch (mode) {
     case pmCopy:
       p.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -395,6 +458,9 @@ void ApplyPenMode(QPainter& p, TPenMode mode) {
       break;
     case pmNotXor:
       p.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
+      break;
+    case pmMask:
+      p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
       break;
   }
 }
@@ -444,7 +510,10 @@ void TCanvas::FillRect(const TRect& r) {
   if (brush_.Style() == bsClear || r.IsEmpty()) return;
   CanvasPainter p(this);
   if (!p.Active()) return;
-  p->fillRect(ToQRect(r), ToQColor(brush_.Color()));
+  if (brush_.Bitmap() && !brush_.Bitmap()->Empty())
+    p->fillRect(ToQRect(r), QBrush(brush_.Bitmap()->Image()));
+  else
+    p->fillRect(ToQRect(r), ToQColor(brush_.Color()));
   p.Touch(ToQRect(r));
 }
 
@@ -502,7 +571,20 @@ void TCanvas::LineTo(int x, int y) {
   if (!p.Active()) return;
   ApplyPenMode(*p, pen_.Mode());
   QColor c = ToQColor(pen_.Color());
-  if (pen_.Width() <= 1) {
+  QPaintDevice* device = p->device();
+  bool raster = device && (device->devType() == QInternal::Image || device->devType() == QInternal::Pixmap ||
+                           device->devType() == QInternal::Widget);
+  if (!raster) {
+    // A vector page (a print job): one stroked line a device pixel wide,
+    // ending where the pixel line would end.
+    static const Qt::PenStyle kStyles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
+                                           Qt::DashDotDotLine, Qt::NoPen, Qt::SolidLine};
+    QPen qp(c, std::max(1, pen_.Width()), kStyles[pen_.Style()], Qt::SquareCap, Qt::MiterJoin);
+    p->setPen(qp);
+    QLineF line(QPointF(from.x + 0.5, from.y + 0.5), QPointF(x + 0.5, y + 0.5));
+    if (line.length() > 0) line.setLength(line.length() - 1);
+    p->drawLine(line);
+  } else if (pen_.Width() <= 1) {
     QList<QPoint> pts;
     LinePixels(from, penPos_, pen_.Style(), pts);
     p->setPen(c);
@@ -543,6 +625,19 @@ void TCanvas::SetPixels(int x, int y, TColor color) {
 }
 
 void TCanvas::DrawTextAt(QPainter& p, int x, int y, const AnsiString& text, bool fillCell) {
+  if (font_.Escapement() % 3600 != 0) {
+    // Rotated text: lay it out around the origin and turn the painter.
+    p.save();
+    p.translate(x, y);
+    p.rotate(-font_.Escapement() / 10.0);
+    DrawTextAt(p, 0, 0, text, fillCell, true);
+    p.restore();
+    return;
+  }
+  DrawTextAt(p, x, y, text, fillCell, true);
+}
+
+void TCanvas::DrawTextAt(QPainter& p, int x, int y, const AnsiString& text, bool fillCell, bool) {
   const FontFace& face = FaceOf(font_);
   const FontFace::Table& t = face.TableFor(CodePageOf(font_.Charset()));
   int width = 0;
@@ -557,7 +652,9 @@ void TCanvas::DrawTextAt(QPainter& p, int x, int y, const AnsiString& text, bool
     top = y - face.ascent;
   else if ((textAlign_ & TA_BASELINE) == TA_BOTTOM)
     top = y - height;
-  if (fillCell && brush_.Style() != bsClear)
+  if (fillCell && bkMode_ == bkmOpaque)
+    p.fillRect(QRect(x, top, width, height), ToQColor(bkColor_));
+  else if (fillCell && bkMode_ == bkmBrush && brush_.Style() != bsClear)
     p.fillRect(QRect(x, top, width, height), ToQColor(brush_.Color()));
   if (text.empty()) return;
   QList<quint32> glyphs;
@@ -736,7 +833,7 @@ void TBitmap::SetSize(int w, int h) {
     }
   }
   *image_ = next;
-  if (OnChange) OnChange(this);
+  Changed();
 }
 
 TCanvas* TBitmap::Canvas() {
@@ -764,14 +861,14 @@ void TBitmap::SetTransparentColor(TColor color) {
 void TBitmap::LoadFromResourceName(const AnsiString& name) {
   if (!LoadBitmapResource(name, *this)) {
     *image_ = QImage();
-    if (OnChange) OnChange(this);
+    Changed();
   }
 }
 
 void TBitmap::Assign(const TPersistent* source) {
   if (!source) {
     *image_ = QImage();
-    if (OnChange) OnChange(this);
+    Changed();
     return;
   }
   if (auto* b = dynamic_cast<const TBitmap*>(source)) {
@@ -780,7 +877,8 @@ void TBitmap::Assign(const TPersistent* source) {
     transparent_ = b->transparent_;
     fixedTransparentColor_ = b->fixedTransparentColor_;
     transparentColor_ = b->transparentColor_;
-    if (OnChange) OnChange(this);
+    monochrome_ = b->monochrome_;
+    Changed();
     return;
   }
   TPersistent::Assign(source);

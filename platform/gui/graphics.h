@@ -26,6 +26,7 @@
 
 class QImage;
 class QPainter;
+class TStream;
 
 // ---------------------------------------------------------------- colours
 
@@ -135,6 +136,13 @@ class TFont : public TPersistent {
   void SetCharset(TFontCharset charset);
   TFontPitch Pitch() const { return pitch_; }
   void SetPitch(TFontPitch pitch);
+  // Text direction in tenths of a degree, counter-clockwise (0 = along x).
+  int Escapement() const { return escapement_; }
+  void SetEscapement(int tenths);
+  // The same angle under its other name: the text is drawn turned about its
+  // reference point.
+  int Orientation() const { return escapement_; }
+  void SetOrientation(int tenths) { SetEscapement(tenths); }
 
   void Assign(const TPersistent* source) override;
   bool SameAs(const TFont& other) const;
@@ -153,18 +161,26 @@ class TFont : public TPersistent {
   TColor color_ = clWindowText;
   TFontCharset charset_ = DEFAULT_CHARSET;
   TFontPitch pitch_ = fpDefault;
+  int escapement_ = 0;
 };
 
-// The substitution table: "MS Sans Serif", "Arial", "ArialCE" -> Liberation
-// Sans, anything else -> DejaVu Sans. Tests may pin other families.
+// The substitution table: "MS Sans Serif", "Arial", "ArialCE", "Arial CE"
+// -> Liberation Sans; "Times New Roman" -> Liberation Serif; "Courier New",
+// "Courier" -> Liberation Mono (metric-compatible faces); anything else ->
+// DejaVu Sans. Tests may pin other families.
 AnsiString SubstituteFontFamily(const AnsiString& name);
 void SetFontSubstitutes(const AnsiString& sansFamily, const AnsiString& fallbackFamily);
+void SetFontSubstitutes(const AnsiString& sansFamily, const AnsiString& fallbackFamily,
+                        const AnsiString& serifFamily, const AnsiString& monoFamily);
 
 // ------------------------------------------------------------ pen, brush
 
 enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
-enum TPenMode { pmCopy, pmXor, pmNot, pmNotXor };
+// pmMask ANDs the pen colour into the page. Raster modes apply on raster
+// surfaces; a vector surface (a print job) draws them as pmCopy.
+enum TPenMode { pmCopy, pmXor, pmNot, pmNotXor, pmMask };
 enum TBrushStyle { bsSolid, bsClear };
+class TBitmap;
 
 class TPen : public TPersistent {
  public:
@@ -194,19 +210,33 @@ class TBrush : public TPersistent {
   void SetColor(TColor c);
   TBrushStyle Style() const { return style_; }
   void SetStyle(TBrushStyle s) { style_ = s; }
+  // A pattern bitmap (not owned) tiles fills in place of the colour; none
+  // (nullptr) is the plain colour.
+  TBitmap* Bitmap() const { return bitmap_; }
+  void SetBitmap(TBitmap* bitmap) { bitmap_ = bitmap; }
   void Assign(const TPersistent* source) override;
 
  private:
   TColor color_ = clWhite;
   TBrushStyle style_ = bsSolid;
+  TBitmap* bitmap_ = nullptr;
 };
 
 // ------------------------------------------------------------------ canvas
 
-class TBitmap;
+class TGraphic;
 namespace gui_detail {
 class CanvasTarget;
 }
+
+// Background modes of text output (SetBackgroundMode). The canvas starts in
+// bkmBrush: the text cell is filled with the brush unless it is clear, as
+// the screens expect; bkmOpaque fills it with BackColor.
+enum TCanvasBkMode { bkmBrush, bkmTransparent, bkmOpaque };
+// Flood fill styles.
+enum TFillStyle { fsSurface, fsBorder };
+// How a stretched bitmap combines with the page.
+enum TCopyMode { cmSrcCopy, cmSrcAnd };
 
 // Text alignment of TextOut (SetTextAlign).
 constexpr unsigned TA_LEFT = 0;
@@ -266,6 +296,34 @@ class TCanvas : public TPersistent {
   // The area drawing can reach (the paint region while painting).
   TRect ClipRect() const;
 
+  // ---- shapes; bounding boxes exclude their right and bottom edge.
+  void Ellipse(int left, int top, int right, int bottom);
+  // Arc, chord and pie run counter-clockwise from the ray towards (x3, y3)
+  // to the ray towards (x4, y4) on the ellipse of the bounding box.
+  void Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4);
+  void Chord(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4);
+  void Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4);
+  void RoundRect(int left, int top, int right, int bottom, int cornerWidth, int cornerHeight);
+  void Polygon(const std::vector<TPoint>& points);
+  // Raster surfaces only: fsSurface fills the area of colour around (x, y),
+  // fsBorder the area bounded by colour. On a print job it draws nothing.
+  void FloodFill(int x, int y, TColor color, TFillStyle style);
+  // The source part of bitmap into dest, its pixels of colour replaced by
+  // the brush colour.
+  void BrushCopy(const TRect& dest, const TBitmap* bitmap, const TRect& source, TColor color);
+  // Any graphic at (x, y) / stretched into dest.
+  void Draw(int x, int y, const TGraphic* graphic);
+  void StretchDraw(const TRect& dest, const TGraphic* graphic);
+  // A bitmap stretched into dest, copied or ANDed into the page (a print
+  // job copies).
+  void StretchDraw(const TRect& dest, const TBitmap* bitmap, TCopyMode mode);
+
+  // Background of text output.
+  TCanvasBkMode BackgroundMode() const { return bkMode_; }
+  void SetBackgroundMode(TCanvasBkMode mode) { bkMode_ = mode; }
+  TColor BackColor() const { return bkColor_; }
+  void SetBackColor(TColor color) { bkColor_ = color; }
+
   // Drawing surface (the GUI layer binds canvases to bitmaps and controls).
   void SetTarget(gui_detail::CanvasTarget* target) { target_ = target; }
   gui_detail::CanvasTarget* Target() const { return target_; }
@@ -273,6 +331,7 @@ class TCanvas : public TPersistent {
  private:
   friend class gui_detail::CanvasTarget;
   void DrawTextAt(QPainter& p, int x, int y, const AnsiString& text, bool fillCell);
+  void DrawTextAt(QPainter& p, int x, int y, const AnsiString& text, bool fillCell, bool unrotated);
 
   TFont font_;
   TPen pen_;
@@ -280,11 +339,39 @@ class TCanvas : public TPersistent {
   TPoint penPos_;
   unsigned textAlign_ = TA_LEFT | TA_TOP;
   gui_detail::CanvasTarget* target_ = nullptr;
+  TCanvasBkMode bkMode_ = bkmBrush;
+  TColor bkColor_ = clWhite;
 };
+
+// ----------------------------------------------------------------- graphic
+
+// A picture that can be drawn and streamed.
+class TGraphic : public TPersistent {
+ public:
+  AnsiString ClassName() const override { return "TGraphic"; }
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  virtual bool Empty() const { return Width() == 0 || Height() == 0; }
+  // Reads the picture from the stream's position to its end; a picture the
+  // class cannot read raises EInvalidGraphic (platform/gui/resources.h).
+  virtual void LoadFromStream(TStream& stream) = 0;
+  virtual void SaveToStream(TStream& stream) const = 0;
+
+  // Fires after a change of size, pixels through Assign or a load.
+  TNotifyEvent OnChange;
+
+ protected:
+  void Changed() {
+    if (OnChange) OnChange(this);
+  }
+};
+
 
 // ------------------------------------------------------------------ bitmap
 
-class TBitmap : public TPersistent {
+// Pixels in memory; streams in the BMP file format (reads 1-, 4-, 8-, 24-
+// and 32-bit files, writes 24-bit bottom-up).
+class TBitmap : public TGraphic {
  public:
   TBitmap();
   ~TBitmap() override;
@@ -292,14 +379,19 @@ class TBitmap : public TPersistent {
   TBitmap& operator=(const TBitmap&) = delete;
   AnsiString ClassName() const override { return "TBitmap"; }
 
-  int Width() const;
-  int Height() const;
+  int Width() const override;
+  int Height() const override;
   void SetWidth(int w);
   void SetHeight(int h);
   // New pixels are white; existing ones are kept where they still fit.
   void SetSize(int w, int h);
-  bool Empty() const { return Width() == 0 || Height() == 0; }
+  bool Empty() const override { return Width() == 0 || Height() == 0; }
   TCanvas* Canvas();
+  void LoadFromStream(TStream& stream) override;
+  void SaveToStream(TStream& stream) const override;
+  // One bit per pixel: every pixel black or white (lighter than mid grey).
+  bool Monochrome() const { return monochrome_; }
+  void SetMonochrome(bool on);
 
   bool Transparent() const { return transparent_; }
   void SetTransparent(bool on);
@@ -312,9 +404,6 @@ class TBitmap : public TPersistent {
   void LoadFromResourceName(const AnsiString& name);
   void Assign(const TPersistent* source) override;
 
-  // Fires after a change of size, pixels through Assign or a load.
-  TNotifyEvent OnChange;
-
   // Pixel store (for the GUI layer).
   const QImage& Image() const;
   QImage& MutableImage();
@@ -326,6 +415,42 @@ class TBitmap : public TPersistent {
   bool transparent_ = false;
   bool fixedTransparentColor_ = false;
   TColor transparentColor_ = clNone;
+  bool monochrome_ = false;
+};
+
+// An icon (ICO file); drawn with its transparency, saved as read.
+class TIcon : public TGraphic {
+ public:
+  TIcon();
+  ~TIcon() override;
+  AnsiString ClassName() const override { return "TIcon"; }
+  int Width() const override;
+  int Height() const override;
+  void LoadFromStream(TStream& stream) override;
+  void SaveToStream(TStream& stream) const override;
+  const QImage& Image() const;
+
+ private:
+  std::unique_ptr<QImage> image_;
+  std::string bytes_;
+};
+
+// A metafile (EMF or placeable WMF) kept as its bytes, unchanged, so a page
+// stream can carry it. This platform has no metafile renderer: drawing one
+// paints nothing. The size comes from the file's header bounds.
+class TMetafile : public TGraphic {
+ public:
+  AnsiString ClassName() const override { return "TMetafile"; }
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+  void LoadFromStream(TStream& stream) override;
+  void SaveToStream(TStream& stream) const override;
+  const std::string& Bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+  int width_ = 0;
+  int height_ = 0;
 };
 
 // ------------------------------------------------------ text and edges

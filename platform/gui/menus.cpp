@@ -2,10 +2,13 @@
 // text but never registered with Qt: the form's key pipeline finds it, so
 // KeyPreview handlers and controls see keys in the program's own order.
 #include "platform/gui/menus.h"
+#include "platform/gui/window_menu.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -151,6 +154,7 @@ void TMainMenu::AttachTo(TCustomForm* form) {
   bar_->setFont(QtFontOf(TFont()));
   RebuildBar();
   bar_->show();
+  gui_detail::MenuBarAttached(form, bar_);
 }
 
 void TMainMenu::DetachFrom(TCustomForm*) {
@@ -187,13 +191,77 @@ bool TMainMenu::OpenByAccelerator(char key) {
 
 // -------------------------------------------------------------- TPopupMenu
 
+namespace {
+
+// The pop-up menu showing for a control, and the control whose press just
+// closed its menu (the window system may hand that press on to it).
+struct OpenMenu {
+  TPopupMenu* menu = nullptr;
+  QMenu* qmenu = nullptr;
+  QWidget* owner = nullptr;
+  QWidget* closedByPressOn = nullptr;
+} gOpenMenu;
+
+}  // namespace
+
+namespace gui_detail {
+
+bool CloseMenuOnPress(QWidget* pressed) {
+  if (gOpenMenu.closedByPressOn) {
+    bool same = pressed == gOpenMenu.closedByPressOn;
+    gOpenMenu.closedByPressOn = nullptr;
+    if (same) return true;
+  }
+  if (!gOpenMenu.qmenu || !gOpenMenu.qmenu->isVisible()) return false;
+  for (QWidget* w = pressed; w; w = w->parentWidget())
+    if (w == gOpenMenu.qmenu) return false;
+  QWidget* owner = gOpenMenu.owner;
+  gOpenMenu.qmenu->hide();
+  gOpenMenu.closedByPressOn = nullptr;
+  return owner && pressed == owner;
+}
+
+}  // namespace gui_detail
+
 TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner) {}
-TPopupMenu::~TPopupMenu() = default;
+
+TPopupMenu::~TPopupMenu() {
+  if (gOpenMenu.menu == this) gOpenMenu = OpenMenu{};
+}
 
 void TPopupMenu::Popup(int x, int y) {
   if (OnPopup) OnPopup(this);
   QMenu* m = items_->SubMenu();
   m->clear();
   for (int i = 0; i < items_->Count(); ++i) m->addAction(items_->Items(i)->Action());
-  m->popup(QPoint(x, y));
+  if (!closeHooked_) {
+    closeHooked_ = true;
+    QObject::connect(m, &QMenu::aboutToHide, m, [this] {
+      if (gOpenMenu.menu == this) {
+        // A press outside closes the menu before it reaches the window
+        // below; the control the menu belongs to must not take it again.
+        if (QApplication::mouseButtons() != Qt::NoButton && gOpenMenu.owner) {
+          gOpenMenu.closedByPressOn = gOpenMenu.owner;
+          QTimer::singleShot(0, [] { gOpenMenu.closedByPressOn = nullptr; });
+        }
+        gOpenMenu.menu = nullptr;
+        gOpenMenu.qmenu = nullptr;
+        gOpenMenu.owner = nullptr;
+      }
+      if (OnClose) Guard(this, [this] { OnClose(this); });
+    });
+  }
+  int width = m->sizeHint().width();
+  int left = x;
+  if (alignment_ == paRight) left = x - width;
+  if (alignment_ == paCenter) left = x - width / 2;
+  auto* control = dynamic_cast<TControl*>(popupComponent_);
+  gOpenMenu = OpenMenu{this, m, control ? control->Widget() : nullptr, nullptr};
+  m->popup(QPoint(left, y));
+}
+
+bool TPopupMenu::Showing() const { return gOpenMenu.menu == this && gOpenMenu.qmenu && gOpenMenu.qmenu->isVisible(); }
+
+void TPopupMenu::CloseMenu() {
+  if (Showing()) gOpenMenu.qmenu->hide();
 }

@@ -104,6 +104,9 @@ class TMainMenu : public TMenu {
   QPointer<QMenuBar> bar_;
 };
 
+// Where a pop-up menu lies against the point it is shown at.
+enum TPopupAlignment { paLeft, paRight, paCenter };
+
 class TPopupMenu : public TMenu {
  public:
   explicit TPopupMenu(TComponent* owner);
@@ -113,8 +116,19 @@ class TPopupMenu : public TMenu {
   // A right click on a control with this menu shows it.
   bool AutoPopup() const { return autoPopup_; }
   void SetAutoPopup(bool on) { autoPopup_ = on; }
-  // Shows the menu with its top-left at the screen point (OnPopup first).
+  // paLeft: the menu's left edge at the point; paRight: its right edge;
+  // paCenter: centred on it.
+  TPopupAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TPopupAlignment a) { alignment_ = a; }
+  // Shows the menu with its top at the screen point, placed by Alignment
+  // (OnPopup first), and returns at once; OnClose fires when it closes.
+  // While it shows, a mouse press on the control it was shown for (the
+  // PopupComponent) only closes it: that press is not delivered again.
   virtual void Popup(int x, int y);
+  bool Showing() const;
+  // Closes the menu when it shows.
+  void CloseMenu();
+  TNotifyEvent OnClose;
   // The control the menu was last shown for.
   TComponent* PopupComponent() const { return popupComponent_; }
   void SetPopupComponent(TComponent* c) { popupComponent_ = c; }
@@ -123,5 +137,7 @@ class TPopupMenu : public TMenu {
 
  private:
   bool autoPopup_ = true;
+  TPopupAlignment alignment_ = paLeft;
+  bool closeHooked_ = false;
   TComponent* popupComponent_ = nullptr;
 };

@@ -21,7 +21,10 @@
 namespace gui_detail {
 
 // ---- text
-// Code page of a font charset: 852 for OEM_CHARSET, else 1250.
+// Code page of a font charset: 852 for OEM_CHARSET, kSymbolCodePage for
+// SYMBOL_CHARSET (byte b is the private-use character U+F000 + b, where
+// symbol fonts keep their glyphs), else 1250.
+constexpr int kSymbolCodePage = 2;
 int CodePageOf(TFontCharset charset);
 QString ToQt(std::string_view text, int codePage = 1250);
 // Characters the code page lacks become "?".
@@ -52,12 +55,13 @@ struct FontFace {
   int strikePos = 0;      // above the baseline
   bool underline = false;
   bool strikeOut = false;
+  bool fixedPitch = false;  // the font's post.isFixedPitch
   struct Table {
     bool built = false;
     std::array<quint32, 256> glyph{};
     std::array<int, 256> advance{};
   };
-  mutable std::array<Table, 2> tables;  // [0] CP1250, [1] CP852
+  mutable std::array<Table, 3> tables;  // [0] CP1250, [1] CP852, [2] symbol
   const Table& TableFor(int codePage) const;
   int TextWidth(std::string_view text, int codePage) const;
 };
@@ -81,6 +85,14 @@ class CanvasTarget {
   QPoint origin;            // canvas (0,0) in image coordinates
   QRect clip;               // canvas coordinates; null = the whole image
   QPainter* painter = nullptr;
+};
+
+// A surface that is only a painter lent by its owner (a print job's page),
+// or an image that the owner keeps.
+class PaintDeviceTarget : public CanvasTarget {
+ public:
+  QImage* Image() override { return image; }
+  QImage* image = nullptr;
 };
 
 // A painter for one canvas operation: the lent one, or one opened on the

@@ -5,6 +5,10 @@
 #include "platform/gui/std_controls.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QRegularExpression>
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
@@ -16,6 +20,7 @@
 
 #include "platform/gui/application.h"
 #include "platform/gui/forms.h"
+#include "platform/gui/menus.h"
 #include "platform/gui/widget_bridge.h"
 
 using namespace gui_detail;
@@ -220,6 +225,8 @@ void TButton::Click() {
 
 bool TButton::DialogChar(char key) {
   if (IsAccel(key, Caption()) && CanFocus()) {
+    TCustomForm* form = GetParentForm(this);
+    if (form && !form->CheckExitBeforeAction(this)) return true;
     Click();
     return true;
   }
@@ -276,7 +283,15 @@ void TCustomEdit::SetMaxLength(int n) {
 
 void TCustomEdit::SetReadOnly(bool on) {
   readOnly_ = on;
-  Edit()->setReadOnly(on);
+  Edit()->setReadOnly(on || caretHidden_ > 0);
+}
+
+void TCustomEdit::HideCaret() {
+  if (caretHidden_++ == 0) Edit()->setReadOnly(true);
+}
+
+void TCustomEdit::ShowCaret() {
+  if (caretHidden_ > 0 && --caretHidden_ == 0) Edit()->setReadOnly(readOnly_);
 }
 
 void TCustomEdit::SetPasswordChar(char c) {
@@ -326,12 +341,59 @@ void TCustomEdit::SetTextRect(const TRect& r) {
   Edit()->setTextMargins(std::max(0, r.Left), std::max(0, r.Top), right, bottom);
 }
 
+void TCustomEdit::Paste() {
+  if (readOnly_) return;
+  QString text = QGuiApplication::clipboard()->text();
+  qsizetype lineBreak = text.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
+  if (lineBreak >= 0) text.truncate(lineBreak);
+  if (text.isEmpty()) return;
+  int cp = CodePage();
+  for (char32_t u : text.toUcs4())
+    if (ByteOf(u, cp) < 0) {
+      MessageBeep(0);
+      return;
+    }
+  Edit()->insert(text);
+}
+
+void TCustomEdit::Cut() {
+  if (!readOnly_) Edit()->cut();
+}
+
+void TCustomEdit::Copy() { Edit()->copy(); }
+
+bool TCustomEdit::ContextPopup(TPoint pos) {
+  for (TControl* c = this; c; c = c->Parent())
+    if (c->PopupMenu() && c->PopupMenu()->AutoPopup()) return false;
+  QMenu* menu = Edit()->createStandardContextMenu();
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  for (QAction* a : menu->actions()) {
+    // The submenu of Unicode control characters would type characters the
+    // code page cannot hold.
+    if (a->menu()) {
+      a->setVisible(false);
+      continue;
+    }
+    if (a->objectName() == QLatin1String("edit-paste")) {
+      QObject::disconnect(a, nullptr, Edit(), nullptr);
+      QObject::connect(a, &QAction::triggered, Edit(), [this] { Guard(this, [this] { Paste(); }); });
+    } else if (a->objectName() == QLatin1String("edit-cut")) {
+      QObject::disconnect(a, nullptr, Edit(), nullptr);
+      QObject::connect(a, &QAction::triggered, Edit(), [this] { Guard(this, [this] { Cut(); }); });
+    }
+  }
+  TPoint g = ClientToScreen(pos);
+  menu->popup(QPoint(g.x, g.y));
+  return true;
+}
+
 TRect TCustomEdit::TextRect() const { return hasTextRect_ ? textRect_ : ClientRect(); }
 
 void TCustomEdit::ApplyFontAndColor() {
   TWinControl::ApplyFontAndColor();
   QPalette pal = Widget()->palette();
-  pal.setColor(QPalette::Base, ToQColor(Color()));
+  pal.setColor(QPalette::Base, ToQColor(PaintColor()));
+  pal.setColor(QPalette::Disabled, QPalette::Base, ToQColor(PaintColor()));
   pal.setColor(QPalette::Text, ToQColor(Font()->Color()));
   Widget()->setPalette(pal);
 }

@@ -109,7 +109,15 @@ class TCustomEdit : public TWinControl {
   int MaxLength() const { return maxLength_; }
   virtual void SetMaxLength(int n);
   bool ReadOnly() const { return readOnly_; }
+  // Switching keeps the caret and the selection where they are.
   virtual void SetReadOnly(bool on);
+  // Hides the text cursor (nested calls count) without changing ReadOnly();
+  // the native edit draws no cursor only while it takes no typing, so a
+  // hidden caret also holds the typing off (a drop-down edit hides it while
+  // it is read-only anyway).
+  void HideCaret();
+  void ShowCaret();
+  bool CaretShown() const { return caretHidden_ == 0; }
   char PasswordChar() const { return passwordChar_; }
   void SetPasswordChar(char c);
   // Entering by keyboard selects the whole text.
@@ -132,6 +140,14 @@ class TCustomEdit : public TWinControl {
   // what lies outside it (a button inside the right edge).
   void SetTextRect(const TRect& r);
   TRect TextRect() const;
+  // Clipboard commands, whatever asked for them (Ctrl+V/X, Shift+Insert,
+  // Shift+Delete, the context menu); a control may refuse them by
+  // overriding. Paste inserts the clipboard's text up to its first line
+  // break (the edit holds one line); a text holding a character the code
+  // page cannot hold is refused whole with a beep, never mangled.
+  virtual void Paste();
+  virtual void Cut();
+  void Copy();
 
   // The text changed (typed or set).
   TNotifyEvent OnChange;
@@ -150,6 +166,9 @@ class TCustomEdit : public TWinControl {
   int DialogCode() const override { return DLGC_WANTCHARS | DLGC_WANTARROWS; }
   bool TakesFocusOnClick() const override { return true; }
   void DoEnter() override;
+  // The edit's own menu (undo, cut, copy, paste, ...) when no pop-up menu
+  // is set; its cut and paste go through Cut and Paste.
+  bool ContextPopup(TPoint pos) override;
   // The text changed; fires OnChange.
   virtual void Change();
 
@@ -163,6 +182,7 @@ class TCustomEdit : public TWinControl {
   TRect textRect_{};
   bool hasTextRect_ = false;
   bool settingText_ = false;
+  int caretHidden_ = 0;
 };
 
 class TEdit : public TCustomEdit {

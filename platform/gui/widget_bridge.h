@@ -82,6 +82,8 @@ class ControlBinding {
 
   // True for widgets whose clicks come from Qt (buttons, check boxes).
   bool nativeClicks = false;
+  // A left press on the widget is held.
+  bool LeftPressed() const { return leftPressed_; }
 
  private:
   TPoint ClientPos(const QPointF& widgetPos) const;
@@ -171,6 +173,11 @@ extern bool gFocusByMouse;
 void CancelPopups(TControl* sender, QWidget* at);
 // Pop-ups whose owner lies inside owner hear a cancel-mode notice.
 void CancelPopupsOwnedBy(TWinControl* owner, TControl* sender);
+
+// A mouse press on pressed: closes a pop-up menu showing for a control when
+// the press lies outside it; true when the press must go no further (it was
+// on the control the menu belongs to, or it already closed that menu).
+bool CloseMenuOnPress(QWidget* pressed);
 
 // ---- services of the application object
 // The Qt cursor of a cursor number (the screen's table for custom ones).

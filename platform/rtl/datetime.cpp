@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 
 #include "platform/rtl/sysutils.h"
 
@@ -58,7 +59,15 @@ struct LocalParts {
   int year, month, day, hour, minute, second, msec;
 };
 
+std::optional<TDateTime> gPinnedClock;
+
 LocalParts LocalNow() {
+  if (gPinnedClock) {
+    LocalParts p{};
+    DecodeDate(*gPinnedClock, p.year, p.month, p.day);
+    DecodeTime(*gPinnedClock, p.hour, p.minute, p.second, p.msec);
+    return p;
+  }
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
   tm local{};
@@ -108,6 +117,21 @@ void AppendFormat(AnsiString& out, std::string_view format, const Parts& p,
                   const TFormatSettings& s, int level) {
   char lastToken = ' ';
   std::size_t i = 0;
+  // "ampm" anywhere (outside literals) puts the hours on the 12-hour clock.
+  bool twelveHour = false;
+  for (std::size_t k = 0; k < format.size(); ++k) {
+    if (format[k] == '"' || format[k] == '\'') {
+      std::size_t end = format.find(format[k], k + 1);
+      if (end == std::string_view::npos) break;
+      k = end;
+      continue;
+    }
+    if (k + 4 <= format.size() && Upper(format[k]) == 'A' && Upper(format[k + 1]) == 'M' &&
+        Upper(format[k + 2]) == 'P' && Upper(format[k + 3]) == 'M') {
+      twelveHour = true;
+      break;
+    }
+  }
   auto count = [&](char token) {
     std::size_t n = 1;
     while (i + n < format.size() && Upper(format[i + n]) == token) ++n;
@@ -145,10 +169,30 @@ void AppendFormat(AnsiString& out, std::string_view format, const Parts& p,
         std::size_t n = count('D');
         if (n <= 2) {
           AppendNumber(out, p.day, static_cast<int>(n));
+        } else if (n >= 5) {
+          // "ddddd" the short date, "dddddd" the long one.
+          if (level < 1) AppendFormat(out, n == 5 ? s.ShortDateFormat : s.LongDateFormat, p, s, level + 1);
         } else if (p.dayOfWeek >= 1) {
           out += (n == 3 ? s.ShortDayNames : s.LongDayNames)[p.dayOfWeek - 1];
         }
         i += n;
+        break;
+      }
+      case 'T': {
+        std::size_t n = count('T');
+        if (level < 1) AppendFormat(out, n == 1 ? s.ShortTimeFormat : s.LongTimeFormat, p, s, level + 1);
+        i += n;
+        break;
+      }
+      case 'A': {
+        if (i + 4 <= format.size() && Upper(format[i + 1]) == 'M' && Upper(format[i + 2]) == 'P' &&
+            Upper(format[i + 3]) == 'M') {
+          out += p.hour < 12 ? s.TimeAMString : s.TimePMString;
+          i += 4;
+        } else {
+          out += c;
+          ++i;
+        }
         break;
       }
       case 'H':
@@ -157,6 +201,7 @@ void AppendFormat(AnsiString& out, std::string_view format, const Parts& p,
         // "m" taken for minutes is counted by its own letters.
         std::size_t n = count(Upper(c));
         int value = token == 'H' ? p.hour : token == 'N' ? p.minute : p.second;
+        if (token == 'H' && twelveHour) value = p.hour % 12 == 0 ? 12 : p.hour % 12;
         AppendNumber(out, value, n >= 2 ? 2 : 1);
         i += n;
         break;
@@ -435,3 +480,11 @@ TDateTime StrToTime(std::string_view text) {
   if (!ScanTime(text, time, FormatSettings())) ConvertError(text, "' is not a valid time");
   return time;
 }
+
+// ---- the replaceable clock ----
+
+TPinnedClock::TPinnedClock(TDateTime now) : previous_(gPinnedClock) { gPinnedClock = now; }
+
+TPinnedClock::~TPinnedClock() { gPinnedClock = previous_; }
+
+void TPinnedClock::Set(TDateTime now) { gPinnedClock = now; }

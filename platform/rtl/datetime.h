@@ -4,6 +4,7 @@
 // object is passed.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "platform/rtl/ansistring.h"
@@ -32,9 +33,26 @@ TDateTime Date();
 TDateTime Time();
 TDateTime Now();
 
+// Pins the clock behind Date, Time, Now and the current year of StrToDate
+// to a fixed reading while the object lives (tests); the reading before it
+// comes back when it goes. Set moves the pinned clock.
+class TPinnedClock {
+ public:
+  explicit TPinnedClock(TDateTime now);
+  ~TPinnedClock();
+  TPinnedClock(const TPinnedClock&) = delete;
+  TPinnedClock& operator=(const TPinnedClock&) = delete;
+  void Set(TDateTime now);
+
+ private:
+  std::optional<TDateTime> previous_;
+};
+
 // Format letters (case-insensitive): d dd ddd dddd m mm mmm mmmm yy yyyy
 // h hh n nn s ss z zzz; "m" right after "h"/"hh" means minutes; c = short
-// date + long time; "/" and ":" become the separators; '...' and "..." are
+// date + long time; ddddd / dddddd = short / long date; t / tt = short /
+// long time; ampm = TimeAMString or TimePMString, and with it the hours
+// run on the 12-hour clock; "/" and ":" become the separators; '...' and "..." are
 // literals.
 AnsiString FormatDateTime(std::string_view format, TDateTime value);
 AnsiString FormatDateTime(std::string_view format, TDateTime value, const TFormatSettings& settings);

@@ -18,6 +18,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -394,4 +395,101 @@ bool RenameFile(const AnsiString& oldName, const AnsiString& newName) {
     return false;
   }
   return true;
+}
+
+// --- atomic replacement ------------------------------------------------------
+
+namespace {
+
+mode_t CurrentUmaskForReplace() {
+  mode_t mask = umask(0);
+  umask(mask);
+  return mask;
+}
+
+bool WriteAllBytes(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// The file a replacement writes: an existing target's real file (through
+// symbolic links), or the path a new file would get. mode receives the bits
+// the new file must carry (the old ones, or 0666 less the umask).
+std::optional<std::string> ReplacementTarget(const AnsiString& fileName, mode_t& mode) {
+  mode = 0666 & ~CurrentUmaskForReplace();
+  std::optional<std::string> path = ExistingDiskPath(fileName);
+  if (!path) return DiskPathForCreate(fileName);
+  char* real = realpath(path->c_str(), nullptr);
+  if (!real) return std::nullopt;
+  std::string resolved(real);
+  free(real);
+  struct stat st;
+  if (stat(resolved.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  mode = st.st_mode & 07777;
+  return resolved;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+}
+
+bool SameDirectory(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  if (stat(DirectoryOf(a).c_str(), &sa) != 0 || stat(DirectoryOf(b).c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+void SyncDirectory(const std::string& path) {
+  int dirFd = open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    fsync(dirFd);
+    close(dirFd);
+  }
+}
+
+// Replaces target (a resolved disk path) by the disk file temp.
+bool ReplaceResolved(const std::string& temp, const std::string& target, mode_t mode) {
+  if (!SameDirectory(temp, target)) return false;  // a rename would not be atomic
+  int fd = open(temp.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = fchmod(fd, mode) == 0 && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  if (!ok || rename(temp.c_str(), target.c_str()) != 0) return false;
+  SyncDirectory(target);
+  return true;
+}
+
+}  // namespace
+
+bool ReplaceFileAtomically(const AnsiString& tempName, const AnsiString& fileName) {
+  std::optional<std::string> temp = ExistingDiskPath(tempName);
+  if (!temp) return false;
+  mode_t mode = 0;
+  std::optional<std::string> target = ReplacementTarget(fileName, mode);
+  if (!target) return false;
+  return ReplaceResolved(*temp, *target, mode);
+}
+
+bool WriteFileAtomically(const AnsiString& fileName, const std::string& bytes) {
+  mode_t mode = 0;
+  std::optional<std::string> target = ReplacementTarget(fileName, mode);
+  if (!target) return false;
+  std::size_t slash = target->rfind('/');
+  std::string base = slash == std::string::npos ? *target : target->substr(slash + 1);
+  std::string temp = DirectoryOf(*target) + "." + base + ".XXXXXX";
+  if (slash == std::string::npos) temp = "." + base + ".XXXXXX";
+  int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = WriteAllBytes(fd, bytes);
+  ok = close(fd) == 0 && ok;
+  if (ok) ok = ReplaceResolved(temp, *target, mode);
+  if (!ok) unlink(temp.c_str());
+  return ok;
 }

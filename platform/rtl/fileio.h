@@ -24,6 +24,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/rtl/ansistring.h"
 
@@ -81,3 +82,19 @@ uint64_t SystemLockCallCount();
 // Never replaces an existing target (the system's rename would silently
 // destroy another file); a rename that only changes letter case is allowed.
 bool RenameFile(const AnsiString& oldName, const AnsiString& newName);
+
+// Atomic replacement, for files other programs or the user may read while we
+// write them (settings, exports, persistent tables): a reader sees the old
+// file or the new one, never a mix.
+//
+// Renames tempName over fileName. The temporary must lie in the target's
+// directory. An existing target that is a symbolic link has the file it
+// points at replaced, not the link, and the target's permission bits pass to
+// the temporary. The temporary is flushed before the rename and the
+// directory after it. False with the target untouched on failure; the
+// caller then removes its temporary.
+bool ReplaceFileAtomically(const AnsiString& tempName, const AnsiString& fileName);
+// Writes bytes into a new temporary beside fileName (mode 0666 less the
+// umask for a new file) and replaces the target with it as above. False on
+// failure, with the target untouched and the temporary removed.
+bool WriteFileAtomically(const AnsiString& fileName, const std::string& bytes);

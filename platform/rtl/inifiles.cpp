@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "platform/rtl/codepages.h"
+#include "platform/rtl/fileio.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/system.h"
 
@@ -183,70 +184,13 @@ void InsertLine(IniText& ini, std::size_t index, const AnsiString& text) {
   ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(index), Line{text, ini.style});
 }
 
-mode_t CurrentUmask() {
-  mode_t mask = umask(0);
-  umask(mask);
-  return mask;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Replaces the file with bytes: temporary file beside it, flushed, then
-// renamed over it. The rename is meant to replace here.
-bool Replace(const AnsiString& fileName, const std::string& bytes) {
-  AnsiString name = ResolvedName(fileName);
-  std::optional<std::string> path = ExistingDiskPath(name);
-  mode_t mode = 0666 & ~CurrentUmask();
-  if (path) {
-    // Through a symbolic link the file it points at is replaced, not the link.
-    char* real = realpath(path->c_str(), nullptr);
-    if (!real) return false;
-    path = std::string(real);
-    free(real);
-    struct stat st;
-    if (stat(path->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    mode = st.st_mode & 07777;
-  } else {
-    path = DiskPathForCreate(name);
-    if (!path) return false;
-  }
-  std::size_t slash = path->rfind('/');
-  std::string dir = slash == std::string::npos ? std::string(".") : path->substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? *path : path->substr(slash + 1);
-  std::string temp = dir + "." + base + ".XXXXXX";
-  int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, bytes) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  if (ok) ok = rename(temp.c_str(), path->c_str()) == 0;
-  if (!ok) {
-    unlink(temp.c_str());
-    return false;
-  }
-  int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    fsync(dirFd);
-    close(dirFd);
-  }
-  return true;
-}
-
 void Save(const AnsiString& fileName, const IniText& ini) {
   std::string bytes;
   for (const Line& line : ini.lines) {
     bytes += line.text;
     bytes += line.end;
   }
-  if (!Replace(fileName, bytes)) throw EIniFileError(Format("Unable to write to %s", fileName));
+  if (!WriteFileAtomically(ResolvedName(fileName), bytes)) throw EIniFileError(Format("Unable to write to %s", fileName));
 }
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }

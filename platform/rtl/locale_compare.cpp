@@ -6,10 +6,13 @@
 // accents still count) are opened once on first use and live for the whole
 // process; the program is single-threaded here. Without ICU's Czech data
 // comparison raises rather than sorting by another language's rules.
+// Comparison by locale id (for the in-memory table, whose tables may run on
+// several threads) keeps collators of its own behind a mutex.
 #include "platform/rtl/locale_compare.h"
 
 #include <unicode/ucol.h>
 
+#include <mutex>
 #include <vector>
 
 #include "platform/rtl/codepages.h"
@@ -86,4 +89,88 @@ int AnsiPos(std::string_view sub, std::string_view s) {
   if (sub.empty()) return 0;
   std::size_t at = s.find(sub);
   return at == std::string_view::npos ? 0 : static_cast<int>(at) + 1;
+}
+
+// ------------------------------------------------------ collation by locale id
+
+namespace {
+
+// Primary language ids of the system's locale API and the ICU locale that
+// collates like it. Languages a Czech business meets; others are refused.
+// English, German, French, Italian and Dutch sort by the common root order
+// (ICU has no tailoring for them), so they open "root" itself; everything
+// else must find its own tailoring.
+struct LanguageCollation {
+  uint32_t primary;
+  const char* icu;
+};
+constexpr LanguageCollation kLanguages[] = {
+    {0x05, "cs"}, {0x1B, "sk"}, {0x09, "root"}, {0x07, "root"}, {0x15, "pl"},
+    {0x0E, "hu"}, {0x0C, "root"}, {0x10, "root"}, {0x0A, "es"}, {0x1A, "hr"},
+    {0x24, "sl"}, {0x19, "ru"}, {0x22, "uk"}, {0x13, "root"}, {0x1D, "sv"},
+};
+
+constexpr int kLanguageCount = static_cast<int>(sizeof kLanguages / sizeof kLanguages[0]);
+
+// The entry of kLanguages that collates for lcid; -1 for none.
+int LanguageFor(uint32_t lcid) {
+  if (((lcid >> 16) & 0xF) != 0 || (lcid >> 20) != 0) return -1;  // sort ids other than 0
+  uint32_t lang = lcid & 0xFFFF;
+  // The user's and the system's default both mean the program's own locale.
+  if (lang == 0x0400 || lang == 0x0800) return 0;
+  uint32_t primary = lang & 0x3FF;
+  for (int i = 0; i < kLanguageCount; ++i)
+    if (kLanguages[i].primary == primary) return i;
+  return -1;
+}
+
+// Collators opened on first use for each language and strength, shared by
+// all callers and used only under the mutex: tables on one store may sort
+// on different threads, and a collator is not documented as safe for that.
+struct CollatorCache {
+  std::mutex mutex;
+  UCollator* open[kLanguageCount][2] = {};
+  bool tried[kLanguageCount][2] = {};  // opened, or known to be missing
+  ~CollatorCache() {
+    for (auto& pair : open)
+      for (UCollator* collator : pair)
+        if (collator) ucol_close(collator);
+  }
+};
+
+CollatorCache& Cache() {
+  static CollatorCache cache;
+  return cache;
+}
+
+// Under the cache's mutex.
+UCollator* CachedCollator(int language, bool ignoreCase) {
+  CollatorCache& cache = Cache();
+  int strength = ignoreCase ? 1 : 0;
+  if (cache.tried[language][strength]) return cache.open[language][strength];
+  cache.tried[language][strength] = true;
+  UErrorCode status = U_ZERO_ERROR;
+  UCollator* collator = ucol_open(kLanguages[language].icu, &status);
+  if (U_FAILURE(status) || status == U_USING_DEFAULT_WARNING || collator == nullptr) {
+    if (collator) ucol_close(collator);
+    return nullptr;
+  }
+  ucol_setStrength(collator, ignoreCase ? UCOL_SECONDARY : UCOL_TERTIARY);
+  cache.open[language][strength] = collator;
+  return collator;
+}
+
+}  // namespace
+
+int CompareStringByLocale(uint32_t lcid, bool ignoreCase, const char* a, int na, const char* b,
+                          int nb) {
+  int language = LanguageFor(lcid);
+  if (language < 0 || na < 0 || nb < 0 || (na > 0 && !a) || (nb > 0 && !b)) return 0;
+  Utf16Text ua(std::string_view(a ? a : "", static_cast<std::size_t>(na)));
+  Utf16Text ub(std::string_view(b ? b : "", static_cast<std::size_t>(nb)));
+  std::lock_guard<std::mutex> lock(Cache().mutex);
+  UCollator* collator = CachedCollator(language, ignoreCase);
+  if (!collator) return 0;
+  UCollationResult r = ucol_strcoll(collator, ua.data(), ua.size(), ub.data(), ub.size());
+  return r == UCOL_LESS ? 1 : r == UCOL_GREATER ? 3 : 2;
 }

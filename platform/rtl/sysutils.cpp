@@ -395,3 +395,5 @@ AnsiString StringReplaceAll(std::string_view s, std::string_view from, std::stri
   out.append(s.substr(i));
   return out;
 }
+
+void Abort() { throw EAbort(); }

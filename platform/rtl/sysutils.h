@@ -50,6 +50,9 @@ class EAbort : public Exception {
  public:
   EAbort() : Exception("Operation aborted") {}
 };
+// The silent abort: raises EAbort, which the application's exception handler
+// passes over without a message.
+[[noreturn]] void Abort();
 RTL_EXCEPTION(EIntError, Exception)
 RTL_EXCEPTION(EDivByZero, EIntError)          // "Division by zero"
 RTL_EXCEPTION(EMathError, Exception)

@@ -15,13 +15,21 @@ PACKAGES=(
   qt6-base-dev fonts-liberation2 fonts-dejavu-core
   xvfb imagemagick
   xauth
+  python3-xlrd python3-olefile python3-xlwt python3-pil xdg-user-dirs
+  libcups2-dev poppler-utils qpdf python3-fonttools
+  cups cups-client cups-bsd printer-driver-cups-pdf
+  libx11-dev libxtst-dev openbox
   locales
 )
 
-# Installs what is missing; with everything present it makes no apt call.
+# Installs what is missing of the given packages (none given: PACKAGES);
+# with everything present it makes no apt call.
 ensure_packages() {
-  local missing=() pkg status
-  for pkg in "${PACKAGES[@]}"; do
+  local missing=() pkg status wanted=("$@")
+  if ((${#wanted[@]} == 0)); then
+    wanted=("${PACKAGES[@]}")
+  fi
+  for pkg in "${wanted[@]}"; do
     status="$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)"
     if [[ "$status" != "install ok installed" ]]; then
       missing+=("$pkg")

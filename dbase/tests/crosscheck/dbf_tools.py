@@ -16,6 +16,7 @@ Usage:
     dbf_tools.py dump-dbf FILE
     dbf_tools.py czech FILE        (record 1, NAME and NOTE, read as cp852)
     dbf_tools.py create-dbf KIND FILE   (KIND db3, fp or vfp)
+    dbf_tools.py last-update FILE  (the header's date as python3-dbf reads it)
 """
 import datetime
 import sys
@@ -151,6 +152,12 @@ def create_dbf(kind, path):
             f.write(bytes([flags | 0x02]))
 
 
+def last_update(path):
+    import dbf
+    table = dbf.Table(path)
+    print(table.last_update.strftime("%Y%m%d"))
+
+
 def main(argv):
     command = argv[1]
     if command == "dump-dbfread":
@@ -161,6 +168,8 @@ def main(argv):
         czech(argv[2])
     elif command == "create-dbf":
         create_dbf(argv[2], argv[3])
+    elif command == "last-update":
+        last_update(argv[2])
     else:
         print("unknown command " + command, file=sys.stderr)
         return 2

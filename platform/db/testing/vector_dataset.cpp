@@ -44,6 +44,11 @@ int NativeSize(TFieldType type, int size) {
     case ftDateTime: return 8;
     case ftBytes: return size;
     case ftVarBytes: return size + 2;
+    case ftBCD: return 34;
+    // Structured columns hold no value of their own; this dataset keeps no
+    // values for their parts either (tests only bind them).
+    case ftADT:
+    case ftArray: return 0;
     default:
       if (IsBlobType(type)) return 0;
       return -1;

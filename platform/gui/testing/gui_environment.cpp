@@ -25,10 +25,10 @@ class GuiEnvironment : public ::testing::Environment {
     qputenv("QT_SCALE_FACTOR", "1");
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     Application->Initialize();
-    for (const char* family : {"Liberation Sans", "DejaVu Sans"})
+    for (const char* family : {"Liberation Sans", "DejaVu Sans", "Liberation Serif", "Liberation Mono"})
       if (!QFontDatabase::hasFamily(family))
         GTEST_FAIL() << "font family " << family << " is not installed (fonts-liberation2, fonts-dejavu-core)";
-    SetFontSubstitutes("Liberation Sans", "DejaVu Sans");
+    SetFontSubstitutes("Liberation Sans", "DejaVu Sans", "Liberation Serif", "Liberation Mono");
   }
   void TearDown() override { Application->Shutdown(); }
 };

@@ -2,6 +2,7 @@
 #include "platform/gui/testing/gui_input.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QTest>
 #include <QWidget>
 
@@ -82,6 +83,12 @@ void TypeText(TControl* control, const AnsiString& text) {
     QTest::sendKeyEvent(QTest::Press, KeyWidget(control), static_cast<Qt::Key>(key), s, mods);
     QTest::sendKeyEvent(QTest::Release, KeyWidget(control), static_cast<Qt::Key>(key), s, mods);
   }
+}
+
+void CommitText(TControl* control, const char* utf8) {
+  QInputMethodEvent e;
+  e.setCommitString(QString::fromUtf8(utf8));
+  QApplication::sendEvent(KeyWidget(control), &e);
 }
 
 namespace {

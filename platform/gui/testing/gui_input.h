@@ -10,6 +10,8 @@ void KeyDown(TControl* control, Word vk, TShiftState shift = {});
 void KeyUp(TControl* control, Word vk, TShiftState shift = {});
 // Types each CP1250 byte as the key that produces it.
 void TypeText(TControl* control, const AnsiString& text);
+// An input-method commit of utf8 to the focused widget of control's window.
+void CommitText(TControl* control, const char* utf8);
 // (x, y) in the control's client coordinates.
 void MouseClick(TControl* control, int x, int y, TMouseButton button = mbLeft, TShiftState shift = {});
 void MouseDown(TControl* control, int x, int y, TMouseButton button = mbLeft, TShiftState shift = {});

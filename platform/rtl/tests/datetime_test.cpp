@@ -140,6 +140,28 @@ TEST(DateFormat, FormatLettersFollowTheClassLibrary) {
   EXPECT_EQ(FormatDateTime("dddd", EncodeDate(2026, 12, 6)), Cz("neděle"));
 }
 
+TEST(DateFormat, WholeDateAndTimePicturesAndTwelveHourClock) {
+  TDateTime afternoon = EncodeDate(2026, 12, 8) + EncodeTime(14, 5, 7, 0);
+  TDateTime midnight = EncodeDate(2026, 12, 8) + EncodeTime(0, 30, 0, 0);
+  struct Case {
+    const char* format;
+    TDateTime value;
+    const char* want;  // UTF-8
+  } cases[] = {
+      {"ddddd", afternoon, "08.12.2026"},
+      {"dddddd", afternoon, "8. prosinec 2026"},
+      {"dddd", afternoon, "úterý"},
+      {"t", afternoon, "14:05"},
+      {"tt", afternoon, "14:05:07"},
+      {"hh:nn ampm", afternoon, "02:05 odp."},
+      {"h:nn AMPM", midnight, "12:30 dop."},
+      {"hh:nn", afternoon, "14:05"},
+      {"mm/dd/yy", afternoon, "12.08.26"},
+      {"'ampm' hh", afternoon, "ampm 14"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FormatDateTime(c.format, c.value), Cz(c.want)) << c.format;
+}
+
 TEST(DateParse, DayMonthYearWithShortAndLongParts) {
   int year = CurrentYear();
   struct Case {
@@ -214,6 +236,25 @@ TEST(TimeParse, HoursMinutesAndOptionalSeconds) {
     }
   }
   EXPECT_THROW(StrToTime("x"), EConvertError);
+}
+
+TEST(Clock, APinnedClockDrivesTodayNowAndTheMissingYearUntilItGoes) {
+  TDateTime before = Date();
+  {
+    TPinnedClock clock(EncodeDate(2026, 12, 8) + EncodeTime(9, 5, 7, 0));
+    EXPECT_EQ(Date(), EncodeDate(2026, 12, 8));
+    EXPECT_EQ(Time(), EncodeTime(9, 5, 7, 0));
+    EXPECT_EQ(Now(), EncodeDate(2026, 12, 8) + EncodeTime(9, 5, 7, 0));
+    EXPECT_EQ(StrToDate("5.3"), EncodeDate(2026, 3, 5));
+    {
+      TPinnedClock inner(EncodeDate(2061, 1, 1));
+      EXPECT_EQ(StrToDate("1.1.10"), EncodeDate(2110, 1, 1));  // window 2011..2110
+    }
+    EXPECT_EQ(Date(), EncodeDate(2026, 12, 8));
+    clock.Set(EncodeDate(2030, 6, 1));
+    EXPECT_EQ(StrToDate("5.3"), EncodeDate(2030, 3, 5));
+  }
+  EXPECT_GE(Date(), before);
 }
 
 TEST(DateParseMalformed, RandomTextsParseOrFailCleanly) {

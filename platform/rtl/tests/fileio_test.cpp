@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/rtl/paths.h"
 #include "platform/rtl/system.h"
 #include "testing/child_process.h"
 #include "testing/temp_dir.h"
@@ -506,3 +507,27 @@ TEST(FileIoMultiprocess, ReadOnlyFileStillLocksOutWriters) {
 }
 
 }  // namespace
+
+TEST(FileReplace, ATemporaryReplacesTheTargetOnlyFromTheSameDirectory) {
+  TempDir dir;
+  TempDir other;
+  dir.Write("target.xls", "old");
+  ASSERT_EQ(chmod(dir.File("target.xls").c_str(), 0640), 0);
+  other.Write("elsewhere.tmp", "foreign");
+  EXPECT_FALSE(ReplaceFileAtomically(other.File("elsewhere.tmp"), dir.File("target.xls")));
+  EXPECT_EQ(dir.Read("target.xls"), "old");
+  EXPECT_FALSE(ReplaceFileAtomically(dir.File("missing.tmp"), dir.File("target.xls")));
+  EXPECT_EQ(dir.Read("target.xls"), "old");
+
+  dir.Write("new.tmp", "new");
+  ASSERT_TRUE(ReplaceFileAtomically(dir.File("new.tmp"), dir.File("target.xls")));
+  EXPECT_EQ(dir.Read("target.xls"), "new");
+  struct stat st;
+  ASSERT_EQ(stat(dir.File("target.xls").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_FALSE(FileExists(dir.File("new.tmp")));
+
+  ASSERT_TRUE(WriteFileAtomically(dir.File("fresh.xls"), std::string("a\0b", 3)));
+  EXPECT_EQ(dir.Read("fresh.xls"), std::string("a\0b", 3));
+  EXPECT_FALSE(WriteFileAtomically(dir.File("no/such/dir/x.xls"), "x"));
+}

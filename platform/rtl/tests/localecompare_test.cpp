@@ -69,3 +69,54 @@ TEST(LocaleCompare, AnsiPosIsAByteSearch) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LocaleCompare, ByLocaleIdMapsIdsToCollationsAndRefusesOthers) {
+  // Results are 1 less, 2 equal, 3 greater, 0 failure.
+  struct Case {
+    uint32_t lcid;
+    const char* a;
+    const char* b;
+    bool ignoreCase;
+    int expected;
+  } cases[] = {
+      {1024, "hrad", "chata", false, 1},     // user default: Czech "ch" after "h"
+      {2048, "chata", "hrad", false, 3},     // system default: the same collation
+      {0x0405, "čaj", "cukr", false, 3},      // Czech
+      {0x041B, "Novák", "novák", true, 2},    // Slovak, case ignored
+      {0x041B, "novák", "Novák", false, 1},   // Slovak, lower case first
+      {0x0407, "hrad", "chata", false, 3},    // German: "ch" is c + h
+      {0x0409, "abc", "abd", false, 1},       // English
+      {0x0415, "zima", "żona", false, 1},     // Polish
+      {0x040E, "abc", "abc", false, 2},       // Hungarian
+      {0x7777, "a", "b", false, 0},           // unknown language
+      {0x0000, "a", "b", false, 0},           // neutral without a default
+      {0x10405, "a", "b", false, 0},          // a sort id other than 0
+  };
+  for (const Case& c : cases) {
+    AnsiString a = Cz(c.a), b = Cz(c.b);
+    EXPECT_EQ(CompareStringByLocale(c.lcid, c.ignoreCase, a.data(), static_cast<int>(a.size()),
+                                    b.data(), static_cast<int>(b.size())),
+              c.expected)
+        << c.lcid << " " << c.a << " vs " << c.b;
+  }
+  // The Czech ids agree with the program's own comparisons on every pair.
+  const char* words[] = {"", "a", "A", "á", "ch", "Ch", "h", "č", "c", "Novák", "novak", "řeka"};
+  for (const char* x : words) {
+    for (const char* y : words) {
+      AnsiString a = Cz(x), b = Cz(y);
+      for (uint32_t lcid : {1024u, 2048u, 0x0405u}) {
+        int na = static_cast<int>(a.size()), nb = static_cast<int>(b.size());
+        EXPECT_EQ(CompareStringByLocale(lcid, false, a.data(), na, b.data(), nb) - 2,
+                  Sign(AnsiCompareStr(a, b)))
+            << x << " vs " << y;
+        EXPECT_EQ(CompareStringByLocale(lcid, true, a.data(), na, b.data(), nb) - 2,
+                  Sign(AnsiCompareText(a, b)))
+            << x << " vs " << y;
+      }
+    }
+  }
+}
+
+}  // namespace

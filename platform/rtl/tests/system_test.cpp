@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -35,6 +36,27 @@ TEST(System, RetryCountsAttemptsAndPausesWithoutAClock) {
     EXPECT_EQ(static_cast<int>(pauses.size()), c.pauses) << c.attempts << "/" << c.succeedAt;
     for (int ms : pauses) EXPECT_EQ(ms, 25);
   }
+}
+
+// Without a hook a waiter looks again many times inside one pause, so that
+// it gets what a busy holder lets go between two of its own locks; the
+// observer hears of every call that had to wait.
+TEST(System, RetryWithoutAHookLooksAgainInsideThePauseAndReportsTheWait) {
+  std::vector<RetryWait> waits;
+  auto previousObserver = SetRetryObserver([&](const RetryWait& w) { waits.push_back(w); });
+  int calls = 0;
+  EXPECT_TRUE(RetryWithPause([&] { return ++calls == 4; }, 2, 1000));
+  EXPECT_EQ(calls, 4);  // two attempts, yet the fourth call inside the pause won
+  EXPECT_TRUE(RetryWithPause([] { return true; }));
+  calls = 0;
+  EXPECT_FALSE(RetryWithPause([&] { return ++calls < 0; }, 2, 3));
+  SetRetryObserver(previousObserver);
+  ASSERT_EQ(waits.size(), 2u);  // the call that won at once waited for nothing
+  EXPECT_EQ(waits[0].calls, 4);
+  EXPECT_TRUE(waits[0].succeeded);
+  EXPECT_EQ(waits[1].calls, calls);
+  EXPECT_FALSE(waits[1].succeeded);
+  EXPECT_GE(waits[1].waited.count(), 3000);
 }
 
 TEST(System, SleepHookIsReplacedAndRestored) {
@@ -93,6 +115,30 @@ TEST(System, CzechLiteralsBecomeCp1250) {
   EXPECT_EQ(Cz("Příjem"), "P\xF8\xEDjem");
   EXPECT_EQ(Cz("Kč"), "K\xE8");
   EXPECT_EQ(Cz("plain"), "plain");
+}
+
+TEST(System, ParamStrGivesTheArgumentsInCp1250) {
+  const char* argv[] = {"./platebna", "ř", "a b", "Ω"};
+  SetProgramArguments(4, argv);
+  EXPECT_EQ(ParamCount(), 3);
+  EXPECT_EQ(ParamStr(0), "./platebna");
+  EXPECT_EQ(ParamStr(1), "\xF8");
+  EXPECT_EQ(ParamStr(2), "a b");
+  EXPECT_EQ(ParamStr(3), "?");
+  EXPECT_EQ(ParamStr(4), "");
+  EXPECT_EQ(ParamStr(-1), "");
+  SetProgramArguments(0, nullptr);
+  EXPECT_EQ(ParamCount(), 0);
+  EXPECT_EQ(ParamStr(0), "");
+}
+
+TEST(System, HaltRunsTheExitHandlersAndKeepsTheCode) {
+  EXPECT_EXIT(
+      {
+        std::atexit([] { std::fputs("finalised", stderr); });
+        Halt(3);
+      },
+      ::testing::ExitedWithCode(3), "finalised");
 }
 
 }  // namespace

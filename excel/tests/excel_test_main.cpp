@@ -1,0 +1,3 @@
+#include "testing/test_main.h"
+
+void ProjectTestStartup() {}
