@@ -19,6 +19,15 @@
 
 namespace bench {
 
+// A fresh scratch directory under $TMPDIR (else /tmp), with a trailing
+// "/"; "" when it cannot be made.
+inline std::string ScratchDirectory(const char* name) {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + "-XXXXXX";
+  if (!mkdtemp(pattern.data())) return "";
+  return pattern + "/";
+}
+
 inline bool QuickRun(int argc, char** argv) {
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "--quick") == 0) return true;

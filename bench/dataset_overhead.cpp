@@ -117,9 +117,8 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i)
     if (std::strncmp(argv[i], "--records=", 10) == 0) options.records = std::atoi(argv[i] + 10);
 
-  char pattern[] = "/tmp/dataset-overhead-XXXXXX";
-  if (!mkdtemp(pattern)) return 1;
-  const std::string dir = std::string(pattern) + "/";
+  const std::string dir = bench::ScratchDirectory("dataset-overhead");
+  if (dir.empty()) return 1;
   const std::string table = dir + "PLA0001.DBF";
   const std::string cdx = dir + "PLA0001.CDX";
   MakeJournal(table, options.records);

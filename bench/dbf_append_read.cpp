@@ -225,9 +225,8 @@ int main(int argc, char** argv) {
   }
   if (o.records < 1) o.records = 1;
   EngineStartup();
-  char pattern[] = "/tmp/dbf-bench-XXXXXX";
-  if (!mkdtemp(pattern)) return 1;
-  g_dir = std::string(pattern) + "/";
+  g_dir = bench::ScratchDirectory("dbf-bench");
+  if (g_dir.empty()) return 1;
 
   const int n = o.records;
   // Every flushed append waits for the disk; the quick run keeps it short.

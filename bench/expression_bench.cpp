@@ -24,9 +24,8 @@
 #include "platform/rtl/codepages.h"
 #include "platform/rtl/system.h"
 
-// A benchmark is one source file by the build's rule, so the test link it
-// evaluates against is compiled in here.
-#include "dbase/tests/support/memorylink.cpp"
+// The in-memory record link of the engine's test support library.
+#include "dbase/testing/memorylink.h"
 
 namespace {
 

@@ -185,9 +185,8 @@ int main(int argc, char** argv) {
     runs = 1;
   }
   EngineStartup();
-  char pattern[] = "/tmp/handler-bench-XXXXXX";
-  if (!mkdtemp(pattern)) return 1;
-  g_dir = std::string(pattern) + "/";
+  g_dir = bench::ScratchDirectory("handler-bench");
+  if (g_dir.empty()) return 1;
 
   const std::vector<Row> rows = MakeRows(records);
   std::vector<std::string> keys;

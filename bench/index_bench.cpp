@@ -145,10 +145,8 @@ int main(int argc, char** argv) {
   }
   EngineStartup();
   RegisterBuiltinExpressions();
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/index-bench-XXXXXX";
-  if (!mkdtemp(pattern.data())) return 2;
-  std::string dir = pattern + "/";
+  std::string dir = bench::ScratchDirectory("index-bench");
+  if (dir.empty()) return 2;
   std::printf("index_bench: %s, %d records; %s\n", format.c_str(), records, MachineNote(dir).c_str());
 
   // The rows, reproducible.

@@ -155,13 +155,12 @@ int main(int argc, char** argv) {
   EngineStartup();
   Application->Initialize();
 
-  char pattern[] = "/tmp/journal-recalc-XXXXXX";
-  const char* made = mkdtemp(pattern);
-  if (!made) {
+  std::string root = bench::ScratchDirectory("journal-recalc");
+  if (root.empty()) {
     std::perror("journal_recalc_bench: mkdtemp");
     return 1;
   }
-  const std::string root = made;
+  root.pop_back();
   TDemoDataOptions options;
   options.documents = documents;
   const double generateStart = NowNs();

@@ -8,7 +8,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
 
 ensure_packages
 configure_tree build/release RelWithDebInfo
-build_tree build/release
+# Only what starting needs: the program and the demo-data tool (the tests
+# and benchmarks are built by scripts/test.sh).
+cmake --build "$ROOT_DIR/build/release" --target platebna mkdemo -j8
 
 bin="$ROOT_DIR/build/release/bin"
 demo="${PLATEBNA_DEMO_DIR:-$ROOT_DIR/build/demo-data}"

@@ -5,7 +5,11 @@
 //
 // Makes a demo data directory and a settings file in a temporary folder,
 // starts the data module and the main window on it as the program does, and
-// saves OUTPUT_DIR/main_window.png; then deletes the journal's index file,
+// saves OUTPUT_DIR/main_window.png with OUTPUT_DIR/main_window.txt, where a
+// person would look in it (lines "size W H", then "title" and "selected"
+// with X Y W H of the grid's first title cell and of the selected row, in
+// the picture's pixels, and the colour they must mostly have, RRGGBB);
+// then deletes the journal's index file,
 // rebuilds it and saves OUTPUT_DIR/progress_window.png half way through the
 // build. With --hold the main window stays on screen until the process is
 // asked to end (SIGTERM or SIGINT), so a picture of the whole screen can be
@@ -22,6 +26,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -33,11 +38,13 @@
 #include "dbase/base/engine.h"
 #include "platform/gui/application.h"
 #include "platform/gui/ext_controls.h"
+#include "platform/gui/graphics.h"
 #include "platform/gui/instance_channel.h"
 #include "platform/gui/window_menu.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/system.h"
 #include "tools/mkdemo/demo_data.h"
+#include "ui/dbgrid/db_grid.h"
 
 namespace {
 
@@ -52,6 +59,37 @@ bool Save(TControl* control, const std::string& path) {
     return false;
   }
   std::printf("screenshot: %s\n", path.c_str());
+  return true;
+}
+
+// Where the grid's first title cell and the selected row lie in the
+// window's picture, and the colours they are drawn in.
+bool SaveLayout(const std::string& path) {
+  TDBGrid* grid = Platebna->DBGrid1;
+  // Cells are in the grid's client area, inside its two-pixel border.
+  const QPoint origin = grid->Widget()->mapTo(Platebna->Widget(), QPoint(2, 2));
+  auto line = [&](const char* name, const TRect& r, TColor colour) {
+    const TColor rgb = ColorToRGB(colour);
+    char text[160];
+    std::snprintf(text, sizeof text, "%s %d %d %d %d %02X%02X%02X\n", name, origin.x() + r.Left, origin.y() + r.Top,
+                  r.Right - r.Left, r.Bottom - r.Top, static_cast<unsigned>(rgb & 0xFF),
+                  static_cast<unsigned>((rgb >> 8) & 0xFF), static_cast<unsigned>((rgb >> 16) & 0xFF));
+    return std::string(text);
+  };
+  const int first = grid->IndicatorOffset();
+  const TRect title = grid->CellRect(first, 0);
+  // The selected row across the columns on screen.
+  TRect selected = grid->CellRect(first, grid->Row());
+  for (int c = first + 1; c < grid->ColCount(); ++c) {
+    const TRect cell = grid->CellRect(c, grid->Row());
+    if (cell.Right > cell.Left) selected.Right = std::max(selected.Right, cell.Right);
+  }
+  const QSize size = Platebna->Widget()->size();
+  std::FILE* f = std::fopen(path.c_str(), "w");
+  if (!f) return false;
+  std::fprintf(f, "size %d %d\n%s%s", size.width(), size.height(), line("title", title, clBtnFace).c_str(),
+               line("selected", selected, clHighlight).c_str());
+  std::fclose(f);
   return true;
 }
 
@@ -99,6 +137,7 @@ int main(int argc, char** argv) {
   Platebna->Show();
   Settle();
   if (!Save(Platebna, output + "/main_window.png")) status = 1;
+  if (!SaveLayout(output + "/main_window.txt")) status = 1;
 
   // The progress window is grabbed half way through the second journal tag.
   DeleteFile(Data->JournalIndexFile());

@@ -87,6 +87,7 @@ constexpr MessageText kMessages[] = {
     {xbmIndexExpressionTooLong, "Index expression too long for %s"},
     {xbmTooManyIndexFiles, "Too many index files open for table %s"},
     {xbmTooManyTags, "Too many tags in index file %s"},
+    {xbmIndexFileFull, "Index file %s is full"},
 };
 
 // Never destroyed: the engine's shutdown runs from atexit, possibly after

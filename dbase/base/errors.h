@@ -93,6 +93,7 @@ enum XbMessageId : int {
   xbmIndexExpressionTooLong = 65216, // "Index expression too long for %s"
   xbmTooManyIndexFiles = 65217,      // "Too many index files open for table %s"
   xbmTooManyTags = 65218,            // "Too many tags in index file %s"
+  xbmIndexFileFull = 65219,          // "Index file %s is full"
 };
 
 // The CP1250 text of a message id; an unknown id gives an empty text.

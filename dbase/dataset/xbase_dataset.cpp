@@ -28,23 +28,6 @@ constexpr int kInfoSize = 8;
 constexpr int kBookmarkSize = 11;
 constexpr int kFlagByte = 5;
 
-template <class T>
-T Load(const void* p) {
-  T v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-template <class T>
-void Store(void* p, T v) {
-  std::memcpy(p, &v, sizeof v);
-}
-
-bool IsIntegerType(TFieldType t) {
-  return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc || t == ftLargeint;
-}
-
-bool IsBlobType(TFieldType t) { return t >= ftBlob && t <= ftTypedBinary; }
 
 // Whether the type letter keeps its number as text (not in machine form).
 bool IsTextNumber(uint8_t version, char type) {
@@ -211,7 +194,10 @@ void TXbaseDataSet::InternalClose() {
   filterRecord_ = nullptr;
   lookupRecord_ = nullptr;
   keyBuffer_.clear();
-  table_.reset();
+  // The table's pending pages and header are written here, where a failure
+  // can still be reported; the handler's destructor only releases.
+  std::unique_ptr<DBFObject> table = std::move(table_);
+  if (table) table->Close();
 }
 
 void TXbaseDataSet::InternalInitFieldDefs() {
@@ -294,13 +280,13 @@ void TXbaseDataSet::FreeRecordBuffer(TRecordBuffer& buffer) {
 // ------------------------------------------------------------ fetching
 
 int32_t TXbaseDataSet::RecordNumberOf(TRecordBuffer buffer) const {
-  return Load<int32_t>(InfoArea(buffer));
+  return LoadBufferValue<int32_t>(InfoArea(buffer));
 }
 
 void TXbaseDataSet::StampRecord(TRecordBuffer buffer, int32_t recordNumber) {
   char* info = InfoArea(buffer);
   std::memset(info, 0, kInfoSize);
-  Store(info, recordNumber);
+  StoreBufferValue(info, recordNumber);
   info[kFlagByte] = static_cast<char>(bfCurrent);
   // Right-aligned digits, blank-padded (a record number has at most 10).
   char* mark = BookmarkArea(buffer);
@@ -594,21 +580,21 @@ bool TXbaseDataSet::ReadField(TField* field, int n, void* buffer) {
     }
     if (buffer) {
       switch (type) {
-        case ftSmallint: Store(buffer, static_cast<int16_t>(value)); break;
-        case ftWord: Store(buffer, static_cast<uint16_t>(value)); break;
-        case ftLargeint: Store(buffer, value); break;
-        default: Store(buffer, static_cast<int32_t>(value)); break;
+        case ftSmallint: StoreBufferValue(buffer, static_cast<int16_t>(value)); break;
+        case ftWord: StoreBufferValue(buffer, static_cast<uint16_t>(value)); break;
+        case ftLargeint: StoreBufferValue(buffer, value); break;
+        default: StoreBufferValue(buffer, static_cast<int32_t>(value)); break;
       }
     }
     return true;
   }
   switch (type) {
     case ftBoolean:
-      if (buffer) Store(buffer, static_cast<int16_t>(table_->GetLogicalN(n) ? 1 : 0));
+      if (buffer) StoreBufferValue(buffer, static_cast<int16_t>(table_->GetLogicalN(n) ? 1 : 0));
       return true;
     case ftFloat:
     case ftCurrency:
-      if (buffer) Store(buffer, table_->GetNumberN(n));
+      if (buffer) StoreBufferValue(buffer, table_->GetNumberN(n));
       return true;
     case ftDate: {
       // "yyyymmdd"; blanks, zeros, other lengths and impossible days are
@@ -627,7 +613,7 @@ bool TXbaseDataSet::ReadField(TField* field, int n, void* buffer) {
       const int day = digits[6] * 10 + digits[7];
       TDateTime date = 0;
       if (!TryEncodeDate(year, month, day, date)) return false;
-      if (buffer) Store(buffer, DateTimeToTimeStamp(date).Date);
+      if (buffer) StoreBufferValue(buffer, DateTimeToTimeStamp(date).Date);
       return true;
     }
     case ftDateTime: {
@@ -635,7 +621,7 @@ bool TXbaseDataSet::ReadField(TField* field, int n, void* buffer) {
       // 0 is no value; so is a stamp outside 1.1.0001 - 31.12.9999, which
       // only a damaged field can hold.
       if (!(ms >= 86400000.0 && ms < 3652060.0 * 86400000.0)) return false;
-      if (buffer) Store(buffer, ms);
+      if (buffer) StoreBufferValue(buffer, ms);
       return true;
     }
     default:
@@ -680,12 +666,12 @@ void TXbaseDataSet::WriteField(TField* field, int n, const void* buffer) {
       table_->PutTextN(n, std::string_view(text ? text : "", length));
       return;
     }
-    case ftSmallint: table_->PutNumberN(n, buffer ? Load<int16_t>(buffer) : 0); return;
-    case ftWord: table_->PutNumberN(n, buffer ? Load<uint16_t>(buffer) : 0); return;
+    case ftSmallint: table_->PutNumberN(n, buffer ? LoadBufferValue<int16_t>(buffer) : 0); return;
+    case ftWord: table_->PutNumberN(n, buffer ? LoadBufferValue<uint16_t>(buffer) : 0); return;
     case ftInteger:
-    case ftAutoInc: table_->PutNumberN(n, buffer ? Load<int32_t>(buffer) : 0); return;
+    case ftAutoInc: table_->PutNumberN(n, buffer ? LoadBufferValue<int32_t>(buffer) : 0); return;
     case ftLargeint: {
-      const int64_t value = buffer ? Load<int64_t>(buffer) : 0;
+      const int64_t value = buffer ? LoadBufferValue<int64_t>(buffer) : 0;
       const TxbDBFFields* f = table_->FieldDescriptor(table_->FieldName(n));
       if (f && IsTextNumber(table_->Version(), f->type) && f->decimals == 0) {
         // Exact digits: a double would round values beyond 2^53.
@@ -698,13 +684,13 @@ void TXbaseDataSet::WriteField(TField* field, int n, const void* buffer) {
       }
       return;
     }
-    case ftBoolean: table_->PutLogicalN(n, buffer && Load<int16_t>(buffer) != 0); return;
+    case ftBoolean: table_->PutLogicalN(n, buffer && LoadBufferValue<int16_t>(buffer) != 0); return;
     case ftFloat:
-    case ftCurrency: table_->PutNumberN(n, buffer ? Load<double>(buffer) : 0.0); return;
+    case ftCurrency: table_->PutNumberN(n, buffer ? LoadBufferValue<double>(buffer) : 0.0); return;
     case ftDate: {
       AnsiString text = "        ";
       if (buffer) {
-        const int32_t day = Load<int32_t>(buffer);
+        const int32_t day = LoadBufferValue<int32_t>(buffer);
         // 1 January 0001 to 31 December 9999; anything else is no date.
         if (day >= 1 && day <= 3652059) {
           int year = 0;
@@ -719,7 +705,7 @@ void TXbaseDataSet::WriteField(TField* field, int n, const void* buffer) {
       table_->PutRawN(n, text);
       return;
     }
-    case ftDateTime: table_->PutNumberN(n, buffer ? Load<double>(buffer) : 0.0); return;
+    case ftDateTime: table_->PutNumberN(n, buffer ? LoadBufferValue<double>(buffer) : 0.0); return;
     default:
       // Memos and blobs change only through their streams.
       DatabaseError(dbmsg::NotSupported);
@@ -890,11 +876,8 @@ std::vector<AnsiString> KeyFieldNames(const XBobjIndexTag& tag) {
 AnsiString KeyText(const TxbVariant& key) {
   switch (key.Kind()) {
     case xbvDate: return DbfDate().JulianToDbfText(key.AsDate());
-    case xbvNumber: {
-      char text[64];
-      std::snprintf(text, sizeof text, "%.15g", key.AsNumber());
-      return text;
-    }
+    // Always a "." decimal point, whatever the C library's locale.
+    case xbvNumber: return FloatToStrF(key.AsNumber(), TFloatFormat::ffGeneral, 15, 0, DotDecimalSettings());
     case xbvLogical: return key.AsLogical() ? "T" : "F";
     default: return key.AsText();
   }
@@ -1201,19 +1184,9 @@ void TXbaseDataSet::SetFiltered(bool on) {
 
 bool TXbaseDataSet::AcceptHook() {
   if (!Filtered() || !OnFilterRecord || !fieldsBound_) return true;
-  TRecordBuffer saved = filterRecord_;
-  filterRecord_ = table_->Record();
-  const TDataSetState state = SetTempState(dsFilter);
+  TTempRecordScope scope(*this, filterRecord_, table_->Record());
   bool accept = true;
-  try {
-    OnFilterRecord(this, accept);
-  } catch (...) {
-    RestoreState(state);
-    filterRecord_ = saved;
-    throw;
-  }
-  RestoreState(state);
-  filterRecord_ = saved;
+  OnFilterRecord(this, accept);
   return accept;
 }
 

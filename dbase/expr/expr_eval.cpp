@@ -113,7 +113,9 @@ AnsiString FormatFixedNumber(double value, int32_t decimals, std::size_t maxLeng
     *end = '\0';
     digits.push_back(buffer[0]);
     digits.append(buffer + 2, 14);
-    intDigits = std::atoi(buffer + 17) + 1;
+    int exponent = 0;
+    std::from_chars(buffer + 17 + (buffer[17] == '+' ? 1 : 0), end, exponent);
+    intDigits = exponent + 1;
   }
   // Round half away from zero at the last decimal kept.
   int64_t keep = static_cast<int64_t>(intDigits) + decimals;

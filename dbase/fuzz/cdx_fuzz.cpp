@@ -59,13 +59,9 @@ void ExerciseNode(std::string_view input) {
 }
 
 void ExerciseFile(std::string_view input) {
-  std::string path = WorkDir() + "F.cdx";
-  index_fuzz::WriteWhole(path, input);
-  try {
-    XBobjCDXFile cdx(nullptr, path, false, false, fmOpenRead, fmShareExclusive);
+  index_fuzz::OpenInputFile<XBobjCDXFile>(WorkDir(), "F.cdx", input, [&](XBobjCDXFile& cdx) {
     for (int i = 0; i < cdx.TagCount(); ++i) index_fuzz::WalkAndSearch(*cdx.TagAt(i), input, false);
-  } catch (const EXbaseError&) {
-  }
+  });
 }
 
 // Index files made by the engine over a small table, and their nodes.
@@ -95,12 +91,4 @@ std::vector<std::string> Seeds(const std::string& dir) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz_support::Initialize(WorkDir(), Seeds);
-  return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  index_fuzz::RunPageOrFile(data, size, ExerciseNode, ExerciseFile);
-  return 0;
-}
+INDEX_FUZZ_PAGE_OR_FILE_TARGET(Seeds, ExerciseNode, ExerciseFile)

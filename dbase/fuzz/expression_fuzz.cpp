@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "dbase/tests/support/memorylink.h"
+#include "dbase/testing/memorylink.h"
 #include "dbase/base/engine.h"
 #include "dbase/base/errors.h"
 #include "dbase/expr/expression.h"

@@ -1,7 +1,7 @@
 // What the index fuzz targets share: the table their seed files are built
 // over, the check that a page that decodes encodes again to the same page,
-// the walk and search a tag of an opened file gets, and the first input
-// byte that chooses what the rest is.
+// the opening of a file input and the walk and search its tags get, the
+// first input byte that chooses what the rest is, and the entry points.
 #pragma once
 
 #include <algorithm>
@@ -13,10 +13,11 @@
 
 #include "dbase/table/dbf_create.h"
 #include "dbase/fuzz/fuzz_support.h"
-#include "dbase/tests/support/file_bytes.h"
-#include "dbase/tests/support/index_model.h"
+#include "dbase/testing/file_bytes.h"
+#include "dbase/testing/index_model.h"
 #include "dbase/base/errors.h"
 #include "dbase/expr/expr_registry.h"
+#include "platform/rtl/fileio.h"
 
 namespace index_fuzz {
 
@@ -69,6 +70,28 @@ void CheckRoundTrip(const std::string& bytes, const Decode& decode, const Encode
   if (!same(page, back)) __builtin_trap();
 }
 
+// Whether two decoded pages hold the same entries (key and value each).
+template <class Entries>
+bool SameEntries(const Entries& a, const Entries& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i].key != b[i].key || a[i].value != b[i].value) return false;
+  return true;
+}
+
+// Writes a file input as dir + name, opens it as File without its table
+// and hands it to exercise; an engine error ends the input.
+template <class File, class Exercise>
+void OpenInputFile(const std::string& dir, const char* name, std::string_view input, Exercise&& exercise) {
+  const std::string path = dir + name;
+  WriteWhole(path, input);
+  try {
+    File file(nullptr, path, false, false, fmOpenRead, fmShareExclusive);
+    exercise(file);
+  } catch (const EXbaseError&) {
+  }
+}
+
 // Walks the tag both ways (at most 5000 steps each) and searches it once
 // for the input's first bytes, or for the input's length as a number when
 // numberKeys and the tag's keys are not texts.
@@ -104,3 +127,18 @@ void RunPageOrFile(const uint8_t* data, std::size_t size, Page&& exercisePage, F
 }
 
 }  // namespace index_fuzz
+
+// The entry points of a target: its seed corpus from Seeds(dir) in the
+// folder WorkDir() names, and inputs of two modes, 0 a page for
+// ExercisePage and anything else a file for ExerciseFile.
+#define INDEX_FUZZ_INITIALIZE(Seeds)                        \
+  extern "C" int LLVMFuzzerInitialize(int*, char***) {      \
+    fuzz_support::Initialize(WorkDir(), Seeds);             \
+    return 0;                                               \
+  }
+#define INDEX_FUZZ_PAGE_OR_FILE_TARGET(Seeds, ExercisePage, ExerciseFile)        \
+  INDEX_FUZZ_INITIALIZE(Seeds)                                                   \
+  extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {      \
+    index_fuzz::RunPageOrFile(data, size, ExercisePage, ExerciseFile);           \
+    return 0;                                                                    \
+  }

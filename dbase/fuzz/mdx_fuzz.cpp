@@ -24,7 +24,7 @@
 #include "dbase/fuzz/fuzz_support.h"
 #include "dbase/fuzz/index_fuzz_support.h"
 #include "dbase/index/mdx_index.h"
-#include "dbase/tests/support/raw_index_writer.h"
+#include "dbase/testing/raw_index_writer.h"
 #include "platform/rtl/fileio.h"
 
 namespace {
@@ -48,11 +48,7 @@ void ExercisePage(std::string_view input) {
       [&](const uint8_t* block, MdxPage& page) { MdxDecodePage(block, layout, "F.mdx", page); },
       [&](const MdxPage& page, uint8_t* block) { return MdxEncodePage(page, layout, block); },
       [](const MdxPage& a, const MdxPage& b) {
-        if (a.branch != b.branch || a.previous != b.previous || a.entries.size() != b.entries.size())
-          return false;
-        for (std::size_t i = 0; i < a.entries.size(); ++i)
-          if (a.entries[i].key != b.entries[i].key || a.entries[i].value != b.entries[i].value) return false;
-        return true;
+        return a.branch == b.branch && a.previous == b.previous && index_fuzz::SameEntries(a.entries, b.entries);
       });
 }
 
@@ -67,18 +63,14 @@ void ExercisePacked(std::string_view input) {
 }
 
 void ExerciseFile(std::string_view input) {
-  std::string path = WorkDir() + "F.mdx";
-  index_fuzz::WriteWhole(path, input);
-  try {
-    XBobjMDXFile mdx(nullptr, path, false, false, fmOpenRead, fmShareExclusive);
+  index_fuzz::OpenInputFile<XBobjMDXFile>(WorkDir(), "F.mdx", input, [&](XBobjMDXFile& mdx) {
     for (int i = 0; i < mdx.TagCount(); ++i) {
       try {
         index_fuzz::WalkAndSearch(*mdx.TagAt(i), input, true);
       } catch (const EXbaseError&) {
       }
     }
-  } catch (const EXbaseError&) {
-  }
+  });
 }
 
 std::vector<std::string> Seeds(const std::string& dir) {
@@ -115,10 +107,7 @@ std::vector<std::string> Seeds(const std::string& dir) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz_support::Initialize(WorkDir(), Seeds);
-  return 0;
-}
+INDEX_FUZZ_INITIALIZE(Seeds)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   index_fuzz::RunModes(data, size, [](uint8_t mode, std::string_view input) {

@@ -21,7 +21,7 @@
 #include "dbase/fuzz/fuzz_support.h"
 #include "dbase/fuzz/index_fuzz_support.h"
 #include "dbase/index/ndx_index.h"
-#include "dbase/tests/support/raw_index_writer.h"
+#include "dbase/testing/raw_index_writer.h"
 #include "platform/rtl/fileio.h"
 
 namespace {
@@ -46,21 +46,14 @@ void ExercisePage(std::string_view input) {
       [&](const uint8_t* block, NdxPage& page) { NdxDecodePage(block, layout, "F.ndx", page); },
       [&](const NdxPage& page, uint8_t* block) { return NdxEncodePage(page, layout, block); },
       [](const NdxPage& a, const NdxPage& b) {
-        if (a.branch != b.branch || a.entries.size() != b.entries.size()) return false;
-        for (std::size_t i = 0; i < a.entries.size(); ++i)
-          if (a.entries[i].key != b.entries[i].key || a.entries[i].value != b.entries[i].value) return false;
-        return true;
+        return a.branch == b.branch && index_fuzz::SameEntries(a.entries, b.entries);
       });
 }
 
 void ExerciseFile(std::string_view input) {
-  std::string path = WorkDir() + "F.ndx";
-  index_fuzz::WriteWhole(path, input);
-  try {
-    XBobjNDXFile ndx(nullptr, path, false, false, fmOpenRead, fmShareExclusive);
+  index_fuzz::OpenInputFile<XBobjNDXFile>(WorkDir(), "F.ndx", input, [&](XBobjNDXFile& ndx) {
     if (ndx.Tag()) index_fuzz::WalkAndSearch(*ndx.Tag(), input, true);
-  } catch (const EXbaseError&) {
-  }
+  });
 }
 
 std::vector<std::string> Seeds(const std::string& dir) {
@@ -97,12 +90,4 @@ std::vector<std::string> Seeds(const std::string& dir) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz_support::Initialize(WorkDir(), Seeds);
-  return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  index_fuzz::RunPageOrFile(data, size, ExercisePage, ExerciseFile);
-  return 0;
-}
+INDEX_FUZZ_PAGE_OR_FILE_TARGET(Seeds, ExercisePage, ExerciseFile)

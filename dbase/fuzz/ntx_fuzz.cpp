@@ -21,7 +21,7 @@
 #include "dbase/fuzz/fuzz_support.h"
 #include "dbase/fuzz/index_fuzz_support.h"
 #include "dbase/index/ntx_index.h"
-#include "dbase/tests/support/raw_index_writer.h"
+#include "dbase/testing/raw_index_writer.h"
 #include "platform/rtl/fileio.h"
 
 namespace {
@@ -50,19 +50,11 @@ void ExercisePage(std::string_view input) {
 }
 
 void ExerciseFile(std::string_view input) {
-  std::string path = WorkDir() + "F.ntx";
-  index_fuzz::WriteWhole(path, input);
-  try {
-    XBobjNTXFile ntx(nullptr, path, false, false, fmOpenRead, fmShareExclusive);
+  index_fuzz::OpenInputFile<XBobjNTXFile>(WorkDir(), "F.ntx", input, [&](XBobjNTXFile& ntx) {
     if (!ntx.Tag()) return;
-    indexmodel::Walk(*ntx.Tag(), true, 5000);
-    indexmodel::Walk(*ntx.Tag(), false, 5000);
     ntx.Tag()->InOrder(5000);
-    XBobjIndexKeyData key;
-    key.SetText(input.substr(0, std::min<std::size_t>(input.size(), 6)));
-    ntx.Tag()->FindKey(key);
-  } catch (const EXbaseError&) {
-  }
+    index_fuzz::WalkAndSearch(*ntx.Tag(), input, false);
+  });
 }
 
 std::vector<std::string> Seeds(const std::string& dir) {
@@ -103,12 +95,4 @@ std::vector<std::string> Seeds(const std::string& dir) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz_support::Initialize(WorkDir(), Seeds);
-  return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  index_fuzz::RunPageOrFile(data, size, ExercisePage, ExerciseFile);
-  return 0;
-}
+INDEX_FUZZ_PAGE_OR_FILE_TARGET(Seeds, ExercisePage, ExerciseFile)

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "dbase/fuzz/fuzz_support.h"
-#include "dbase/tests/support/dbf_input_harness.h"
+#include "dbase/testing/dbf_input_harness.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz_support::Initialize(fuzz_support::WorkDir("table-fuzz"), dbf_harness::TableSeeds);

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "dbase/fuzz/fuzz_support.h"
-#include "dbase/tests/support/xbase_dataset_harness.h"
+#include "dbase/testing/xbase_dataset_harness.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz_support::Initialize(fuzz_support::WorkDir("xbase-dataset-fuzz"), xbase_harness::DataSetSeeds);

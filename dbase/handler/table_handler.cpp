@@ -113,15 +113,23 @@ XBO_dBHandler::XBO_dBHandler(const AnsiString& fileName, bool shared, bool readW
 
 XBO_dBHandler::~XBO_dBHandler() {
   master_ = nullptr;
-  for (auto& slot : slots_) {
-    try {
-      if (slot) slot->ResetAllPages();
-    } catch (...) {
-      // A destructor cannot report; the file keeps what it had on disk.
-    }
-    slot.reset();
-  }
+  for (auto& slot : slots_) slot.reset();
   Redirect(nullptr);
+}
+
+void XBO_dBHandler::Close() {
+  std::exception_ptr first;
+  try {
+    CloseIndexFiles();
+  } catch (...) {
+    first = std::current_exception();
+  }
+  try {
+    XBO_dBaseFld::Close();
+  } catch (...) {
+    if (!first) first = std::current_exception();
+  }
+  if (first) std::rethrow_exception(first);
 }
 
 // ---------------------------------------------------------------------------
@@ -220,7 +228,7 @@ void XBO_dBHandler::CloseSlot(int index) {
     outOfOrder_ = false;
   }
   try {
-    slot->ResetAllPages();
+    slot->Close();
   } catch (...) {
     slot.reset();
     throw;
@@ -572,11 +580,26 @@ void XBO_dBHandler::GoRecord(int32_t code) {
   Move(code);
 }
 
+namespace {
+
+// The step that repeats a move until a record passes: First and Current go
+// on forwards, Last backwards, Next and Previous repeat themselves; a move
+// to a record number is not repeated (0).
+int32_t RepeatedStep(int32_t code) {
+  switch (code) {
+    case xbmoCurrent:
+    case xbmoFirst: return xbmoNext;
+    case xbmoLast: return xbmoPrevious;
+    case xbmoNext:
+    case xbmoPrevious: return code;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
 void XBO_dBHandler::Move(int32_t code) {
-  const int32_t repeat = code == xbmoCurrent || code == xbmoFirst   ? xbmoNext
-                         : code == xbmoLast                         ? xbmoPrevious
-                         : code == xbmoNext || code == xbmoPrevious ? code
-                                                                    : 0;
+  const int32_t repeat = RepeatedStep(code);
   const bool useSet = FilterActive() && !rebuildingSet_;
   XBobjIndexTag* tag = master_;
   if (tag) {
@@ -587,48 +610,66 @@ void XBO_dBHandler::Move(int32_t code) {
   }
   positioned_ = false;
   outOfOrder_ = false;
-  int32_t step = code;
   int32_t fromTag = 0;
-  for (;;) {
-    fromTag = 0;
-    if (step == xbmoCurrent) {
-      ReReadCurrent();
-      if (tag && !Eof() && !Bof() && PlaceMaster()) fromTag = RecordNumber();
-    } else if (tag && step < 0) {
-      int32_t r = tag->MoveTo(step);
-      while (r != 0 && useSet && !filterSet_->Test(r)) r = tag->MoveTo(repeat);
-      if (r == 0) {
-        EndAtTagEnd(*tag, step);
-        if (useSet && NothingPassesFilter()) SetEndFlags(true, true);
-        return;
-      }
-      fromTag = r;
-      ReadPhysical(r);
-    } else if (useSet && step < 0) {
-      const int32_t r = ScanFilterSet(step);
-      if (r == 0) {
-        positioned_ = false;
-        if (step == xbmoLast || step == xbmoPrevious) {
-          MarkBof();
-        } else {
-          MarkEof();
-        }
-        if (NothingPassesFilter()) SetEndFlags(true, true);
-        return;
-      }
-      ReadPhysical(r);
-    } else if (step > 0) {
-      ReadPhysical(step);
-    } else {
-      XBO_dBaseFld::GoRecord(step);
-    }
+  for (int32_t step = code;; step = repeat) {
+    if (!MoveStep(tag, step, repeat, useSet, fromTag)) return;
     if (Eof() || Bof()) return;
     if (repeat == 0 || RecordAccepted()) break;
-    step = repeat;
   }
   positioned_ = true;
   if (tag && RecordNumber() != fromTag) outOfOrder_ = !PlaceMaster();
   if (useSet && !outOfOrder_) outOfOrder_ = !filterSet_->Test(RecordNumber());
+}
+
+bool XBO_dBHandler::MoveStep(XBobjIndexTag* tag, int32_t step, int32_t repeat, bool useSet, int32_t& fromTag) {
+  fromTag = 0;
+  if (step == xbmoCurrent) {
+    fromTag = MoveStepCurrent(tag);
+  } else if (step > 0) {
+    ReadPhysical(step);
+  } else if (step < 0 && tag) {
+    return MoveStepInTag(*tag, step, repeat, useSet, fromTag);
+  } else if (step < 0 && useSet) {
+    return MoveStepInFilterSet(step);
+  } else {
+    XBO_dBaseFld::GoRecord(step);
+  }
+  return true;
+}
+
+int32_t XBO_dBHandler::MoveStepCurrent(XBobjIndexTag* tag) {
+  ReReadCurrent();
+  return tag && !Eof() && !Bof() && PlaceMaster() ? RecordNumber() : 0;
+}
+
+bool XBO_dBHandler::MoveStepInTag(XBobjIndexTag& tag, int32_t step, int32_t repeat, bool useSet,
+                                  int32_t& fromTag) {
+  int32_t r = tag.MoveTo(step);
+  while (r != 0 && useSet && !filterSet_->Test(r)) r = tag.MoveTo(repeat);
+  if (r == 0) {
+    EndAtTagEnd(tag, step);
+    if (useSet && NothingPassesFilter()) SetEndFlags(true, true);
+    return false;
+  }
+  fromTag = r;
+  ReadPhysical(r);
+  return true;
+}
+
+bool XBO_dBHandler::MoveStepInFilterSet(int32_t step) {
+  const int32_t r = ScanFilterSet(step);
+  if (r == 0) {
+    positioned_ = false;
+    if (step == xbmoLast || step == xbmoPrevious) {
+      MarkBof();
+    } else {
+      MarkEof();
+    }
+    if (NothingPassesFilter()) SetEndFlags(true, true);
+    return false;
+  }
+  ReadPhysical(r);
+  return true;
 }
 
 int32_t XBO_dBHandler::ScanFilterSet(int32_t code) {

@@ -42,8 +42,11 @@ class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
   // Opens the table (see XBO_dBaseDBF); no index file is open yet and
   // read-ahead is allowed.
   XBO_dBHandler(const AnsiString& fileName, bool shared, bool readWrite, const AnsiString& password);
-  // Closes the index files (their pages are written) and then the table.
+  // Releases the index files and the table; writes nothing (Close does).
   ~XBO_dBHandler() override;
+  // Closes every index file (its pages written), then the table; the first
+  // failure is raised once everything is closed.
+  void Close() override;
 
   // --- Seeks
   // Seeks the key text in the master tag. True when a record whose key
@@ -252,8 +255,20 @@ class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
     bool active_;
   };
 
-  // Moves (see GoRecord) once the busy states and ClipLock are dealt with.
+  // Moves (see GoRecord) once the busy states and ClipLock are dealt with:
+  // one step of the code, then repeated steps until a record passes.
   void Move(int32_t code);
+  // One step of Move, by what it moves through; false when the move ended
+  // at an end of the order (end flags set). fromTag: the record the master
+  // tag stands on after the step, 0 when the step did not place it.
+  bool MoveStep(XBobjIndexTag* tag, int32_t step, int32_t repeat, bool useSet, int32_t& fromTag);
+  // Re-reads the current record; the master tag's record when it could be
+  // placed on it, else 0.
+  int32_t MoveStepCurrent(XBobjIndexTag* tag);
+  // A movement in the master tag, skipping records outside the filter set.
+  bool MoveStepInTag(XBobjIndexTag& tag, int32_t step, int32_t repeat, bool useSet, int32_t& fromTag);
+  // A movement through the filter set in physical order.
+  bool MoveStepInFilterSet(int32_t step);
   // Reads a record by number without the tag or filter.
   void ReadPhysical(int32_t n);
   // Sets EOF or BOF through the table's own moves (keeps the record).

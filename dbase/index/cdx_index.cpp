@@ -734,6 +734,7 @@ XBobjCDXFile::XBobjCDXFile(XBobjIndexTable* table, const AnsiString& name, bool 
                            bool create, unsigned mode, unsigned share)
     : XBobjIndexFile(table) {
   keysByRecord_ = true;
+  SetPageAllocation(kCdxBlockSize, 0x7FFFFE00);
   if (!OpenDiskFile(table, name, overwrite, create, mode, share, ".cdx"))
     XbRaise(xbmFileNotFound, name);
   directory_ = std::make_unique<XBobjCDXTag>(this, 0, BaseName(disk_->FileName()), true);
@@ -751,13 +752,18 @@ XBobjCDXFile::XBobjCDXFile(XBobjIndexTable* table, const AnsiString& name, bool 
 }
 
 XBobjCDXFile::~XBobjCDXFile() {
-  // Pages are written while the format is still whole.
-  try {
-    ResetAllPages();
-    if (directory_) directory_->ResetPages();
-  } catch (...) {
-  }
+  ReleaseUnwritten();
+  if (directory_) directory_->DiscardPages();
   Tags().Clear();
+}
+
+void XBobjCDXFile::WritePending() {
+  ResetAllPages();
+  if (directory_) directory_->ResetPages();
+}
+
+bool XBobjCDXFile::HasUnwrittenChanges() const {
+  return XBobjIndexFile::HasUnwrittenChanges() || (directory_ && directory_->HasUnwrittenChanges());
 }
 
 uint32_t XBobjCDXFile::ChangeCounter() const { return directory_->ChangeCounter(); }
@@ -871,8 +877,10 @@ int32_t XBobjCDXFile::ResetAllocation() {
   int64_t size = RefreshFileSize();
   // Another program may have appended pages (or left a ragged end).
   size = (size + kCdxBlockSize - 1) / kCdxBlockSize * kCdxBlockSize;
-  nextFree_ = static_cast<int32_t>(std::max<int64_t>(nextFree_, std::min<int64_t>(size, 0x7FFFFE00)));
-  return nextFree_;
+  nextFree_ = std::max<int64_t>(nextFree_, size);
+  // A file already at the format's limit leaves nothing to allocate: the
+  // next page is refused instead of reusing one.
+  return static_cast<int32_t>(std::min<int64_t>(nextFree_, 0x7FFFFFFF));
 }
 
 void XBobjCDXFile::Reindex() {

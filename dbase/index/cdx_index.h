@@ -245,6 +245,9 @@ class XBobjCDXFile : public XBobjIndexFile {
                  bool ascending, const AnsiString& forExpression) override;
   bool DeleteTag(const AnsiString& tagName) override;
   int32_t NewPage() override;
+  bool HasUnwrittenChanges() const override;
+  // The tags' pages, then the tag directory's.
+  void WritePending() override;
   int32_t ResetAllocation() override;
   void Reindex() override;
   bool RecordChanged(int32_t recordNumber, bool appended) override;

@@ -4,6 +4,7 @@
 #include "dbase/index/index_core.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -472,6 +473,7 @@ void XBobjIndexTag::WritePageChecked(XBobjIndexKey* page) {
 void XBobjIndexTag::FreeChain(XBobjIndexKey* page) {
   std::vector<XBobjIndexKey*> chain;
   for (XBobjIndexKey* p = page; p; p = p->Child) chain.push_back(p);
+  ReserveRoomForWrites(page);
   // Bottom-up: a split sends separators into the parent, which is written
   // after it.
   for (std::size_t i = chain.size(); i > 0; --i)
@@ -479,7 +481,21 @@ void XBobjIndexTag::FreeChain(XBobjIndexKey* page) {
   DeleteChain(page);
 }
 
+void XBobjIndexTag::ReserveRoomForWrites(XBobjIndexKey* top) {
+  // Every page of the chain may be new, split once and push a new root
+  // above it: room for twice the chain and one more is asked for first.
+  int depth = 0;
+  bool dirty = false;
+  for (XBobjIndexKey* p = top; p; p = p->Child) {
+    ++depth;
+    dirty = dirty || p->Dirty;
+  }
+  for (XBobjIndexKey* p = top ? top->Parent : nullptr; p; p = p->Parent) ++depth;
+  if (dirty) file_->ReserveRoom(2 * depth + 1);
+}
+
 void XBobjIndexTag::ResetPages() {
+  ReserveRoomForWrites(root_);
   // Upwards from the leaf; a root split puts a new parent above the old
   // root, and the walk goes on into it.
   for (XBobjIndexKey* p = LeafPage(); p; p = p->Parent)
@@ -492,6 +508,17 @@ void XBobjIndexTag::ResetPages() {
 void XBobjIndexTag::DiscardPages() {
   DeleteChain(root_);
   root_ = nullptr;
+}
+
+bool XBobjIndexTag::HasUnwrittenChanges() const {
+  if (headerChanged_) return true;
+  // Up from the leaf, like ResetPages: a root split puts a new parent above
+  // the page root_ names.
+  const XBobjIndexKey* leaf = root_;
+  while (leaf && leaf->Child) leaf = leaf->Child;
+  for (const XBobjIndexKey* p = leaf; p; p = p->Parent)
+    if (p->Dirty) return true;
+  return false;
 }
 
 XBobjIndexKey* XBobjIndexTag::OpenChild(XBobjIndexKey* page, int index) {
@@ -519,6 +546,20 @@ XBobjIndexKey* XBobjIndexTag::OpenChild(XBobjIndexKey* page, int index) {
     child->Position = target;
     ReadPage(target, child);
     if (!child->IsLeaf() && child->Count() == 0) Corrupt();
+    // A child whose last key lies beyond its separator (a writer stopped
+    // between writing a split page and its parent) would hide those keys
+    // from every search: the tree is reported rather than read wrongly.
+    // Separators beyond their child's keys are left alone: other programs
+    // write them.
+    // The same stop can leave a page out of its neighbours' sibling links,
+    // which other programs walk: within one parent they must agree.
+    if (file_->KeysByRecord()) {
+      const XBobjIndexKeyData* last = child->LastEntry();
+      if (last && CompareEntry(*entry, *last, last->RecordNumber, kIndexCompareExact, false) < 0) Corrupt();
+      const int at = page->Current;
+      if (at > 0 && child->Left != page->Entry(at - 1)->EntryTag) Corrupt();
+      if (at + 1 < page->Count() && child->Right != page->Entry(at + 1)->EntryTag) Corrupt();
+    }
   } catch (...) {
     delete child;
     throw;
@@ -1328,11 +1369,7 @@ XBobjIndexFile::XBobjIndexFile(XBobjIndexTable* table) : table_(table) {
 }
 
 XBobjIndexFile::~XBobjIndexFile() {
-  try {
-    ResetAllPages();
-  } catch (...) {
-    // A destructor cannot report; the pages stay as they were on disk.
-  }
+  ReleaseUnwritten();
   if (lockLevel_ > 0 && disk_ && disk_->Shared()) {
     try {
       disk_->UnlockRegion();
@@ -1514,9 +1551,18 @@ void XBobjIndexFile::ChangeUnderWholeFileLock(const std::function<void()>& chang
 
 int32_t XBobjIndexFile::TakeNextFree(int32_t step) {
   if (nextFree_ < 0) ResetAllocation();
-  int32_t position = nextFree_;
-  nextFree_ += step;
-  return position;
+  const int64_t position = nextFree_;
+  if (position > lastPagePosition_) XbRaise(xbmIndexFileFull, fileName_);
+  nextFree_ = position + step;
+  return static_cast<int32_t>(position);
+}
+
+void XBobjIndexFile::ReserveRoom(int pages) {
+  if (pages <= 0) return;
+  if (nextFree_ < 0) ResetAllocation();
+  if (nextFree_ < 0) return;  // a format without page allocation
+  if (nextFree_ + static_cast<int64_t>(pages - 1) * pageStep_ > lastPagePosition_)
+    XbRaise(xbmIndexFileFull, fileName_);
 }
 
 void XBobjIndexFile::EmptyForNewTag() {
@@ -1561,6 +1607,28 @@ XBobjIndexTag* XBobjIndexFile::FindTag(const AnsiString& name) const {
 
 void XBobjIndexFile::ResetAllPages() {
   for (int i = 0; i < tags_.Count(); ++i) tags_.Items(i)->ResetPages();
+}
+
+void XBobjIndexFile::WritePending() { ResetAllPages(); }
+
+void XBobjIndexFile::Close() {
+  try {
+    WritePending();
+  } catch (...) {
+    closeFailed_ = true;
+    throw;
+  }
+}
+
+bool XBobjIndexFile::HasUnwrittenChanges() const {
+  for (int i = 0; i < tags_.Count(); ++i)
+    if (tags_.Items(i)->HasUnwrittenChanges()) return true;
+  return false;
+}
+
+void XBobjIndexFile::ReleaseUnwritten() {
+  assert((closeFailed_ || !HasUnwrittenChanges()) && "index file destroyed with unwritten changes: Close() it first");
+  for (int i = 0; i < tags_.Count(); ++i) tags_.Items(i)->DiscardPages();
 }
 
 void XBobjIndexFile::Corrupt() const { XbRaise(xbmIndexCorrupted, fileName_); }

@@ -305,6 +305,8 @@ class XBobjIndexTag {
   // Frees the pages without writing them (the file is being rebuilt or was
   // changed by another program).
   void DiscardPages();
+  // True while a page or the header waits to be written.
+  bool HasUnwrittenChanges() const;
   // ResetPages, then reads the root; mode 1 also positions on the table's
   // current record (else top), mode 2 stops after the root.
   void LoadRoot(int mode);
@@ -406,6 +408,9 @@ class XBobjIndexTag {
                           const std::function<int32_t(int moved)>& writeFirst);
 
   // The page's position (a new one from NewPage when 0), then WritePage.
+  // Raises "Index file %s is full" before a chain from top down is written
+  // when its pages might not all fit.
+  void ReserveRoomForWrites(XBobjIndexKey* top);
   void WritePageChecked(XBobjIndexKey* page);
   // Carries page's last entry up into the separators above it.
   void UpdateSeparators(XBobjIndexKey* page);
@@ -552,6 +557,13 @@ class XBobjIndexFile {
   XBobjIndexTag* TagAt(int index) const { return tags_.Items(index); }
   // Writes every tag's dirty pages and changed header and frees the pages.
   void ResetAllPages();
+  // Writes everything that waits (pages, tag headers, the format's own
+  // header fields) and raises when a write fails. Owners call it before
+  // they destroy the file: the destructor only releases. After a failed
+  // Close the file is given up, so destroying it is no longer a mistake.
+  void Close();
+  // True while pages or header changes wait to be written.
+  virtual bool HasUnwrittenChanges() const;
   // Raises "Index file %s is corrupted".
   [[noreturn]] void Corrupt() const;
   // True when a page of length bytes at position lies inside the file.
@@ -563,7 +575,11 @@ class XBobjIndexFile {
   XBobjIndexTable* Table() const { return table_; }
   XBO_DiskFile* DiskFile() const { return disk_.get(); }
   bool KeysByRecord() const { return keysByRecord_; }
-  int32_t NextFreePosition() const { return nextFree_; }
+  int64_t NextFreePosition() const { return nextFree_; }
+  // Raises "Index file %s is full" unless `pages` more pages fit below the
+  // format's last page position; called before a chain of pages is
+  // written, so a full file is refused before anything of it changes.
+  void ReserveRoom(int pages);
   bool Opened() const { return opened_; }
   TxbLokProtocol LockProtocol() const { return protocol_; }
   // The region LockIndexFile locks.
@@ -589,6 +605,12 @@ class XBobjIndexFile {
   // The next free position, then moved on by step (the allocation is reset
   // first when unknown).
   int32_t TakeNextFree(int32_t step);
+  // The unit of TakeNextFree's steps and the last position a page may
+  // take (page addresses are 32-bit in every format); set by each format.
+  void SetPageAllocation(int32_t step, int64_t lastPosition) {
+    pageStep_ = step;
+    lastPagePosition_ = lastPosition;
+  }
   // Drops every tag (its pages unwritten) and empties the file; the first
   // page is taken for the header, so the tree's pages follow it.
   void EmptyForNewTag();
@@ -598,6 +620,12 @@ class XBobjIndexFile {
   // A file named like its table (any extension) is the table's production
   // index: the table is told so.
   void FlagProductionIndex();
+  // The format's part of Close; base: every tag's pages and header.
+  virtual void WritePending();
+  // For destructors: in debug builds a file destroyed with changes still
+  // unwritten (a forgotten Close) stops the program; then every page is
+  // dropped unwritten.
+  void ReleaseUnwritten();
   // Called once a lock level 0 -> 1 was taken. Base: nothing.
   virtual void LockTaken() {}
   // Called before the last lock level goes, after the pages were written.
@@ -608,7 +636,10 @@ class XBobjIndexFile {
   XBobjIndexTable* table_;
   std::unique_ptr<XBO_DiskFile> disk_;
   bool keysByRecord_ = false;
-  int32_t nextFree_ = -1;
+  // 64-bit, so that stepping past the last page cannot overflow.
+  int64_t nextFree_ = -1;
+  int32_t pageStep_ = 1;
+  int64_t lastPagePosition_ = 0x7FFFFFFF;
   TxbLokProtocol protocol_ = TxbLokProtocol::Default;
   TxbLockRegion lockRegion_{0x7FFFFFFD, 1};
   bool opened_ = false;
@@ -617,4 +648,5 @@ class XBobjIndexFile {
  private:
   TxbCollection<XBobjIndexTag> tags_;
   int lockLevel_ = 0;
+  bool closeFailed_ = false;
 };

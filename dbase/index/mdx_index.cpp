@@ -533,6 +533,7 @@ int32_t XBobjSortMDX::WriteTree() {
 XBobjMDXFile::XBobjMDXFile(XBobjIndexTable* table, const AnsiString& name, bool overwrite, bool create,
                            unsigned mode, unsigned share)
     : XBobjIndexFile(table) {
+  SetPageAllocation(kBlocksPerPage, kMaxBlock - kBlocksPerPage + 1);
   if (!OpenDiskFile(table, name, overwrite, create, mode, share, ".mdx")) XbRaise(xbmFileNotFound, name);
   int64_t size = RefreshFileSize();
   if (size > kMdxBlockSize) {
@@ -548,13 +549,16 @@ XBobjMDXFile::XBobjMDXFile(XBobjIndexTable* table, const AnsiString& name, bool 
 }
 
 XBobjMDXFile::~XBobjMDXFile() {
-  try {
-    ResetAllPages();
-    SyncHeader();
-  } catch (...) {
-  }
+  ReleaseUnwritten();
   Tags().Clear();
 }
+
+void XBobjMDXFile::WritePending() {
+  ResetAllPages();
+  SyncHeader();
+}
+
+bool XBobjMDXFile::HasUnwrittenChanges() const { return XBobjIndexFile::HasUnwrittenChanges() || changed_; }
 
 void XBobjMDXFile::PutToday(uint8_t* at) const {
   int year = 0, month = 0, day = 0;
@@ -630,7 +634,7 @@ void XBobjMDXFile::WriteTagTable() {
   PutLe16(header_ + 28, static_cast<uint32_t>(count));
   PutToday(header_ + 1);
   int32_t blocks = FileBlocks(RefreshFileSize());
-  PutLe32(header_ + 32, static_cast<uint32_t>(std::max(blocks, nextFree_)));
+  PutLe32(header_ + 32, static_cast<uint32_t>(std::max<int64_t>(blocks, nextFree_)));
   WriteBlock(0, header_, kMdxHeaderSize);
   writtenFree_ = static_cast<int32_t>(GetLe32(header_ + 32));
   changed_ = false;
@@ -700,9 +704,10 @@ int32_t XBobjMDXFile::NewPage() { return TakeNextFree(kBlocksPerPage); }
 
 int32_t XBobjMDXFile::ResetAllocation() {
   int64_t blocks = (RefreshFileSize() + kMdxBlockSize - 1) / kMdxBlockSize;
-  nextFree_ = static_cast<int32_t>(
-      std::max<int64_t>({nextFree_, kHeaderBlocks, std::min<int64_t>(blocks, kMaxBlock - 1)}));
-  return nextFree_;
+  nextFree_ = std::max<int64_t>({nextFree_, kHeaderBlocks, blocks});
+  // A file already at the format's limit leaves nothing to allocate: the
+  // next page is refused instead of reusing one.
+  return static_cast<int32_t>(std::min<int64_t>(nextFree_, 0x7FFFFFFF));
 }
 
 void XBobjMDXFile::Reindex() {

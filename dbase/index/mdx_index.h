@@ -213,6 +213,9 @@ class XBobjMDXFile : public XBobjIndexFile {
                  bool ascending, const AnsiString& forExpression) override;
   bool DeleteTag(const AnsiString& tagName) override;
   int32_t NewPage() override;
+  bool HasUnwrittenChanges() const override;
+  // The tags' pages, then the header's date and block count.
+  void WritePending() override;
   int32_t ResetAllocation() override;
   // Every tag made anew under the whole-file lock.
   void Reindex() override;

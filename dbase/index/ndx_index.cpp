@@ -312,7 +312,7 @@ void XBobjNDXTag::WriteHeader() {
   if (keyExpression_.size() > static_cast<std::size_t>(kNdxExpressionLimit))
     XbRaise(xbmIndexExpressionTooLong, tagName_);
   PutLe32(h, static_cast<uint32_t>(rootPosition_));
-  PutLe32(h + 4, static_cast<uint32_t>(std::max(ndx_->NextFreePosition(), rootPosition_ + 1)));
+  PutLe32(h + 4, static_cast<uint32_t>(std::max<int64_t>(ndx_->NextFreePosition(), rootPosition_ + 1)));
   PutLe16(h + 12, static_cast<uint32_t>(layout_.keyLength));
   PutLe16(h + 14, static_cast<uint32_t>(layout_.maxKeys));
   PutLe16(h + 16, layout_.text ? 0 : 1);
@@ -442,6 +442,7 @@ int32_t XBobjSortNdx::WriteTree() {
 XBobjNDXFile::XBobjNDXFile(XBobjIndexTable* table, const AnsiString& name, bool overwrite, bool create,
                            unsigned mode, unsigned share)
     : XBobjIndexFile(table) {
+  SetPageAllocation(1, kMaxBlock);
   if (!OpenDiskFile(table, name, overwrite, create, mode, share, ".ndx")) XbRaise(xbmFileNotFound, name);
   int64_t size = RefreshFileSize();
   // An empty file is a file being made; one that should already hold an
@@ -460,12 +461,13 @@ XBobjNDXFile::XBobjNDXFile(XBobjIndexTable* table, const AnsiString& name, bool 
 }
 
 XBobjNDXFile::~XBobjNDXFile() {
-  try {
-    ResetAllPages();
-    SyncFreeBlock();
-  } catch (...) {
-  }
+  ReleaseUnwritten();
   Tags().Clear();
+}
+
+void XBobjNDXFile::WritePending() {
+  ResetAllPages();
+  SyncFreeBlock();
 }
 
 XBobjNDXTag* XBobjNDXFile::Tag() const {
@@ -493,8 +495,10 @@ int32_t XBobjNDXFile::NewPage() { return TakeNextFree(1); }
 int32_t XBobjNDXFile::ResetAllocation() {
   int64_t size = RefreshFileSize();
   int64_t blocks = (size + kNdxBlockSize - 1) / kNdxBlockSize;
-  nextFree_ = static_cast<int32_t>(std::max<int64_t>(nextFree_, std::min<int64_t>(blocks, kMaxBlock)));
-  return nextFree_;
+  nextFree_ = std::max<int64_t>(nextFree_, blocks);
+  // A file already at the format's limit leaves nothing to allocate: the
+  // next page is refused instead of reusing one.
+  return static_cast<int32_t>(std::min<int64_t>(nextFree_, 0x7FFFFFFF));
 }
 
 void XBobjNDXFile::ZapLocked() {

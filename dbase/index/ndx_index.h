@@ -208,6 +208,8 @@ class XBobjNDXFile : public XBobjIndexFile {
   bool CreateTag(const AnsiString& tagName, const AnsiString& keyExpression, bool unique,
                  bool ascending, const AnsiString& forExpression) override;
   int32_t NewPage() override;
+  // The tag's pages, then the header's next free block.
+  void WritePending() override;
   int32_t ResetAllocation() override;
   // Zap, then every key built again, under the whole-file lock.
   void Reindex() override;

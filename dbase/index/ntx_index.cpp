@@ -885,6 +885,7 @@ int32_t XBobjSortNTX::WriteTree(int64_t added) {
 XBobjNTXFile::XBobjNTXFile(XBobjIndexTable* table, const AnsiString& name, bool overwrite, bool create,
                            unsigned mode, unsigned share)
     : XBobjIndexFile(table) {
+  SetPageAllocation(kNtxPageSize, kMaxPosition);
   if (!OpenDiskFile(table, name, overwrite, create, mode, share, ".ntx")) XbRaise(xbmFileNotFound, name);
   int64_t size = RefreshFileSize();
   // An empty file is a file being made; one that should already hold an
@@ -903,10 +904,7 @@ XBobjNTXFile::XBobjNTXFile(XBobjIndexTable* table, const AnsiString& name, bool 
 }
 
 XBobjNTXFile::~XBobjNTXFile() {
-  try {
-    ResetAllPages();
-  } catch (...) {
-  }
+  ReleaseUnwritten();
   Tags().Clear();
 }
 
@@ -937,8 +935,10 @@ int32_t XBobjNTXFile::ResetAllocation() {
   int64_t size = RefreshFileSize();
   // Another program may have appended pages (or left a ragged end).
   size = (size + kNtxPageSize - 1) / kNtxPageSize * kNtxPageSize;
-  nextFree_ = static_cast<int32_t>(std::max<int64_t>(nextFree_, std::min<int64_t>(size, kMaxPosition)));
-  return nextFree_;
+  nextFree_ = std::max<int64_t>(nextFree_, size);
+  // A file already at the format's limit leaves nothing to allocate: the
+  // next page is refused instead of reusing one.
+  return static_cast<int32_t>(std::min<int64_t>(nextFree_, 0x7FFFFFFF));
 }
 
 void XBobjNTXFile::ZapLocked() {

@@ -16,7 +16,6 @@
 //          size, both big-endian; 512 bytes.
 #include "dbase/table/dbf_create.h"
 
-#include <cctype>
 #include <set>
 
 #include "dbase/base/byte_order.h"
@@ -61,15 +60,20 @@ int FixedLength(char type, uint8_t version) {
   }
 }
 
+// Field names and types are plain ASCII whatever the C library's locale
+// says about bytes above 0x7F (Qt sets it to the user's).
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
 // Checks one definition and returns its length in the record.
 int CheckedLength(const TxbFieldSpec& f, uint8_t version) {
   const AnsiString upper = UpperCase(f.name);
-  if (f.name.empty() || f.name.size() > 10 || !std::isalpha(ByteAt(upper, 0)))
-    BadField("Name", f.name);
+  if (f.name.empty() || f.name.size() > 10 || !IsAsciiLetter(upper[0])) BadField("Name", f.name);
   for (char c : upper)
-    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) BadField("Name", f.name);
+    if (!(IsAsciiLetter(c) || IsAsciiDigit(c) || c == '_')) BadField("Name", f.name);
 
-  const char type = static_cast<char>(std::toupper(static_cast<unsigned char>(f.type)));
+  const char type = AsciiUpper(f.type);
   const bool vfpOnly = type == 'I' || type == 'T' || type == 'Y';
   const bool known = type == 'C' || type == 'N' || type == 'F' || type == 'D' || type == 'L' ||
                      type == 'M' || type == 'B' || type == 'G' || vfpOnly;
@@ -148,7 +152,7 @@ void CreateDbfTable(const AnsiString& fileName, const std::vector<TxbFieldSpec>&
     const int length = CheckedLength(f, version);
     const AnsiString upperName = UpperCase(f.name);
     if (!names.insert(upperName).second) BadField("Name", f.name);
-    const char type = static_cast<char>(std::toupper(static_cast<unsigned char>(f.type)));
+    const char type = AsciiUpper(f.type);
     memoFields = memoFields || IsMemoType(type, version);
 
     auto* d = reinterpret_cast<unsigned char*>(descriptors.data()) + i * 32;

@@ -35,6 +35,7 @@
 #include "dbase/table/dbf_table.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <set>
 
@@ -155,6 +156,13 @@ void XBO_dBaseDBF::ReadDescriptors() {
 }
 
 XBO_dBaseDBF::~XBO_dBaseDBF() {
+  assert((closeFailed_ || !(headerDirty_ && ReadWrite() && !Closed())) &&
+         "table destroyed with its header unwritten: Close() it first");
+  memo_.reset();
+  XBO_DiskFile::CloseFile();
+}
+
+void XBO_dBaseDBF::Close() {
   try {
     if (headerDirty_ && ReadWrite() && !Closed()) {
       RereadHeader();
@@ -162,12 +170,12 @@ XBO_dBaseDBF::~XBO_dBaseDBF() {
       WriteHeader();
     }
   } catch (...) {
-    // Nothing may escape a destructor; the records themselves are written.
-  }
-  try {
+    closeFailed_ = true;
     memo_.reset();
-  } catch (...) {
+    XBO_DiskFile::CloseFile();
+    throw;
   }
+  memo_.reset();
   XBO_DiskFile::CloseFile();
 }
 

@@ -106,6 +106,11 @@ class XBO_dBaseDBF : public XBO_DiskFile {
   void RenameFile(const AnsiString& newName) override;
   // Flushes the table and, when open, the memo file.
   void FlushFile() override;
+  // Writes a header change still pending (count, date, flags) and closes the
+  // table and its memo file. A failed write is raised after the files are
+  // closed all the same. Owners call it: the destructor only releases, and
+  // in debug builds stops the program when a header change would be lost.
+  virtual void Close();
 
   // --- Header and structure
   uint8_t Version() const { return version_; }
@@ -232,6 +237,8 @@ class XBO_dBaseDBF : public XBO_DiskFile {
 
   bool recordModified_ = false;
   bool headerDirty_ = false;
+  // Close was called and failed: the pending header is given up.
+  bool closeFailed_ = false;
   // SetProductionIndexFlag was called: the flag survives header re-reads.
   bool productionFlag_ = false;
   bool tableLocked_ = false;

@@ -16,9 +16,9 @@
 #include "dbase/expr/expression.h"
 #include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
-#include "support/file_bytes.h"
-#include "support/index_model.h"
-#include "support/raw_cdx_writer.h"
+#include "dbase/testing/file_bytes.h"
+#include "dbase/testing/index_model.h"
+#include "dbase/testing/raw_cdx_writer.h"
 #include "testing/error_message.h"
 #include "testing/temp_dir.h"
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "dbase/table/dbf_fields.h"
-#include "dbase/tests/support/table_fixtures.h"
+#include "dbase/testing/table_fixtures.h"
 #include "dbase/base/os_layer.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/system.h"

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "dbase/tests/support/expr_helpers.h"
+#include "dbase/testing/expr_helpers.h"
 #include "dbase/base/dates.h"
 #include "dbase/base/errors.h"
 #include "dbase/expr/expr_registry.h"

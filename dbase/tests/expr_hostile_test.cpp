@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "dbase/tests/support/expr_helpers.h"
+#include "dbase/testing/expr_helpers.h"
 #include "dbase/base/dates.h"
 #include "dbase/base/errors.h"
 #include "dbase/expr/expression.h"

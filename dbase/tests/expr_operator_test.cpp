@@ -3,7 +3,7 @@
 // errors of mixed or unsupported operands.
 #include <gtest/gtest.h>
 
-#include "dbase/tests/support/expr_helpers.h"
+#include "dbase/testing/expr_helpers.h"
 #include "dbase/expr/expression.h"
 #include "platform/rtl/codepages.h"
 #include "platform/rtl/system.h"

@@ -3,7 +3,7 @@
 // evaluation message of the language with its exact text.
 #include <gtest/gtest.h>
 
-#include "dbase/tests/support/expr_helpers.h"
+#include "dbase/testing/expr_helpers.h"
 #include "dbase/base/errors.h"
 #include "dbase/expr/expression.h"
 #include "platform/rtl/codepages.h"

@@ -2,7 +2,7 @@
 // links through which names resolve: ownership, sharing, lookup order.
 #include <gtest/gtest.h>
 
-#include "dbase/tests/support/expr_helpers.h"
+#include "dbase/testing/expr_helpers.h"
 #include "dbase/base/errors.h"
 #include "dbase/expr/expression.h"
 #include "dbase/expr/expr_registry.h"

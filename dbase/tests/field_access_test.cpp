@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "dbase/table/dbf_fields.h"
-#include "dbase/tests/support/table_fixtures.h"
+#include "dbase/testing/table_fixtures.h"
 #include "dbase/base/charset.h"
 #include "dbase/base/dates.h"
 #include "dbase/base/errors.h"

@@ -2,9 +2,10 @@
 // that other programs can use: no lock outlives it, the table opens and
 // every record reads, and the index either equals a rebuild, differs only
 // in the record the writer announced last, or is damaged in a way the
-// verifier reports (a node split cut in half) - never a silently wrong key
-// of a record written before. Each round ends with a rebuild, and the next
-// round writes on the rebuilt files.
+// engine itself reports when it opens and walks the tags (a node split cut
+// in half) - never a silently wrong order or a lost key of a record written
+// before. Each round ends with a rebuild, and the next round writes on the
+// rebuilt files.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -16,8 +17,8 @@
 #include <vector>
 
 #include "dbase/handler/dbf_object.h"
-#include "dbase/tests/support/index_verifier.h"
-#include "dbase/tests/support/table_fixtures.h"
+#include "dbase/testing/index_verifier.h"
+#include "dbase/testing/table_fixtures.h"
 #include "dbase/base/errors.h"
 #include "testing/child_process.h"
 #include "testing/temp_dir.h"
@@ -31,6 +32,26 @@ const std::vector<TxbFieldSpec> kFields = {
 
 const std::vector<TagSpec> kTags = {TagSpec("DOC", "DOC", "", 0, 0), TagSpec("NAME", "NAME"),
                                     TagSpec("DAY", "DAY"), TagSpec("BIG", "NAME", "AMOUNT > 500")};
+
+// The engine's own look at the index: opens it, walks every tag from first
+// to last and places it on every record. The error it raises, "" when it
+// raises none.
+std::string EngineWalkError(const std::string& path, int32_t records) {
+  try {
+    DBFObject t(path, true, false, "");
+    t.OpenIndexFile("J");
+    for (const TagSpec& tag : kTags) {
+      t.SelectTag(tag.name, false);
+      t.GoRecord(xbmoFirst);
+      for (int32_t steps = 0; !t.Eof() && steps <= 2 * records; ++steps) t.GoRecord(xbmoNext);
+      for (int32_t n = 1; n <= records; ++n) t.GoRecord(n);
+    }
+    t.Close();
+  } catch (const EXbaseError& e) {
+    return e.what();
+  }
+  return "";
+}
 
 handlertest::Values RandomFields(std::mt19937& random) {
   return {{"NAME", std::string(1, static_cast<char>('A' + random() % 26)) + std::to_string(random() % 1000)},
@@ -52,8 +73,6 @@ TEST(HandlerCrashMultiprocess, AKilledWriterLeavesUsableFilesAndAnIndexThatIsRig
   const std::string scratch = dir.File("scratch/");
   std::filesystem::create_directory(scratch);
   std::mt19937 random(31337);
-  int consistent = 0;
-  int onlyAnnounced = 0;
   int damaged = 0;
   for (int round = 0; round < 30; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
@@ -88,8 +107,10 @@ TEST(HandlerCrashMultiprocess, AKilledWriterLeavesUsableFilesAndAnIndexThatIsRig
     EXPECT_FALSE(table_test::RegionLocked(path, 0, 0x100000000ull));
     EXPECT_FALSE(table_test::RegionLocked(cdx, 0, 0x100000000ull));
     // The table opens and every record reads.
+    int32_t records = 0;
     {
       DBFObject t(path, true, false, "");
+      records = t.RecordCount();
       EXPECT_EQ(t.RecordCount(), (table_test::SizeOf(path) - t.HeaderLength()) / t.RecordLength());
       for (int32_t n = 1; n <= t.RecordCount(); ++n) {
         t.GoRecord(n);
@@ -97,18 +118,16 @@ TEST(HandlerCrashMultiprocess, AKilledWriterLeavesUsableFilesAndAnIndexThatIsRig
       }
     }
     // The index: right, wrong only in the announced record, or damaged in
-    // a way the verifier sees.
+    // a way the engine reports itself.
     const indexverify::IndexCheck check = indexverify::VerifyIndexes(path, {cdx}, scratch);
-    if (check.Consistent()) {
-      ++consistent;
-    } else if (!check.StructureIntact()) {
+    if (!check.StructureIntact()) {
       ++damaged;
-    } else {
+      EXPECT_NE(EngineWalkError(path, records), "") << "damage the engine does not see: " << check.Summary();
+    } else if (!check.Consistent()) {
       for (const indexverify::TagCheck& tag : check.tags) {
         for (const auto& entry : tag.missing) EXPECT_EQ(entry.second, announced) << check.Summary();
         for (const auto& entry : tag.extra) EXPECT_EQ(entry.second, announced) << check.Summary();
       }
-      ++onlyAnnounced;
     }
     // A rebuild makes it right again for the next round.
     std::filesystem::remove(cdx);
@@ -120,7 +139,5 @@ TEST(HandlerCrashMultiprocess, AKilledWriterLeavesUsableFilesAndAnIndexThatIsRig
     const indexverify::IndexCheck rebuilt = indexverify::VerifyIndexes(path, {cdx}, scratch);
     ASSERT_TRUE(rebuilt.Consistent()) << rebuilt.Summary();
   }
-  std::printf("[ outcome  ] consistent %d, only the announced record %d, damaged and detected %d\n", consistent,
-              onlyAnnounced, damaged);
-  EXPECT_EQ(consistent + onlyAnnounced + damaged, 30);
+  std::printf("[ outcome  ] %d of 30 rounds left damage that the engine reported\n", damaged);
 }

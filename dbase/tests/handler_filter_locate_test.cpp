@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "dbase/handler/dbf_object.h"
-#include "dbase/tests/support/index_verifier.h"
+#include "dbase/testing/index_verifier.h"
 #include "dbase/base/errors.h"
 #include "dbase/base/os_layer.h"
 #include "platform/rtl/system.h"

@@ -14,9 +14,9 @@
 #include "dbase/base/errors.h"
 #include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
-#include "support/index_model.h"
-#include "support/index_verifier.h"
-#include "support/table_fixtures.h"
+#include "dbase/testing/index_model.h"
+#include "dbase/testing/index_verifier.h"
+#include "dbase/testing/table_fixtures.h"
 #include "testing/error_message.h"
 #include "testing/temp_dir.h"
 

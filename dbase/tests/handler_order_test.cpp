@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "dbase/handler/dbf_object.h"
-#include "dbase/tests/support/index_verifier.h"
-#include "dbase/tests/support/table_fixtures.h"
+#include "dbase/testing/index_verifier.h"
+#include "dbase/testing/table_fixtures.h"
 #include "dbase/base/errors.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/sysutils.h"

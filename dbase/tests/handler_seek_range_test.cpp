@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "dbase/handler/dbf_object.h"
-#include "dbase/tests/support/index_verifier.h"
+#include "dbase/testing/index_verifier.h"
 #include "dbase/base/charset.h"
 #include "dbase/base/errors.h"
 #include "testing/temp_dir.h"

@@ -16,8 +16,8 @@
 
 #include "dbase/index/cdx_index.h"
 #include "dbase/handler/dbf_object.h"
-#include "dbase/tests/support/index_verifier.h"
-#include "dbase/tests/support/table_fixtures.h"
+#include "dbase/testing/index_verifier.h"
+#include "dbase/testing/table_fixtures.h"
 #include "dbase/base/errors.h"
 #include "testing/error_message.h"
 #include "testing/temp_dir.h"

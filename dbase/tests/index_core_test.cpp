@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "dbase/base/errors.h"
-#include "support/index_model.h"
-#include "support/mem_index_format.h"
+#include "dbase/testing/index_model.h"
+#include "dbase/testing/mem_index_format.h"
 #include "testing/error_message.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "dbase/base/errors.h"
 #include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
-#include "support/index_model.h"
+#include "dbase/testing/index_model.h"
 #include "testing/random_input.h"
 #include "testing/temp_dir.h"
 
@@ -123,7 +123,14 @@ TEST_F(CdxMalformed, SingleFieldMutationsAreReported) {
       {"child 0", [&](std::string& s) { PutBig32(s, child, 0); }},
       {"child pointing at its parent", [&](std::string& s) { PutBig32(s, child, static_cast<uint32_t>(root)); }},
       {"branch record 0", [&](std::string& s) { PutBig32(s, child - 4, 0); }},
+      {"separator below its child's last key",
+       [&](std::string& s) {
+         std::string low = "NAME0";
+         low.resize(static_cast<std::size_t>(keyLength), ' ');
+         s.replace(branchEntry, low.size(), low);
+       }},
       {"left sibling off a block", [&](std::string& s) { Put32(s, leaf + 4, 77); }},
+      {"left sibling another page", [&](std::string& s) { Put32(s, leaf + 4, static_cast<uint32_t>(root)); }},
       {"right sibling beyond the file", [&](std::string& s) { Put32(s, leaf + 8, 0x00100000); }},
       {"tag root 0", [&](std::string& s) { Put32(s, header, 0); }},
       {"tag root off a block", [&](std::string& s) { Put32(s, header, 1030); }},

@@ -1,15 +1,16 @@
-// Progress of a tag build: the exact sequence of status reports for a table
-// with a deleted record and a FOR condition, and for an empty table.
+// Progress of a tag build as a progress window reads it, for tables with
+// deleted records, a FOR condition, none or one record.
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <tuple>
 #include <vector>
 
 #include "dbase/index/cdx_index.h"
 #include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
-#include "support/index_model.h"
+#include "dbase/testing/index_model.h"
 #include "testing/temp_dir.h"
 
 namespace {
@@ -33,16 +34,41 @@ std::vector<Report> BuildReports(int records, const AnsiString& forExpression, b
   return table.reports;
 }
 
-TEST(IndexProgress, ReportsEveryRecordThenEveryKeyWritten) {
-  // Five records, the second deleted (still read), three pass the FOR.
-  std::vector<Report> expected = {{-1, 1, 5}, {1, 1, 0}, {1, 2, 0}, {1, 3, 0}, {1, 4, 0}, {1, 5, 0},
-                                  {0, 0, 0},  {-1, 2, 5}, {2, 1, 0}, {2, 2, 0}, {2, 3, 0}, {0, 0, 0}};
-  EXPECT_EQ(BuildReports(5, "SEQ >= 3", true), expected);
-}
-
-TEST(IndexProgress, EmptyTableStillClosesBothPhases) {
-  std::vector<Report> expected = {{-1, 1, 0}, {0, 0, 0}, {-1, 2, 0}, {0, 0, 0}};
-  EXPECT_EQ(BuildReports(0, "", false), expected);
+// What a progress window needs of the reports, for tables of any size: two
+// phases, each opened with (-1, phase, total), counting 1, 2, ... without a
+// gap and never past total, and closed with (0, 0, 0). The record phase
+// counts every record read (deleted ones too), the key phase every key
+// written (the records the FOR lets through).
+TEST(IndexProgress, EachPhaseOpensCountsUpToItsTotalAndCloses) {
+  struct Case {
+    int records;
+    const char* forExpression;
+    bool deleteSecond;
+    int keys;
+  };
+  const Case cases[] = {{5, "SEQ >= 3", true, 3}, {0, "", false, 0}, {1, "", false, 1}, {40, "", true, 40}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.records) + " records, FOR " + c.forExpression);
+    const std::vector<Report> reports = BuildReports(c.records, c.forExpression, c.deleteSecond);
+    std::size_t at = 0;
+    for (int phase : {1, 2}) {
+      ASSERT_LT(at, reports.size());
+      const auto [status, current, total] = reports[at++];
+      EXPECT_EQ(status, -1);
+      EXPECT_EQ(current, phase);
+      EXPECT_EQ(total, c.records);
+      int counted = 0;
+      while (at < reports.size() && std::get<0>(reports[at]) == phase) {
+        EXPECT_EQ(std::get<1>(reports[at]), ++counted);
+        ++at;
+      }
+      EXPECT_LE(counted, total);
+      EXPECT_EQ(counted, phase == 1 ? c.records : c.keys);
+      ASSERT_LT(at, reports.size());
+      EXPECT_EQ(reports[at++], Report(0, 0, 0));
+    }
+    EXPECT_EQ(at, reports.size());
+  }
 }
 
 }  // namespace

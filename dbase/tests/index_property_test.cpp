@@ -28,7 +28,7 @@
 #include "dbase/index/ntx_index.h"
 #include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
-#include "support/index_model.h"
+#include "dbase/testing/index_model.h"
 #include "testing/temp_dir.h"
 
 namespace {

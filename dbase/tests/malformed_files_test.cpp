@@ -7,8 +7,8 @@
 
 #include "dbase/table/dbf_fields.h"
 #include "dbase/table/memo_file.h"
-#include "dbase/tests/support/dbf_input_harness.h"
-#include "dbase/tests/support/table_fixtures.h"
+#include "dbase/testing/dbf_input_harness.h"
+#include "dbase/testing/table_fixtures.h"
 #include "dbase/base/errors.h"
 #include "platform/rtl/system.h"
 #include "testing/random_input.h"

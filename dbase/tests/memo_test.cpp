@@ -10,7 +10,7 @@
 
 #include "dbase/table/dbf_fields.h"
 #include "dbase/table/memo_file.h"
-#include "dbase/tests/support/table_fixtures.h"
+#include "dbase/testing/table_fixtures.h"
 #include "dbase/base/errors.h"
 #include "platform/rtl/system.h"
 #include "testing/temp_dir.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "dbase/table/dbf_fields.h"
-#include "dbase/tests/support/table_fixtures.h"
+#include "dbase/testing/table_fixtures.h"
 #include "dbase/base/dates.h"
 #include "dbase/expr/expression.h"
 #include "dbase/expr/expr_registry.h"

@@ -13,7 +13,7 @@
 #include "dbase/table/dbf_table.h"
 #include "dbase/table/lock_protocol.h"
 #include "dbase/table/scrambler.h"
-#include "dbase/tests/support/table_fixtures.h"
+#include "dbase/testing/table_fixtures.h"
 #include "dbase/base/dates.h"
 #include "dbase/base/errors.h"
 #include "platform/rtl/datetime.h"
@@ -270,6 +270,7 @@ TEST(TableOpen, ProductionIndexFlagWaitsForLocksAndIsNeverCleared) {
     EXPECT_EQ(bit(), 0u);
     EXPECT_EQ(a.LockCount(), 1);
     a.ReleaseLock();
+    a.Close();
   }
   EXPECT_EQ(bit(), 1u);
 

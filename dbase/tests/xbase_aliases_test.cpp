@@ -2,7 +2,7 @@
 // xbase.cfg from the configured directory; DatabaseName adds directories.
 #include <gtest/gtest.h>
 
-#include "dbase/tests/support/xbase_fixtures.h"
+#include "dbase/testing/xbase_fixtures.h"
 #include "dbase/dataset/xbase_aliases.h"
 #include "dbase/dataset/xbase_dataset.h"
 #include "testing/temp_dir.h"

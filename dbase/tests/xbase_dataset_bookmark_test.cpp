@@ -4,7 +4,7 @@
 // current order hides; re-reading when there is no record to re-read.
 #include <gtest/gtest.h>
 
-#include "dbase/tests/support/xbase_fixtures.h"
+#include "dbase/testing/xbase_fixtures.h"
 #include "dbase/dataset/xbase_dataset.h"
 #include "testing/error_message.h"
 #include "testing/temp_dir.h"

@@ -6,8 +6,8 @@
 
 #include <cstdio>
 
-#include "dbase/tests/support/table_fixtures.h"
-#include "dbase/tests/support/xbase_fixtures.h"
+#include "dbase/testing/table_fixtures.h"
+#include "dbase/testing/xbase_fixtures.h"
 #include "dbase/dataset/xbase_dataset.h"
 #include "platform/rtl/codepages.h"
 #include "platform/rtl/system.h"

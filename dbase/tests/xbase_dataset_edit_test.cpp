@@ -8,8 +8,8 @@
 #include <map>
 
 #include "dbase/table/dbf_fields.h"
-#include "dbase/tests/support/table_fixtures.h"
-#include "dbase/tests/support/xbase_fixtures.h"
+#include "dbase/testing/table_fixtures.h"
+#include "dbase/testing/xbase_fixtures.h"
 #include "dbase/dataset/xbase_dataset.h"
 #include "dbase/base/os_layer.h"
 #include "platform/rtl/system.h"

@@ -3,7 +3,7 @@
 // may come out.
 #include <gtest/gtest.h>
 
-#include "dbase/tests/support/xbase_dataset_harness.h"
+#include "dbase/testing/xbase_dataset_harness.h"
 #include "testing/random_input.h"
 #include "testing/temp_dir.h"
 

@@ -626,20 +626,10 @@ void TDataSet::InitRecord(TRecordBuffer buffer) {
 
 void TDataSet::CalculateFields(TRecordBuffer buffer) {
   if (calcFieldsSize_ == 0 || state_ == dsInternalCalc) return;
-  TRecordBuffer savedBuffer = calcBuffer_;
-  calcBuffer_ = buffer;
-  TDataSetState saved = SetTempState(dsCalcFields);
-  try {
-    ClearCalcFields(buffer);
-    RunLookups();
-    DoCalcFields();
-  } catch (...) {
-    RestoreState(saved);
-    calcBuffer_ = savedBuffer;
-    throw;
-  }
-  RestoreState(saved);
-  calcBuffer_ = savedBuffer;
+  TTempRecordScope scope(*this, calcBuffer_, buffer, dsCalcFields);
+  ClearCalcFields(buffer);
+  RunLookups();
+  DoCalcFields();
 }
 
 void TDataSet::RunLookups() {

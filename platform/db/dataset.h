@@ -328,6 +328,29 @@ class TDataSet : public TComponent {
   // the state to give RestoreState.
   TDataSetState SetTempState(TDataSetState state);
   void RestoreState(TDataSetState state);
+  // While it lives, slot points at record and the dataset is in a
+  // temporary state; both are put back when it goes, also when what ran
+  // meanwhile threw. How filters, calculated fields, lookups and searches
+  // read a record that is not the current one.
+  class TTempRecordScope {
+   public:
+    TTempRecordScope(TDataSet& dataSet, TRecordBuffer& slot, TRecordBuffer record, TDataSetState state = dsFilter)
+        : dataSet_(dataSet), slot_(slot), savedRecord_(slot), savedState_(dataSet.SetTempState(state)) {
+      slot_ = record;
+    }
+    ~TTempRecordScope() {
+      dataSet_.RestoreState(savedState_);
+      slot_ = savedRecord_;
+    }
+    TTempRecordScope(const TTempRecordScope&) = delete;
+    TTempRecordScope& operator=(const TTempRecordScope&) = delete;
+
+   private:
+    TDataSet& dataSet_;
+    TRecordBuffer& slot_;
+    TRecordBuffer savedRecord_;
+    TDataSetState savedState_;
+  };
   // Raises when the dataset cannot be changed.
   void CheckCanModify() const;
   // Has-value byte and value of a calculated or lookup field in the

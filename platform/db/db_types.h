@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -49,6 +50,26 @@ enum TFieldType : int {
   ftInterface, ftIDispatch, ftGuid, ftTimeStamp, ftFMTBcd
 };
 inline constexpr int kFieldTypeCount = 38;
+
+// The integer types (kept in the record buffer in machine form) and the
+// blob types, as fields and datasets classify them.
+inline bool IsIntegerType(TFieldType t) {
+  return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc || t == ftLargeint;
+}
+inline bool IsBlobType(TFieldType t) { return t >= ftBlob && t <= ftTypedBinary; }
+
+// Record buffers are plain bytes: a value is copied in and out, never read
+// through a pointer of its type (the buffer need not be aligned for it).
+template <class T>
+T LoadBufferValue(const void* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+template <class T>
+void StoreBufferValue(void* p, T v) {
+  std::memcpy(p, &v, sizeof v);
+}
 
 // "String", "SmallInt", ... as files store them; "" for an ordinal outside 0..37.
 AnsiString FieldTypeName(TFieldType type);

@@ -14,21 +14,6 @@
 
 namespace {
 
-template <class T>
-T Load(const void* p) {
-  T v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-template <class T>
-void Store(void* p, T v) {
-  std::memcpy(p, &v, sizeof v);
-}
-
-bool IsIntegerType(TFieldType t) {
-  return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc || t == ftLargeint;
-}
 
 int IntegerSize(TFieldType t) {
   switch (t) {
@@ -41,10 +26,10 @@ int IntegerSize(TFieldType t) {
 
 int64_t ReadInteger(TFieldType t, const void* p) {
   switch (t) {
-    case ftSmallint: return Load<int16_t>(p);
-    case ftWord: return Load<uint16_t>(p);
-    case ftLargeint: return Load<int64_t>(p);
-    default: return Load<int32_t>(p);
+    case ftSmallint: return LoadBufferValue<int16_t>(p);
+    case ftWord: return LoadBufferValue<uint16_t>(p);
+    case ftLargeint: return LoadBufferValue<int64_t>(p);
+    default: return LoadBufferValue<int32_t>(p);
   }
 }
 
@@ -60,14 +45,12 @@ void NativeRange(TFieldType t, int64_t& lo, int64_t& hi) {
 
 void WriteInteger(TFieldType t, void* p, int64_t v) {
   switch (t) {
-    case ftSmallint: Store(p, static_cast<int16_t>(v)); return;
-    case ftWord: Store(p, static_cast<uint16_t>(v)); return;
-    case ftLargeint: Store(p, v); return;
-    default: Store(p, static_cast<int32_t>(v)); return;
+    case ftSmallint: StoreBufferValue(p, static_cast<int16_t>(v)); return;
+    case ftWord: StoreBufferValue(p, static_cast<uint16_t>(v)); return;
+    case ftLargeint: StoreBufferValue(p, v); return;
+    default: StoreBufferValue(p, static_cast<int32_t>(v)); return;
   }
 }
-
-bool IsBlobType(TFieldType t) { return t >= ftBlob && t <= ftTypedBinary; }
 
 // A double rounded to an integer of the range, or false.
 bool RoundToInt64(double value, int64_t lo, int64_t hi, int64_t& out) {
@@ -589,7 +572,7 @@ bool TFloatField::AcceptsDefType(TFieldType type) const {
 double TFloatField::GetAsFloat() const {
   unsigned char buffer[8];
   if (!GetData(buffer)) return 0;
-  return Load<double>(buffer);
+  return LoadBufferValue<double>(buffer);
 }
 
 void TFloatField::SetAsFloatValue(double value) {
@@ -597,7 +580,7 @@ void TFloatField::SetAsFloatValue(double value) {
   if ((minValue_ != 0 || maxValue_ != 0) && (value < minValue_ || value > maxValue_))
     RangeError(FloatToStr(value), FloatToStr(minValue_), FloatToStr(maxValue_));
   unsigned char buffer[8];
-  Store(buffer, value);
+  StoreBufferValue(buffer, value);
   SetData(buffer);
 }
 
@@ -640,12 +623,12 @@ bool TBooleanField::AcceptsDefType(TFieldType type) const { return type == ftBoo
 bool TBooleanField::GetAsBoolean() const {
   unsigned char buffer[2];
   if (!GetData(buffer)) return false;
-  return Load<int16_t>(buffer) != 0;
+  return LoadBufferValue<int16_t>(buffer) != 0;
 }
 
 void TBooleanField::SetAsBooleanValue(bool value) {
   unsigned char buffer[2];
-  Store(buffer, static_cast<int16_t>(value ? 1 : 0));
+  StoreBufferValue(buffer, static_cast<int16_t>(value ? 1 : 0));
   SetData(buffer);
 }
 
@@ -681,14 +664,14 @@ bool TDateTimeField::GetValue(TDateTime& value) const {
   TTimeStamp stamp;
   switch (DataType()) {
     case ftDate:
-      stamp.Date = Load<int32_t>(buffer);
+      stamp.Date = LoadBufferValue<int32_t>(buffer);
       break;
     case ftTime:
       stamp.Date = kDateDelta;
-      stamp.Time = Load<int32_t>(buffer);
+      stamp.Time = LoadBufferValue<int32_t>(buffer);
       break;
     default:
-      stamp = MSecsToTimeStamp(Load<double>(buffer));
+      stamp = MSecsToTimeStamp(LoadBufferValue<double>(buffer));
       break;
   }
   value = TimeStampToDateTime(stamp);
@@ -710,13 +693,13 @@ void TDateTimeField::SetAsDateTimeValue(TDateTime value) {
   unsigned char buffer[8];
   switch (DataType()) {
     case ftDate:
-      Store(buffer, stamp.Date);
+      StoreBufferValue(buffer, stamp.Date);
       break;
     case ftTime:
-      Store(buffer, stamp.Time);
+      StoreBufferValue(buffer, stamp.Time);
       break;
     default:
-      Store(buffer, TimeStampToMSecs(stamp));
+      StoreBufferValue(buffer, TimeStampToMSecs(stamp));
       break;
   }
   SetData(buffer);
@@ -754,7 +737,7 @@ AnsiString TBinaryField::GetAsString() const {
   std::vector<char> buffer(static_cast<std::size_t>(DataSize()) + 2, '\0');
   if (!GetData(buffer.data())) return AnsiString();
   if (DataType() == ftVarBytes) {
-    std::size_t n = std::min<std::size_t>(Load<uint16_t>(buffer.data()), static_cast<std::size_t>(Size()));
+    std::size_t n = std::min<std::size_t>(LoadBufferValue<uint16_t>(buffer.data()), static_cast<std::size_t>(Size()));
     return AnsiString(buffer.data() + 2, n);
   }
   return AnsiString(buffer.data(), static_cast<std::size_t>(Size()));
@@ -764,7 +747,7 @@ void TBinaryField::SetAsStringValue(const AnsiString& value) {
   std::vector<char> buffer(static_cast<std::size_t>(DataSize()) + 2, '\0');
   std::size_t n = std::min(value.size(), static_cast<std::size_t>(Size()));
   if (DataType() == ftVarBytes) {
-    Store(buffer.data(), static_cast<uint16_t>(n));
+    StoreBufferValue(buffer.data(), static_cast<uint16_t>(n));
     std::memcpy(buffer.data() + 2, value.data(), n);
   } else {
     std::memcpy(buffer.data(), value.data(), n);

@@ -19,6 +19,7 @@ PACKAGES=(
   libcups2-dev poppler-utils qpdf python3-fonttools
   cups cups-client cups-bsd printer-driver-cups-pdf
   libx11-dev libxtst-dev openbox
+  locales
 )
 
 # Installs what is missing of the given packages (none given: PACKAGES);

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "dbase/tests/support/xbase_fixtures.h"
+#include "dbase/testing/xbase_fixtures.h"
 #include "dbase/dataset/xbase_dataset.h"
 #include "dbase/base/engine.h"
 #include "platform/gui/testing/gui_environment.h"

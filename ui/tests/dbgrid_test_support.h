@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/db/testing/db_test_support.h"
 #include "platform/db/testing/vector_dataset.h"
 #include "platform/gui/application.h"
 #include "platform/gui/forms.h"
@@ -15,23 +16,11 @@
 
 namespace gridtest {
 
-// Date, document number, type, description and signed amount.
-inline void DefineJournal(VectorDataSet& ds) {
-  ds.FieldDefs().Add("PLA_DAT", ftDate);
-  ds.FieldDefs().Add("PLA_DO1", ftString, 10);
-  ds.FieldDefs().Add("PLA_TYP", ftString, 3);
-  ds.FieldDefs().Add("PLA_KOM", ftString, 30);
-  ds.FieldDefs().Add("PLA_HOD", ftFloat);
-}
+using dbtest::DefineJournal;
 
-// Document i (1-based): number i, type "P" + i % 3, description
-// "Doklad i", amount i * 100.5 with alternating sign.
-inline void FillJournal(VectorDataSet& ds, int n) {
-  for (int i = 1; i <= n; ++i)
-    ds.AddRow({Variant::FromDateTime(EncodeDate(2026, 1, 1) + i - 1), Variant(IntToStr(i)),
-               Variant("P" + IntToStr(i % 3)), Variant("Doklad " + IntToStr(i)),
-               Variant((i % 2 ? 1 : -1) * i * 100.5)});
-}
+// The framework's journal rows with amounts i * 100.5 (alternating sign),
+// so that the grid shows decimals and thousands.
+inline void FillJournal(VectorDataSet& ds, int n) { dbtest::FillJournal(ds, n, 100.5); }
 
 // A grid over rows() journal records on a shown form, focused.
 struct GridFixture : ::testing::Test {

@@ -25,7 +25,6 @@ Header ReadHeader(const char* buffer) {
 
 void WriteHeader(char* buffer, const Header& h) { std::memcpy(buffer, &h, sizeof h); }
 
-bool IsBlobType(TFieldType t) { return t >= ftBlob && t <= ftTypedBinary; }
 bool IsTextType(TFieldType t) { return t == ftString || t == ftFixedChar; }
 
 int NativeSize(TFieldType type, int size) {
@@ -54,18 +53,6 @@ int NativeSize(TFieldType type, int size) {
       if (IsBlobType(type)) return 0;
       return -1;
   }
-}
-
-template <class T>
-void Put(char* p, T v) {
-  std::memcpy(p, &v, sizeof v);
-}
-
-template <class T>
-T Get(const char* p) {
-  T v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
 }
 
 }  // namespace
@@ -176,17 +163,17 @@ void VectorDataSet::AddRow(const std::vector<Variant>& values) {
         if (storeOem_) CharToOemBuff(p, p, n);
         break;
       }
-      case ftSmallint: Put(p, static_cast<int16_t>(v.AsInt64())); break;
-      case ftWord: Put(p, static_cast<uint16_t>(v.AsInt64())); break;
-      case ftBoolean: Put(p, static_cast<int16_t>(v.AsBool() ? 1 : 0)); break;
+      case ftSmallint: StoreBufferValue(p, static_cast<int16_t>(v.AsInt64())); break;
+      case ftWord: StoreBufferValue(p, static_cast<uint16_t>(v.AsInt64())); break;
+      case ftBoolean: StoreBufferValue(p, static_cast<int16_t>(v.AsBool() ? 1 : 0)); break;
       case ftInteger:
-      case ftAutoInc: Put(p, static_cast<int32_t>(v.AsInt64())); break;
-      case ftLargeint: Put(p, v.AsInt64()); break;
+      case ftAutoInc: StoreBufferValue(p, static_cast<int32_t>(v.AsInt64())); break;
+      case ftLargeint: StoreBufferValue(p, v.AsInt64()); break;
       case ftFloat:
-      case ftCurrency: Put(p, v.AsDouble()); break;
-      case ftDate: Put(p, DateTimeToTimeStamp(v.AsDateTime()).Date); break;
-      case ftTime: Put(p, DateTimeToTimeStamp(v.AsDateTime()).Time); break;
-      case ftDateTime: Put(p, TimeStampToMSecs(DateTimeToTimeStamp(v.AsDateTime()))); break;
+      case ftCurrency: StoreBufferValue(p, v.AsDouble()); break;
+      case ftDate: StoreBufferValue(p, DateTimeToTimeStamp(v.AsDateTime()).Date); break;
+      case ftTime: StoreBufferValue(p, DateTimeToTimeStamp(v.AsDateTime()).Time); break;
+      case ftDateTime: StoreBufferValue(p, TimeStampToMSecs(DateTimeToTimeStamp(v.AsDateTime()))); break;
       case ftBytes: {
         AnsiString s = v.AsString();
         std::memcpy(p, s.data(), std::min(s.size(), static_cast<std::size_t>(c.size)));
@@ -195,7 +182,7 @@ void VectorDataSet::AddRow(const std::vector<Variant>& values) {
       case ftVarBytes: {
         AnsiString s = v.AsString();
         std::size_t n = std::min(s.size(), static_cast<std::size_t>(c.size - 2));
-        Put(p, static_cast<uint16_t>(n));
+        StoreBufferValue(p, static_cast<uint16_t>(n));
         std::memcpy(p + 2, s.data(), n);
         break;
       }
@@ -229,19 +216,19 @@ Variant VectorDataSet::Cell(int rowIndex, int column) const {
       if (storeOem_) OemToCharBuff(s.data(), s.data(), s.size());
       return Variant(s);
     }
-    case ftSmallint: return Variant(static_cast<int64_t>(Get<int16_t>(p)));
-    case ftWord: return Variant(static_cast<int64_t>(Get<uint16_t>(p)));
-    case ftBoolean: return Variant(Get<int16_t>(p) != 0);
+    case ftSmallint: return Variant(static_cast<int64_t>(LoadBufferValue<int16_t>(p)));
+    case ftWord: return Variant(static_cast<int64_t>(LoadBufferValue<uint16_t>(p)));
+    case ftBoolean: return Variant(LoadBufferValue<int16_t>(p) != 0);
     case ftInteger:
-    case ftAutoInc: return Variant(static_cast<int64_t>(Get<int32_t>(p)));
-    case ftLargeint: return Variant(Get<int64_t>(p));
+    case ftAutoInc: return Variant(static_cast<int64_t>(LoadBufferValue<int32_t>(p)));
+    case ftLargeint: return Variant(LoadBufferValue<int64_t>(p));
     case ftFloat:
-    case ftCurrency: return Variant(Get<double>(p));
-    case ftDate: return Variant::FromDateTime(TimeStampToDateTime({Get<int32_t>(p), 0}));
-    case ftTime: return Variant::FromDateTime(TimeStampToDateTime({kDateDelta, Get<int32_t>(p)}));
-    case ftDateTime: return Variant::FromDateTime(TimeStampToDateTime(MSecsToTimeStamp(Get<double>(p))));
+    case ftCurrency: return Variant(LoadBufferValue<double>(p));
+    case ftDate: return Variant::FromDateTime(TimeStampToDateTime({LoadBufferValue<int32_t>(p), 0}));
+    case ftTime: return Variant::FromDateTime(TimeStampToDateTime({kDateDelta, LoadBufferValue<int32_t>(p)}));
+    case ftDateTime: return Variant::FromDateTime(TimeStampToDateTime(MSecsToTimeStamp(LoadBufferValue<double>(p))));
     case ftBytes: return Variant(std::string(p, static_cast<std::size_t>(c.size)));
-    case ftVarBytes: return Variant(std::string(p + 2, std::min<std::size_t>(Get<uint16_t>(p), static_cast<std::size_t>(c.size - 2))));
+    case ftVarBytes: return Variant(std::string(p + 2, std::min<std::size_t>(LoadBufferValue<uint16_t>(p), static_cast<std::size_t>(c.size - 2))));
     default: return Variant(row.blobs[static_cast<std::size_t>(column)]);
   }
 }
@@ -300,25 +287,15 @@ bool VectorDataSet::Accepts(int index) {
   bool filter = Filtered() && OnFilterRecord;
   TRecordBuffer scratch = TempBuffer();
   FillBuffer(scratch, index);
-  TRecordBuffer saved = filterBuffer_;
-  filterBuffer_ = scratch;
-  TDataSetState state = SetTempState(dsFilter);
+  TTempRecordScope scope(*this, filterBuffer_, scratch);
   bool accept = true;
-  try {
-    if (master) {
-      for (TField* masterField : masterLink_.Fields()) {
-        TField* own = FindField(masterField->FieldName());
-        if (own && own->AsString() != masterField->AsString()) accept = false;
-      }
+  if (master) {
+    for (TField* masterField : masterLink_.Fields()) {
+      TField* own = FindField(masterField->FieldName());
+      if (own && own->AsString() != masterField->AsString()) accept = false;
     }
-    if (accept && filter) OnFilterRecord(this, accept);
-  } catch (...) {
-    RestoreState(state);
-    filterBuffer_ = saved;
-    throw;
   }
-  RestoreState(state);
-  filterBuffer_ = saved;
+  if (accept && filter) OnFilterRecord(this, accept);
   return accept;
 }
 
@@ -358,7 +335,7 @@ TGetResult VectorDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
 }
 
 void VectorDataSet::InternalGotoBookmark(const void* bookmark) {
-  int32_t id = Get<int32_t>(static_cast<const char*>(bookmark));
+  int32_t id = LoadBufferValue<int32_t>(static_cast<const char*>(bookmark));
   int index = IndexOfId(id);
   if (index < 0) DatabaseError("Bookmark not found");
   cursor_ = index;
@@ -388,13 +365,13 @@ void VectorDataSet::SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) {
 
 bool VectorDataSet::BookmarkValid(const TBookmark& bookmark) {
   if (bookmark.size() != 4) return false;
-  return IndexOfId(Get<int32_t>(bookmark.data())) >= 0;
+  return IndexOfId(LoadBufferValue<int32_t>(bookmark.data())) >= 0;
 }
 
 int VectorDataSet::CompareBookmarks(const TBookmark& a, const TBookmark& b) {
   if (a.empty() || b.empty()) return TDataSet::CompareBookmarks(a, b);
-  int ia = IndexOfId(Get<int32_t>(a.data()));
-  int ib = IndexOfId(Get<int32_t>(b.data()));
+  int ia = IndexOfId(LoadBufferValue<int32_t>(a.data()));
+  int ib = IndexOfId(LoadBufferValue<int32_t>(b.data()));
   return ia < ib ? -1 : (ia > ib ? 1 : 0);
 }
 
@@ -592,18 +569,8 @@ bool VectorDataSet::FindRecord(bool restart, bool goForward) {
     bool accept = true;
     if (OnFilterRecord) {
       FillBuffer(TempBuffer(), i);
-      TRecordBuffer saved = filterBuffer_;
-      filterBuffer_ = TempBuffer();
-      TDataSetState state = SetTempState(dsFilter);
-      try {
-        OnFilterRecord(this, accept);
-      } catch (...) {
-        RestoreState(state);
-        filterBuffer_ = saved;
-        throw;
-      }
-      RestoreState(state);
-      filterBuffer_ = saved;
+      TTempRecordScope scope(*this, filterBuffer_, TempBuffer());
+      OnFilterRecord(this, accept);
     }
     if (accept && Accepts(i)) break;
   }
@@ -628,14 +595,12 @@ int VectorDataSet::FindMatch(std::string_view keyFields, const Variant& keyValue
   std::vector<Variant> keys;
   for (std::size_t i = 0; i < fields.size(); ++i) keys.push_back(keyAt(i));
 
-  TRecordBuffer saved = filterBuffer_;
   for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {
     if (!Accepts(i)) continue;
     FillBuffer(TempBuffer(), i);
-    filterBuffer_ = TempBuffer();
-    TDataSetState state = SetTempState(dsFilter);
     bool match = true;
-    try {
+    {
+      TTempRecordScope scope(*this, filterBuffer_, TempBuffer());
       for (std::size_t k = 0; k < fields.size() && match; ++k) {
         TField* f = fields[k];
         const Variant& key = keys[k];
@@ -659,13 +624,7 @@ int VectorDataSet::FindMatch(std::string_view keyFields, const Variant& keyValue
           match = f->AsFloat() == key.AsDouble();
         }
       }
-    } catch (...) {
-      RestoreState(state);
-      filterBuffer_ = saved;
-      throw;
     }
-    RestoreState(state);
-    filterBuffer_ = saved;
     if (match) return i;
   }
   return -1;
@@ -691,17 +650,6 @@ Variant VectorDataSet::Lookup(std::string_view keyFields, const Variant& keyValu
   FillBuffer(scratch, index);
   ClearCalcFields(scratch);
   CalculateFields(scratch);
-  TRecordBuffer saved = filterBuffer_;
-  filterBuffer_ = scratch;
-  TDataSetState state = SetTempState(dsFilter);
-  try {
-    Variant result = FieldValues(resultFields);
-    RestoreState(state);
-    filterBuffer_ = saved;
-    return result;
-  } catch (...) {
-    RestoreState(state);
-    filterBuffer_ = saved;
-    throw;
-  }
+  TTempRecordScope scope(*this, filterBuffer_, scratch);
+  return FieldValues(resultFields);
 }

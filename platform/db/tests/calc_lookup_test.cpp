@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/db/tests/db_test_support.h"
+#include "platform/db/testing/db_test_support.h"
 #include "platform/rtl/system.h"
 
 namespace {

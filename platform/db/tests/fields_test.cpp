@@ -5,10 +5,11 @@
 
 #include <cstring>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "platform/db/tests/db_test_support.h"
+#include "platform/db/testing/db_test_support.h"
 #include "platform/rtl/codepages.h"
 #include "platform/rtl/system.h"
 #include "testing/random_input.h"
@@ -426,31 +427,32 @@ TEST(Fields, DefaultFieldsComeAndGoWithOpenAndClose) {
   EXPECT_EQ(d.FieldCount(), 0);
 }
 
-TEST(Fields, TypeAndKindNamesAreTheStoredOnes) {
-  struct Row {
-    TFieldType type;
-    const char* name;
-  } rows[] = {{ftUnknown, "Unknown"},   {ftString, "String"},     {ftSmallint, "SmallInt"},
-              {ftWord, "Word"},         {ftCurrency, "Currency"}, {ftBCD, "BCD"},
-              {ftVarBytes, "VarBytes"}, {ftAutoInc, "AutoInc"},   {ftDBaseOle, "dBaseOle"},
-              {ftFixedChar, "FixedChar"}, {ftLargeint, "LargeInt"}, {ftArray, "Array"},
-              {ftOraBlob, "HugeBlob"},  {ftTimeStamp, "SQLTimeStamp"}, {ftFMTBcd, "FMTBcdField"}};
-  for (const Row& row : rows) {
-    EXPECT_EQ(FieldTypeName(row.type), row.name);
+// The in-memory table stores types and kinds by name and reads them back:
+// every name is distinct, reads back as its own value, compares exactly,
+// and an ordinal outside the enumeration has none.
+TEST(Fields, TypeAndKindNamesReadBackAsTheirOwnValues) {
+  std::set<AnsiString> names;
+  for (int t = 0; t < kFieldTypeCount; ++t) {
+    const AnsiString name = FieldTypeName(static_cast<TFieldType>(t));
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(name.empty());
+    EXPECT_TRUE(names.insert(name).second) << "two types share the name";
     TFieldType back = ftUnknown;
-    EXPECT_TRUE(FieldTypeFromName(row.name, back));
-    EXPECT_EQ(back, row.type);
+    EXPECT_TRUE(FieldTypeFromName(name, back));
+    EXPECT_EQ(back, t);
+    if (LowerCase(name) != name) {
+      EXPECT_FALSE(FieldTypeFromName(LowerCase(name), back));
+    }
   }
-  EXPECT_EQ(static_cast<int>(ftArray), 27);
-  EXPECT_EQ(static_cast<int>(ftFMTBcd), 37);
-  TFieldType none;
-  EXPECT_FALSE(FieldTypeFromName("string", none));  // names compare exactly
-  EXPECT_EQ(FieldTypeName(static_cast<TFieldType>(38)), "");
-  TFieldKind kind;
-  EXPECT_TRUE(FieldKindFromName("InternalCalc", kind));
-  EXPECT_EQ(kind, fkInternalCalc);
-  EXPECT_EQ(FieldKindName(fkLookup), "Lookup");
-  EXPECT_EQ(static_cast<int>(usDeleted), 3);
+  EXPECT_EQ(FieldTypeName(static_cast<TFieldType>(kFieldTypeCount)), "");
+  std::set<AnsiString> kinds;
+  for (int k = 0; k < kFieldKindCount; ++k) {
+    const AnsiString name = FieldKindName(static_cast<TFieldKind>(k));
+    TFieldKind back = fkData;
+    EXPECT_TRUE(FieldKindFromName(name, back)) << name;
+    EXPECT_EQ(back, k);
+    EXPECT_TRUE(kinds.insert(name).second) << name;
+  }
 }
 
 TEST(Fields, DefinitionListsFindTheirEntriesAndKnowWhenTheyAreStale) {

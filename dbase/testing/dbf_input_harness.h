@@ -17,7 +17,7 @@
 #include "dbase/table/dbf_create.h"
 #include "dbase/table/dbf_fields.h"
 #include "dbase/table/memo_file.h"
-#include "dbase/tests/support/file_bytes.h"
+#include "dbase/testing/file_bytes.h"
 #include "dbase/base/errors.h"
 
 namespace dbf_harness {

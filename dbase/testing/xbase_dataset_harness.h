@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dbase/tests/support/dbf_input_harness.h"
+#include "dbase/testing/dbf_input_harness.h"
 #include "dbase/dataset/xbase_dataset.h"
 
 namespace xbase_harness {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "dbase/tests/support/memorylink.h"
+#include "dbase/testing/memorylink.h"
 #include "dbase/expr/expression.h"
 
 // The result of compiling and evaluating one expression.

@@ -1,4 +1,4 @@
-#include "dbase/tests/support/xbase_fixtures.h"
+#include "dbase/testing/xbase_fixtures.h"
 
 #include <stdlib.h>
 

@@ -1,5 +1,6 @@
-// Shared pieces of the framework's tests: a journal-shaped VectorDataSet, a
-// recorder of dataset events, and a data link that logs its notifications.
+// Shared pieces of the tests of the framework and of what drives it (grids,
+// edits): a journal-shaped VectorDataSet, a recorder of dataset events, and
+// a data link that logs its notifications.
 #pragma once
 
 #include <memory>
@@ -24,11 +25,12 @@ inline void DefineJournal(VectorDataSet& ds) {
   ds.FieldDefs().Add("PLA_HOD", ftFloat);
 }
 
-// n rows: document i (1-based) has number i, type "P" + i % 3, amount
-// i * 10 for odd and -(i * 10) for even documents, dates from 1.1.2026 on.
-inline void FillJournal(VectorDataSet& ds, int n) {
+// n rows: document i (1-based) has number i, type "P" + i % 3, description
+// "Doklad i", amount i * step for odd and -(i * step) for even documents,
+// dates from 1.1.2026 on.
+inline void FillJournal(VectorDataSet& ds, int n, double step = 10.0) {
   for (int i = 1; i <= n; ++i) {
-    double amount = (i % 2 == 1 ? 1 : -1) * i * 10.0;
+    double amount = (i % 2 == 1 ? 1 : -1) * i * step;
     ds.AddRow({Variant::FromDateTime(EncodeDate(2026, 1, 1) + i - 1), Variant(IntToStr(i)),
                Variant("P" + IntToStr(i % 3)), Variant("Doklad " + IntToStr(i)), Variant(amount)});
   }

@@ -1,4 +1,4 @@
-#include "dbase/tests/support/index_verifier.h"
+#include "dbase/testing/index_verifier.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -8,7 +8,7 @@
 #include "dbase/index/cdx_index.h"
 #include "dbase/table/memo_file.h"
 #include "dbase/handler/table_handler.h"
-#include "dbase/tests/support/index_model.h"
+#include "dbase/testing/index_model.h"
 #include "dbase/base/charset.h"
 #include "dbase/base/errors.h"
 #include "platform/rtl/paths.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dbase/table/dbf_create.h"
-#include "dbase/tests/support/index_model.h"
+#include "dbase/testing/index_model.h"
 #include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "testing/temp_dir.h"

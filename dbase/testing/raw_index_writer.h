@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "dbase/tests/support/file_bytes.h"
+#include "dbase/testing/file_bytes.h"
 
 namespace rawindex {
 

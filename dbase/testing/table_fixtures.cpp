@@ -1,4 +1,4 @@
-#include "dbase/tests/support/table_fixtures.h"
+#include "dbase/testing/table_fixtures.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -109,10 +109,9 @@ FastRetries::FastRetries() {
 FastRetries::~FastRetries() { SetSleepHook({}); }
 
 std::string CrosscheckScript(const std::string& name) {
-  // This file lives in dbase/tests/support; the scripts beside it in
-  // dbase/tests/crosscheck.
+  // This file lives in dbase/testing; the scripts in dbase/tests/crosscheck.
   const std::filesystem::path here(__FILE__);
-  return (here.parent_path().parent_path() / "crosscheck" / name).string();
+  return (here.parent_path().parent_path() / "tests" / "crosscheck" / name).string();
 }
 
 std::string Hex(const std::string& bytes) {

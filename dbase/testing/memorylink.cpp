@@ -1,4 +1,4 @@
-#include "dbase/tests/support/memorylink.h"
+#include "dbase/testing/memorylink.h"
 
 #include <stdexcept>
 

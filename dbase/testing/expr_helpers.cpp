@@ -1,4 +1,4 @@
-#include "dbase/tests/support/expr_helpers.h"
+#include "dbase/testing/expr_helpers.h"
 
 #include <cmath>
 #include <cstdlib>
