@@ -13,7 +13,7 @@
 
 #include "dbase/handler/dbf_object.h"
 #include "dbase/expr/expr_registry.h"
-#include "dbase/tests/support/index_verifier.h"
+#include "dbase/testing/index_verifier.h"
 #include "testing/temp_dir.h"
 
 using namespace handlertest;

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "dbase/handler/dbf_object.h"
-#include "dbase/tests/support/index_verifier.h"
+#include "dbase/testing/index_verifier.h"
 #include "dbase/tests/support/soak_memo.h"
-#include "dbase/tests/support/table_fixtures.h"
+#include "dbase/testing/table_fixtures.h"
 #include "testing/child_process.h"
 #include "testing/temp_dir.h"
 

@@ -21,8 +21,8 @@
 
 #include "dbase/index/cdx_index.h"
 #include "dbase/handler/dbf_object.h"
-#include "dbase/tests/support/index_verifier.h"
-#include "dbase/tests/support/table_fixtures.h"
+#include "dbase/testing/index_verifier.h"
+#include "dbase/testing/table_fixtures.h"
 #include "dbase/base/errors.h"
 #include "platform/rtl/system.h"
 #include "testing/child_process.h"

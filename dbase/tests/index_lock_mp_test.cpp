@@ -20,7 +20,7 @@
 #include "dbase/expr/expr_registry.h"
 #include "platform/rtl/fileio.h"
 #include "platform/rtl/system.h"
-#include "support/index_model.h"
+#include "dbase/testing/index_model.h"
 #include "testing/child_process.h"
 #include "testing/error_message.h"
 #include "testing/temp_dir.h"

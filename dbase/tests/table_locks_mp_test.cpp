@@ -15,7 +15,7 @@
 
 #include "dbase/table/dbf_fields.h"
 #include "dbase/table/lock_protocol.h"
-#include "dbase/tests/support/table_fixtures.h"
+#include "dbase/testing/table_fixtures.h"
 #include "dbase/base/errors.h"
 #include "platform/rtl/system.h"
 #include "testing/child_process.h"
