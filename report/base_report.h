@@ -348,6 +348,8 @@ class TBaseReport : public TRptBaseComponent {
   AnsiString MacroValue(int id);
   void ExpandMacros(AnsiString& text);
   virtual AnsiString MacroText(int id);
+  // The marker of a named value (the page-stream writer; empty elsewhere).
+  virtual AnsiString MacroText(const AnsiString& name);
   virtual void SetNamedValue(const AnsiString& name, const AnsiString& value);
   virtual AnsiString NamedValueText(const AnsiString& name);
   TStringList* MacroData() { return &macroData_; }
