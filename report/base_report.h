@@ -442,6 +442,10 @@ class TBaseReport : public TRptBaseComponent {
   double DescentInches() const { return descent_; }
   double AscentInches() const { return ascent_; }
   double LineHeightInches() const { return lineHeight_; }
+  // Replayed line metrics (inches).
+  void SetLineMetrics(double ascent, double descent, double lineHeight) {
+    ascent_ = ascent, descent_ = descent, lineHeight_ = lineHeight;
+  }
   // Applies the format blocks of text (from 0x01 to 0x04) to the font
   // record; answers the plain runs with the record each starts with.
   struct TextRun {

@@ -49,6 +49,26 @@ AnsiString CutText(const AnsiString& text, std::size_t limit) {
   return t;
 }
 
+uint8_t PenModeCode(TPenMode mode) {
+  switch (mode) {
+    case pmXor: return 14;
+    case pmNot: return 3;
+    case pmNotXor: return 15;
+    case pmMask: return 12;
+    default: return 4;
+  }
+}
+
+TPenMode PenModeFromCode(uint8_t code) {
+  switch (code) {
+    case 14: return pmXor;
+    case 3: return pmNot;
+    case 15: return pmNotXor;
+    case 12: return pmMask;
+    default: return pmCopy;
+  }
+}
+
 std::string EncodeHeader(TStreamHeader& h) {
   std::string out;
   PutByte(out, cHeader);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gui/graphics.h"
 #include "platform/rtl/ansistring.h"
 #include "platform/rtl/streams.h"
 #include "report/rpt_common.h"
@@ -62,6 +63,11 @@ void PutText(std::string& out, std::string_view text, int version = kVersionWrit
 // A text cut to what the length encoding holds: longer texts lose the tail,
 // and a format block (0x01 .. 0x04) the cut would split goes with it.
 AnsiString CutText(const AnsiString& text, std::size_t limit = kMaxText);
+
+// Pen modes are stored by the class library's numbering (black, white,
+// nop, not, copy, ... mask 12, xor 14, not-xor 15).
+uint8_t PenModeCode(TPenMode mode);
+TPenMode PenModeFromCode(uint8_t code);
 
 // ---- the header record
 struct TStreamHeader {

@@ -236,7 +236,7 @@ void TReportFiler::WritePenState(bool force) {
   }
   if (force || static_cast<int>(p->Mode()) != penMode_) {
     PutByte(out, cPenMode);
-    PutByte(out, static_cast<uint8_t>(p->Mode()));
+    PutByte(out, PenModeCode(p->Mode()));
   }
   if (force || static_cast<int>(p->Style()) != penStyle_) {
     PutByte(out, cPenStyle);
@@ -592,7 +592,14 @@ void TReportFiler::AllowAll() {
 double TReportFiler::TextWidthInches(const AnsiString& text) {
   if (text.empty()) return 0;
   // Inches at full scale, whatever the units.
-  return TextWidth(text) * 10000 / (ScaleX() * ScaleX()) / UnitsFactor();
+  if (text.find(kFormatBegin) != std::string::npos)
+    return TextWidth(text) * 10000 / (ScaleX() * ScaleX()) / UnitsFactor();
+  // Measured as the canvas measures text it aligns, so a replayed block
+  // ends where the direct text ends.
+  RealizeFont();
+  int px = GetCanvas()->TextWidth(text);
+  RestoreCanvasFont();
+  return static_cast<double>(px) / XDPI() * 100 / ScaleX();
 }
 
 void TReportFiler::WriteText(uint8_t code, const AnsiString& text, double x, double width, double advance) {
