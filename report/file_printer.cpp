@@ -20,37 +20,6 @@ constexpr const char* kSampleText =
 constexpr double kMaxInches = 1000;
 constexpr double kMaxFontInches = 20;
 
-uint32_t U32(const std::string& b, std::size_t at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(b[at + static_cast<std::size_t>(i)]);
-  return v;
-}
-
-// A bitmap whose header claims more pixels than its bytes can hold is
-// refused before an image of that size is made.
-void CheckBitmapBytes(const std::string& b) {
-  if (b.size() < 30 || b[0] != 'B' || b[1] != 'M') return;  // the loader refuses it
-  uint32_t headerSize = U32(b, 14);
-  int64_t w, h;
-  int bits;
-  if (headerSize == 12) {
-    w = static_cast<uint16_t>(U32(b, 18) & 0xFFFF);
-    h = static_cast<uint16_t>(U32(b, 18) >> 16);
-    bits = static_cast<uint16_t>(U32(b, 22) >> 16);
-  } else {
-    w = static_cast<int32_t>(U32(b, 18));
-    h = std::llabs(static_cast<int64_t>(static_cast<int32_t>(U32(b, 22))));
-    bits = static_cast<uint16_t>(U32(b, 26) >> 16);
-  }
-  if (w < 0) throw EInvalidGraphic("Bitmap image is not valid");
-  uint32_t compression = b.size() >= 34 && headerSize >= 40 ? U32(b, 30) : 0;
-  int64_t rowBytes = (w * std::max(bits, 1) + 31) / 32 * 4;
-  // Run-length data hold at least one byte pair per 255 pixels.
-  int64_t need = compression == 1 || compression == 2 ? w * h / 255 * 2 : rowBytes * h;
-  if (need > static_cast<int64_t>(b.size()) || w * h > 64LL * 1024 * 1024)
-    throw EInvalidGraphic("Bitmap image is not valid");
-}
-
 }  // namespace
 
 TFilePrinter::TFilePrinter(TComponent* owner) : TCanvasReport(owner) {
@@ -200,7 +169,7 @@ std::unique_ptr<TGraphic> TFilePrinter::LoadGraphic(const TStoredGraphic& g) {
   std::unique_ptr<TGraphic> graphic;
   switch (g.kind) {
     case kGraphicBitmap:
-      CheckBitmapBytes(g.data);
+      CheckStoredBitmap(g.data);
       graphic = std::make_unique<TBitmap>();
       break;
     case kGraphicMetafile:

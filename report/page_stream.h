@@ -69,6 +69,10 @@ AnsiString CutText(const AnsiString& text, std::size_t limit = kMaxText);
 uint8_t PenModeCode(TPenMode mode);
 TPenMode PenModeFromCode(uint8_t code);
 
+// Raises EInvalidGraphic "Bitmap image is not valid" for a stored bitmap
+// whose header claims more pixels than its bytes can hold.
+void CheckStoredBitmap(const std::string& bytes);
+
 // ---- the header record
 struct TStreamHeader {
   int version = kVersionWritten;

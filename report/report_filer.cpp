@@ -629,6 +629,16 @@ void TReportFiler::TextOut(const AnsiString& text, double x, int align) {
   }
   uint8_t code = align == 0 ? cTextLeft : align == 1 ? cTextCenter : cTextRight;
   WriteText(code, text, x, 0, align == 0 ? w : align == 1 ? w / 2 : 0);
+  if (text.find(kFormatBegin) != std::string::npos) {
+    // The blocks go on applying to what is printed next, on every player;
+    // the font they leave is taken as written.
+    TSaveFont last;
+    SplitFormatted(text, &last);
+    SetFontRecord(last);
+    ++suppress_;
+    WriteFontState(false);
+    --suppress_;
+  }
 }
 
 void TReportFiler::TextLeftAt(const AnsiString& text, double x) { TextOut(text, x, 0); }
