@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/gui/testing/fake_printers.h"
 #include "report/report_filer.h"
@@ -258,6 +259,110 @@ TEST_F(PageStreamFormat, TempFileAndFileModes) {
   g.RunReport();
   EXPECT_EQ(std::filesystem::file_size(dir / "out.rps"), std::filesystem::file_size(made));
   std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+
+// ---- the independent reader (crosscheck/rps_check.py) on written streams
+
+#include "report/tests/support/sample_reports.h"
+#include "testing/temp_dir.h"
+#include "testing/tool_run.h"
+
+namespace {
+
+std::string CheckWithPython(const std::string& bytes) {
+  TempDir dir;
+  std::string path = dir.Path() + "/s.rps";
+  std::ofstream(path, std::ios::binary) << bytes;
+  ToolRun run = RunTool({"/usr/bin/python3", std::string(REPORT_TESTS_DIR) + "/crosscheck/rps_check.py", path});
+  EXPECT_EQ(run.status, 0) << run.output;
+  std::size_t at = run.output.find(": ");
+  return at == std::string::npos ? run.output : run.output.substr(at + 2);
+}
+
+class PageStreamFormatCrosscheck : public PageStreamFormat {};
+
+TEST_F(PageStreamFormatCrosscheck, EveryOutputOperationOnce) {
+  TBitmap bmp;
+  bmp.SetSize(2, 2);
+  TMemoryStream raw, image;
+  raw.WriteBuffer("abc", 3);
+  image.WriteBuffer("jpegbytes", 9);
+  std::string s = Run([&](TReportFiler& f) {
+    f.Arc(1, 1, 2, 2, 1, 1, 2, 2);
+    f.BrushCopy(Rect(0, 0, 1, 1), &bmp, Rect(0, 0, 1, 1), clRed);
+    f.Chord(1, 1, 2, 2, 1, 1, 2, 2);
+    f.Draw(1, 1, &bmp);
+    f.DrawFocusRect(Rect(0, 0, 9, 9));
+    f.Ellipse(1, 1, 2, 2);
+    f.FillRect(Rect(0, 0, 9, 9));
+    f.FloodFill(1, 1, clRed, fsBorder);
+    f.FrameRect(Rect(0, 0, 9, 9));
+    f.MoveTo(1, 1);
+    f.LineTo(2, 2);
+    f.Pie(1, 1, 2, 2, 1, 1, 2, 2);
+    f.Polygon({TPoint{1, 1}, TPoint{5, 5}, TPoint{1, 5}});
+    f.Polyline({TPoint{1, 1}, TPoint{5, 5}});
+    f.PrintBitmap(1, 1, 1, 1, &bmp);
+    f.PrintBitmapRect(1, 1, 2, 2, &bmp);
+    f.Rectangle(1, 1, 2, 2);
+    f.DrawPlainRect(1, 1, 2, 2);
+    f.RoundRect(1, 1, 2, 2, 0.1, 0.1);
+    f.StretchDraw(Rect(0, 0, 9, 9), &bmp);
+    f.TextRect(Rect(0, 0, 90, 90), 1, 1, "r");
+    f.TextCenterAt("c", 1);
+    f.TextLeftAt("l", 1);
+    f.TextRightAt("r", 1);
+    f.TextBlockAt("b b", 1, 1);
+    f.SetTextBKMode(bkOpaque);
+    f.SetBackColor(clYellow);
+    f.SetScaleX(90);
+    f.SetScaleY(90);
+    f.WriteDeviceText("dev");
+    f.WriteDeviceData(&raw, 3);
+    f.SetFrameMode(1);
+    image.SetPosition(0);
+    f.PrintImageRect(1, 1, 2, 2, &image, ".jpg");
+    f.SetNamedValue("N", "v");
+    f.SetBrush(clRed, bsSolid, &bmp);
+    f.Rectangle(1, 1, 2, 2);
+    f.SetPen(clBlue, psDash, 3, pmXor);
+    f.SelectFont("Courier New", 14);
+    f.SetFontCharset(238);
+    f.SetBold(true);
+    f.SetItalic(true);
+    f.SetUnderline(true);
+    f.SetStrikeOut(true);
+    f.SetSuperscript(true);
+    f.SetFontRotation(90);
+    f.SetFontAlign(1);
+    f.TextLeftAt("x", 1);
+    f.UpdateLineHeight();
+    f.AllowPreviewOnly();
+    f.AllowPrinterOnly();
+    f.AllowAll();
+    f.SetOrientation(TOrientation::poLandScape);
+    f.SelectBin("Tray 2");
+    f.NewPage();
+  }, [](TReportFiler& f) { f.LineBuffer().SetBuffering(false); });
+  std::string summary = CheckWithPython(s);
+  EXPECT_NE(summary.find("2 pages"), std::string::npos) << summary;
+  std::string codes = summary.substr(summary.find("codes ") + 6);
+  codes = "," + codes.substr(0, codes.find('\n')) + ",";
+  for (int code : {1, 2, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26,
+                   27, 28, 29, 30, 31, 33, 34, 35, 36, 37, 41, 42, 43, 51, 52, 53, 54, 55, 56, 57, 58, 59, 61, 62,
+                   63, 71, 72, 73, 74, 82, 83, 84, 85, 86, 87, 88})
+    EXPECT_NE(codes.find("," + std::to_string(code) + ","), std::string::npos) << code << " in " << summary;
+}
+
+TEST_F(PageStreamFormatCrosscheck, FixtureReports) {
+  for (TAccuracyMethod m : {amAppearance, amPositioning}) {
+    CheckWithPython(Run([](TReportFiler& f) { PrintVoucherSample(&f); },
+                        [m](TReportFiler& f) { f.SetUnits(unCM), f.SetAccuracyMethod(m); }));
+    CheckWithPython(Run([](TReportFiler& f) { PrintCashBookSample(&f, 3); }));
+    CheckWithPython(Run([](TReportFiler& f) { PrintShapesSample(&f); }));
+  }
 }
 
 }  // namespace
