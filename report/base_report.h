@@ -442,6 +442,8 @@ class TBaseReport : public TRptBaseComponent {
   double DescentInches() const { return descent_; }
   double AscentInches() const { return ascent_; }
   double LineHeightInches() const { return lineHeight_; }
+  // The resolution of a destination that keeps its own (the preview).
+  void SetResolution(int x, int y) { dpiX_ = x, dpiY_ = y; }
   // Replayed line metrics (inches).
   void SetLineMetrics(double ascent, double descent, double lineHeight) {
     ascent_ = ascent, descent_ = descent, lineHeight_ = lineHeight;

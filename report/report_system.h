@@ -16,6 +16,7 @@
 #include "platform/gui/graphics.h"
 #include "platform/rtl/stringlist.h"
 #include "report/canvas_report.h"
+#include "report/file_preview.h"
 #include "report/file_printer.h"
 #include "report/report_filer.h"
 #include "report/rpt_render.h"
@@ -26,8 +27,6 @@ enum TSystemSetup {
   ssAllowDestFile, ssAllowPrinterSetup, ssAllowPreviewSetup
 };
 enum TSystemOption { soUseFiler, soWaitForOK, soShowStatus, soAllowPrintFromPreview, soPreviewModal, soNoGenerate };
-enum TMarginMethod { mmScaled, mmFixed };
-enum TRulerType { rtNone, rtHorizCm, rtVertCm, rtBothCm, rtHorizIn, rtVertIn, rtBothIn };
 
 using TSystemSetups = std::set<TSystemSetup>;
 using TSystemOptions = std::set<TSystemOption>;
