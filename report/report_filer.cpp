@@ -592,14 +592,7 @@ void TReportFiler::AllowAll() {
 double TReportFiler::TextWidthInches(const AnsiString& text) {
   if (text.empty()) return 0;
   // Inches at full scale, whatever the units.
-  if (text.find(kFormatBegin) != std::string::npos)
-    return TextWidth(text) * 10000 / (ScaleX() * ScaleX()) / UnitsFactor();
-  // Measured as the canvas measures text it aligns, so a replayed block
-  // ends where the direct text ends.
-  RealizeFont();
-  int px = GetCanvas()->TextWidth(text);
-  RestoreCanvasFont();
-  return static_cast<double>(px) / XDPI() * 100 / ScaleX();
+  return TextWidth(text) * 10000 / (ScaleX() * ScaleX()) / UnitsFactor();
 }
 
 void TReportFiler::WriteText(uint8_t code, const AnsiString& text, double x, double width, double advance) {

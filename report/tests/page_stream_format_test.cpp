@@ -366,3 +366,39 @@ TEST_F(PageStreamFormatCrosscheck, FixtureReports) {
 }
 
 }  // namespace
+
+namespace {
+
+// Widths of block texts and the font's sample are stored in inches also
+// when the report runs in centimetres.
+TEST_F(PageStreamFormat, BlockAndSampleWidthsInInches) {
+  const AnsiString sample = "abcdefg hijklmnop qrstuv wxyz ABCDEFG HIJKLMNOP QRSTUV WXYZ 0123456789";
+  for (TPrintUnits units : {unInch, unCM}) {
+    double expectBlock = 0, expectSample = 0, expectX = 0;
+    std::string s = Run(
+        [&](TReportFiler& f) {
+          f.SelectFont("Arial", 10);
+          f.SetYPos(1);
+          expectSample = f.TextWidth(sample) * 100 / f.ScaleX() / f.UnitsFactor();
+          double w = f.TextWidth("    3,14") * 10000 / (f.ScaleX() * f.ScaleX());
+          expectBlock = w / f.UnitsFactor();
+          expectX = 3 - expectBlock;
+          f.TextRightAt("    3,14", 3);
+        },
+        [&](TReportFiler& f) {
+          f.SetUnits(units);
+          f.SetAccuracyMethod(amPositioning);
+        });
+    std::size_t block = s.rfind(std::string(1, rps::cTextBlock));
+    ASSERT_NE(block, std::string::npos);
+    // 33: y, text (1 + 8), x, width.
+    EXPECT_FLOAT_EQ(FloatAt(s, block + 1 + 4 + 9), static_cast<float>(expectX)) << units;
+    EXPECT_FLOAT_EQ(FloatAt(s, block + 1 + 4 + 9 + 4), static_cast<float>(expectBlock)) << units;
+    // The last size record before the text carries the sample's width.
+    std::size_t size = s.rfind(Bytes({0x3E, 0x00, 0x36}), block);
+    ASSERT_NE(size, std::string::npos);
+    EXPECT_FLOAT_EQ(FloatAt(s, size + 3 + 4), static_cast<float>(expectSample)) << units;
+  }
+}
+
+}  // namespace

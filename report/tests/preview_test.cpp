@@ -176,4 +176,29 @@ TEST_F(PreviewGui, PagesAndZeroPageStreams) {
   z.FinishDocument();
 }
 
+TEST_F(PreviewGui, PrinterOnlyDeviceDataIsSkippedWhole) {
+  auto body = [](bool data) {
+    return [data](TReportFiler& f) {
+      TMemoryStream raw;
+      std::string junk = std::string("\x12") + std::string(30, '\x52');
+      raw.WriteBuffer(junk.data(), static_cast<int64_t>(junk.size()));
+      raw.SetPosition(0);
+      f.AllowPrinterOnly();
+      if (data) f.WriteDeviceData(&raw, 0);
+      f.AllowAll();
+      f.SetBrush(clBlack, bsSolid, nullptr);
+      f.Rectangle(1, 1, 4, 4);
+    };
+  };
+  QImage images[2];
+  for (int i = 0; i < 2; ++i) {
+    TFilePreview p;
+    Start(p, Stream(body(i == 0)));
+    images[i] = p.PageBitmap()->Image().copy();
+    p.FinishDocument();
+  }
+  EXPECT_EQ(images[0], images[1]);
+  EXPECT_GT(CountColor(images[0], Rect(60, 60, 120, 120), clBlack), 3000);
+}
+
 }  // namespace
