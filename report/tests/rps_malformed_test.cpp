@@ -11,6 +11,7 @@
 #include "report/file_printer.h"
 #include "report/tests/support/sample_reports.h"
 #include "testing/random_input.h"
+#include "tools/rps_dump/dump.h"
 
 namespace {
 
@@ -102,7 +103,11 @@ class RpsMalformed : public ::testing::Test {
   void TearDown() override { SetPrinterBackend(nullptr); }
 };
 
-TEST_F(RpsMalformed, ValidStreamPlays) { EXPECT_EQ(Play(Generated()), ""); }
+TEST_F(RpsMalformed, ValidStreamPlays) {
+  TMemoryStream m;
+  m.WriteBuffer(Generated().data(), static_cast<int64_t>(Generated().size()));
+  EXPECT_EQ(Play(Generated()), "") << DumpPageStream(m);
+}
 
 TEST_F(RpsMalformed, TruncatedAtEveryOffset) {
   std::string s = Generated();
