@@ -5,6 +5,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/dialogs.h"
 #include "platform/rtl/fileio.h"
+#include "report/forms/rpt_preview_form.h"
 #include "report/forms/rpt_status_form.h"
 
 // --------------------------------------------------------------- settings
@@ -99,9 +100,22 @@ void TReportSystem::ApplyFilerSettings(TBaseReport* c) {
   }
 }
 
-void TReportSystem::ApplyPreviewSettings(TBaseReport*) {
-  // The preview canvas takes the preview block when it exists (the
-  // preview window's own player).
+void TReportSystem::ApplyPreviewSettings(TBaseReport* c) {
+  auto* p = dynamic_cast<TFilePreview*>(c);
+  if (!p) return;
+  const TSystemPreview& s = SystemPreview;
+  p->GridHoriz = s.GridHoriz;
+  p->GridPen.Assign(&s.GridPen);
+  p->GridVert = s.GridVert;
+  p->MarginMethod = s.MarginMethod;
+  p->MarginPercent = s.MarginPercent;
+  if (s.Monochrome()) p->SetShadowDepth(0);
+  p->SetShadowDepth(s.ShadowDepth());
+  p->SetMonochrome(s.Monochrome());
+  p->PageInc = s.PageInc;
+  p->RulerType = s.RulerType;
+  p->ZoomInc = s.ZoomInc;
+  p->SetZoomFactor(s.ZoomFactor());
 }
 
 void TReportSystem::CopyEvents(TBaseReport* c) {
@@ -132,7 +146,54 @@ void TReportSystem::Status(int step) {
   RunSteps(OverrideStatus, step);
 }
 
-void TReportSystem::Preview(int step) { RunSteps(OverridePreview, step); }
+void TReportSystem::Preview(int step) {
+  if (!OverridePreview)
+    OverridePreview = [this](TObject*, int s, TObject*& window) { DefaultPreviewHandler(s, window); };
+  RunSteps(OverridePreview, step);
+}
+
+void TReportSystem::DefaultPreviewHandler(int step, TObject*& window) {
+  auto* form = dynamic_cast<TRptPreviewForm*>(window);
+  switch (step) {
+    case 0:
+      delete form;
+      form = new TRptPreviewForm(this);
+      form->ReportSystem = this;
+      form->SetCaption(TitlePreview);
+      form->SetWidth(SystemPreview.FormWidth);
+      form->SetHeight(SystemPreview.FormHeight);
+      window = form;
+      break;
+    case 1:
+      if (!form) return;
+      ApplyFilerSettings(form->FilePrinter1);
+      ApplyFilerSettings(form->FilePreview1);
+      ApplyPreviewSettings(form->FilePreview1);
+      for (TFilePrinter* p : {form->FilePrinter1, static_cast<TFilePrinter*>(form->FilePreview1)}) {
+        p->MacroData()->Assign(kept_);
+        p->OnDecodeImage = OnDecodeImage;
+      }
+      if (OnPreviewSetup) OnPreviewSetup(form->FilePreview1);
+      form->FormClosed = false;
+      if (Has(soPreviewModal)) {
+        form->OnShow = [form](TObject*) { form->StartPreview(); };
+        form->ShowModal();
+      } else {
+        form->Show();
+        form->StartPreview();
+      }
+      break;
+    case 2:
+      if (form && !Has(soPreviewModal))
+        while (!form->FormClosed) Application->HandleMessage();
+      break;
+    case 3:
+      delete form;
+      window = nullptr;
+      break;
+    default: break;
+  }
+}
 
 void TReportSystem::DefaultStatusHandler(int step, TObject*& window) {
   if (!Has(soShowStatus)) return;

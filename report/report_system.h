@@ -176,6 +176,7 @@ class TReportSystem : public TRptBaseComponent {
   void Status(int step);
   void Preview(int step);
   void DefaultStatusHandler(int step, TObject*& window);
+  void DefaultPreviewHandler(int step, TObject*& window);
   bool Has(TSystemOption o) const { return SystemOptions.count(o) > 0; }
 
   bool aborted_ = false;
