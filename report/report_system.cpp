@@ -6,6 +6,7 @@
 #include "platform/gui/dialogs.h"
 #include "platform/rtl/fileio.h"
 #include "report/forms/rpt_preview_form.h"
+#include "report/forms/rpt_setup_form.h"
 #include "report/forms/rpt_status_form.h"
 
 // --------------------------------------------------------------- settings
@@ -138,7 +139,32 @@ void TReportSystem::RunSteps(TReportSystemEvent& event, int step) {
   if (event) event(this, step, window);
 }
 
-void TReportSystem::Setup(int step) { RunSteps(OverrideSetup, step); }
+void TReportSystem::Setup(int step) {
+  if (!OverrideSetup)
+    OverrideSetup = [this](TObject*, int s, TObject*& window) { DefaultSetupHandler(s, window); };
+  RunSteps(OverrideSetup, step);
+}
+
+void TReportSystem::DefaultSetupHandler(int step, TObject*& window) {
+  auto* form = dynamic_cast<TRptSetupForm*>(window);
+  switch (step) {
+    case 0:
+      delete form;
+      form = new TRptSetupForm(this);
+      form->SetCaption(TitleSetup);
+      form->ReportSystem = this;
+      window = form;
+      break;
+    case 1:
+      if (form && form->ShowModal() != mrOk) aborted_ = true;
+      break;
+    case 3:
+      delete form;
+      window = nullptr;
+      break;
+    default: break;
+  }
+}
 
 void TReportSystem::Status(int step) {
   if (!OverrideStatus)
@@ -245,7 +271,7 @@ void TReportSystem::Execute() {
 
   ReportDest = DefaultDest;
   aborted_ = false;
-  if (SystemSetups.count(ssAllowSetup) && OverrideSetup) {
+  if (SystemSetups.count(ssAllowSetup)) {
     std::exception_ptr failure;
     try {
       Setup(0);

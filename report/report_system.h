@@ -177,6 +177,7 @@ class TReportSystem : public TRptBaseComponent {
   void Preview(int step);
   void DefaultStatusHandler(int step, TObject*& window);
   void DefaultPreviewHandler(int step, TObject*& window);
+  void DefaultSetupHandler(int step, TObject*& window);
   bool Has(TSystemOption o) const { return SystemOptions.count(o) > 0; }
 
   bool aborted_ = false;

@@ -8,6 +8,8 @@
 #include "platform/gui/testing/gui_modal.h"
 #include "platform/rtl/system.h"
 #include "report/forms/rpt_preview_form.h"
+#include "report/forms/rpt_setup_form.h"
+#include "report/tests/support/recording_renderer.h"
 #include "report/report_system.h"
 
 namespace {
@@ -107,6 +109,104 @@ TEST_F(ReportFormsGui, PreviewOfAStreamWithoutPages) {
   });
   rs.Execute();
   EXPECT_TRUE(checked);
+}
+
+TEST_F(ReportFormsGui, SetupFileNamesFormatsAndEnabling) {
+  InstallFakePrinters({{"Office", OfficePrinterCaps(), true}}, 0);
+  TRecordingRenderer pdf;
+  pdf.SetDisplayName("Adobe Acrobat (PDF)");
+  pdf.FileExtension = "*.pdf";
+  TReportSystem rs;
+  struct Case {
+    const char* name;
+    int format;
+    const char* expect;
+    bool native;
+  } cases[] = {{"reports.v2/out", 0, "reports.v2/out.rps", false},
+               {"reports.v2/out.x", 0, "reports.v2/out.x", false},
+               {"out", 1, "out.prn", true},
+               {"  /home/jan.novak/pokladna  ", 0, "/home/jan.novak/pokladna.rps", false},
+               {"sestava", 2, "sestava", false}};
+  for (const Case& c : cases) {
+    TRptSetupForm form(nullptr);
+    form.ReportSystem = &rs;
+    form.FormShow();
+    ASSERT_EQ(form.cboxFormat->Items()->Count(), 3);
+    EXPECT_EQ((*form.cboxFormat->Items())[0], "Report Snapshot File (RPS)");
+    EXPECT_EQ((*form.cboxFormat->Items())[1], "Native Printer Output (PRN)");
+    EXPECT_EQ((*form.cboxFormat->Items())[2], "Adobe Acrobat (PDF)");
+    EXPECT_TRUE(form.PreviewRB->Checked());
+    form.FileRB->SetChecked(true);
+    form.DestinationClick();
+    EXPECT_FALSE(form.bbtnOK->Enabled()) << "empty name";
+    form.editFileName->SetText(c.name);
+    form.DestinationClick();
+    EXPECT_TRUE(form.bbtnOK->Enabled());
+    form.cboxFormat->SetItemIndex(c.format);
+    ASSERT_TRUE(form.bbtnOKClick());
+    EXPECT_EQ(rs.ReportDest, rdFile);
+    EXPECT_EQ(rs.OutputFileName, c.expect);
+    EXPECT_EQ(rs.DoNativeOutput, c.native);
+    EXPECT_EQ(rs.SelectedRender, c.format == 2 ? &pdf : nullptr);
+  }
+  EXPECT_EQ(TRptSetupForm::PrinterText(), "Office");
+  rs.SystemSetups.erase(ssAllowDestPrinter);
+  TRptSetupForm form(nullptr);
+  form.ReportSystem = &rs;
+  form.FormShow();
+  EXPECT_FALSE(form.PrinterRB->Enabled());
+  EXPECT_TRUE(form.SetupBB->Enabled() == false || form.PreviewRB->Checked());
+
+  // Without printers only the preview is offered, and the options are off.
+  InstallFakePrinters({});
+  TRptSetupForm none(nullptr);
+  none.ReportSystem = &rs;
+  none.FormShow();
+  EXPECT_EQ(none.PrinterLabel->Caption(), "No printers installed!");
+  EXPECT_FALSE(none.FileRB->Enabled());
+  EXPECT_TRUE(none.PreviewRB->Checked());
+  EXPECT_FALSE(none.CopiesED->Enabled());
+  EXPECT_FALSE(none.SetupBB->Enabled());
+}
+
+TEST_F(ReportFormsGui, SetupFromPreviewRange) {
+  TReportSystem rs;
+  TMemoryStream stream;
+  {
+    TReportFiler f;
+    f.SetStreamMode(smUser);
+    f.SetStream(&stream);
+    f.OnPrint = [&](TObject*) { f.NewPage(); f.NewPage(); };
+    f.RunReport();
+  }
+  TFilePrinter printer;
+  printer.SetStreamMode(smUser);
+  printer.SetStream(&stream);
+  TRptSetupForm form(nullptr);
+  form.ReportSystem = &rs;
+  form.PreviewSetup = true;
+  form.FilePrinter = &printer;
+  form.FormShow();
+  EXPECT_EQ(form.FromED->Text(), "1");
+  EXPECT_EQ(form.ToED->Text(), "3");
+  EXPECT_EQ(form.SelectionED->Text(), "1-3");
+  form.PagesRB->SetChecked(true);
+  form.RangeClick();
+  form.FromED->SetText("2");
+  form.ToED->SetText("3");
+  ASSERT_TRUE(form.bbtnOKClick());
+  EXPECT_EQ(printer.FirstPage(), 2);
+  EXPECT_EQ(printer.LastPage(), 3);
+  MessageBoxRecorder boxes;
+  form.FromED->SetText("");
+  EXPECT_FALSE(form.bbtnOKClick());
+  EXPECT_EQ(boxes.Boxes().size(), 1u);
+  char key = 'a';
+  form.CopiesED->OnKeyPress(form.CopiesED, key);
+  EXPECT_EQ(key, 0);
+  key = '-';
+  form.SelectionED->OnKeyPress(form.SelectionED, key);
+  EXPECT_EQ(key, '-');
 }
 
 }  // namespace
