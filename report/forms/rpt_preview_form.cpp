@@ -220,8 +220,10 @@ void TRptPreviewForm::UpdateActions() {
   actnPage_Previous->SetEnabled(open && page > 1);
   actnPage_Next->SetEnabled(open && page < count);
   actnPage_Last->SetEnabled(open && page < count);
-  for (TAction* a : {actnFile_Print, actnFile_Save, actnZoom_In, actnZoom_Out, actnZoom_PageWidth, actnZoom_Page})
-    a->SetEnabled(open);
+  for (TAction* a : {actnZoom_In, actnZoom_Out, actnZoom_PageWidth, actnZoom_Page}) a->SetEnabled(open);
+  // Printing, saving and opening from this window wait for the file
+  // dialogs; until then they are offered but not enabled.
+  for (TAction* a : {actnFile_Print, actnFile_Save, actnFile_Open}) a->SetEnabled(false);
 }
 
 void TRptPreviewForm::GotoPage(int page) {
