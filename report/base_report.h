@@ -348,6 +348,8 @@ class TBaseReport : public TRptBaseComponent {
   AnsiString MacroValue(int id);
   void ExpandMacros(AnsiString& text);
   virtual AnsiString MacroText(int id);
+  // The marker of a named value (the page-stream writer; empty elsewhere).
+  virtual AnsiString MacroText(const AnsiString& name);
   virtual void SetNamedValue(const AnsiString& name, const AnsiString& value);
   virtual AnsiString NamedValueText(const AnsiString& name);
   TStringList* MacroData() { return &macroData_; }
@@ -440,6 +442,12 @@ class TBaseReport : public TRptBaseComponent {
   double DescentInches() const { return descent_; }
   double AscentInches() const { return ascent_; }
   double LineHeightInches() const { return lineHeight_; }
+  // The resolution of a destination that keeps its own (the preview).
+  void SetResolution(int x, int y) { dpiX_ = x, dpiY_ = y; }
+  // Replayed line metrics (inches).
+  void SetLineMetrics(double ascent, double descent, double lineHeight) {
+    ascent_ = ascent, descent_ = descent, lineHeight_ = lineHeight;
+  }
   // Applies the format blocks of text (from 0x01 to 0x04) to the font
   // record; answers the plain runs with the record each starts with.
   struct TextRun {

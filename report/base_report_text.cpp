@@ -435,5 +435,6 @@ void TBaseReport::ExpandMacros(AnsiString& text) {
 }
 
 AnsiString TBaseReport::MacroText(int) { return ""; }
+AnsiString TBaseReport::MacroText(const AnsiString&) { return ""; }
 void TBaseReport::SetNamedValue(const AnsiString&, const AnsiString&) {}
 AnsiString TBaseReport::NamedValueText(const AnsiString& name) { return name; }

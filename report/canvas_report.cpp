@@ -120,8 +120,11 @@ void TCanvasReport::TextBlockAt(const AnsiString& text, double width, double x) 
     gaps = std::max(1, countGaps(t));
   }
   double factor = UnitsFactor();
-  double extra = (width * factor * ScaleX() * Zoom() / 10000 - TextWidth(t)) / gaps;  // units
   RealizeFont();
+  // Measured on the canvas like the words placed below, so the last word
+  // ends at the block's width.
+  double natural = GetCanvas()->TextWidth(t) * ScaleX() / (100.0 * XDPI()) * factor;
+  double extra = (width * factor * ScaleX() * Zoom() / 10000 - natural) / gaps;  // units
   int spacePx = std::max(1, GetCanvas()->TextWidth(" "));
   RestoreCanvasFont();
   double spaceIn = static_cast<double>(spacePx) / XDPI() / (ScaleX() * Zoom() / 10000);

@@ -718,6 +718,13 @@ void TApplication::ProcessMessages() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+void TApplication::HandleMessage() {
+  if (!QCoreApplication::instance()) return;
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
 void TApplication::HandleException(TObject* sender, const std::exception& e) {
   // A silent abort ends work the user already cancelled: no box, no handler.
   if (dynamic_cast<const EAbort*>(&e)) return;
@@ -948,6 +955,12 @@ void SetKeyToggledOverride(Word vk, int state) {
 TBusyScope::TBusyScope(std::vector<TCustomForm*> forms) : forms_(std::move(forms)) {
   for (TCustomForm* f : forms_)
     if (f) gBusyForms.insert(f);
+}
+
+TBusyScope::TBusyScope(AllExcept except) {
+  for (TCustomForm* f : TCustomForm::AllForms())
+    if (std::find(except.forms.begin(), except.forms.end(), f) == except.forms.end()) forms_.push_back(f);
+  for (TCustomForm* f : forms_) gBusyForms.insert(f);
 }
 
 TBusyScope::~TBusyScope() {

@@ -69,6 +69,9 @@ class TApplication : public TComponent {
   // Handles every pending event, input included, and returns. May be
   // called from inside event handlers and loops.
   void ProcessMessages();
+  // Waits until at least one event arrives, handles what is pending and
+  // returns: a waiting loop built on it sleeps instead of spinning.
+  void HandleMessage();
   // Number of modal loops running now.
   int ModalLevel() const { return modalLevel_; }
 
@@ -182,6 +185,12 @@ void SetPointerButtonsHeldOverride(int state);
 class TBusyScope {
  public:
   explicit TBusyScope(std::vector<TCustomForm*> forms);
+  // Guards every form that exists now except these; forms opened later are
+  // not guarded.
+  struct AllExcept {
+    std::vector<TCustomForm*> forms;
+  };
+  explicit TBusyScope(AllExcept except);
   ~TBusyScope();
   TBusyScope(const TBusyScope&) = delete;
   TBusyScope& operator=(const TBusyScope&) = delete;

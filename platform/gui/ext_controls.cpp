@@ -30,6 +30,17 @@ void Frame3D(TCanvas* canvas, TRect& rect, TColor topColor, TColor bottomColor, 
 
 // ------------------------------------------------------------- TCustomPanel
 
+TImage::TImage(TComponent* owner) : TGraphicControl(owner) { SetBoundsQuietly(0, 0, 105, 105); }
+
+void TImage::SetPicture(TBitmap* bitmap) {
+  picture_ = bitmap;
+  Invalidate();
+}
+
+void TImage::Paint() {
+  if (picture_ && !picture_->Empty()) Canvas()->Draw(0, 0, picture_);
+}
+
 TCustomPanel::TCustomPanel(TComponent* owner) : TCustomControl(owner) {
   SetColor(clBtnFace);
   SetBoundsQuietly(0, 0, 185, 41);

@@ -47,6 +47,21 @@ class TPanel : public TCustomPanel {
   explicit TPanel(TComponent* owner) : TCustomPanel(owner) {}
 };
 
+// Shows a bitmap at its top-left corner (not owned; nullptr shows nothing).
+class TImage : public TGraphicControl {
+ public:
+  explicit TImage(TComponent* owner);
+  AnsiString ClassName() const override { return "TImage"; }
+  TBitmap* Picture() const { return picture_; }
+  void SetPicture(TBitmap* bitmap);
+
+ protected:
+  void Paint() override;
+
+ private:
+  TBitmap* picture_ = nullptr;
+};
+
 // Fires OnTimer every Interval milliseconds while Enabled.
 class TTimer : public TComponent {
  public:
