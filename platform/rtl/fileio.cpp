@@ -37,6 +37,13 @@
 namespace {
 
 constexpr off_t kShareByte = off_t(1) << 62;
+// Deny-write bookkeeping: every handle opened for writing holds a read lock
+// on the writers' byte, every deny-write handle one on the deny-write byte.
+// Each side then proves the other byte free by taking (and giving back) a
+// write lock on it, so two deny-write readers or two writers coexist while
+// a writer and a deny-write handle exclude each other.
+constexpr off_t kWritersByte = kShareByte + 1;
+constexpr off_t kDenyWriteByte = kShareByte + 2;
 constexpr uint64_t kMaxLockValue = 0xFFFFFFFFu;
 // One system call moves at most this much, well inside ssize_t.
 constexpr int64_t kMaxChunk = int64_t(1) << 30;
@@ -122,6 +129,32 @@ bool TakeShareLock(int fd, short type) {
   return false;
 }
 
+// Announces a writer and/or a deny-write handle and checks the other side;
+// on refusal the descriptor is closed (releasing what it took) and errno is
+// EACCES. A descriptor open only for reading cannot hold the write lock
+// the check needs; it is left out of the check, since a file this process
+// cannot write is not written by our other handles either.
+bool TakeDenyWriteLocks(int fd, bool writer, bool denyWrite, bool readOnlyDescriptor) {
+  if (!writer && !denyWrite) return true;
+  auto refuse = [fd]() {
+    int err = errno;
+    close(fd);
+    errno = (err == EAGAIN || err == EACCES) ? EACCES : err;
+    return false;
+  };
+  if (writer && !SetOfdLock(fd, F_RDLCK, kWritersByte, 1)) return refuse();
+  if (denyWrite && !SetOfdLock(fd, F_RDLCK, kDenyWriteByte, 1)) return refuse();
+  if (denyWrite && !readOnlyDescriptor) {
+    if (!SetOfdLock(fd, F_WRLCK, kWritersByte, 1)) return refuse();
+    if (!SetOfdLock(fd, writer ? F_RDLCK : F_UNLCK, kWritersByte, 1)) return refuse();
+  }
+  if (writer) {
+    if (!SetOfdLock(fd, F_WRLCK, kDenyWriteByte, 1)) return refuse();
+    if (!SetOfdLock(fd, denyWrite ? F_RDLCK : F_UNLCK, kDenyWriteByte, 1)) return refuse();
+  }
+  return true;
+}
+
 bool IsRefusedWriteAccess(int err) {
   return err == EACCES || err == EPERM || err == EROFS || err == ETXTBSY;
 }
@@ -165,6 +198,10 @@ THandle FileOpen(const AnsiString& fileName, unsigned mode) {
   // readers of the same read-only file.
   short shareType = IsExclusive(share) && !readOnlyDescriptor ? F_WRLCK : F_RDLCK;
   if (!TakeShareLock(fd, shareType)) return kInvalidHandle;
+  // Whether this open writes is the access asked for, not the descriptor's.
+  if (!TakeDenyWriteLocks(fd, access != fmOpenRead, share == fmShareDenyWrite, readOnlyDescriptor)) {
+    return kInvalidHandle;
+  }
   Register(fd, HandleState{access != fmOpenRead, readOnlyDescriptor});
   return fd;
 }
@@ -197,6 +234,7 @@ THandle FileCreate(const AnsiString& fileName, unsigned shareMode) {
     CloseKeepingErrno(fd);
     return kInvalidHandle;
   }
+  if (!TakeDenyWriteLocks(fd, true, shareMode == fmShareDenyWrite, false)) return kInvalidHandle;
   Register(fd, HandleState{true, false});
   return fd;
 }
@@ -492,4 +530,33 @@ bool WriteFileAtomically(const AnsiString& fileName, const std::string& bytes) {
   if (ok) ok = ReplaceResolved(temp, *target, mode);
   if (!ok) unlink(temp.c_str());
   return ok;
+}
+
+bool LinkFile(const AnsiString& existingName, const AnsiString& linkName) {
+  std::optional<std::string> from = ExistingDiskPath(existingName);
+  if (!from) {
+    errno = ENOENT;
+    return false;
+  }
+  std::optional<std::string> to = DiskPathForCreate(linkName);
+  if (!to) {
+    errno = ENOENT;
+    return false;
+  }
+  // Link under a fresh name first, then rename over the target: the old
+  // link stays whole until the new one takes its place.
+  std::string temp = *to + ".lnkXXXXXX";
+  int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
+  unlink(temp.c_str());
+  if (link(from->c_str(), temp.c_str()) != 0) return false;
+  if (rename(temp.c_str(), to->c_str()) != 0) {
+    int saved = errno;
+    unlink(temp.c_str());
+    errno = saved;
+    return false;
+  }
+  SyncDirectory(*to);
+  return true;
 }
