@@ -18,6 +18,8 @@ TmtCustomMemTable::TmtCustomMemTable(TComponent* owner) : TDataSet(owner) {
   store_->AttachTable(this);
   indexes_ = std::make_unique<TmtIndexes>(this);
   currentIndex_ = indexes_->RowOrderIndex();
+  masterLink_.OnMasterChange = [this](TObject*) { MasterChanged(); };
+  masterLink_.OnMasterDisable = [this](TObject*) { MasterDisabled(); };
 }
 
 TmtCustomMemTable::~TmtCustomMemTable() {
@@ -194,6 +196,7 @@ void TmtCustomMemTable::DoAfterOpen() {
       LoadFormData();
       LoadPersistentFile();
       ParseFilterText();
+      ParseDetailFields();
     } catch (...) {
       inAfterOpen_ = false;
       throw;
@@ -382,37 +385,6 @@ void TmtCustomMemTable::SetEnableIndexes(bool on) {
   if (on == enableIndexes_) return;
   enableIndexes_ = on;
   if (on && cursorOpen_) CheckIndexDefinitions();
-}
-
-// ------------------------------------------------------------- acceptance
-
-bool TmtCustomMemTable::AcceptTestActive() const {
-  return (Filtered() && OnFilterRecord) || RangeOrMasterActive() ||
-         store_->DeletedVersionCount() > 0;
-}
-
-bool TmtCustomMemTable::AcceptRecord(PMemRecord record, bool forceFilter) {
-  if (!forceFilter && !AcceptTestActive()) return true;
-  if (record->updateStatus == usDeleted) return false;
-  PMemRecord savedFilter = filterRecord_;
-  filterRecord_ = record;
-  TDataSetState saved = SetTempState(dsFilter);
-  bool accept = true;
-  try {
-    if (recalcOnIndex_) RecalculateRecord(record);
-    accept = AcceptByRangeAndMaster(record);
-    if (accept && (forceFilter || Filtered())) {
-      if (OnFilterRecord) OnFilterRecord(this, accept);
-      if (accept) accept = AcceptByFilterExpression(record);
-    }
-  } catch (...) {
-    RestoreState(saved);
-    filterRecord_ = savedFilter;
-    throw;
-  }
-  RestoreState(saved);
-  filterRecord_ = savedFilter;
-  return accept;
 }
 
 void TmtCustomMemTable::RecalculateRecord(PMemRecord record) {

@@ -26,6 +26,7 @@
 #include "memtable/field_list.h"
 #include "memtable/record_store.h"
 #include "platform/db/dataset.h"
+#include "platform/db/filter_expr.h"
 #include "platform/db/datasource.h"
 #include "platform/rtl/streams.h"
 
@@ -205,11 +206,13 @@ class TmtCustomMemTable : public TDataSet {
   TmtVersioningMode VersioningMode() const { return store_->VersioningMode(); }
   void SetVersioningMode(TmtVersioningMode mode) { store_->SetVersioningMode(mode); }
   const AnsiString& MasterFields() const { return masterLink_.FieldNames(); }
-  void SetMasterFields(const AnsiString& names) { masterLink_.SetFieldNames(names); }
+  void SetMasterFields(const AnsiString& names);
   const AnsiString& DetailFields() const { return detailFieldNames_; }
-  void SetDetailFields(const AnsiString& names) { detailFieldNames_ = names; }
+  void SetDetailFields(const AnsiString& names);
   TDataSource* MasterSource() const { return masterLink_.DataSource(); }
-  void SetMasterSource(TDataSource* source) { masterLink_.SetDataSource(source); }
+  // A source whose dataset is this table raises "Selfreferencing
+  // master/detail relations not allowed."; longer cycles are the link's.
+  void SetMasterSource(TDataSource* source);
   // Always the library's version; a written value is kept but not shown.
   AnsiString Version() const { return "2.53g"; }
   void SetVersion(const AnsiString& version) { writtenVersion_ = version; }
@@ -225,6 +228,22 @@ class TmtCustomMemTable : public TDataSet {
   const TmtFieldList& CurrentIndexFields() const { return indexFields_; }
   const TmtFieldList& MasterFieldList() const { return masterFieldList_; }
   const TmtFieldList& DetailFieldList() const { return detailFieldList_; }
+
+  // ------------------------------------------ ranges and key buffers
+  // Makes key buffer which (0 search, 1 range start, 2 range end, 3 master
+  // values) current, creating it on first use; reset empties it.
+  PMemRecord SelectKeyBuffer(int which, bool reset);
+  bool RangeActive() const { return rangeActive_; }
+  // Switches the range off and stays on the active record when it has one.
+  void DropRange();
+  // No public operation sets a range or a status filter; tests reach both
+  // through these hooks.
+  void SetRangeActiveForTesting(bool on) { rangeActive_ = on; }
+  void SetStatusFilterForTesting(TSetOf<TUpdateStatus> statuses) { statusFilter_ = statuses; }
+  // Whether master/detail restricts the records (savers switch it off).
+  bool MasterDetailEnabled() const { return masterDetailEnabled_; }
+  void SetMasterDetailEnabled(bool on) { masterDetailEnabled_ = on; }
+  bool MasterDetailActive() const;
 
   // -------------------------------------------------------------- events
   TmtOnProgress OnProgress;
@@ -295,10 +314,16 @@ class TmtCustomMemTable : public TDataSet {
   virtual void LoadPersistentFile() {}
   virtual void SavePersistentFile() {}
   virtual void ParseFilterText() {}
-  virtual void ApplyMasterValues(PMemRecord record) { (void)record; }
-  virtual bool AcceptByRangeAndMaster(PMemRecord record) { (void)record; return true; }
+  void ApplyMasterValues(PMemRecord record);
+  bool AcceptByRangeAndMaster(PMemRecord record);
   virtual bool AcceptByFilterExpression(PMemRecord record) { (void)record; return true; }
-  virtual bool RangeOrMasterActive() const { return false; }
+  bool RangeOrMasterActive() const { return rangeActive_ || MasterDetailActive(); }
+  // The detail list (or, when empty, the current index fields) that the
+  // master's values restrict.
+  const TmtFieldList& DetailKeyFields() const;
+  void ParseDetailFields();
+  void MasterChanged();
+  void MasterDisabled();
 
  private:
   friend class TmtIndexes;
@@ -372,6 +397,10 @@ class TmtCustomMemTable : public TDataSet {
   bool loadedCompletely_ = false;
   AnsiString detailFieldNames_;
   AnsiString writtenVersion_;
+  bool rangeActive_ = false;
+  TSetOf<TUpdateStatus> statusFilter_;
+  bool masterDetailEnabled_ = true;
+  std::unique_ptr<TFilterNode> filterTree_;
 };
 
 // The published form of the table.
