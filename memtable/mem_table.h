@@ -269,6 +269,12 @@ class TmtCustomMemTable : public TDataSet {
   int CompareBookmarks(const TBookmark& a, const TBookmark& b) override;
   void SetBlockReadSize(int size) override;
   void DataEvent(TDataEvent event, intptr_t info) override;
+  // Filter writers: the text is parsed while open; Filtered and new text
+  // go to the first record.
+  void SetFiltered(bool on) override;
+  void SetFilterOptions(TFilterOptions options) override;
+  // The parsed filter; null when there is none.
+  const TFilterNode* FilterTree() const { return filterTree_.get(); }
 
  protected:
   void InternalOpen() override;
@@ -308,15 +314,18 @@ class TmtCustomMemTable : public TDataSet {
   void DoAfterPost() override;
   void DoAfterDelete() override;
   void DoNewRecord() override;
+  void SetFilterText(const AnsiString& text) override;
+  // Find first/last/next/prior: the filter applies even when not Filtered.
+  bool FindRecord(bool restart, bool goForward) override;
 
   // Hooks the keys-and-formats work fills; empty here.
   virtual void LoadFormData() {}
   virtual void LoadPersistentFile() {}
   virtual void SavePersistentFile() {}
-  virtual void ParseFilterText() {}
+  void ParseFilterText();
   void ApplyMasterValues(PMemRecord record);
   bool AcceptByRangeAndMaster(PMemRecord record);
-  virtual bool AcceptByFilterExpression(PMemRecord record) { (void)record; return true; }
+  bool AcceptByFilterExpression(PMemRecord record);
   bool RangeOrMasterActive() const { return rangeActive_ || MasterDetailActive(); }
   // The detail list (or, when empty, the current index fields) that the
   // master's values restrict.
