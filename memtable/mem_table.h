@@ -273,6 +273,13 @@ class TmtCustomMemTable : public TDataSet {
   // go to the first record.
   void SetFiltered(bool on) override;
   void SetFilterOptions(TFilterOptions options) override;
+  bool Locate(std::string_view keyFields, const Variant& keyValues, TLocateOptions options) override;
+  Variant Lookup(std::string_view keyFields, const Variant& keyValues,
+                 std::string_view resultFields) override;
+  // The entry position of the first accepted record whose key fields equal
+  // the values (one value or an array), through the current index when it
+  // has exactly these fields, else by a scan; -1 when none.
+  int FindMatchingRecord(std::string_view keyFields, const Variant& keyValues, TLocateOptions options);
   // The parsed filter; null when there is none.
   const TFilterNode* FilterTree() const { return filterTree_.get(); }
 
