@@ -280,6 +280,15 @@ class TmtCustomMemTable : public TDataSet {
   // the values (one value or an array), through the current index when it
   // has exactly these fields, else by a scan; -1 when none.
   int FindMatchingRecord(std::string_view keyFields, const Variant& keyValues, TLocateOptions options);
+  // ------------------------------------------------------ text format
+  // Comma-separated text (text_format.cpp): records of the current index,
+  // optionally after a block of field and index definitions.
+  void WriteCsvStream(TStream& stream, TmtMemTableSaveFlags options);
+  void ReadCsvStream(TStream& stream);
+  void SaveCsvToFile(const AnsiString& fileName, TmtMemTableSaveFlags options);
+  void LoadCsvFromFile(const AnsiString& fileName);
+  // Whether a load is writing records (read-only fields accept values).
+  bool InternalLoading() const { return internalLoad_; }
   // The parsed filter; null when there is none.
   const TFilterNode* FilterTree() const { return filterTree_.get(); }
 
@@ -355,6 +364,8 @@ class TmtCustomMemTable : public TDataSet {
   PMemRecord EntryAt(int position) const;
   void PickAutoIncField();
   void MakeIndexesFromDefs();
+  // The fields a save writes under options (kind, visibility, blobs).
+  bool FieldIsSaved(const TField* field, TmtMemTableSaveFlags options) const;
 
   TmtCommon* store_;
   std::unique_ptr<TmtCommon> ownStore_;
@@ -416,6 +427,7 @@ class TmtCustomMemTable : public TDataSet {
   bool rangeActive_ = false;
   TSetOf<TUpdateStatus> statusFilter_;
   bool masterDetailEnabled_ = true;
+  bool internalLoad_ = false;
   std::unique_ptr<TFilterNode> filterTree_;
 };
 

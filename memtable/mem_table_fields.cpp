@@ -25,7 +25,7 @@ void TmtCustomMemTable::SetFieldData(TField* field, const void* buffer) {
   // Calculated values are written by the framework itself while it computes
   // them; only changes a user makes are refused.
   bool computing = state == dsCalcFields || state == dsInternalCalc || state == dsFilter;
-  if (!computing && state != dsSetKey && (readOnly_ || field->ReadOnly()))
+  if (!computing && state != dsSetKey && !internalLoad_ && (readOnly_ || field->ReadOnly()))
     DatabaseErrorFmt(mtmsg::FieldIsReadOnly, field->DisplayName());
   if (field->FieldKind() == fkData || field->FieldKind() == fkCalculated ||
       field->FieldKind() == fkInternalCalc)
