@@ -287,6 +287,13 @@ class TmtCustomMemTable : public TDataSet {
   void ReadCsvStream(TStream& stream);
   void SaveCsvToFile(const AnsiString& fileName, TmtMemTableSaveFlags options);
   void LoadCsvFromFile(const AnsiString& fileName);
+  // ---------------------------------------------------- binary format
+  // Component-stream values (binary_format.cpp), version 251; the reader
+  // also takes the older versions.
+  void WriteBinaryStream(TStream& stream, TmtMemTableSaveFlags options);
+  void ReadBinaryStream(TStream& stream);
+  void SaveBinaryToFile(const AnsiString& fileName, TmtMemTableSaveFlags options);
+  void LoadBinaryFromFile(const AnsiString& fileName);
   // Whether a load is writing records (read-only fields accept values).
   bool InternalLoading() const { return internalLoad_; }
   // The parsed filter; null when there is none.
