@@ -261,8 +261,18 @@ void TmtCustomMemTable::ReadBinaryStream(TStream& source) {
   int version = r.NextValue() == vaList ? 100 : r.ReadInteger();
 
   bool definitionsRead = false;
+  bool definitionsMatched = false;
+  std::vector<TField*> columns;  // null: a value to skip
   r.ReadListBegin();
   while (!r.EndOfList()) {
+    if (keepDefinitions_) {
+      // Only the names matter: the table keeps its own fields.
+      AnsiString name = r.ReadString();
+      for (int k = 0; k < 7 + (version >= 250) + (version >= 251); ++k) r.SkipValue();
+      columns.push_back(FindField(name));
+      definitionsMatched = true;
+      continue;
+    }
     if (!definitionsRead) {
       Close();
       FieldDefs().Clear();
@@ -323,6 +333,13 @@ void TmtCustomMemTable::ReadBinaryStream(TStream& source) {
   }
   if (definitionsRead) Open();
   CheckActive();
+  if (!definitionsMatched) {
+    for (int i = 0; i < FieldCount(); ++i) {
+      TField* f = Fields()[i];
+      if (f->FieldKind() == fkData || f->FieldKind() == fkCalculated || f->FieldKind() == fkLookup)
+        columns.push_back(f);
+    }
+  }
   PickAutoIncField();
   loadedCompletely_ = true;
   int loaded = 0;
@@ -388,10 +405,12 @@ void TmtCustomMemTable::ReadBinaryStream(TStream& source) {
       if (status < usUnmodified || status > usDeleted) throw EReadError("Invalid stream format");
       block->updateStatus = static_cast<uint8_t>(status);
     }
-    for (int i = 0; i < FieldCount(); ++i) {
-      TField* f = Fields()[i];
-      if (f->FieldKind() != fkData && f->FieldKind() != fkCalculated && f->FieldKind() != fkLookup) continue;
-      readValue(f, firstGroup);
+    for (TField* f : columns) {
+      if (f) {
+        readValue(f, firstGroup);
+      } else if (version < 249 || !r.ReadBoolean()) {
+        r.SkipValue();
+      }
     }
   };
 

@@ -24,12 +24,18 @@ TmtCustomMemTable::TmtCustomMemTable(TComponent* owner) : TDataSet(owner) {
 
 TmtCustomMemTable::~TmtCustomMemTable() {
   Destroying();
-  try {
-    Close();
-  } catch (const std::exception& e) {
-    ApplicationHandleException(this, e);
-  } catch (...) {
-    // Nothing may leave a destructor.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      Close();
+      break;
+    } catch (const std::exception& e) {
+      ApplicationHandleException(this, e);
+    } catch (...) {
+      // Nothing may leave a destructor.
+    }
+    // The failure (a persistent save, an event) was reported; the table
+    // still has to close, without trying the same save again.
+    persistent_ = false;
   }
   masterLink_.SetDataSource(nullptr);
   FreeKeyBuffers();

@@ -294,6 +294,12 @@ class TmtCustomMemTable : public TDataSet {
   void ReadBinaryStream(TStream& stream);
   void SaveBinaryToFile(const AnsiString& fileName, TmtMemTableSaveFlags options);
   void LoadBinaryFromFile(const AnsiString& fileName);
+  // ------------------------------------------- persistence and form data
+  // The form's stored "Data": the binary format with the form options
+  // while open, nothing while closed.
+  void WriteFormData(TStream& stream);
+  // Keeps the bytes; a table with StoreDataOnForm reads them when it opens.
+  void ReadFormData(TStream& stream);
   // Whether a load is writing records (read-only fields accept values).
   bool InternalLoading() const { return internalLoad_; }
   // The parsed filter; null when there is none.
@@ -342,9 +348,9 @@ class TmtCustomMemTable : public TDataSet {
   bool FindRecord(bool restart, bool goForward) override;
 
   // Hooks the keys-and-formats work fills; empty here.
-  virtual void LoadFormData() {}
-  virtual void LoadPersistentFile() {}
-  virtual void SavePersistentFile() {}
+  void LoadFormData();
+  void LoadPersistentFile();
+  void SavePersistentFile();
   void ParseFilterText();
   void ApplyMasterValues(PMemRecord record);
   bool AcceptByRangeAndMaster(PMemRecord record);
@@ -435,6 +441,11 @@ class TmtCustomMemTable : public TDataSet {
   TSetOf<TUpdateStatus> statusFilter_;
   bool masterDetailEnabled_ = true;
   bool internalLoad_ = false;
+  bool persistentSaved_ = false;
+  // Set while the open sequence loads: definitions in the data are matched
+  // by name against the table's fields instead of replacing them.
+  bool keepDefinitions_ = false;
+  std::unique_ptr<TMemoryStream> formData_;
   std::unique_ptr<TFilterNode> filterTree_;
 };
 

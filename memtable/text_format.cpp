@@ -476,7 +476,11 @@ void TmtCustomMemTable::ReadCsvStream(TStream& source) {
   while (haveLine) {
     auto values = SplitValues(line, q, fd, rd);
     AnsiString first = !values.empty() && values[0] ? *values[0] : AnsiString();
-    if (first == "@@FILE VERSION@@") {
+    if (keepDefinitions_ && (part != Part::None || first == "@@TABLEDEF START@@")) {
+      // The table keeps its fields; the header maps the columns by name.
+      if (first == "@@TABLEDEF START@@") part = Part::Table;
+      if (first == "@@TABLEDEF END@@") part = Part::None;
+    } else if (first == "@@FILE VERSION@@") {
     } else if (first == "@@TABLEDEF START@@") {
       Close();
       bookmark.reset();

@@ -225,3 +225,31 @@ std::string TValueReader::ReadRawString() {
 }
 
 AnsiString TValueReader::ReadString() { return ReadRawString(); }
+
+void TValueReader::SkipValue() {
+  // Lists nest; a depth count instead of recursion keeps hostile nesting harmless.
+  int depth = 0;
+  do {
+    switch (NextValue()) {
+      case vaList:
+        ReadByte();
+        ++depth;
+        break;
+      case vaNull:
+        if (depth == 0) InvalidFormat();
+        ReadByte();
+        --depth;
+        break;
+      case vaInt8:
+      case vaInt16:
+      case vaInt32: ReadInteger(); break;
+      case vaExtended: ReadFloat(); break;
+      case vaFalse:
+      case vaTrue: ReadBoolean(); break;
+      case vaString:
+      case vaLString:
+      case vaUTF8String: ReadRawString(); break;
+      default: InvalidFormat();
+    }
+  } while (depth > 0);
+}

@@ -96,6 +96,8 @@ class TValueReader {
   // Codes 6 and 12 as raw bytes; a code 20 string (from another writer) is
   // converted back from UTF-8 as ReadString does.
   std::string ReadRawString();
+  // Reads past one value of any kind (a list with everything in it).
+  void SkipValue();
   // Bytes not yet read.
   int64_t BytesLeft() const { return remaining_; }
   // Bytes read so far from where the reader started.
