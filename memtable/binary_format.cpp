@@ -424,6 +424,7 @@ void TmtCustomMemTable::ReadBinaryStream(TStream& source) {
       break;
     }
     pending = store_->NewRecordBlock();
+    pending->stored = 1;  // so that disposing of it frees its versions too
     if (version >= 230) {
       r.ReadListBegin();
       readGroup(pending, true);
