@@ -268,6 +268,7 @@ class TmtCustomMemTable : public TDataSet {
   bool BookmarkValid(const TBookmark& bookmark) override;
   int CompareBookmarks(const TBookmark& a, const TBookmark& b) override;
   void SetBlockReadSize(int size) override;
+  std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
   void DataEvent(TDataEvent event, intptr_t info) override;
   // Filter writers: the text is parsed while open; Filtered and new text
   // go to the first record.

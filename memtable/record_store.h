@@ -155,6 +155,13 @@ class TmtCommon {
   bool ValueBytes(PMemRecord record, const TField* field, const char*& bytes, int& length,
                   std::string& scratch) const;
 
+  // Blob values as whole byte strings: what the record reads for an
+  // out-of-line field (its own block, else the stored record's); false for
+  // null. SetBlobBytes replaces the record's own block; null or empty
+  // bytes store null.
+  bool BlobBytes(PMemRecord record, const TField* field, std::string& out) const;
+  void SetBlobBytes(PMemRecord record, const TField* field, const std::string* bytes) const;
+
   // ------------------------------------------------------ properties
   int AttachMaxCount() const;
   void SetAttachMaxCount(int count);

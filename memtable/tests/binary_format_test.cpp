@@ -131,6 +131,48 @@ TEST(MemTableBinaryFormat, ValuesRoundTripExactly) {
   EXPECT_EQ(Save(u, kAll), bytes);
 }
 
+TEST(MemTableBinaryFormat, BlobsAreRawBytesAndMemosText) {
+  TmtMemTable t;
+  t.FieldDefs().Add("DATA", ftBlob);
+  t.FieldDefs().Add("NOTE", ftMemo);
+  t.Open();
+  std::string all;
+  for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+  t.Append();
+  t.FieldByName("DATA")->SetAsString(all);
+  t.FieldByName("NOTE")->SetAsString(Cz("Účet č. 5"));
+  t.Post();
+  const std::string bytes = Save(t, {mtfSaveData, mtfSaveDef, mtfSaveBlobs});
+  EXPECT_NE(bytes.find(std::string("\x0C\x00\x01\x00\x00", 5) + all), std::string::npos);  // code 12, raw
+  EXPECT_NE(bytes.find(std::string("\x14", 1)), std::string::npos);                          // the memo as UTF-8
+  TmtMemTable u;
+  Load(u, bytes);
+  u.First();
+  EXPECT_EQ(u.FieldByName("DATA")->AsString(), all);
+  EXPECT_EQ(u.FieldByName("NOTE")->AsString(), Cz("Účet č. 5"));
+  // A blob another writer stored as UTF-8 text still loads as its bytes.
+  std::string utf8 = Encode([&](TValueWriter& w) {
+    w.WriteSignature();
+    w.WriteInteger(251);
+    w.WriteListBegin();
+    FieldDef(w, 251, "DATA", "Blob", 0);
+    w.WriteListEnd();
+    w.WriteListBegin();
+    w.WriteListEnd();
+    w.WriteListBegin();
+    w.WriteListBegin();
+    w.WriteInteger(0);
+    w.WriteBoolean(false);
+    w.WriteString(Cz("čř"));
+    w.WriteListEnd();
+    w.WriteListEnd();
+  });
+  TmtMemTable v;
+  Load(v, utf8);
+  v.First();
+  EXPECT_EQ(v.FieldByName("DATA")->AsString(), Cz("čř"));
+}
+
 TEST(MemTableBinaryFormat, OlderVersionsLoad) {
   for (int version : {100, 199, 229, 248, 249, 250, 251}) {
     SCOPED_TRACE(version);
