@@ -295,6 +295,17 @@ class TmtCustomMemTable : public TDataSet {
   void ReadBinaryStream(TStream& stream);
   void SaveBinaryToFile(const AnsiString& fileName, TmtMemTableSaveFlags options);
   void LoadBinaryFromFile(const AnsiString& fileName);
+  // ------------------------------------------------------ transactions
+  // Nested transactions over record versions (versioning on, mode
+  // mtvmAllSinceCheckPoint, else "Transactioning requires multiversion
+  // versioning."). Rollback restores every record changed at the current
+  // level to its image before; commit drops the images made inside the
+  // level and keeps those from outer levels.
+  virtual void StartTransaction();
+  virtual void Rollback();
+  virtual void Commit();
+  int TransactionLevel() const { return store_->TransactionLevel(); }
+
   // ------------------------------------------- persistence and form data
   // The form's stored "Data": the binary format with the form options
   // while open, nothing while closed.

@@ -721,3 +721,13 @@ void TmtCommon::SetBlobBytes(PMemRecord record, const TField* field, const std::
   SetBlockOf(entry, block);
   entry[0] = 1;
 }
+
+void TmtCommon::ReplaceInSlot(PMemRecord record, PMemRecord replacement) {
+  TCriticalSectionGuard guard(Lock());
+  if (Record(record->slot) != record) return;
+  replacement->slot = record->slot;
+  replacement->uniqueNumber = record->uniqueNumber;
+  replacement->stored = 1;
+  replacement->position = -1;
+  records_[static_cast<std::size_t>(record->slot)] = replacement;
+}

@@ -195,6 +195,12 @@ class TmtCommon {
   void SetEventsMuted(bool on) { eventsMuted_ = on; }
   int32_t DeletedVersionCount() const { return deletedVersions_; }
   void AddDeletedVersion() { ++deletedVersions_; }
+  void RemoveDeletedVersion() {
+    if (deletedVersions_ > 0) --deletedVersions_;
+  }
+  // Puts replacement (an older version of record) into record's slot with
+  // record's unique number, so bookmarks of the record stay valid.
+  void ReplaceInSlot(PMemRecord record, PMemRecord replacement);
 
   // --------------------------------------------------- attached tables
   // Gives the table an attach index (the first empty entry, else a new one).
