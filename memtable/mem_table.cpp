@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "memtable/delta_handler.h"
 #include "memtable/indexes.h"
 #include "memtable/mem_table_errors.h"
 #include "memtable/record_compare.h"
@@ -38,6 +39,7 @@ TmtCustomMemTable::~TmtCustomMemTable() {
     persistent_ = false;
   }
   masterLink_.SetDataSource(nullptr);
+  SetDeltaHandler(nullptr);
   FreeKeyBuffers();
   store_->DetachTable(this);
   indexes_.reset();

@@ -143,7 +143,8 @@ class TmtCustomMemTable : public TDataSet {
   int32_t AutoIncMinValue() const { return store_->AutoIncMinValue(); }
   void SetAutoIncMinValue(int32_t value) { store_->SetAutoIncMinValue(value); }
   TmtCustomDeltaHandler* DeltaHandler() const { return deltaHandler_; }
-  void SetDeltaHandler(TmtCustomDeltaHandler* handler) { deltaHandler_ = handler; }
+  // The old handler loses its table, the new one serves this table.
+  void SetDeltaHandler(TmtCustomDeltaHandler* handler);
   bool EnableIndexes() const { return enableIndexes_; }
   // Switching maintenance back on rebuilds what was left behind meanwhile.
   void SetEnableIndexes(bool on);

@@ -92,3 +92,59 @@ TEST(MemTableBlobStream, WritingRefusals) {
 }
 
 }  // namespace
+
+#include "memtable/delta_handler.h"
+
+namespace {
+
+// Records every report as "kind:name".
+class Recorder : public TmtCustomDeltaHandler {
+ public:
+  std::vector<std::string> seen;
+
+ protected:
+  void Note(const char* kind) { seen.push_back(std::string(kind) + ":" + MemTable()->FieldByName("NAME")->AsString()); }
+  void InsertRecord() override { Note("ins"); }
+  void DeleteRecord() override { Note("del"); }
+  void ModifyRecord() override { Note("mod"); }
+  void NotChangedRecord() override { Note("same"); }
+};
+
+TEST(MemTableDeltaHandler, ReportsEveryKindOfChange) {
+  Recorder handler;
+  ExpectError<EMemTableError>([&] { handler.Resolve(); }, "Delta handler is not assigned to any memorytables.");
+  TmtMemTable t;
+  t.FieldDefs().Add("NAME", ftString, 10);
+  t.Open();
+  for (const char* n : {"kept", "edited", "gone", "brief"}) {
+    t.Append();
+    t.FieldByName("NAME")->SetAsString(n);
+    t.Post();
+  }
+  t.SetEnableVersioning(true);  // from here on changes are versions
+  t.SetVersioningMode(mtvmAllSinceCheckPoint);
+  ASSERT_TRUE(t.Locate("NAME", Variant("edited"), {}));
+  t.Edit();
+  t.FieldByName("NAME")->SetAsString("edited2");
+  t.Post();
+  ASSERT_TRUE(t.Locate("NAME", Variant("gone"), {}));
+  t.Delete();
+  t.Append();
+  t.FieldByName("NAME")->SetAsString("added");
+  t.Post();
+  t.Append();
+  t.FieldByName("NAME")->SetAsString("added2");
+  t.Post();
+  t.Delete();  // inserted and deleted again: no change at all
+  t.SetDeltaHandler(&handler);
+  handler.Resolve();
+  std::vector<std::string> expected = {"same:kept", "mod:edited2", "del:gone", "same:brief", "ins:added",
+                                       "same:added2"};
+  EXPECT_EQ(handler.seen, expected);
+  TmtMemTable other;
+  other.SetDeltaHandler(&handler);  // moving the handler unlinks it from t
+  EXPECT_EQ(t.DeltaHandler(), nullptr);
+  EXPECT_EQ(handler.MemTable(), &other);
+}
+
+}  // namespace
