@@ -135,7 +135,9 @@ class TmtCustomMemTable : public TDataSet {
   bool DesignActivation() const { return designActivation_; }
   void SetDesignActivation(bool on) { designActivation_ = on; }
   TmtCustomMemTable* AttachedTo() const { return attachedTo_; }
-  void SetAttachedTo(TmtCustomMemTable* table) { attachedTo_ = table; }
+  // Closes the table and makes it see table's store (null: a fresh store of
+  // its own), copying the owner's definitions and the fields it lacks.
+  void SetAttachedTo(TmtCustomMemTable* table);
   bool AttachedAutoRefresh() const { return attachedAutoRefresh_; }
   void SetAttachedAutoRefresh(bool on) { attachedAutoRefresh_ = on; }
   int AttachMaxCount() const { return store_->AttachMaxCount(); }
@@ -389,6 +391,8 @@ class TmtCustomMemTable : public TDataSet {
   int EntryCount() const;
   PMemRecord EntryAt(int position) const;
   void PickAutoIncField();
+  void UseOwnStore();
+  void CopyFieldsFrom(TmtCustomMemTable& owner);
   void MakeIndexesFromDefs();
   // The fields a save writes under options (kind, visibility, blobs).
   bool FieldIsSaved(const TField* field, TmtMemTableSaveFlags options) const;

@@ -8,6 +8,8 @@
 #include "memtable/mem_table.h"
 #include "memtable/mem_table_errors.h"
 #include "memtable/tests/memtable_test_support.h"
+#include "platform/db/fields.h"
+#include "platform/rtl/system.h"
 
 namespace {
 
@@ -92,6 +94,64 @@ TEST(MemTableVersions, TransactionsNeedMultiversionVersioning) {
   ExpectError<EMemTableError>([&] { t.StartTransaction(); }, "Transactioning requires multiversion versioning.");
   t.SetEnableVersioning(true);
   ExpectError<EMemTableError>([&] { t.StartTransaction(); }, "Transactioning requires multiversion versioning.");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MemTableAttach, AttachedTablesShareTheStore) {
+  TmtMemTable a;
+  a.FieldDefs().Add("NAME", ftString, 10);
+  a.FieldDefs().Add("AMOUNT", ftFloat);
+  for (int i = 0; i < a.FieldDefs().Count(); ++i) a.FieldDefs().Items(i)->CreateField(&a, &a);
+  a.FieldByName("AMOUNT")->SetDisplayLabel(Cz("Částka"));
+  static_cast<TFloatField*>(a.FieldByName("AMOUNT"))->SetCurrency(true);
+  a.FieldByName("NAME")->SetReadOnly(false);
+  TmtMemTable b;
+  ExpectError<EMemTableError>([&] { b.SetAttachedTo(&b); }, "Cant attach memorytable to it self.");
+  int setups = 0;
+  b.OnSetupFieldProperties = [&](TDataSet*, TField*) { ++setups; };
+  b.SetAttachedTo(&a);
+  EXPECT_EQ(setups, 2);
+  ASSERT_NE(b.FindField("AMOUNT"), nullptr);
+  EXPECT_EQ(b.FieldByName("AMOUNT")->DisplayLabel(), Cz("Částka"));
+  EXPECT_TRUE(static_cast<TFloatField*>(b.FieldByName("AMOUNT"))->Currency());
+  a.Open();
+  b.Open();
+  a.Append();
+  a.FieldByName("NAME")->SetAsString("x");
+  a.Post();
+  EXPECT_EQ(Names(b, "NAME"), (Strings{"x"}));  // refreshed after the owner's post
+  b.Append();
+  b.FieldByName("NAME")->SetAsString("y");
+  b.Post();
+  EXPECT_EQ(Names(a, "NAME"), (Strings{"x", "y"}));
+
+  TmtMemTable c;
+  ExpectError<EMemTableError>([&] { c.SetAttachedTo(&b); }, "Cant attach to another table which itself is an attachment.");
+  a.Close();  // closing the owner closes its attachments
+  EXPECT_FALSE(b.Active());
+  b.SetAttachedTo(nullptr);  // detached: a store of its own, empty
+  EXPECT_EQ(b.AttachedTo(), nullptr);
+  b.Open();
+  EXPECT_EQ(b.RecordCount(), 0);
+}
+
+TEST(MemTableAttach, AFullAttachListOnAnOpenOwnerIsRefused) {
+  TmtMemTable a;
+  a.FieldDefs().Add("NAME", ftString, 10);
+  a.SetAttachMaxCount(1);
+  a.Open();
+  TmtMemTable b;
+  b.FieldDefs().Add("NAME", ftString, 10);
+  ExpectError<EMemTableError>([&] { b.SetAttachedTo(&a); }, "Table must be closed for this operation.");
+  EXPECT_EQ(b.AttachedTo(), nullptr);
+  b.Open();  // its own store still works
+  b.Append();
+  b.FieldByName("NAME")->SetAsString("own");
+  b.Post();
+  EXPECT_EQ(b.RecordCount(), 1);
 }
 
 }  // namespace
