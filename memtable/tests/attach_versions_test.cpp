@@ -155,3 +155,62 @@ TEST(MemTableAttach, AFullAttachListOnAnOpenOwnerIsRefused) {
 }
 
 }  // namespace
+
+#include <atomic>
+#include <set>
+#include <thread>
+
+namespace {
+
+// Two tables on one store append from two threads while a third walks and
+// seeks; the store's lock keeps every record and index whole.
+TEST(MemTableAttach, ThreadsAppendThroughAttachedTables) {
+  constexpr int kPerThread = 10000;
+  TmtMemTable owner;
+  owner.FieldDefs().Add("N", ftInteger);
+  owner.IndexDefs().Add("BYN", "N", {});
+  owner.SetAttachMaxCount(4);
+  TmtMemTable a, b, reader;
+  for (TmtMemTable* t : {&a, &b, &reader}) {
+    t->SetAttachedTo(&owner);
+    t->SetAttachedAutoRefresh(false);  // each table belongs to its own thread
+  }
+  owner.SetAttachedAutoRefresh(false);
+  owner.Open();
+  for (TmtMemTable* t : {&a, &b, &reader}) t->Open();
+  std::atomic<int> done{0};
+  auto append = [&](TmtMemTable* t, int base) {
+    for (int i = 0; i < kPerThread; ++i) {
+      t->Append();
+      t->FieldByName("N")->SetAsInteger(base + i);
+      t->Post();
+    }
+    ++done;
+  };
+  std::thread first(append, &a, 0);
+  std::thread second(append, &b, kPerThread);
+  std::thread walker([&] {
+    while (done < 2) {
+      reader.Refresh();
+      for (reader.First(); !reader.Eof(); reader.Next()) {
+      }
+      reader.Locate("N", Variant(5), {});
+    }
+  });
+  first.join();
+  second.join();
+  walker.join();
+  owner.Refresh();
+  EXPECT_EQ(owner.RecordCount(), 2 * kPerThread);
+  std::set<int32_t> unique;
+  for (int slot = 0; slot < owner.Store()->RecordCount(); ++slot)
+    if (PMemRecord r = owner.Store()->Record(slot)) unique.insert(r->uniqueNumber);
+  EXPECT_EQ(unique.size(), static_cast<std::size_t>(2 * kPerThread));
+  owner.SetIndexName("BYN");
+  int expected = 0;
+  bool ordered = true;
+  for (owner.First(); !owner.Eof(); owner.Next()) ordered = ordered && owner.FieldByName("N")->AsInteger() == expected++;
+  EXPECT_TRUE(ordered);
+}
+
+}  // namespace
