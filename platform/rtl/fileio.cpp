@@ -39,9 +39,10 @@ namespace {
 constexpr off_t kShareByte = off_t(1) << 62;
 // Deny-write bookkeeping: every handle opened for writing holds a read lock
 // on the writers' byte, every deny-write handle one on the deny-write byte.
-// Each side then proves the other byte free by taking (and giving back) a
-// write lock on it, so two deny-write readers or two writers coexist while
-// a writer and a deny-write handle exclude each other.
+// Each side announces itself first and then asks (F_OFD_GETLK, taking
+// nothing) whether the other side's byte is held, so two deny-write readers
+// or any number of writers coexist, while a writer and a deny-write handle
+// exclude each other; two racing opens may both be refused, never both let in.
 constexpr off_t kWritersByte = kShareByte + 1;
 constexpr off_t kDenyWriteByte = kShareByte + 2;
 constexpr uint64_t kMaxLockValue = 0xFFFFFFFFu;
@@ -129,29 +130,34 @@ bool TakeShareLock(int fd, short type) {
   return false;
 }
 
+// True when another open file description holds a lock on the byte.
+bool ByteHeldElsewhere(int fd, off_t byte) {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = byte;
+  fl.l_len = 1;
+  fl.l_pid = 0;
+  int rc;
+  do rc = fcntl(fd, F_OFD_GETLK, &fl);
+  while (rc != 0 && errno == EINTR);
+  return rc != 0 || fl.l_type != F_UNLCK;
+}
+
 // Announces a writer and/or a deny-write handle and checks the other side;
 // on refusal the descriptor is closed (releasing what it took) and errno is
-// EACCES. A descriptor open only for reading cannot hold the write lock
-// the check needs; it is left out of the check, since a file this process
-// cannot write is not written by our other handles either.
-bool TakeDenyWriteLocks(int fd, bool writer, bool denyWrite, bool readOnlyDescriptor) {
+// EACCES.
+bool TakeDenyWriteLocks(int fd, bool writer, bool denyWrite) {
   if (!writer && !denyWrite) return true;
-  auto refuse = [fd]() {
-    int err = errno;
+  auto refuse = [fd](int err) {
     close(fd);
-    errno = (err == EAGAIN || err == EACCES) ? EACCES : err;
+    errno = (err == EAGAIN || err == EACCES || err == 0) ? EACCES : err;
     return false;
   };
-  if (writer && !SetOfdLock(fd, F_RDLCK, kWritersByte, 1)) return refuse();
-  if (denyWrite && !SetOfdLock(fd, F_RDLCK, kDenyWriteByte, 1)) return refuse();
-  if (denyWrite && !readOnlyDescriptor) {
-    if (!SetOfdLock(fd, F_WRLCK, kWritersByte, 1)) return refuse();
-    if (!SetOfdLock(fd, writer ? F_RDLCK : F_UNLCK, kWritersByte, 1)) return refuse();
-  }
-  if (writer) {
-    if (!SetOfdLock(fd, F_WRLCK, kDenyWriteByte, 1)) return refuse();
-    if (!SetOfdLock(fd, denyWrite ? F_RDLCK : F_UNLCK, kDenyWriteByte, 1)) return refuse();
-  }
+  if (writer && !SetOfdLock(fd, F_RDLCK, kWritersByte, 1)) return refuse(errno);
+  if (denyWrite && !SetOfdLock(fd, F_RDLCK, kDenyWriteByte, 1)) return refuse(errno);
+  if (denyWrite && ByteHeldElsewhere(fd, kWritersByte)) return refuse(0);
+  if (writer && ByteHeldElsewhere(fd, kDenyWriteByte)) return refuse(0);
   return true;
 }
 
@@ -199,7 +205,7 @@ THandle FileOpen(const AnsiString& fileName, unsigned mode) {
   short shareType = IsExclusive(share) && !readOnlyDescriptor ? F_WRLCK : F_RDLCK;
   if (!TakeShareLock(fd, shareType)) return kInvalidHandle;
   // Whether this open writes is the access asked for, not the descriptor's.
-  if (!TakeDenyWriteLocks(fd, access != fmOpenRead, share == fmShareDenyWrite, readOnlyDescriptor)) {
+  if (!TakeDenyWriteLocks(fd, access != fmOpenRead, share == fmShareDenyWrite)) {
     return kInvalidHandle;
   }
   Register(fd, HandleState{access != fmOpenRead, readOnlyDescriptor});
@@ -234,7 +240,7 @@ THandle FileCreate(const AnsiString& fileName, unsigned shareMode) {
     CloseKeepingErrno(fd);
     return kInvalidHandle;
   }
-  if (!TakeDenyWriteLocks(fd, true, shareMode == fmShareDenyWrite, false)) return kInvalidHandle;
+  if (!TakeDenyWriteLocks(fd, true, shareMode == fmShareDenyWrite)) return kInvalidHandle;
   Register(fd, HandleState{true, false});
   return fd;
 }
