@@ -4,6 +4,8 @@
 // Rows: ID integer, NAME text of 20 with 30% repeated names, AMOUNT float,
 // DAY date. --quick runs small sizes only to keep the program working;
 // --rows N runs another size by hand.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -219,5 +221,105 @@ int main(int argc, char** argv) {
   }
 #endif
   bench::Report("rebuild, memtable/std", memRebuild, stdRebuild, "stable_sort", rowsCount);
+
+  // (d) Locate: on NAME through the current index, on AMOUNT by a scan
+  const int scans = std::max(1, seeks / 10);
+  std::vector<double> amounts;
+  for (int i = 0; i < scans; ++i) amounts.push_back(rows[static_cast<std::size_t>((i * 104729) % rowsCount)].amount);
+  double memLocate = bench::MedianNs(
+      [&] {
+        for (const std::string& p : probes) bench::KeepAlive(table->Locate("NAME", Variant(p), {}));
+      },
+      3);
+  bench::Report("Locate indexed, memtable/std", memLocate, stdSeek, "multimap::find", seeks);
+  double memScan = bench::MedianNs(
+      [&] {
+        for (double a : amounts) bench::KeepAlive(table->Locate("AMOUNT", Variant(a), {}));
+      },
+      3);
+  double stdScan = bench::MedianNs(
+      [&] {
+        for (double a : amounts)
+          bench::KeepAlive(std::find_if(s.rows.begin(), s.rows.end(), [&](const Row& r) { return r.amount == a; }) -
+                           s.rows.begin());
+      },
+      3);
+  bench::Report("Locate scan, memtable/std", memScan, stdScan, "linear scan", scans);
+#ifdef HAVE_SQLITE3
+  {
+    Sqlite q;
+    q.Insert(rows);
+    sqlite3_stmt* st;
+    bench::CheckSqlite(sqlite3_prepare_v2(q.db, "SELECT id FROM t WHERE amount = ? LIMIT 1", -1, &st, nullptr),
+                       q.db);
+    double sqlScan = bench::MedianNs(
+        [&] {
+          for (double a : amounts) {
+            sqlite3_bind_double(st, 1, a);
+            bench::CheckSqlite(sqlite3_step(st), q.db);
+            bench::CheckSqlite(sqlite3_reset(st), q.db);
+          }
+        },
+        3);
+    sqlite3_finalize(st);
+    bench::Report("Locate scan, memtable/SQLite", memScan, sqlScan, "SQLite unindexed SELECT", scans);
+  }
+#endif
+
+  // (e) save and load of the whole table, both formats
+  const std::string base = "/tmp/memtable_bench_" + std::to_string(getpid());
+  for (bool binary : {true, false}) {
+    const std::string file = base + (binary ? ".bin" : ".csv");
+    double memSaveLoad = bench::MedianNs(
+        [&] {
+          if (binary)
+            table->SaveBinaryToFile(file, {mtfSaveData, mtfSaveDef});
+          else
+            table->SaveCsvToFile(file, {mtfSaveData, mtfSaveDef});
+          auto loaded = NewTable();
+          if (binary)
+            loaded->LoadBinaryFromFile(file);
+          else
+            loaded->LoadCsvFromFile(file);
+          bench::KeepAlive(loaded->RecordCount());
+        },
+        3);
+    std::remove(file.c_str());
+#ifdef HAVE_SQLITE3
+    const std::string dbFile = base + ".db";
+    double sqlSaveLoad = bench::MedianNs(
+        [&] {
+          std::remove(dbFile.c_str());
+          sqlite3* db = nullptr;
+          bench::CheckSqlite(sqlite3_open(dbFile.c_str(), &db), db);
+          bench::CheckSqlite(sqlite3_exec(db, "CREATE TABLE t (id INTEGER, name TEXT, amount REAL, day INTEGER);"
+                                              "BEGIN", nullptr, nullptr, nullptr), db);
+          sqlite3_stmt* st;
+          bench::CheckSqlite(sqlite3_prepare_v2(db, "INSERT INTO t VALUES (?, ?, ?, ?)", -1, &st, nullptr), db);
+          for (const Row& r : rows) {
+            sqlite3_bind_int(st, 1, r.id);
+            sqlite3_bind_text(st, 2, r.name.c_str(), static_cast<int>(r.name.size()), SQLITE_STATIC);
+            sqlite3_bind_double(st, 3, r.amount);
+            sqlite3_bind_int(st, 4, r.day);
+            bench::CheckSqlite(sqlite3_step(st), db);
+            bench::CheckSqlite(sqlite3_reset(st), db);
+          }
+          sqlite3_finalize(st);
+          bench::CheckSqlite(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
+          bench::CheckSqlite(sqlite3_prepare_v2(db, "SELECT * FROM t", -1, &st, nullptr), db);
+          int read = 0;
+          while (sqlite3_step(st) == SQLITE_ROW) ++read;
+          sqlite3_finalize(st);
+          sqlite3_close(db);
+          bench::KeepAlive(read);
+        },
+        3);
+    std::remove(dbFile.c_str());
+    bench::Report(binary ? "binary save+load, memtable/SQLite" : "text save+load, memtable/SQLite", memSaveLoad,
+                  sqlSaveLoad, "SQLite file, one transaction", rowsCount);
+#else
+    bench::KeepAlive(memSaveLoad);
+#endif
+  }
   return 0;
 }

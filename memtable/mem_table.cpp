@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "memtable/delta_handler.h"
 #include "memtable/indexes.h"
 #include "memtable/mem_table_errors.h"
 #include "memtable/record_compare.h"
@@ -18,18 +19,27 @@ TmtCustomMemTable::TmtCustomMemTable(TComponent* owner) : TDataSet(owner) {
   store_->AttachTable(this);
   indexes_ = std::make_unique<TmtIndexes>(this);
   currentIndex_ = indexes_->RowOrderIndex();
+  masterLink_.OnMasterChange = [this](TObject*) { MasterChanged(); };
+  masterLink_.OnMasterDisable = [this](TObject*) { MasterDisabled(); };
 }
 
 TmtCustomMemTable::~TmtCustomMemTable() {
   Destroying();
-  try {
-    Close();
-  } catch (const std::exception& e) {
-    ApplicationHandleException(this, e);
-  } catch (...) {
-    // Nothing may leave a destructor.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      Close();
+      break;
+    } catch (const std::exception& e) {
+      ApplicationHandleException(this, e);
+    } catch (...) {
+      // Nothing may leave a destructor.
+    }
+    // The failure (a persistent save, an event) was reported; the table
+    // still has to close, without trying the same save again.
+    persistent_ = false;
   }
   masterLink_.SetDataSource(nullptr);
+  SetDeltaHandler(nullptr);
   FreeKeyBuffers();
   store_->DetachTable(this);
   indexes_.reset();
@@ -194,6 +204,7 @@ void TmtCustomMemTable::DoAfterOpen() {
       LoadFormData();
       LoadPersistentFile();
       ParseFilterText();
+      ParseDetailFields();
     } catch (...) {
       inAfterOpen_ = false;
       throw;
@@ -382,37 +393,6 @@ void TmtCustomMemTable::SetEnableIndexes(bool on) {
   if (on == enableIndexes_) return;
   enableIndexes_ = on;
   if (on && cursorOpen_) CheckIndexDefinitions();
-}
-
-// ------------------------------------------------------------- acceptance
-
-bool TmtCustomMemTable::AcceptTestActive() const {
-  return (Filtered() && OnFilterRecord) || RangeOrMasterActive() ||
-         store_->DeletedVersionCount() > 0;
-}
-
-bool TmtCustomMemTable::AcceptRecord(PMemRecord record, bool forceFilter) {
-  if (!forceFilter && !AcceptTestActive()) return true;
-  if (record->updateStatus == usDeleted) return false;
-  PMemRecord savedFilter = filterRecord_;
-  filterRecord_ = record;
-  TDataSetState saved = SetTempState(dsFilter);
-  bool accept = true;
-  try {
-    if (recalcOnIndex_) RecalculateRecord(record);
-    accept = AcceptByRangeAndMaster(record);
-    if (accept && (forceFilter || Filtered())) {
-      if (OnFilterRecord) OnFilterRecord(this, accept);
-      if (accept) accept = AcceptByFilterExpression(record);
-    }
-  } catch (...) {
-    RestoreState(saved);
-    filterRecord_ = savedFilter;
-    throw;
-  }
-  RestoreState(saved);
-  filterRecord_ = savedFilter;
-  return accept;
 }
 
 void TmtCustomMemTable::RecalculateRecord(PMemRecord record) {

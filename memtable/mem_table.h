@@ -26,6 +26,7 @@
 #include "memtable/field_list.h"
 #include "memtable/record_store.h"
 #include "platform/db/dataset.h"
+#include "platform/db/filter_expr.h"
 #include "platform/db/datasource.h"
 #include "platform/rtl/streams.h"
 
@@ -134,7 +135,9 @@ class TmtCustomMemTable : public TDataSet {
   bool DesignActivation() const { return designActivation_; }
   void SetDesignActivation(bool on) { designActivation_ = on; }
   TmtCustomMemTable* AttachedTo() const { return attachedTo_; }
-  void SetAttachedTo(TmtCustomMemTable* table) { attachedTo_ = table; }
+  // Closes the table and makes it see table's store (null: a fresh store of
+  // its own), copying the owner's definitions and the fields it lacks.
+  void SetAttachedTo(TmtCustomMemTable* table);
   bool AttachedAutoRefresh() const { return attachedAutoRefresh_; }
   void SetAttachedAutoRefresh(bool on) { attachedAutoRefresh_ = on; }
   int AttachMaxCount() const { return store_->AttachMaxCount(); }
@@ -142,7 +145,8 @@ class TmtCustomMemTable : public TDataSet {
   int32_t AutoIncMinValue() const { return store_->AutoIncMinValue(); }
   void SetAutoIncMinValue(int32_t value) { store_->SetAutoIncMinValue(value); }
   TmtCustomDeltaHandler* DeltaHandler() const { return deltaHandler_; }
-  void SetDeltaHandler(TmtCustomDeltaHandler* handler) { deltaHandler_ = handler; }
+  // The old handler loses its table, the new one serves this table.
+  void SetDeltaHandler(TmtCustomDeltaHandler* handler);
   bool EnableIndexes() const { return enableIndexes_; }
   // Switching maintenance back on rebuilds what was left behind meanwhile.
   void SetEnableIndexes(bool on);
@@ -205,11 +209,13 @@ class TmtCustomMemTable : public TDataSet {
   TmtVersioningMode VersioningMode() const { return store_->VersioningMode(); }
   void SetVersioningMode(TmtVersioningMode mode) { store_->SetVersioningMode(mode); }
   const AnsiString& MasterFields() const { return masterLink_.FieldNames(); }
-  void SetMasterFields(const AnsiString& names) { masterLink_.SetFieldNames(names); }
+  void SetMasterFields(const AnsiString& names);
   const AnsiString& DetailFields() const { return detailFieldNames_; }
-  void SetDetailFields(const AnsiString& names) { detailFieldNames_ = names; }
+  void SetDetailFields(const AnsiString& names);
   TDataSource* MasterSource() const { return masterLink_.DataSource(); }
-  void SetMasterSource(TDataSource* source) { masterLink_.SetDataSource(source); }
+  // A source whose dataset is this table raises "Selfreferencing
+  // master/detail relations not allowed."; longer cycles are the link's.
+  void SetMasterSource(TDataSource* source);
   // Always the library's version; a written value is kept but not shown.
   AnsiString Version() const { return "2.53g"; }
   void SetVersion(const AnsiString& version) { writtenVersion_ = version; }
@@ -225,6 +231,22 @@ class TmtCustomMemTable : public TDataSet {
   const TmtFieldList& CurrentIndexFields() const { return indexFields_; }
   const TmtFieldList& MasterFieldList() const { return masterFieldList_; }
   const TmtFieldList& DetailFieldList() const { return detailFieldList_; }
+
+  // ------------------------------------------ ranges and key buffers
+  // Makes key buffer which (0 search, 1 range start, 2 range end, 3 master
+  // values) current, creating it on first use; reset empties it.
+  PMemRecord SelectKeyBuffer(int which, bool reset);
+  bool RangeActive() const { return rangeActive_; }
+  // Switches the range off and stays on the active record when it has one.
+  void DropRange();
+  // No public operation sets a range or a status filter; tests reach both
+  // through these hooks.
+  void SetRangeActiveForTesting(bool on) { rangeActive_ = on; }
+  void SetStatusFilterForTesting(TSetOf<TUpdateStatus> statuses) { statusFilter_ = statuses; }
+  // Whether master/detail restricts the records (savers switch it off).
+  bool MasterDetailEnabled() const { return masterDetailEnabled_; }
+  void SetMasterDetailEnabled(bool on) { masterDetailEnabled_ = on; }
+  bool MasterDetailActive() const;
 
   // -------------------------------------------------------------- events
   TmtOnProgress OnProgress;
@@ -249,7 +271,54 @@ class TmtCustomMemTable : public TDataSet {
   bool BookmarkValid(const TBookmark& bookmark) override;
   int CompareBookmarks(const TBookmark& a, const TBookmark& b) override;
   void SetBlockReadSize(int size) override;
+  std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
   void DataEvent(TDataEvent event, intptr_t info) override;
+  // Filter writers: the text is parsed while open; Filtered and new text
+  // go to the first record.
+  void SetFiltered(bool on) override;
+  void SetFilterOptions(TFilterOptions options) override;
+  bool Locate(std::string_view keyFields, const Variant& keyValues, TLocateOptions options) override;
+  Variant Lookup(std::string_view keyFields, const Variant& keyValues,
+                 std::string_view resultFields) override;
+  // The entry position of the first accepted record whose key fields equal
+  // the values (one value or an array), through the current index when it
+  // has exactly these fields, else by a scan; -1 when none.
+  int FindMatchingRecord(std::string_view keyFields, const Variant& keyValues, TLocateOptions options);
+  // ------------------------------------------------------ text format
+  // Comma-separated text (text_format.cpp): records of the current index,
+  // optionally after a block of field and index definitions.
+  void WriteCsvStream(TStream& stream, TmtMemTableSaveFlags options);
+  void ReadCsvStream(TStream& stream);
+  void SaveCsvToFile(const AnsiString& fileName, TmtMemTableSaveFlags options);
+  void LoadCsvFromFile(const AnsiString& fileName);
+  // ---------------------------------------------------- binary format
+  // Component-stream values (binary_format.cpp), version 251; the reader
+  // also takes the older versions.
+  void WriteBinaryStream(TStream& stream, TmtMemTableSaveFlags options);
+  void ReadBinaryStream(TStream& stream);
+  void SaveBinaryToFile(const AnsiString& fileName, TmtMemTableSaveFlags options);
+  void LoadBinaryFromFile(const AnsiString& fileName);
+  // ------------------------------------------------------ transactions
+  // Nested transactions over record versions (versioning on, mode
+  // mtvmAllSinceCheckPoint, else "Transactioning requires multiversion
+  // versioning."). Rollback restores every record changed at the current
+  // level to its image before; commit drops the images made inside the
+  // level and keeps those from outer levels.
+  virtual void StartTransaction();
+  virtual void Rollback();
+  virtual void Commit();
+  int TransactionLevel() const { return store_->TransactionLevel(); }
+
+  // ------------------------------------------- persistence and form data
+  // The form's stored "Data": the binary format with the form options
+  // while open, nothing while closed.
+  void WriteFormData(TStream& stream);
+  // Keeps the bytes; a table with StoreDataOnForm reads them when it opens.
+  void ReadFormData(TStream& stream);
+  // Whether a load is writing records (read-only fields accept values).
+  bool InternalLoading() const { return internalLoad_; }
+  // The parsed filter; null when there is none.
+  const TFilterNode* FilterTree() const { return filterTree_.get(); }
 
  protected:
   void InternalOpen() override;
@@ -289,16 +358,25 @@ class TmtCustomMemTable : public TDataSet {
   void DoAfterPost() override;
   void DoAfterDelete() override;
   void DoNewRecord() override;
+  void SetFilterText(const AnsiString& text) override;
+  // Find first/last/next/prior: the filter applies even when not Filtered.
+  bool FindRecord(bool restart, bool goForward) override;
 
   // Hooks the keys-and-formats work fills; empty here.
-  virtual void LoadFormData() {}
-  virtual void LoadPersistentFile() {}
-  virtual void SavePersistentFile() {}
-  virtual void ParseFilterText() {}
-  virtual void ApplyMasterValues(PMemRecord record) { (void)record; }
-  virtual bool AcceptByRangeAndMaster(PMemRecord record) { (void)record; return true; }
-  virtual bool AcceptByFilterExpression(PMemRecord record) { (void)record; return true; }
-  virtual bool RangeOrMasterActive() const { return false; }
+  void LoadFormData();
+  void LoadPersistentFile();
+  void SavePersistentFile();
+  void ParseFilterText();
+  void ApplyMasterValues(PMemRecord record);
+  bool AcceptByRangeAndMaster(PMemRecord record);
+  bool AcceptByFilterExpression(PMemRecord record);
+  bool RangeOrMasterActive() const { return rangeActive_ || MasterDetailActive(); }
+  // The detail list (or, when empty, the current index fields) that the
+  // master's values restrict.
+  const TmtFieldList& DetailKeyFields() const;
+  void ParseDetailFields();
+  void MasterChanged();
+  void MasterDisabled();
 
  private:
   friend class TmtIndexes;
@@ -313,7 +391,11 @@ class TmtCustomMemTable : public TDataSet {
   int EntryCount() const;
   PMemRecord EntryAt(int position) const;
   void PickAutoIncField();
+  void UseOwnStore();
+  void CopyFieldsFrom(TmtCustomMemTable& owner);
   void MakeIndexesFromDefs();
+  // The fields a save writes under options (kind, visibility, blobs).
+  bool FieldIsSaved(const TField* field, TmtMemTableSaveFlags options) const;
 
   TmtCommon* store_;
   std::unique_ptr<TmtCommon> ownStore_;
@@ -372,6 +454,16 @@ class TmtCustomMemTable : public TDataSet {
   bool loadedCompletely_ = false;
   AnsiString detailFieldNames_;
   AnsiString writtenVersion_;
+  bool rangeActive_ = false;
+  TSetOf<TUpdateStatus> statusFilter_;
+  bool masterDetailEnabled_ = true;
+  bool internalLoad_ = false;
+  bool persistentSaved_ = false;
+  // Set while the open sequence loads: definitions in the data are matched
+  // by name against the table's fields instead of replacing them.
+  bool keepDefinitions_ = false;
+  std::unique_ptr<TMemoryStream> formData_;
+  std::unique_ptr<TFilterNode> filterTree_;
 };
 
 // The published form of the table.

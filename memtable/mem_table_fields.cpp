@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "memtable/blob_stream.h"
 #include "memtable/mem_table.h"
 #include "memtable/mem_table_errors.h"
 
@@ -25,7 +26,7 @@ void TmtCustomMemTable::SetFieldData(TField* field, const void* buffer) {
   // Calculated values are written by the framework itself while it computes
   // them; only changes a user makes are refused.
   bool computing = state == dsCalcFields || state == dsInternalCalc || state == dsFilter;
-  if (!computing && state != dsSetKey && (readOnly_ || field->ReadOnly()))
+  if (!computing && state != dsSetKey && !internalLoad_ && (readOnly_ || field->ReadOnly()))
     DatabaseErrorFmt(mtmsg::FieldIsReadOnly, field->DisplayName());
   if (field->FieldKind() == fkData || field->FieldKind() == fkCalculated ||
       field->FieldKind() == fkInternalCalc)
@@ -132,7 +133,13 @@ void TmtCustomMemTable::SetFieldsFromValues(const AnsiString& fieldNames, const 
     WriteFieldFromVariant(record, list.FieldAt(i), values.Element(values.ArrayLowBound() + i));
 }
 
+std::unique_ptr<TStream> TmtCustomMemTable::CreateBlobStream(TField* field, TBlobStreamMode mode) {
+  return std::make_unique<TmtBlobStream>(this, field, mode);
+}
+
 void TmtCustomMemTable::CloseBlob(TField* field) {
-  // Blob values arrive with the blob stream; nothing is held per field yet.
+  // Nothing to release: a post hands the buffer's value blocks to the
+  // stored record and a cancel frees them (InternalCancel), so no block
+  // written through a blob stream outlives the edit.
   (void)field;
 }

@@ -695,3 +695,39 @@ void TmtCommon::NotifyIndexes(int operation, TmtCustomMemTable* acting, int posi
     table->UpdateIndexesFor(operation, table == acting ? positionHint : -1, newRecord, oldRecord);
   }
 }
+
+bool TmtCommon::BlobBytes(PMemRecord record, const TField* field, std::string& out) const {
+  const char* bytes;
+  int length;
+  std::string scratch;
+  if (!ValueBytes(record, field, bytes, length, scratch)) return false;
+  out.assign(bytes, static_cast<std::size_t>(std::max(length, 0)));
+  return true;
+}
+
+void TmtCommon::SetBlobBytes(PMemRecord record, const TField* field, const std::string* bytes) const {
+  char* entry = FieldValuePtr(record, field);
+  if (!entry || !(FieldFlags(field->FieldNo()) & kFieldOutOfLine)) return;
+  FreeValueBlock(BlockOf(entry));
+  SetBlockOf(entry, nullptr);
+  entry[0] = 0;
+  if (!bytes || bytes->empty()) return;
+  if (bytes->size() > 0xFFFFFFFFu - 4u) throw std::bad_alloc();
+  char* block = static_cast<char*>(std::calloc(1, bytes->size() + 4u));
+  if (!block) throw std::bad_alloc();
+  ++liveValueBlocks;
+  StoreLength(block, static_cast<uint32_t>(bytes->size()));
+  std::memcpy(block + 4, bytes->data(), bytes->size());
+  SetBlockOf(entry, block);
+  entry[0] = 1;
+}
+
+void TmtCommon::ReplaceInSlot(PMemRecord record, PMemRecord replacement) {
+  TCriticalSectionGuard guard(Lock());
+  if (Record(record->slot) != record) return;
+  replacement->slot = record->slot;
+  replacement->uniqueNumber = record->uniqueNumber;
+  replacement->stored = 1;
+  replacement->position = -1;
+  records_[static_cast<std::size_t>(record->slot)] = replacement;
+}

@@ -155,6 +155,13 @@ class TmtCommon {
   bool ValueBytes(PMemRecord record, const TField* field, const char*& bytes, int& length,
                   std::string& scratch) const;
 
+  // Blob values as whole byte strings: what the record reads for an
+  // out-of-line field (its own block, else the stored record's); false for
+  // null. SetBlobBytes replaces the record's own block; null or empty
+  // bytes store null.
+  bool BlobBytes(PMemRecord record, const TField* field, std::string& out) const;
+  void SetBlobBytes(PMemRecord record, const TField* field, const std::string* bytes) const;
+
   // ------------------------------------------------------ properties
   int AttachMaxCount() const;
   void SetAttachMaxCount(int count);
@@ -188,6 +195,12 @@ class TmtCommon {
   void SetEventsMuted(bool on) { eventsMuted_ = on; }
   int32_t DeletedVersionCount() const { return deletedVersions_; }
   void AddDeletedVersion() { ++deletedVersions_; }
+  void RemoveDeletedVersion() {
+    if (deletedVersions_ > 0) --deletedVersions_;
+  }
+  // Puts replacement (an older version of record) into record's slot with
+  // record's unique number, so bookmarks of the record stay valid.
+  void ReplaceInSlot(PMemRecord record, PMemRecord replacement);
 
   // --------------------------------------------------- attached tables
   // Gives the table an attach index (the first empty entry, else a new one).

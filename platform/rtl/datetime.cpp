@@ -475,6 +475,10 @@ bool TryStrToTime(std::string_view text, TDateTime& time) {
   return ScanTime(text, time, FormatSettings());
 }
 
+bool TryStrToTime(std::string_view text, TDateTime& time, const TFormatSettings& settings) {
+  return ScanTime(text, time, settings);
+}
+
 TDateTime StrToTime(std::string_view text) {
   TDateTime time;
   if (!ScanTime(text, time, FormatSettings())) ConvertError(text, "' is not a valid time");

@@ -72,4 +72,5 @@ TDateTime StrToDate(std::string_view text, const TFormatSettings& settings);
 // Hours, minutes, optional seconds with the time separator.
 // StrToTime raises EConvertError "'%s' is not a valid time".
 bool TryStrToTime(std::string_view text, TDateTime& time);
+bool TryStrToTime(std::string_view text, TDateTime& time, const TFormatSettings& settings);
 TDateTime StrToTime(std::string_view text);

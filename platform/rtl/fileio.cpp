@@ -37,6 +37,14 @@
 namespace {
 
 constexpr off_t kShareByte = off_t(1) << 62;
+// Deny-write bookkeeping: every handle opened for writing holds a read lock
+// on the writers' byte, every deny-write handle one on the deny-write byte.
+// Each side announces itself first and then asks (F_OFD_GETLK, taking
+// nothing) whether the other side's byte is held, so two deny-write readers
+// or any number of writers coexist, while a writer and a deny-write handle
+// exclude each other; two racing opens may both be refused, never both let in.
+constexpr off_t kWritersByte = kShareByte + 1;
+constexpr off_t kDenyWriteByte = kShareByte + 2;
 constexpr uint64_t kMaxLockValue = 0xFFFFFFFFu;
 // One system call moves at most this much, well inside ssize_t.
 constexpr int64_t kMaxChunk = int64_t(1) << 30;
@@ -122,6 +130,37 @@ bool TakeShareLock(int fd, short type) {
   return false;
 }
 
+// True when another open file description holds a lock on the byte.
+bool ByteHeldElsewhere(int fd, off_t byte) {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = byte;
+  fl.l_len = 1;
+  fl.l_pid = 0;
+  int rc;
+  do rc = fcntl(fd, F_OFD_GETLK, &fl);
+  while (rc != 0 && errno == EINTR);
+  return rc != 0 || fl.l_type != F_UNLCK;
+}
+
+// Announces a writer and/or a deny-write handle and checks the other side;
+// on refusal the descriptor is closed (releasing what it took) and errno is
+// EACCES.
+bool TakeDenyWriteLocks(int fd, bool writer, bool denyWrite) {
+  if (!writer && !denyWrite) return true;
+  auto refuse = [fd](int err) {
+    close(fd);
+    errno = (err == EAGAIN || err == EACCES || err == 0) ? EACCES : err;
+    return false;
+  };
+  if (writer && !SetOfdLock(fd, F_RDLCK, kWritersByte, 1)) return refuse(errno);
+  if (denyWrite && !SetOfdLock(fd, F_RDLCK, kDenyWriteByte, 1)) return refuse(errno);
+  if (denyWrite && ByteHeldElsewhere(fd, kWritersByte)) return refuse(0);
+  if (writer && ByteHeldElsewhere(fd, kDenyWriteByte)) return refuse(0);
+  return true;
+}
+
 bool IsRefusedWriteAccess(int err) {
   return err == EACCES || err == EPERM || err == EROFS || err == ETXTBSY;
 }
@@ -165,6 +204,10 @@ THandle FileOpen(const AnsiString& fileName, unsigned mode) {
   // readers of the same read-only file.
   short shareType = IsExclusive(share) && !readOnlyDescriptor ? F_WRLCK : F_RDLCK;
   if (!TakeShareLock(fd, shareType)) return kInvalidHandle;
+  // Whether this open writes is the access asked for, not the descriptor's.
+  if (!TakeDenyWriteLocks(fd, access != fmOpenRead, share == fmShareDenyWrite)) {
+    return kInvalidHandle;
+  }
   Register(fd, HandleState{access != fmOpenRead, readOnlyDescriptor});
   return fd;
 }
@@ -197,6 +240,7 @@ THandle FileCreate(const AnsiString& fileName, unsigned shareMode) {
     CloseKeepingErrno(fd);
     return kInvalidHandle;
   }
+  if (!TakeDenyWriteLocks(fd, true, shareMode == fmShareDenyWrite)) return kInvalidHandle;
   Register(fd, HandleState{true, false});
   return fd;
 }
@@ -492,4 +536,33 @@ bool WriteFileAtomically(const AnsiString& fileName, const std::string& bytes) {
   if (ok) ok = ReplaceResolved(temp, *target, mode);
   if (!ok) unlink(temp.c_str());
   return ok;
+}
+
+bool LinkFile(const AnsiString& existingName, const AnsiString& linkName) {
+  std::optional<std::string> from = ExistingDiskPath(existingName);
+  if (!from) {
+    errno = ENOENT;
+    return false;
+  }
+  std::optional<std::string> to = DiskPathForCreate(linkName);
+  if (!to) {
+    errno = ENOENT;
+    return false;
+  }
+  // Link under a fresh name first, then rename over the target: the old
+  // link stays whole until the new one takes its place.
+  std::string temp = *to + ".lnkXXXXXX";
+  int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
+  unlink(temp.c_str());
+  if (link(from->c_str(), temp.c_str()) != 0) return false;
+  if (rename(temp.c_str(), to->c_str()) != 0) {
+    int saved = errno;
+    unlink(temp.c_str());
+    errno = saved;
+    return false;
+  }
+  SyncDirectory(*to);
+  return true;
 }

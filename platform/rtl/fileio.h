@@ -17,6 +17,12 @@
 // taken without waiting. A refusal means another handle conflicts, in any
 // process or in this one through another open.
 //
+// Deny-write: two more reserved bytes (2^62 + 1, 2^62 + 2). A handle opened
+// for writing (fmOpenWrite, fmOpenReadWrite, or created) and a deny-write
+// handle exclude each other; deny-write readers share with each other and
+// with deny-none readers. These locks, like the share lock, are not counted
+// by SystemLockCallCount.
+//
 // Byte-range locks are OFD locks (F_OFD_SETLK), never classic POSIX locks:
 // those belong to the process, so two handles of one process would not
 // exclude each other, and closing any descriptor of a file would silently
@@ -37,7 +43,7 @@ constexpr unsigned fmOpenWrite = 0x0001;
 constexpr unsigned fmOpenReadWrite = 0x0002;
 constexpr unsigned fmShareCompat = 0x0000;  // treated as deny-none
 constexpr unsigned fmShareExclusive = 0x0010;
-constexpr unsigned fmShareDenyWrite = 0x0020;  // treated as deny-none for now
+constexpr unsigned fmShareDenyWrite = 0x0020;  // refused while a handle writes, and keeps writers out
 constexpr unsigned fmShareDenyRead = 0x0030;   // treated as exclusive
 constexpr unsigned fmShareDenyNone = 0x0040;
 constexpr unsigned fmCreate = 0xFF00;           // create or empty, exclusive while open
@@ -82,6 +88,11 @@ uint64_t SystemLockCallCount();
 // Never replaces an existing target (the system's rename would silently
 // destroy another file); a rename that only changes letter case is allowed.
 bool RenameFile(const AnsiString& oldName, const AnsiString& newName);
+
+// Makes linkName a hard link to existingName, replacing an existing
+// linkName atomically (for backups that must never be half there). The
+// directory is flushed afterwards. False with errno on failure.
+bool LinkFile(const AnsiString& existingName, const AnsiString& linkName);
 
 // Atomic replacement, for files other programs or the user may read while we
 // write them (settings, exports, persistent tables): a reader sees the old

@@ -36,3 +36,20 @@ TFormatSettings CzechFormatSettings();
 
 // The process-wide settings object (initialised to CzechFormatSettings()).
 TFormatSettings& FormatSettings();
+
+// Replaces the process-wide settings for the lifetime of the guard and puts
+// the previous ones back when it ends, on every exit, exceptions included.
+// No change notice is raised either way: code that swaps settings for a
+// moment (a file format with fixed separators) must not disturb listeners.
+class ScopedFormatSettings {
+ public:
+  explicit ScopedFormatSettings(const TFormatSettings& replacement) : saved_(FormatSettings()) {
+    FormatSettings() = replacement;
+  }
+  ~ScopedFormatSettings() { FormatSettings() = saved_; }
+  ScopedFormatSettings(const ScopedFormatSettings&) = delete;
+  ScopedFormatSettings& operator=(const ScopedFormatSettings&) = delete;
+
+ private:
+  TFormatSettings saved_;
+};

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "platform/rtl/floatconv.h"
+#include "platform/rtl/locale_compare.h"
 
 struct Variant::ArrayData {
   std::vector<Variant> elements;
@@ -60,7 +61,65 @@ Variant Arithmetic(const Variant& a, const Variant& b, ArithOp op) {
   InvalidOp();
 }
 
+// Three-way comparison of two non-null values: < 0, 0, > 0.
+int CompareValues(const Variant& a, const Variant& b) {
+  if (a.IsArray() || b.IsArray()) InvalidOp();
+  auto textLike = [](const Variant& v) { return v.IsString() || v.IsEmpty(); };
+  if (textLike(a) && textLike(b)) {
+    int c = AnsiCompareStr(a.StringRef(), b.StringRef());
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+  }
+  if (a.VarType() == varInt64 && b.VarType() == varInt64) {
+    int64_t x = a.AsInt64();
+    int64_t y = b.AsInt64();
+    return x < y ? -1 : (x > y ? 1 : 0);
+  }
+  // A text beside a date reads as a date; beside anything else as a number.
+  auto number = [](const Variant& v, const Variant& other) {
+    return v.IsString() && other.IsDateTime() ? v.AsDateTime() : v.AsDouble();
+  };
+  double x = number(a, b);
+  double y = number(b, a);
+  return x < y ? -1 : (x > y ? 1 : 0);
+}
+
 }  // namespace
+
+Variant operator%(const Variant& a, const Variant& b) {
+  if (a.IsNull() || b.IsNull()) return Variant::Null();
+  if (a.IsArray() || b.IsArray()) InvalidOp();
+  int64_t x = a.AsInt64();
+  int64_t y = b.AsInt64();
+  if (y == 0) throw EDivByZero("Division by zero");
+  if (y == -1) return Variant(int64_t{0});  // INT64_MIN % -1 overflows in C++
+  return Variant(x % y);
+}
+
+bool operator==(const Variant& a, const Variant& b) {
+  if (a.IsNull() || b.IsNull()) return false;
+  return CompareValues(a, b) == 0;
+}
+
+bool operator!=(const Variant& a, const Variant& b) {
+  if (a.IsNull() || b.IsNull()) return a.IsNull() != b.IsNull();
+  return CompareValues(a, b) != 0;
+}
+
+bool operator<(const Variant& a, const Variant& b) {
+  return !a.IsNull() && !b.IsNull() && CompareValues(a, b) < 0;
+}
+
+bool operator>(const Variant& a, const Variant& b) {
+  return !a.IsNull() && !b.IsNull() && CompareValues(a, b) > 0;
+}
+
+bool operator<=(const Variant& a, const Variant& b) {
+  return !a.IsNull() && !b.IsNull() && CompareValues(a, b) <= 0;
+}
+
+bool operator>=(const Variant& a, const Variant& b) {
+  return !a.IsNull() && !b.IsNull() && CompareValues(a, b) >= 0;
+}
 
 Currency Currency::FromDouble(double value) {
   double scaled = std::round(value * 10000.0);

@@ -11,6 +11,19 @@
 // would have signalled: x/0 EZeroDivide, 0/0 and other invalid operations
 // EInvalidOp, overflow EOverflow. Every other combination raises
 // EVariantInvalidOpError.
+//
+// Comparisons (== != < > <= >=): numbers compare numerically (two integers
+// exactly, otherwise as doubles); Booleans (-1/0) and dates (day counts) take
+// part as their numbers and unassigned as 0, or as the empty text beside a
+// text. A text beside a number converts with the process format settings
+// (EVariantTypeCastError when it is none), a text beside a date through
+// StrToDate; two texts compare with AnsiCompareStr (Czech collation). An
+// array operand raises EVariantInvalidOpError. A null operand makes every
+// comparison false, except that != is true when exactly one side is null.
+//
+// Modulus (%): both operands as integers (rounded), the remainder with the
+// sign of the dividend; a null operand gives null, a divisor of 0 raises
+// EDivByZero "Division by zero".
 #pragma once
 
 #include <cstdint>
@@ -112,6 +125,14 @@ class Variant {
   friend Variant operator-(const Variant& a, const Variant& b);
   friend Variant operator*(const Variant& a, const Variant& b);
   friend Variant operator/(const Variant& a, const Variant& b);
+  friend Variant operator%(const Variant& a, const Variant& b);
+
+  friend bool operator==(const Variant& a, const Variant& b);
+  friend bool operator!=(const Variant& a, const Variant& b);
+  friend bool operator<(const Variant& a, const Variant& b);
+  friend bool operator>(const Variant& a, const Variant& b);
+  friend bool operator<=(const Variant& a, const Variant& b);
+  friend bool operator>=(const Variant& a, const Variant& b);
 
  private:
   struct NullTag {};

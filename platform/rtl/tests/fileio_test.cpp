@@ -357,6 +357,62 @@ TEST(FileIo, RetryHelperWaitsForARegionHeldByAnotherHandle) {
 
 // ---- between processes ----
 
+TEST(FileIo, DenyWriteExcludesWritersWithinOneProcess) {
+  TempDir dir;
+  dir.Write("t.csv", "x");
+  const std::string name = dir.File("t.csv");
+  const unsigned denyWriteRead = fmOpenRead | fmShareDenyWrite;
+  struct Case {
+    unsigned first, second;
+    bool secondGranted;
+  } cases[] = {
+      {fmOpenReadWrite | fmShareDenyNone, denyWriteRead, false},
+      {fmOpenWrite | fmShareDenyNone, denyWriteRead, false},
+      {denyWriteRead, fmOpenReadWrite | fmShareDenyNone, false},
+      {denyWriteRead, fmOpenWrite | fmShareDenyNone, false},
+      {denyWriteRead, fmOpenReadWrite | fmShareDenyWrite, false},
+      {denyWriteRead, denyWriteRead, true},
+      {denyWriteRead, fmOpenRead | fmShareDenyNone, true},
+      {fmOpenRead | fmShareDenyNone, denyWriteRead, true},  // a read-only open is no writer
+      {fmOpenReadWrite | fmShareDenyWrite, fmOpenRead | fmShareDenyNone, true},
+      {fmOpenReadWrite | fmShareDenyNone, fmOpenReadWrite | fmShareDenyNone, true},
+  };
+  for (const Case& c : cases) {
+    Handle a(FileOpen(name, c.first));
+    ASSERT_TRUE(a.ok()) << std::hex << c.first;
+    errno = 0;
+    Handle b(FileOpen(name, c.second));
+    EXPECT_EQ(b.ok(), c.secondGranted) << std::hex << c.first << " then " << c.second;
+    if (!c.secondGranted) {
+      EXPECT_EQ(errno, EACCES);
+    }
+  }
+  // A created file is a writer too, and the writer's lock goes with its handle.
+  {
+    Handle created(FileCreate(name, fmShareDenyNone));
+    ASSERT_TRUE(created.ok());
+    EXPECT_EQ(FileOpen(name, denyWriteRead), -1);
+  }
+  Handle again(FileOpen(name, denyWriteRead));
+  EXPECT_TRUE(again.ok());
+  uint64_t before = SystemLockCallCount();
+  { Handle writer(FileOpen(name, fmOpenRead | fmShareDenyWrite)); }
+  EXPECT_EQ(SystemLockCallCount(), before);
+}
+
+TEST(FileIo, LinkFileReplacesAnExistingTarget) {
+  TempDir dir;
+  dir.Write("data.bin", "new");
+  dir.Write("data.bak", "old");
+  ASSERT_TRUE(LinkFile(dir.File("data.bin"), dir.File("data.bak")));
+  EXPECT_EQ(dir.Read("data.bak"), "new");
+  EXPECT_EQ(dir.Read("data.bin"), "new");
+  ASSERT_TRUE(LinkFile(dir.File("data.bin"), dir.File("fresh.bak")));
+  EXPECT_EQ(dir.Read("fresh.bak"), "new");
+  EXPECT_FALSE(LinkFile(dir.File("missing.bin"), dir.File("data.bak")));
+  EXPECT_EQ(dir.Read("data.bak"), "new");
+}
+
 // The child's side of the lock dialogue: it opens the file itself, then
 // obeys "lock O L", "unlock O L", "open MODE", "close" and "exit" lines and
 // answers "ok" or "refused".
@@ -445,6 +501,32 @@ TEST(FileIoMultiprocess, ShareModesHoldAcrossProcesses) {
     return 0;
   });
   EXPECT_EQ(second.channel().Receive(), "refused");
+  EXPECT_EQ(second.Wait(), 0);
+}
+
+TEST(FileIoMultiprocess, DenyWriteHoldsAcrossProcesses) {
+  TempDir dir;
+  dir.Write("t.csv", "x");
+  const std::string name = dir.File("t.csv");
+  {
+    // The child holds the file open for writing.
+    ChildProcess child([&](Channel& ch) { return LockServer(ch, name); });
+    ASSERT_EQ(child.channel().Receive(), "ready");
+    EXPECT_EQ(FileOpen(name, fmOpenRead | fmShareDenyWrite), -1);
+    Handle reader(FileOpen(name, fmOpenRead | fmShareDenyNone));
+    EXPECT_TRUE(reader.ok());
+    Ask(child, "exit");
+    EXPECT_EQ(child.Wait(), 0);
+  }
+  Handle denyWrite(FileOpen(name, fmOpenRead | fmShareDenyWrite));
+  ASSERT_TRUE(denyWrite.ok());
+  ChildProcess second([&](Channel& ch) {
+    THandle w = FileOpen(name, fmOpenReadWrite | fmShareDenyNone);
+    THandle r = FileOpen(name, fmOpenRead | fmShareDenyWrite);
+    ch.Send(std::string(w < 0 ? "refused" : "ok") + "," + (r < 0 ? "refused" : "ok"));
+    return 0;
+  });
+  EXPECT_EQ(second.channel().Receive(), "refused,ok");
   EXPECT_EQ(second.Wait(), 0);
 }
 

@@ -137,4 +137,48 @@ TEST(Variant, DatesArraysAndCurrency) {
   EXPECT_THROW(Currency::FromDouble(1e300), EOverflow);
 }
 
+TEST(Variant, ComparisonsAndModulus) {
+  // Each row: a, b and the expected results of == != < > <= >=.
+  const Variant null = Variant::Null();
+  struct Row {
+    Variant a, b;
+    bool eq, ne, lt, gt, le, ge;
+  } rows[] = {
+      {Variant(2), Variant(3), false, true, true, false, true, false},
+      {Variant(int64_t{9007199254740993}), Variant(int64_t{9007199254740992}),  // exact as integers
+       false, true, false, true, false, true},
+      {Variant(2), Variant(2.0), true, false, false, false, true, true},
+      {Variant(true), Variant(-1), true, false, false, false, true, true},
+      {Variant("2,5"), Variant(2.5), true, false, false, false, true, true},  // Czech decimal comma
+      {Variant("cz"), Variant("ch"), false, true, true, false, true, false},  // "ch" sorts after "h"
+      {Variant("abc"), Variant("abc"), true, false, false, false, true, true},
+      {Variant(), Variant(""), true, false, false, false, true, true},
+      {Variant::FromDateTime(45000), Variant(45000.5), false, true, true, false, true, false},
+      {Variant::FromDateTime(EncodeDate(2024, 3, 1)), Variant("1.3.2024"), true, false, false, false, true, true},
+      {null, Variant(1), false, true, false, false, false, false},
+      {Variant(1), null, false, true, false, false, false, false},
+      {null, null, false, false, false, false, false, false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.a.AsString() + " vs " + r.b.AsString());
+    EXPECT_EQ(r.a == r.b, r.eq);
+    EXPECT_EQ(r.a != r.b, r.ne);
+    EXPECT_EQ(r.a < r.b, r.lt);
+    EXPECT_EQ(r.a > r.b, r.gt);
+    EXPECT_EQ(r.a <= r.b, r.le);
+    EXPECT_EQ(r.a >= r.b, r.ge);
+  }
+  Variant array = Variant::Array({Variant(1)});
+  EXPECT_THROW((void)(array == Variant(1)), EVariantInvalidOpError);
+  EXPECT_THROW((void)(Variant("abc") < Variant(1)), EVariantTypeCastError);
+
+  EXPECT_EQ((Variant(7) % Variant(3)).AsInt64(), 1);
+  EXPECT_EQ((Variant(-7) % Variant(3)).AsInt64(), -1);
+  EXPECT_EQ((Variant(7.6) % Variant(3)).AsInt64(), 2);  // 8 mod 3
+  EXPECT_EQ((Variant(INT64_MIN) % Variant(-1)).AsInt64(), 0);
+  EXPECT_TRUE((null % Variant(3)).IsNull());
+  EXPECT_THROW(Variant(7) % Variant(0), EDivByZero);
+  EXPECT_THROW(array % Variant(2), EVariantInvalidOpError);
+}
+
 }  // namespace
