@@ -25,6 +25,14 @@ namespace {
 
 AnsiString TextOf(const Variant& v) { return v.IsString() ? v.StringRef() : v.AsString(); }
 
+// The text of an operand: the string itself when it is one (no copy),
+// else its conversion kept in spare.
+const AnsiString& TextRef(const Variant& v, AnsiString& spare) {
+  if (v.IsString()) return v.StringRef();
+  spare = v.AsString();
+  return spare;
+}
+
 // x^y. Whole exponents up to 64 in magnitude multiply step by step (n >= 2
 // gives exactly the product x*x*...*x); every other exponent goes through
 // pow. 0 to a negative power is a division by zero.
@@ -219,9 +227,8 @@ void TxbExpBlnLit::Evaluate(Variant& value, ExpressionValueType& type) {
 }
 
 void TxbExpOperator::Evaluate(Variant& value, ExpressionValueType& type) {
-  const char* display = OperatorDisplayText(code_);
   if (!right_ || (code_ != opNot && !left_)) {
-    XbRaise<EXbaseExpression>(xbmTargetValueMissing, display);
+    XbRaise<EXbaseExpression>(xbmTargetValueMissing, OperatorDisplayText(code_));
   }
   Variant rightValue;
   ExpressionValueType rightType = etUnknown;
@@ -278,8 +285,11 @@ void TxbExpOperator::Evaluate(Variant& value, ExpressionValueType& type) {
         break;
       }
       case opPlus: {
-        AnsiString l = TextOf(leftValue);
-        const AnsiString r = TextOf(rightValue);
+        // The operands are this evaluation's own: the left text is taken
+        // over and the right one appended without copies.
+        AnsiString l = leftValue.TakeString();
+        AnsiString spare;
+        const AnsiString& r = TextRef(rightValue, spare);
         ChargeText(static_cast<uint64_t>(l.size()) + r.size());
         l += r;
         value = Variant(std::move(l));
@@ -335,7 +345,10 @@ void TxbExpHandler::EvaluateValue(TxbVariant& value) {
   value.Clear();
   switch (resultType_) {
     case etText:
-      if (!result.IsEmpty()) value.SetText(TextOf(result));
+      if (!result.IsEmpty()) {
+        AnsiString spare;
+        value.SetText(TextRef(result, spare));
+      }
       break;
     case etNumber:
     case etDateTime:
