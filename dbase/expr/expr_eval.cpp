@@ -338,6 +338,15 @@ void TxbExpHandler::EvaluateValue(TxbVariant& value) {
     resultType_ = etUnknown;
     return;
   }
+  if (root_->Kind() == enVariable) {
+    // A lone variable (the usual index key) may store itself directly.
+    ExpressionValueType type = etEmpty;
+    if (static_cast<TxbExpFieldvar*>(root_.get())->Variable()->EvaluateInto(value, type)) {
+      root_->valueType_ = type;
+      resultType_ = type;
+      return;
+    }
+  }
   Variant result;
   EvaluateVariant(result);
   // A buffer reused from key to key must never keep the previous key when
