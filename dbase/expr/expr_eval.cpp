@@ -25,6 +25,14 @@ namespace {
 
 AnsiString TextOf(const Variant& v) { return v.IsString() ? v.StringRef() : v.AsString(); }
 
+// The text of an operand: the string itself when it is one (no copy),
+// else its conversion kept in spare.
+const AnsiString& TextRef(const Variant& v, AnsiString& spare) {
+  if (v.IsString()) return v.StringRef();
+  spare = v.AsString();
+  return spare;
+}
+
 // x^y. Whole exponents up to 64 in magnitude multiply step by step (n >= 2
 // gives exactly the product x*x*...*x); every other exponent goes through
 // pow. 0 to a negative power is a division by zero.
@@ -221,9 +229,8 @@ void TxbExpBlnLit::Evaluate(Variant& value, ExpressionValueType& type) {
 }
 
 void TxbExpOperator::Evaluate(Variant& value, ExpressionValueType& type) {
-  const char* display = OperatorDisplayText(code_);
   if (!right_ || (code_ != opNot && !left_)) {
-    XbRaise<EXbaseExpression>(xbmTargetValueMissing, display);
+    XbRaise<EXbaseExpression>(xbmTargetValueMissing, OperatorDisplayText(code_));
   }
   Variant rightValue;
   ExpressionValueType rightType = etUnknown;
@@ -280,8 +287,11 @@ void TxbExpOperator::Evaluate(Variant& value, ExpressionValueType& type) {
         break;
       }
       case opPlus: {
-        AnsiString l = TextOf(leftValue);
-        const AnsiString r = TextOf(rightValue);
+        // The operands are this evaluation's own: the left text is taken
+        // over and the right one appended without copies.
+        AnsiString l = leftValue.TakeString();
+        AnsiString spare;
+        const AnsiString& r = TextRef(rightValue, spare);
         ChargeText(static_cast<uint64_t>(l.size()) + r.size());
         l += r;
         value = Variant(std::move(l));
@@ -330,6 +340,15 @@ void TxbExpHandler::EvaluateValue(TxbVariant& value) {
     resultType_ = etUnknown;
     return;
   }
+  if (root_->Kind() == enVariable) {
+    // A lone variable (the usual index key) may store itself directly.
+    ExpressionValueType type = etEmpty;
+    if (static_cast<TxbExpFieldvar*>(root_.get())->Variable()->EvaluateInto(value, type)) {
+      root_->valueType_ = type;
+      resultType_ = type;
+      return;
+    }
+  }
   Variant result;
   EvaluateVariant(result);
   // A buffer reused from key to key must never keep the previous key when
@@ -337,7 +356,10 @@ void TxbExpHandler::EvaluateValue(TxbVariant& value) {
   value.Clear();
   switch (resultType_) {
     case etText:
-      if (!result.IsEmpty()) value.SetText(TextOf(result));
+      if (!result.IsEmpty()) {
+        AnsiString spare;
+        value.SetText(TextRef(result, spare));
+      }
       break;
     case etNumber:
     case etDateTime:

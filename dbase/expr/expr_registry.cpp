@@ -47,6 +47,8 @@ void TxbUserDefFieldVar::Evaluate(Variant& value, ExpressionValueType& type) {
   type = etEmpty;
 }
 
+bool TxbUserDefFieldVar::EvaluateInto(TxbVariant&, ExpressionValueType&) { return false; }
+
 // --- TxbFunctionReg --------------------------------------------------------
 
 TxbFunctionReg::~TxbFunctionReg() {

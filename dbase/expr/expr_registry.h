@@ -48,6 +48,7 @@ bool IsNumericType(int type);
 constexpr double kEmptyDate = 1e100;
 
 class TxbExpFunction;
+class TxbVariant;
 class TxbExpHandler;
 
 // Base of every function an expression can call. The node gives access to
@@ -85,6 +86,12 @@ class TxbUserDefFieldVar {
   virtual int SourceId() const;
   // The variable's current value. Base: unassigned, type Empty.
   virtual void Evaluate(Variant& value, ExpressionValueType& type);
+  // The current value straight into the engine's value buffer, as
+  // TxbExpHandler::EvaluateValue would store Evaluate's result, for an
+  // expression that is this variable alone (index keys of one field): no
+  // temporary text on the way. False (nothing stored) where the variable
+  // has no such path; the caller then goes through Evaluate. Base: false.
+  virtual bool EvaluateInto(TxbVariant& value, ExpressionValueType& type);
 
   int32_t Width() const { return width_; }
   void SetWidth(int32_t width) { width_ = width; }

@@ -68,7 +68,7 @@ void FreeBuiltinExpressions() {
 AnsiString TxbBuiltinFunction::TextArgument(TxbExpFunction& node, int index) {
   Variant v;
   node.Handler()->ArgumentValue(node, index, etText, v);
-  return v.IsString() ? v.StringRef() : v.AsString();
+  return v.TakeString();
 }
 
 double TxbBuiltinFunction::NumberArgument(TxbExpFunction& node, int index) {

@@ -1,19 +1,14 @@
-// The key sorter: a byte trie in fixed node pages, flushed to prefix-
-// compressed runs, merged once on retrieval.
+// The key sorter: fixed-width entries sorted in a bounded buffer, flushed
+// to prefix-compressed runs, merged once on retrieval.
 //
-// A key enters the trie as a string of symbols: its key bytes (text bytes
-// replaced by their rank under the collation, so that plain byte order is
-// collation order), an end-of-key-part symbol that sorts below every byte,
-// then the record number as 4 big-endian bytes. The end symbol is what makes
-// a key that is a prefix of another sort first whatever record numbers
-// follow, and lets equal keys meet on their record numbers only.
-//
-// Node layout (10 bytes): child handle (4, little-endian), next sibling
-// handle or up to 4 inline bytes (4), flags (1: bits 0-2 inline count,
-// bit 3 end-of-key-part symbol, bits 4-7 end-of-key marker = type code >> 4),
-// key byte (1). A node with inline bytes is always alone on its level: it is
-// made when a key opens a new level, and split before any later key passes
-// through or beside it.
+// An entry holds the key bytes (text bytes replaced by their rank under the
+// collation, so that plain byte order is collation order) padded with zero
+// bytes to the declared key length, then the key's length, then the record
+// number as 4 big-endian bytes. A memcmp of those bytes is the sort order:
+// where one key is a prefix of another the padding is never above the
+// longer key's bytes, and where the padding meets only zero ranks the
+// shorter length decides - so a prefix sorts first whatever record numbers
+// follow, and equal keys meet on their record numbers only.
 #include "dbase/index/key_sort.h"
 
 #include <algorithm>
@@ -21,14 +16,6 @@
 
 #include "dbase/base/byte_order.h"
 #include "dbase/base/errors.h"
-
-namespace {
-
-constexpr int kEndOfKeyPart = -1;  // the symbol that ends the key bytes
-constexpr uint8_t kFlagInlineMask = 0x07;
-constexpr uint8_t kFlagEndOfKeyPart = 0x08;
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // TxbPageCollection
@@ -103,7 +90,8 @@ TxbSort::TxbSort(int keyLength, const unsigned char* collation, bool ascending, 
     rank_[order[i]] = static_cast<uint8_t>(i);
     unrank_[i] = static_cast<uint8_t>(order[i]);
   }
-  nodePages_.push_back(std::make_unique<uint8_t[]>(kNodePageSize));
+  // Strides of whole 8-byte words keep the entries aligned for the copies.
+  stride_ = (keyLength_ + 1 + 4 + 1 + 7) / 8 * 8;
 }
 
 TxbSort::~TxbSort() = default;
@@ -111,123 +99,12 @@ TxbSort::~TxbSort() = default;
 void TxbSort::Reset() {
   runs_.clear();
   heap_.clear();
-  nodePages_.clear();
-  nodePages_.push_back(std::make_unique<uint8_t[]>(kNodePageSize));
-  ClearTrie();
+  entries_.clear();
+  entries_.shrink_to_fit();
   nodeCount_ = 0;
   retrieving_ = false;
   haveLast_ = false;
   lastLength_ = 0;
-}
-
-uint8_t* TxbSort::Node(uint32_t handle) const {
-  uint32_t index = handle - 1;
-  return nodePages_[index / kNodesPerPage].get() + (index % kNodesPerPage) * kNodeSize;
-}
-
-uint32_t TxbSort::AllocateNode() {
-  if (nextSlot_ == kNodesPerPage) {
-    ++currentPage_;
-    nextSlot_ = 0;
-    if (currentPage_ == NodePageCount())
-      nodePages_.push_back(std::make_unique<uint8_t[]>(kNodePageSize));
-  }
-  uint32_t handle = static_cast<uint32_t>(currentPage_ * kNodesPerPage + nextSlot_) + 1;
-  ++nextSlot_;
-  ++nodeCount_;
-  std::memset(Node(handle), 0, kNodeSize);
-  return handle;
-}
-
-int TxbSort::CompareSymbols(int a, int b) const {
-  int c = (a > b) - (a < b);
-  return ascending_ ? c : -c;
-}
-
-namespace {
-
-int SymbolOf(const uint8_t* node) {
-  return (node[8] & kFlagEndOfKeyPart) ? kEndOfKeyPart : node[9];
-}
-
-}  // namespace
-
-void TxbSort::SplitInline(uint32_t handle) {
-  uint8_t* node = Node(handle);
-  int count = node[8] & kFlagInlineMask;
-  uint8_t bytes[4];
-  std::memcpy(bytes, node + 4, 4);
-  uint32_t child = GetLe32(node);
-  uint8_t endMarker = node[8] & 0xF0;
-  uint32_t split = AllocateNode();
-  node = Node(handle);  // the page vector may have grown
-  uint8_t* next = Node(split);
-  PutLe32(next, child);
-  std::memcpy(next + 4, bytes + 1, 3);
-  next[8] = static_cast<uint8_t>((count - 1) | endMarker);
-  next[9] = bytes[0];
-  if (count - 1 < 4) std::memset(next + 4 + (count - 1), 0, static_cast<std::size_t>(4 - (count - 1)));
-  PutLe32(node, split);
-  PutLe32(node + 4, 0);
-  node[8] = static_cast<uint8_t>(node[8] & kFlagEndOfKeyPart);
-}
-
-void TxbSort::InsertSymbols(const int* symbols, int n, uint8_t type) {
-  uint32_t parent = 0;  // 0: the root level
-  int i = 0;
-  for (;;) {
-    uint32_t head = parent ? GetLe32(Node(parent)) : root_;
-    if (head == 0) {
-      // A new, empty level: the node takes up to 4 following bytes inline.
-      uint32_t h = AllocateNode();
-      uint8_t* node = Node(h);
-      int symbol = symbols[i++];
-      int count = 0;
-      while (i < n && count < 4 && symbols[i] != kEndOfKeyPart)
-        node[4 + count++] = static_cast<uint8_t>(symbols[i++]);
-      node[8] = static_cast<uint8_t>(count | (symbol == kEndOfKeyPart ? kFlagEndOfKeyPart : 0));
-      node[9] = symbol == kEndOfKeyPart ? 0 : static_cast<uint8_t>(symbol);
-      if (parent)
-        PutLe32(Node(parent), h);
-      else
-        root_ = h;
-      if (i == n) {
-        Node(h)[8] |= static_cast<uint8_t>(type & 0xF0);
-        return;
-      }
-      parent = h;
-      continue;
-    }
-    if (Node(head)[8] & kFlagInlineMask) SplitInline(head);
-    uint32_t previous = 0;
-    uint32_t current = head;
-    while (current != 0 && CompareSymbols(SymbolOf(Node(current)), symbols[i]) < 0) {
-      previous = current;
-      current = GetLe32(Node(current) + 4);
-    }
-    uint32_t node;
-    if (current != 0 && SymbolOf(Node(current)) == symbols[i]) {
-      node = current;
-    } else {
-      node = AllocateNode();
-      uint8_t* p = Node(node);
-      PutLe32(p + 4, current);
-      p[8] = symbols[i] == kEndOfKeyPart ? kFlagEndOfKeyPart : 0;
-      p[9] = symbols[i] == kEndOfKeyPart ? 0 : static_cast<uint8_t>(symbols[i]);
-      if (previous)
-        PutLe32(Node(previous) + 4, node);
-      else if (parent)
-        PutLe32(Node(parent), node);
-      else
-        root_ = node;
-    }
-    if (++i == n) {
-      uint8_t* p = Node(node);
-      p[8] = static_cast<uint8_t>((p[8] & 0x0F) | (type & 0xF0));
-      return;
-    }
-    parent = node;
-  }
 }
 
 void TxbSort::AddKey(const TxbVariant& key, int32_t recordNumber) {
@@ -267,53 +144,63 @@ void TxbSort::AddKey(const TxbVariant& key, int32_t recordNumber) {
     default:
       XbRaise(xbmVariantNotSortable);
   }
-  int symbols[256 + 5];
-  int count = 0;
-  for (int i = 0; i < n; ++i) symbols[count++] = bytes[i];
-  symbols[count++] = kEndOfKeyPart;
-  uint32_t record = static_cast<uint32_t>(recordNumber);
-  for (int i = 0; i < 4; ++i) symbols[count++] = static_cast<int>((record >> (24 - 8 * i)) & 0xFF);
-
-  // A key never needs more nodes than symbols plus one; flush first when the
-  // last page is current and cannot take them.
-  int64_t free = (kNodesPerPage - nextSlot_) +
-                 static_cast<int64_t>(kMaxNodePages - 1 - currentPage_) * kNodesPerPage;
-  if (free < count + 1) FlushTrie();
-  InsertSymbols(symbols, count, type);
+  const std::size_t limit =
+      static_cast<std::size_t>(kMaxNodePages) * kNodePageSize / static_cast<std::size_t>(stride_) *
+      static_cast<std::size_t>(stride_);
+  if (entries_.size() + static_cast<std::size_t>(stride_) > limit) FlushEntries();
+  if (entries_.capacity() == 0) entries_.reserve(limit);
+  const std::size_t at = entries_.size();
+  entries_.resize(at + static_cast<std::size_t>(stride_));  // zeroed: the padding
+  uint8_t* entry = entries_.data() + at;
+  std::memcpy(entry, bytes, static_cast<std::size_t>(n));
+  entry[keyLength_] = static_cast<uint8_t>(n);
+  PutBe32(entry + keyLength_ + 1, static_cast<uint32_t>(recordNumber));
+  entry[keyLength_ + 5] = type;
+  ++nodeCount_;
 }
 
-void TxbSort::ClearTrie() {
-  root_ = 0;
-  currentPage_ = 0;
-  nextSlot_ = 0;
-}
-
-void TxbSort::FlushTrie() {
-  if (root_ == 0) return;
-  auto run = std::make_unique<TxbPageCollection>();
-  struct Frame {
-    uint32_t node;
-    int pathLength;
+void TxbSort::FlushEntries() {
+  if (entries_.empty()) return;
+  const std::size_t count = entries_.size() / static_cast<std::size_t>(stride_);
+  const std::size_t compared = static_cast<std::size_t>(keyLength_) + 5;
+  const uint8_t* base = entries_.data();
+  // Sorting (leading 8 bytes, entry index) pairs keeps most comparisons to
+  // one integer compare and moves 16 bytes per swap, whatever the key length.
+  struct Item {
+    uint64_t head;
+    uint32_t index;
   };
-  std::vector<Frame> stack;
-  stack.push_back({root_, 0});
-  uint8_t path[512];
-  while (!stack.empty()) {
-    Frame frame = stack.back();
-    stack.pop_back();
-    const uint8_t* node = Node(frame.node);
-    int length = frame.pathLength;
-    if (!(node[8] & kFlagEndOfKeyPart)) path[length++] = node[9];
-    int inlineCount = node[8] & kFlagInlineMask;
-    for (int k = 0; k < inlineCount; ++k) path[length++] = node[4 + k];
-    uint32_t sibling = inlineCount ? 0 : GetLe32(node + 4);
-    if (sibling) stack.push_back({sibling, frame.pathLength});
-    if (node[8] & 0xF0) run->Append(static_cast<uint8_t>(node[8] & 0xF0), path, length);
-    uint32_t child = GetLe32(node);
-    if (child) stack.push_back({child, length});
+  std::vector<Item> items(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const uint8_t* e = base + i * static_cast<std::size_t>(stride_);
+    uint64_t head = 0;
+    for (std::size_t k = 0; k < 8; ++k) head = head << 8 | (k < compared ? e[k] : 0);
+    items[i] = {head, static_cast<uint32_t>(i)};
+  }
+  auto compare = [&](const Item& x, const Item& y) {
+    if (x.head != y.head) return x.head < y.head ? -1 : 1;
+    if (compared <= 8) return 0;
+    return std::memcmp(base + x.index * static_cast<std::size_t>(stride_) + 8,
+                       base + y.index * static_cast<std::size_t>(stride_) + 8, compared - 8);
+  };
+  if (ascending_)
+    std::sort(items.begin(), items.end(), [&](const Item& x, const Item& y) { return compare(x, y) < 0; });
+  else
+    std::sort(items.begin(), items.end(), [&](const Item& x, const Item& y) { return compare(x, y) > 0; });
+  auto run = std::make_unique<TxbPageCollection>();
+  uint8_t bytes[256 + 4];
+  const Item* previous = nullptr;
+  for (const Item& item : items) {
+    if (previous && compare(*previous, item) == 0) continue;  // same key and record number
+    previous = &item;
+    const uint8_t* e = base + item.index * static_cast<std::size_t>(stride_);
+    const int n = e[keyLength_];
+    std::memcpy(bytes, e, static_cast<std::size_t>(n));
+    std::memcpy(bytes + n, e + keyLength_ + 1, 4);
+    run->Append(e[keyLength_ + 5], bytes, n + 4);
   }
   runs_.push_back(std::move(run));
-  ClearTrie();
+  entries_.clear();
 }
 
 int TxbSort::CompareHeads(const TxbPageCollection& a, const TxbPageCollection& b) const {
@@ -331,8 +218,9 @@ bool TxbSort::SameKeyPart(const uint8_t* a, int na, const uint8_t* b, int nb) co
 }
 
 void TxbSort::StartRetrieval() {
-  FlushTrie();
-  nodePages_.clear();
+  FlushEntries();
+  entries_.clear();
+  entries_.shrink_to_fit();
   retrieving_ = true;
   heap_.clear();
   for (int i = 0; i < RunCount(); ++i)

@@ -1,7 +1,8 @@
 // TxbSort: the in-memory key sorter every index format builds its tags
-// with. Keys go into a byte trie of 10-byte nodes held in at most 32 pages
-// of 40960 bytes; when the pages are full the trie is flushed, in order, into
-// a sorted run (TxbPageCollection). Retrieval merges all runs once.
+// with. Keys go as fixed-width entries (collation ranks, length, record
+// number) into a buffer of at most kMaxNodePages * kNodePageSize bytes;
+// when the buffer is full it is sorted and written, in order, into a sorted
+// run (TxbPageCollection). Retrieval merges all runs once.
 //
 // Order: keys compare exactly as the index trees compare them - text byte by
 // byte through the collation table, raw bytes unsigned, and a key that is a
@@ -10,8 +11,8 @@
 // one entry per key is returned, always the one with the lowest record
 // number, in either direction.
 //
-// Invariants: node handles are 32-bit page/slot numbers (never pointers), so
-// the node memory bound is the same on every build; adding is refused once
+// Invariants: the entry buffer never exceeds its bound, so memory is the
+// same on every build whatever the key count; adding is refused once
 // retrieval has begun.
 #pragma once
 
@@ -100,20 +101,20 @@ class TxbSort {
   int KeyLength() const { return keyLength_; }
   bool Ascending() const { return ascending_; }
   bool Unique() const { return unique_; }
-  // Runs made so far (a flush of a full trie makes one; retrieval flushes
+  // Runs made so far (a flush of a full buffer makes one; retrieval flushes
   // the rest).
   int RunCount() const { return static_cast<int>(runs_.size()); }
-  int NodePageCount() const { return static_cast<int>(nodePages_.size()); }
+  // Memory of the entry buffer in kNodePageSize units, and the entries
+  // added since the last Reset.
+  int NodePageCount() const {
+    return static_cast<int>((entries_.capacity() + kNodePageSize - 1) / kNodePageSize);
+  }
   int64_t NodeCount() const { return nodeCount_; }
 
  private:
-  uint32_t AllocateNode();
-  uint8_t* Node(uint32_t handle) const;
-  int CompareSymbols(int a, int b) const;
-  void InsertSymbols(const int* symbols, int n, uint8_t type);
-  void SplitInline(uint32_t handle);
-  void FlushTrie();
-  void ClearTrie();
+  // Sorts the buffered entries into a new run (equal key and record number
+  // kept once) and empties the buffer.
+  void FlushEntries();
   void StartRetrieval();
   int CompareHeads(const TxbPageCollection& a, const TxbPageCollection& b) const;
   bool SameKeyPart(const uint8_t* a, int na, const uint8_t* b, int nb) const;
@@ -125,10 +126,11 @@ class TxbSort {
   bool unique_;
   uint8_t rank_[256];    // text byte -> order position under the collation
   uint8_t unrank_[256];  // and back
-  std::vector<std::unique_ptr<uint8_t[]>> nodePages_;
-  int currentPage_ = 0;
-  int nextSlot_ = 0;
-  uint32_t root_ = 0;
+  // Entries of stride_ bytes: key bytes zero-padded to keyLength_, the key
+  // length, the record number big-endian (these compare with memcmp in
+  // sort order), then the type code.
+  int stride_ = 0;
+  std::vector<uint8_t> entries_;
   int64_t nodeCount_ = 0;
   std::vector<std::unique_ptr<TxbPageCollection>> runs_;
   bool retrieving_ = false;

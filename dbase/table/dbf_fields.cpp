@@ -142,6 +142,16 @@ class TxbDbfFieldVar : public TxbUserDefFieldVar {
     }
   }
 
+  // Text fields go from the record buffer into the value buffer without a
+  // temporary text; other types take the general path.
+  bool EvaluateInto(TxbVariant& value, ExpressionValueType& type) override {
+    if (table_.FieldType(number_) != 'C') return false;
+    value.SetText(std::string_view(table_.Record() + table_.FieldOffset(number_),
+                                   static_cast<std::size_t>(table_.FieldLength(number_))));
+    type = etText;
+    return true;
+  }
+
  private:
   XBO_dBaseFld& table_;
   int number_;

@@ -244,6 +244,11 @@ const AnsiString& Variant::StringRef() const {
   return empty;
 }
 
+AnsiString Variant::TakeString() {
+  if (auto* s = std::get_if<AnsiString>(&value_)) return std::move(*s);
+  return AsString();
+}
+
 Variant operator+(const Variant& a, const Variant& b) { return Arithmetic(a, b, ArithOp::Add); }
 Variant operator-(const Variant& a, const Variant& b) { return Arithmetic(a, b, ArithOp::Subtract); }
 Variant operator*(const Variant& a, const Variant& b) { return Arithmetic(a, b, ArithOp::Multiply); }

@@ -120,6 +120,10 @@ class Variant {
   TDateTime AsDateTime() const;
   // The text of a string variant without a copy; empty for any other kind.
   const AnsiString& StringRef() const;
+  // The text of a string variant moved out (the variant keeps an empty
+  // text); any other kind converts as AsString. Saves a copy where a
+  // temporary value is consumed.
+  AnsiString TakeString();
 
   friend Variant operator+(const Variant& a, const Variant& b);
   friend Variant operator-(const Variant& a, const Variant& b);
