@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <exception>
+#include <functional>
 
 #include "app/chain_lock.h"
 #include "app/data_module.h"
@@ -144,21 +145,17 @@ void CommitDocument(TXbaseDataSet* journal, TXbaseDataSet* counters, const TDocu
 
 // ------------------------------------------------------------- commands
 
-void TPlatebna::Button2Click(TObject* Sender) {
-  (void)Sender;
-  TXbaseDataSet* journal = Data->Platebna;
-  journal->SetIndexName("");
-  journal->Last();
-  auto* form = new TPlatebnaEditace(this);
+namespace {
+
+// Shows the entry form once prepare() has made the journal's pending record.
+// However the form was closed, or preparing failed, nothing it left pending
+// may be posted by the grid's next move; the form is freed, the types table
+// closed and the grid focused again.
+void RunEntryForm(TPlatebna* window, TPlatebnaEditace* form, TXbaseDataSet* journal,
+                  const std::function<void()>& prepare) {
   try {
-    Data->FinOperace->Open();
-    form->PreviousBalance = journal->IsEmpty() ? 0.0 : journal->FieldByName("PLA_STA")->AsFloat();
-    journal->Append();
-    form->IsNew = true;
-    form->IsReceipt = true;
-    journal->FieldByName("PLA_DAT")->SetAsDateTime(Date());
-    journal->FieldByName("PLA_STA")->SetAsFloat(form->PreviousBalance);
-    PlaceDialog(form, this, TDialogPlacement::EntryForm);
+    prepare();
+    PlaceDialog(form, window, TDialogPlacement::EntryForm);
     form->ShowModal();
   } catch (...) {
     const AnsiString text = CurrentErrorText();
@@ -168,8 +165,6 @@ void TPlatebna::Button2Click(TObject* Sender) {
     }
     ShowPlainMessage(text);
   }
-  // However the form was closed, nothing it left pending may be posted by
-  // the grid's next move.
   try {
     CancelPending(journal);
   } catch (...) {
@@ -177,7 +172,26 @@ void TPlatebna::Button2Click(TObject* Sender) {
   }
   delete form;
   Data->FinOperace->Close();
-  if (DBGrid1->CanFocus()) DBGrid1->SetFocus();
+  if (window->DBGrid1->CanFocus()) window->DBGrid1->SetFocus();
+}
+
+}  // namespace
+
+void TPlatebna::Button2Click(TObject* Sender) {
+  (void)Sender;
+  TXbaseDataSet* journal = Data->Platebna;
+  journal->SetIndexName("");
+  journal->Last();
+  auto* form = new TPlatebnaEditace(this);
+  RunEntryForm(this, form, journal, [&] {
+    Data->FinOperace->Open();
+    form->PreviousBalance = journal->IsEmpty() ? 0.0 : journal->FieldByName("PLA_STA")->AsFloat();
+    journal->Append();
+    form->IsNew = true;
+    form->IsReceipt = true;
+    journal->FieldByName("PLA_DAT")->SetAsDateTime(Date());
+    journal->FieldByName("PLA_STA")->SetAsFloat(form->PreviousBalance);
+  });
 }
 
 void TPlatebna::Button3Click(TObject* Sender) {
@@ -188,7 +202,7 @@ void TPlatebna::Button3Click(TObject* Sender) {
   journal->SetIndexName("");
   auto* form = new TPlatebnaEditace(this);
   form->IsNew = false;
-  try {
+  RunEntryForm(this, form, journal, [&] {
     // The values read after the lock are the ones the correction starts
     // from.
     journal->Edit();
@@ -206,22 +220,5 @@ void TPlatebna::Button3Click(TObject* Sender) {
       // The type chosen in the form gives the sign again.
       amount->SetAsFloat(std::fabs(amount->AsFloat()));
     }
-    PlaceDialog(form, this, TDialogPlacement::EntryForm);
-    form->ShowModal();
-  } catch (...) {
-    const AnsiString text = CurrentErrorText();
-    try {
-      CancelPending(journal);
-    } catch (...) {
-    }
-    ShowPlainMessage(text);
-  }
-  try {
-    CancelPending(journal);
-  } catch (...) {
-    ShowPlainMessage(CurrentErrorText());
-  }
-  delete form;
-  Data->FinOperace->Close();
-  if (DBGrid1->CanFocus()) DBGrid1->SetFocus();
+  });
 }
