@@ -12,50 +12,13 @@
 #include <string>
 
 #include "bench/bench_harness.h"
+#include "bench/xls_bench_support.h"
 #include "excel/biff/biff_writer.h"
 #include "excel/server/xl_app.h"
 
 namespace {
 
-constexpr int kColumns = 10;
-
-std::string ScriptDir() {
-  std::filesystem::path source(__FILE__);
-  if (source.is_relative()) {
-    source = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / source;
-  }
-  return std::filesystem::weakly_canonical(source).parent_path().string();
-}
-
-int Run(const std::string& command, std::string& output) {
-  output.clear();
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return -1;
-  char line[256];
-  if (std::fgets(line, sizeof line, pipe)) output = line;
-  int status = pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-void WriteFile(int rows, const std::string& path) {
-  biff::SheetData sheet;
-  sheet.name = "List1";
-  for (int r = 0; r < rows; ++r) {
-    for (int c = 0; c < kColumns; ++c) {
-      biff::Cell& cell = sheet.At(r, c);
-      if (c < 5) {
-        cell.kind = biff::CellKind::Number;
-        cell.number = r * 10 + c + 0.25;
-      } else {
-        cell.kind = biff::CellKind::Text;
-        cell.text = "text " + std::to_string((r * 5 + c - 5) % std::max(1, rows));
-      }
-    }
-  }
-  biff::WorkbookData book;
-  book.sheets.push_back(&sheet);
-  std::ofstream(path, std::ios::binary) << biff::BuildXlsFile(book);
-}
+using namespace xls_bench;
 
 // Opens the file and reads every value; returns how many were not empty.
 long ReadAll(const std::string& path, int rows) {
@@ -81,7 +44,7 @@ int main(int argc, char** argv) {
   std::string dir = std::filesystem::temp_directory_path() / ("xls_read_bench." + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   std::string path = dir + "/cells.xls";
-  WriteFile(rows, path);
+  WriteDirect(rows, path);
 
   long read = 0;
   double ours = bench::MedianNs([&] { read = ReadAll(path, rows); }, runs);

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "bench/bench_harness.h"
+#include "bench/xls_bench_support.h"
 #include "excel/biff/biff_writer.h"
 #include "excel/dataset_model.h"
 #include "excel/excel_app.h"
@@ -25,52 +26,7 @@
 
 namespace {
 
-constexpr int kColumns = 10;
-
-double NumberAt(int r, int c) { return r * 10 + c + 0.25; }
-// Of the rows x 5 texts, one in five is distinct.
-std::string TextAt(int r, int c, int rows) { return "text " + std::to_string((r * 5 + c - 5) % std::max(1, rows)); }
-
-// The folder of this source: __FILE__ may be relative to the build tree,
-// whose bin/ holds the program.
-std::string ScriptDir() {
-  std::filesystem::path source(__FILE__);
-  if (source.is_relative()) {
-    source = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / source;
-  }
-  return std::filesystem::weakly_canonical(source).parent_path().string();
-}
-
-// Runs a command, returns its exit status and first output line.
-int Run(const std::string& command, std::string& output) {
-  output.clear();
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return -1;
-  char line[256];
-  if (std::fgets(line, sizeof line, pipe)) output = line;
-  int status = pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-void WriteDirect(int rows, const std::string& path) {
-  biff::SheetData sheet;
-  sheet.name = "List1";
-  for (int r = 0; r < rows; ++r) {
-    for (int c = 0; c < kColumns; ++c) {
-      biff::Cell& cell = sheet.At(r, c);
-      if (c < 5) {
-        cell.kind = biff::CellKind::Number;
-        cell.number = NumberAt(r, c);
-      } else {
-        cell.kind = biff::CellKind::Text;
-        cell.text = TextAt(r, c, rows);
-      }
-    }
-  }
-  biff::WorkbookData book;
-  book.sheets.push_back(&sheet);
-  std::ofstream(path, std::ios::binary) << biff::BuildXlsFile(book);
-}
+using namespace xls_bench;
 
 void WriteThroughRoad(VectorDataSet& ds, const std::string& path) {
   TOfExcel excel(nullptr);
