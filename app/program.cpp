@@ -3,6 +3,7 @@
 
 #include "app/data_module.h"
 #include "app/main_window.h"
+#include "app/report_module.h"
 #include "app/settings_dialog.h"
 #include "app/type_picker.h"
 #include "platform/gui/application.h"
@@ -16,7 +17,7 @@ void CreateProgramObjects(int argc, char** argv) {
   InstanceChannel::StartServing();
   Application->SetTitle("Morvake CRM Platebna");
   Application->CreateForm(Data);
-  // The report module takes its place here.
+  Application->CreateForm(DataSestavy);
   Application->CreateForm(Platebna);
   Application->CreateForm(PlatebnaTypy);
   // The output-options form takes its place here.
@@ -33,7 +34,7 @@ int RunProgram() {
 
 void FreeProgramObjects() {
   for (TComponent* object : {static_cast<TComponent*>(SystemNastaveni), static_cast<TComponent*>(PlatebnaTypy),
-                             static_cast<TComponent*>(Platebna),
+                             static_cast<TComponent*>(Platebna), static_cast<TComponent*>(DataSestavy),
                              static_cast<TComponent*>(Data)}) {
     if (!object) continue;
     if (auto* form = dynamic_cast<TCustomForm*>(object)) form->BeforeDestruction();
@@ -43,5 +44,6 @@ void FreeProgramObjects() {
   SystemNastaveni = nullptr;
   PlatebnaTypy = nullptr;
   Platebna = nullptr;
+  DataSestavy = nullptr;
   Data = nullptr;
 }
