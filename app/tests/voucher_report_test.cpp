@@ -239,6 +239,15 @@ TEST(VoucherReportCrosscheck, PrintedVoucherIsAValidPdfWithTheCzechTexts) {
                                "zde odstřihni", "Účtovací předpis", "Zaúčtoval"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
 
+  // The numeral for sixty as the law knows it, in the printed text too.
+  p.Fake().jobs.clear();
+  p.SetDocument({.amount = 1960});
+  p.Print("1", false);
+  ASSERT_EQ(p.Fake().jobs.size(), 1u);
+  EXPECT_NE(Collapsed(PdfText(Save(dir, "sixty.pdf", p.Fake().jobs[0].pdf)))
+                .find("( jeden tisíc devětset šedesát Kč )"),
+            std::string::npos);
+
   // Copies: one job asking for two where the printer makes copies, else two
   // identical jobs.
   p.Fake().jobs.clear();
