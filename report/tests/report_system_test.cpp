@@ -185,15 +185,22 @@ TEST_F(ReportSystemGui, StatusWindowCancelAndOk) {
   onPage = nullptr;
   rs.SystemOptions.insert(soWaitForOK);
   Choose(rs, [](TReportSystem& r) { r.ReportDest = rdPrinter; });
-  QTimer::singleShot(50, [&] {
-    TRptStatusForm* form = nullptr;
+  // Polled rather than timed: on a loaded machine the pages may still be
+  // printing (button "Cancel") when a fixed delay runs out.
+  QTimer poll;
+  bool okClicked = false;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
     for (TCustomForm* f : TCustomForm::AllForms())
-      if (auto* s = dynamic_cast<TRptStatusForm*>(f)) form = s;
-    ASSERT_NE(form, nullptr);
-    EXPECT_EQ(form->CancelButton->Caption(), "Ok");
-    form->CancelButtonClick(form->CancelButton);
+      if (auto* s = dynamic_cast<TRptStatusForm*>(f); s && s->CancelButton->Caption() == "Ok") {
+        poll.stop();
+        okClicked = true;
+        s->CancelButtonClick(s->CancelButton);
+        return;
+      }
   });
+  poll.start(10);
   rs.Execute();
+  EXPECT_TRUE(okClicked);
   for (TCustomForm* f : TCustomForm::AllForms()) EXPECT_EQ(dynamic_cast<TRptStatusForm*>(f), nullptr);
 }
 
