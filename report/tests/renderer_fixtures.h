@@ -6,16 +6,20 @@
 #include <functional>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "platform/gui/testing/fake_printers.h"
 #include "report/pdf_render.h"
 #include "report/report_filer.h"
 
-inline std::string MakeStream(const std::function<void(TBaseReport*)>& body, TPrintUnits units = unInch) {
+inline std::string MakeStream(const std::function<void(TBaseReport*)>& body, TPrintUnits units = unInch,
+                              const std::function<void(TReportFiler&)>& setup = {}) {
   TReportFiler f;
   TMemoryStream out;
   f.SetStreamMode(smUser);
   f.SetStream(&out);
   f.SetUnits(units);
+  if (setup) setup(f);
   f.OnPrint = [&](TObject*) { body(&f); };
   f.RunReport();
   return std::string(static_cast<const char*>(out.Memory()), static_cast<std::size_t>(out.Size()));
