@@ -18,5 +18,5 @@ int CheckedPageCount(TStream* stream);
 // stays white). Sizes beyond the limit below are scaled down.
 std::unique_ptr<TBitmap> DrawnBitmap(TGraphic* graphic, double width, double height);
 // The largest picture made from a drawing call: pixels in all, per side.
-constexpr double kMaxRenderPixels = 25e6;
-constexpr double kMaxRenderSide = 20000;
+constexpr double kMaxRenderPixels = 9e6;  // an A4 page at 300 dpi
+constexpr double kMaxRenderSide = 10000;

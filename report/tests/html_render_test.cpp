@@ -19,7 +19,7 @@
 
 namespace {
 
-using HtmlRender = RendererTest;
+using HtmlCrosscheck = RendererTest;
 
 std::string Read(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
@@ -76,7 +76,7 @@ const char kScriptTail[] =
     "</HEAD>\r\n"
     "<BODY>\r\n";
 
-TEST_F(HtmlRender, OneFilePerPageWithItsScriptAndFooter) {
+TEST_F(HtmlCrosscheck, OneFilePerPageWithItsScriptAndFooter) {
   TempDir dir;
   RenderHtml(MakeStream([](TBaseReport* r) { PrintCashBookSample(r, 3); }), dir.Path() + "/out.html");
   EXPECT_EQ(Files(dir.Path()), (std::vector<std::string>{"out1.html", "out2.html", "out3.html"}));
@@ -97,7 +97,7 @@ TEST_F(HtmlRender, OneFilePerPageWithItsScriptAndFooter) {
   }
 }
 
-TEST_F(HtmlRender, FileNamesAndEmptyReports) {
+TEST_F(HtmlCrosscheck, FileNamesAndEmptyReports) {
   TempDir dir;
   ASSERT_TRUE(CreateDir(dir.Path() + "/reports.v2"));
   std::string stream = MakeStream([](TBaseReport* r) { PrintCashBookSample(r, 3); });
@@ -127,7 +127,7 @@ std::vector<std::string> Elements(const std::string& page) {
   return out;
 }
 
-TEST_F(HtmlRender, ElementsBlocksAndPictures) {
+TEST_F(HtmlCrosscheck, ElementsBlocksAndPictures) {
   TempDir dir;
   std::string stream = MakeStream([](TBaseReport* r) {
     r->SelectFont("Arial", 12);
@@ -190,7 +190,7 @@ TEST_F(HtmlRender, ElementsBlocksAndPictures) {
   EXPECT_EQ(check.status, 0) << check.output;
 }
 
-TEST_F(HtmlRender, ServerModeAndCacheFailures) {
+TEST_F(HtmlCrosscheck, ServerModeAndCacheFailures) {
   TempDir dir;
   std::string stream = MakeStream([](TBaseReport* r) {
     r->SetBrush(clYellow, bsSolid, nullptr);
@@ -223,7 +223,7 @@ TEST_F(HtmlRender, ServerModeAndCacheFailures) {
   }
 }
 
-TEST_F(HtmlRender, TextsAndNamesAreEscaped) {
+TEST_F(HtmlCrosscheck, TextsAndNamesAreEscaped) {
   TempDir dir;
   std::string stream = MakeStream([](TBaseReport* r) {
     r->SelectFont("Times 'New'\\", 10);
