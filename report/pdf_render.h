@@ -48,6 +48,17 @@ class TRptRenderPDF : public TRptRenderStream {
   // The same document written to output (which the caller keeps).
   void RenderToStream(TStream* stream, TStream* output);
 
+  // Formatted output always writes numbers with "." (never the process
+  // settings, which other code may rely on meanwhile).
+  template <typename... Args>
+  void PrintF(std::string_view fmt, const Args&... args) {
+    Print(FormatWith(PdfNumberFormat(), fmt, args...));
+  }
+  template <typename... Args>
+  void PrintLnF(std::string_view fmt, const Args&... args) {
+    PrintLn(FormatWith(PdfNumberFormat(), fmt, args...));
+  }
+
   void DocBegin() override;
   void DocEnd() override;
   void PageBegin() override;

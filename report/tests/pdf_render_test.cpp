@@ -154,6 +154,19 @@ TEST_F(PdfRender, TextObjects) {
   EXPECT_NE(ops.find("0.0000 1.0000 -1.0000 0.0000 216.0000 769.9200 Tm"), std::string::npos);
   EXPECT_EQ(ops.find(" l "), std::string::npos);
 
+  // A clipped text restores the graphics state: what was written inside no
+  // longer counts, so the next text writes its colour again.
+  std::string clipped = PageOps([](TBaseReport* r) {
+    r->SetFontColor(clRed);
+    r->TextRect(Rect(600, 600, 1800, 900), 1, 1.2, "clip");
+    r->SetYPos(2);
+    r->TextLeftAt("after", 1);
+  });
+  std::size_t q = clipped.find(" q \r\n0.0000 w \r\n"), restore = clipped.find(" Q \r\n");
+  ASSERT_NE(q, std::string::npos) << clipped;
+  EXPECT_NE(clipped.find(" re W n \r\nBT\r\n1 0 0 rg\r\n", q), std::string::npos) << clipped;
+  EXPECT_NE(clipped.find("1 0 0 rg\r\n", restore), std::string::npos) << clipped;
+
   std::string under = PageOps([](TBaseReport* r) {
     r->SelectFont("Arial", 10);
     r->SetUnderline(true);
@@ -199,6 +212,14 @@ TEST_F(PdfRender, ShapesAndPaintOperators) {
       EXPECT_EQ(fill, "2 J\r\n");
     }
   }
+
+  // A polyline breaks its line after every fourth point and is stroked.
+  std::string poly = PageOps([](TBaseReport* r) {
+    std::vector<TPoint> points;
+    for (int i = 0; i < 6; ++i) points.push_back(TPoint{600 + 100 * i, 600 + 50 * (i % 2)});
+    r->Polyline(points);
+  });
+  EXPECT_TRUE(std::regex_search(poly, std::regex(" m\r\n(\\S+ \\S+ l ){4}\r\n(\\S+ \\S+ l ){2}S\r\n"))) << poly;
 
   std::string ops = PageOps([](TBaseReport* r) {
     r->Ellipse(1, 1, 3, 2);
