@@ -248,6 +248,9 @@ void TRptRenderPDF::PrintBitmapRect(TBitmap* bitmap, double x1, double y1, doubl
 
 void TRptRenderPDF::PrintBitmap(TBitmap* bitmap, double x, double y, double scaleX, double scaleY) {
   if (!bitmap) return;
+  // Scales come from the stream: kept finite so every number stays one.
+  scaleX = std::clamp(scaleX, -1000.0, 1000.0);
+  scaleY = std::clamp(scaleY, -1000.0, 1000.0);
   AddImage(*bitmap, x, y, x + bitmap->Width() / 72.0 * scaleX, y + bitmap->Height() / 72.0 * scaleY);
 }
 
