@@ -84,14 +84,15 @@ TEST_F(PdfCrosscheck, FixturesPassTheIndependentReaders) {
     int pages;
     std::vector<std::string> lines;
     int images;
+    const char* imageSize;  // "width height" of every picture
   } fixtures[] = {
       {"voucher.pdf", RenderPdf(MakeStream(PrintVoucherSample, unCM)), 1,
-       {"Pokladní doklad", "Žluťoučký kůň", "98765,43"}, 0},
+       {"Pokladní doklad", "Žluťoučký kůň", "98765,43"}, 0, ""},
       {"cashbook.pdf", RenderPdf(MakeStream([](TBaseReport* r) { PrintCashBookSample(r, 3); })), 3,
-       {"Pokladni kniha", "Strana 2 z 3", "Celkem: 3000,00"}, 0},
-      {"shapes.pdf", RenderPdf(MakeStream(PrintShapesSample)), 1, {"Plain bold"}, 2},
+       {"Pokladni kniha", "Strana 2 z 3", "Celkem: 3000,00"}, 0, ""},
+      {"shapes.pdf", RenderPdf(MakeStream(PrintShapesSample)), 1, {"Plain bold"}, 2, "8 8"},
       {"marks.pdf", RenderPdf(MakeStream(PrintMarks)), 1,
-       {"Příliš žluťoučký kůň úpěl ďábelské ódy", "ŘÍŠE ŤŮŇ ĎĚČ", kRcarons}, 1},
+       {"Příliš žluťoučký kůň úpěl ďábelské ódy", "ŘÍŠE ŤŮŇ ĎĚČ", kRcarons}, 1, "8 6"},
   };
   for (const Fixture& f : fixtures) {
     SCOPED_TRACE(f.name);
@@ -118,6 +119,10 @@ TEST_F(PdfCrosscheck, FixturesPassTheIndependentReaders) {
     for (std::size_t p = images.find(" image "); p != std::string::npos; p = images.find(" image ", p + 1)) {
       std::string row = images.substr(p, images.find('\n', p) - p);
       EXPECT_NE(row.find(" rgb     3   8  jpeg "), std::string::npos) << row;
+      std::istringstream cells(row);
+      std::string kind, width, height;
+      cells >> kind >> width >> height;
+      EXPECT_EQ(width + " " + height, f.imageSize) << row;
       ++jpegs;
     }
     EXPECT_EQ(jpegs, f.images) << images;

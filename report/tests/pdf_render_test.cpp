@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QColor>
+#include <QImage>
 
 #include <fstream>
 #include <regex>
@@ -258,6 +260,28 @@ TEST_F(PdfRender, PicturesAreJpegObjectsListedOnEveryPage) {
   EXPECT_NE(pdf.find("8.0000 0 0 6.0000 72.0000"), std::string::npos);  // 4 x 3 px at 72 dpi, scale 2
   const std::string head = "/Filter [/DCTDecode ]\r\n>>\r\nstream\r\n";
   EXPECT_EQ(pdf.substr(pdf.find(head) + head.size(), 3), "\xFF\xD8\xFF");
+}
+
+TEST_F(PdfRender, MetafilesBecomeWhitePicturesOfTheirSize) {
+  // A placeable metafile of 1 x 0.5 inch (its drawing is not read here).
+  std::string wmf = std::string("\xD7\xCD\xC6\x9A\0\0\0\0\0\0\xA0\x05\xD0\x02\xA0\x05\0\0\0\0\0\0", 22);
+  TMemoryStream m;
+  m.WriteBuffer(wmf.data(), static_cast<int64_t>(wmf.size()));
+  m.SetPosition(0);
+  TMetafile meta;
+  meta.LoadFromStream(m);
+  std::string pdf = RenderPdf(MakeStream([&](TBaseReport* r) {
+    r->Draw(1, 1, &meta);
+    r->StretchDraw(Rect(0, 0, 600, 600), &meta);  // printer pixels: 1 x 1 inch
+  }));
+  EXPECT_NE(pdf.find("/Name /G1\r\n/Width 96 /Height 48 \r\n"), std::string::npos);
+  EXPECT_NE(pdf.find("/Name /G2\r\n/Width 300 /Height 300 \r\n"), std::string::npos);
+  const std::string head = "stream\r\n\xFF\xD8";
+  std::size_t jpeg = pdf.find(head) + 8;
+  QImage image = QImage::fromData(reinterpret_cast<const uchar*>(pdf.data() + jpeg),
+                                  static_cast<int>(pdf.find("\r\nendstream", jpeg) - jpeg), "JPG");
+  ASSERT_EQ(image.size(), QSize(96, 48));
+  EXPECT_EQ(image.pixelColor(48, 24), QColor(Qt::white));
 }
 
 TEST_F(PdfRender, CompressionGoesThroughTheHandler) {
