@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 
 #include "platform/gui/graphics.h"
 #include "report/tests/support/renderer_sinks.h"
@@ -23,6 +24,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   char name[] = "/tmp/rps_pdf_fuzz-XXXXXX";
   if (!mkdtemp(name)) std::abort();
   folder = name;
+  std::atexit([] { rmdir(folder.c_str()); });  // emptied after every input
   return 0;
 }
 
