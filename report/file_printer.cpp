@@ -436,7 +436,13 @@ void TFilePrinter::PlayRecords() {
       case cBrushColor:
         canvas->Brush()->SetBitmap(nullptr);
         brushBitmap_.reset();
-        canvas->Brush()->SetColor(static_cast<TColor>(r.ReadLong()));
+        // The colour alone: a clear brush stays clear (the style has its
+        // own record, which the writer leaves out when it did not change).
+        {
+          TBrushStyle style = canvas->Brush()->Style();
+          canvas->Brush()->SetColor(static_cast<TColor>(r.ReadLong()));
+          canvas->Brush()->SetStyle(style);
+        }
         break;
       case cBrushStyle:
         canvas->Brush()->SetStyle(r.ReadByte() == 1 ? bsClear : bsSolid);

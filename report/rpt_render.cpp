@@ -584,7 +584,13 @@ void TRptConverter::PlayPageToRender() {
       case cBrushColor:
         brush_.SetBitmap(nullptr);
         brushBitmap_.reset();
-        brush_.SetColor(static_cast<TColor>(r.ReadLong()));
+        // The colour alone: a clear brush stays clear (the style has its
+        // own record, which the writer leaves out when it did not change).
+        {
+          TBrushStyle style = brush_.Style();
+          brush_.SetColor(static_cast<TColor>(r.ReadLong()));
+          brush_.SetStyle(style);
+        }
         break;
       case cBrushStyle: brush_.SetStyle(r.ReadByte() == 1 ? bsClear : bsSolid); break;
       case cBrushBitmap:

@@ -1,6 +1,7 @@
 // Writes the seed corpus of the page-stream fuzz targets: the fixture
 // reports as written by the report filer, in both accuracy methods, into
-// <folder>/rps_convert_seeds/ and <folder>/rps_play_seeds/. Run it again
+// <folder>/rps_convert_seeds/, <folder>/rps_play_seeds/ and
+// <folder>/rps_pdf_seeds/. Run it again
 // when the fixtures change.
 #include <QGuiApplication>
 
@@ -29,7 +30,7 @@ int main(int argc, char** argv) {
                   {"cashbook", [](TBaseReport* r) { PrintCashBookSample(r, 3); }, unInch},
                   {"shapes", PrintShapesSample, unInch}};
   std::filesystem::path root(argv[1]);
-  for (const char* target : {"rps_convert_seeds", "rps_play_seeds"}) {
+  for (const char* target : {"rps_convert_seeds", "rps_play_seeds", "rps_pdf_seeds"}) {
     std::filesystem::create_directories(root / target);
     for (const Fixture& f : fixtures)
       for (TAccuracyMethod m : {amAppearance, amPositioning}) {

@@ -17,6 +17,7 @@ PACKAGES=(
   xauth
   python3-xlrd python3-olefile python3-xlwt python3-pil xdg-user-dirs
   libcups2-dev poppler-utils qpdf python3-fonttools
+  libjpeg62-turbo-dev fonts-urw-base35 python3-html5lib mupdf-tools libcairo2-dev
   cups cups-client cups-bsd printer-driver-cups-pdf
   libx11-dev libxtst-dev openbox
   locales
