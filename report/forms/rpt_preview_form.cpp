@@ -548,6 +548,11 @@ void TRptPreviewForm::actnFile_PrintExecute() {
     // The choices made here stand over what the stream stored.
     printer->SettingsChosen = true;
   }
+  // Without printers the player only says so, once.
+  if (!printer->HasPrinter()) {
+    printer->RunReport();
+    return;
+  }
   // A printer that cannot make all the copies itself gets one pass per copy.
   int copies = printer->Copies();
   int passes = copies > 1 && copies > printer->Device()->MaxCopies() ? copies : 1;

@@ -147,6 +147,15 @@ TEST_F(PreviewCommandsGui, PrintFromPreviewMakesPassesWhenThePrinterCannotCopy) 
     form->actnFile_Print->Execute();
   });
   EXPECT_TRUE(fake->jobs.empty());
+  // Without printers the print ends with the one message.
+  InstallFakePrinters({});
+  MessageBoxRecorder boxes;
+  Preview(1, [](TRptPreviewForm* form) {
+    OnNextModal([](TCustomForm* f) { static_cast<TRptSetupForm*>(f)->bbtnOK->Click(); });
+    form->actnFile_Print->Execute();
+  });
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].Text, "No printers are defined, aborting print job.");
 }
 
 TEST_F(PreviewCommandsGui, SaveCopiesTheStreamOrRendersItAndKeepsThePosition) {
