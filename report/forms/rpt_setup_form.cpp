@@ -81,7 +81,7 @@ TRptSetupForm::TRptSetupForm(TComponent* owner) : TForm(owner) {
     r->SetBounds(x, y, 100, 18);
     return r;
   };
-  PrinterRB = radio(DestPage, "&Tiskárna", 10, 22);
+  PrinterRB = radio(DestPage, Cz("&Tiskárna"), 10, 22);
   PreviewRB = radio(DestPage, Cz("&Náhled"), 10, 44);
   FileRB = radio(DestPage, "&Soubor", 10, 66);
   editFileName = new TEdit(this);

@@ -227,6 +227,7 @@ TEST_F(PreviewCommandsGui, SetupBrowseTakesTheNameAndTheFormatBothWays) {
   form.ReportSystem = &rs;
   form.FormShow();
   EXPECT_FALSE(form.FileNameSB->Enabled());
+  EXPECT_EQ(form.PrinterRB->Caption(), Cz("&Tiskárna"));
   form.FileRB->SetChecked(true);
   form.DestinationClick();
   EXPECT_TRUE(form.FileNameSB->Enabled());
