@@ -7,6 +7,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/keys.h"
 #include "platform/gui/resources.h"
+#include "platform/rtl/fileio.h"
 #include "platform/rtl/floatconv.h"
 #include "platform/rtl/paths.h"
 #include "platform/rtl/system.h"
@@ -589,8 +590,12 @@ void TRptPreviewForm::actnFile_SaveExecute() {
     stream->SetPosition(0);
     int index = dlogSave->FilterIndex();
     if (index <= 1) {
-      TFileStream out(dlogSave->FileName(), fmCreate);
-      out.CopyFrom(*stream, 0);
+      // Replaced whole, so a failed save never leaves half of a report over
+      // the file chosen.
+      std::string bytes(static_cast<std::size_t>(stream->Size()), '\0');
+      stream->ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+      if (!WriteFileAtomically(dlogSave->FileName(), bytes))
+        throw EFCreateError(Format("Cannot create file \"%s\"", dlogSave->FileName()));
     } else {
       TStringList names;
       RendererNames(&names);

@@ -164,7 +164,9 @@ TEST_F(PreviewCommandsGui, SaveCopiesTheStreamOrRendersItAndKeepsThePosition) {
   pdf.SetDisplayName("Adobe Acrobat (PDF)");
   pdf.FileExtension = "*.pdf";
   Preview(2, [&](TRptPreviewForm* form) {
-    FileDialogRecorder files({{AnsiString(dir.File("copy.rps")), 1}, {AnsiString(dir.File("out.pdf")), 2}});
+    FileDialogRecorder files({{AnsiString(dir.File("copy.rps")), 1},
+                              {AnsiString(dir.File("out.pdf")), 2},
+                              {AnsiString(dir.File("none/x.rps")), 1}});
     TStream* stream = form->FilePreview1->Stream();
     ASSERT_NE(stream, nullptr);
     stream->SetPosition(17);
@@ -179,7 +181,10 @@ TEST_F(PreviewCommandsGui, SaveCopiesTheStreamOrRendersItAndKeepsThePosition) {
     EXPECT_EQ(pdf.RenderedPosition, 0);
     EXPECT_EQ(pdf.RenderedName, dir.File("out.pdf"));
     EXPECT_EQ(stream->Position(), 17);
-    ASSERT_EQ(files.Dialogs().size(), 2u);
+    // A failed save keeps the position and the cursor too.
+    EXPECT_THROW(form->actnFile_Save->Execute(), EFCreateError);
+    EXPECT_EQ(stream->Position(), 17);
+    ASSERT_EQ(files.Dialogs().size(), 3u);
     const TFileDialogRequest& r = files.Dialogs()[0];
     EXPECT_EQ(r.Title, "Save File");
     EXPECT_EQ(r.Filter, "Report Snapshot Files (*.rps)|*.rps|Adobe Acrobat (PDF)|*.pdf");
