@@ -44,7 +44,7 @@ TMessageBoxResponder SetMessageBoxResponder(TMessageBoxResponder responder);
 
 // ------------------------------------------------------------ file dialogs
 
-enum TOpenOption { ofOverwritePrompt, ofPathMustExist, ofFileMustExist, ofNoReadOnlyReturn, ofHideReadOnly };
+enum TOpenOption { ofOverwritePrompt, ofPathMustExist, ofFileMustExist, ofNoReadOnlyReturn };
 using TOpenOptions = TSet<TOpenOption>;
 
 // One file dialog: what it offers and, after it, what the user chose.

@@ -9,6 +9,7 @@
 
 #include "platform/gui/application.h"
 #include "platform/gui/testing/fake_printers.h"
+#include "platform/gui/testing/gui_input.h"
 #include "platform/gui/testing/gui_modal.h"
 #include "platform/rtl/system.h"
 #include "report/forms/rpt_cursor.h"
@@ -107,9 +108,13 @@ TEST_F(PreviewCommandsGui, ToolBarMenusAndGoToPage) {
     form->GotoPageItem->Click();
     EXPECT_EQ(form->StatusText(), "Page 3 z 3");
     EXPECT_FALSE(form->actnPage_Next->Enabled());
-    // A menu item runs its action.
+    // A menu item runs its action; Ctrl+G asks for the page.
     page->Items(0)->Click();
     EXPECT_EQ(form->StatusText(), "Page 1 z 3");
+    query.SetAnswer("2");
+    KeyClick(form, 'G', TShiftState() << ssCtrl);
+    EXPECT_EQ(form->StatusText(), "Page 2 z 3");
+    EXPECT_EQ(query.Queries().size(), 4u);
   });
 }
 
