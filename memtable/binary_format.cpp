@@ -341,6 +341,12 @@ void TmtCustomMemTable::ReadBinaryStream(TStream& source) {
     }
   }
   PickAutoIncField();
+  // Room for as many records as the stream could hold at one data area
+  // each (plus 2 %), so the list is not reallocated record by record.
+  if (store_->DataSize() > 0 && streamSize > 0) {
+    const int64_t e = streamSize / store_->DataSize();
+    store_->ReserveRecords(store_->RecordCount() + e + e / 50);
+  }
   loadedCompletely_ = true;
   int loaded = 0;
   TCriticalSectionGuard lock(store_->Lock());
@@ -444,9 +450,8 @@ void TmtCustomMemTable::ReadBinaryStream(TStream& source) {
     bool accept = true;
     if (OnLoadRecord) OnLoadRecord(this, accept);
     if (accept) {
-      store_->StoreRecord(pending);
-      pending->stored = 1;
-      pending->position = -1;
+      // After the last slot, in file order: freed slots stay for later posts.
+      store_->AppendRecord(pending);
       if (pending->updateStatus == usDeleted) store_->AddDeletedVersion();
       pending = nullptr;
       ++loaded;

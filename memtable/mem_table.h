@@ -243,6 +243,12 @@ class TmtCustomMemTable : public TDataSet {
   // through these hooks.
   void SetRangeActiveForTesting(bool on) { rangeActive_ = on; }
   void SetStatusFilterForTesting(TSetOf<TUpdateStatus> statuses) { statusFilter_ = statuses; }
+  // Called with the name of each step of the persistent save as it is
+  // reached ("temp-created", "temp-written", "temp-flushed",
+  // "backup-linked", "replaced"), so a crash test can stop a saver there.
+  void SetPersistentSaveStepHookForTesting(std::function<void(const char*)> hook) {
+    persistentSaveStepHook_ = std::move(hook);
+  }
   // Whether master/detail restricts the records (savers switch it off).
   bool MasterDetailEnabled() const { return masterDetailEnabled_; }
   void SetMasterDetailEnabled(bool on) { masterDetailEnabled_ = on; }
@@ -459,6 +465,7 @@ class TmtCustomMemTable : public TDataSet {
   bool masterDetailEnabled_ = true;
   bool internalLoad_ = false;
   bool persistentSaved_ = false;
+  std::function<void(const char*)> persistentSaveStepHook_;
   // Set while the open sequence loads: definitions in the data are matched
   // by name against the table's fields instead of replacing them.
   bool keepDefinitions_ = false;

@@ -37,13 +37,19 @@ void TmtCustomMemTable::LoadPersistentFile() {
 void TmtCustomMemTable::SavePersistentFile() {
   if (persistentSaved_ || (ComponentState() & csDesigning) || !persistent_ || persistentFile_.empty()) return;
   const AnsiString temp = ChangeFileExt(persistentFile_, ".$$$");
+  auto reached = [this](const char* step) {
+    if (persistentSaveStepHook_) persistentSaveStepHook_(step);
+  };
   try {
     TFileStream file(temp, fmCreate);
+    reached("temp-created");
     if (persistentSaveFormat_ == mtsfCSV)
       WriteCsvStream(file, persistentSaveOptions_);
     else
       WriteBinaryStream(file, persistentSaveOptions_);
+    reached("temp-written");
     if (!FileFlush(file.Handle())) throw EWriteError("Stream write error");
+    reached("temp-flushed");
   } catch (...) {
     DeleteFile(temp);
     throw;
@@ -53,11 +59,13 @@ void TmtCustomMemTable::SavePersistentFile() {
       DeleteFile(temp);
       MemTableError(Format("Cannot create the backup of %s", persistentFile_));
     }
+    reached("backup-linked");
   }
   if (!ReplaceFileAtomically(temp, persistentFile_)) {
     DeleteFile(temp);
     MemTableError(Format("Cannot replace %s", persistentFile_));
   }
+  reached("replaced");
   persistentSaved_ = true;
 }
 

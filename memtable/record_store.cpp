@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "memtable/indexes.h"
@@ -347,9 +348,19 @@ void TmtCommon::DisposeRecord(PMemRecord record, bool freeValues, bool freeVersi
 
 void TmtCommon::StoreRecord(PMemRecord record) {
   TCriticalSectionGuard guard(Lock());
+  PutRecord(record, true);
+  if (versioning_) record->updateStatus = usInserted;
+}
+
+void TmtCommon::AppendRecord(PMemRecord record) {
+  TCriticalSectionGuard guard(Lock());
+  PutRecord(record, false);
+}
+
+void TmtCommon::PutRecord(PMemRecord record, bool reuseFreeSlot) {
   // Refuse before the record goes anywhere, so a failed post changes nothing.
   if (uniqueCounter_ > kUniqueCounterLimit) MemTableError(mtmsg::BookmarkCounter);
-  if (freeSlots_.empty()) {
+  if (!reuseFreeSlot || freeSlots_.empty()) {
     // Grow before anything changes, so a failed allocation leaves no trace.
     if (records_.size() == records_.capacity()) records_.reserve(records_.size() * 2 + 16);
     record->slot = nextSlot_++;
@@ -362,7 +373,13 @@ void TmtCommon::StoreRecord(PMemRecord record) {
   record->uniqueNumber = uniqueCounter_++;
   record->stored = 1;
   record->position = -1;
-  if (versioning_) record->updateStatus = usInserted;
+}
+
+void TmtCommon::ReserveRecords(int64_t count) {
+  TCriticalSectionGuard guard(Lock());
+  // The list is indexed by 32-bit slots.
+  count = std::min<int64_t>(count, std::numeric_limits<int32_t>::max());
+  if (count > static_cast<int64_t>(records_.capacity())) records_.reserve(static_cast<std::size_t>(count));
 }
 
 void TmtCommon::UnstoreRecord(PMemRecord record) {

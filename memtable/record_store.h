@@ -125,6 +125,14 @@ class TmtCommon {
   // with the next unique number. Refuses before anything changes when the
   // counter is at its limit.
   void StoreRecord(PMemRecord record);
+  // Puts the record after the last slot with the next unique number,
+  // leaving freed slots for later posts (loading appends in file order);
+  // the record keeps its update status. Refuses like StoreRecord.
+  void AppendRecord(PMemRecord record);
+  // Grows the record list's capacity to at least count (never shrinks it),
+  // so a load of many records does not reallocate the list over and over.
+  void ReserveRecords(int64_t count);
+  int64_t RecordCapacity() const { return static_cast<int64_t>(records_.capacity()); }
   void UnstoreRecord(PMemRecord record);
   void DropRecord(PMemRecord record);
   // Resets every open table on the store, then disposes of all records.
@@ -219,6 +227,7 @@ class TmtCommon {
 
  private:
   void LayoutWalk(const TFieldDefs& defs, int& counter, std::vector<int>& varFields);
+  void PutRecord(PMemRecord record, bool reuseFreeSlot);
   char* VarEntry(PMemRecord record, int fieldNo) const;
   static char* BlockOf(const char* entry);
   static void SetBlockOf(char* entry, char* block);

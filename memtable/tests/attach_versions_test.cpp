@@ -2,6 +2,7 @@
 // the store's bookkeeping, and bookmarks across a rollback.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -136,6 +137,51 @@ TEST(MemTableAttach, AttachedTablesShareTheStore) {
   EXPECT_EQ(b.AttachedTo(), nullptr);
   b.Open();
   EXPECT_EQ(b.RecordCount(), 0);
+}
+
+// A table on the store that is closed while another deletes (and reuses
+// the freed slots) must reopen with exactly the records there are, in every
+// index, without an entry left for a dropped record.
+TEST(MemTableAttach, ATableClosedDuringDeletesReopensConsistent) {
+  TmtMemTable a;
+  a.FieldDefs().Add("NAME", ftString, 10);
+  a.IndexDefs().Add("BYNAME", "NAME", {ixDescending});
+  TmtMemTable b;
+  b.SetAttachedTo(&a);
+  b.IndexDefs().Add("BYNAME", "NAME", {});
+  a.Open();
+  b.Open();
+  auto add = [&](const std::string& name) {
+    a.Append();
+    a.FieldByName("NAME")->SetAsString(name);
+    a.Post();
+  };
+  for (int i = 0; i < 10; ++i) add("r" + std::to_string(i));
+  b.SetIndexName("BYNAME");
+  ASSERT_TRUE(b.Locate("NAME", Variant("r5"), {}));
+  auto drop = [&](const char* name) {
+    ASSERT_TRUE(a.Locate("NAME", Variant(name), {}));
+    a.Delete();
+  };
+  drop("r1");
+  drop("r5");  // b's current record
+  b.Close();
+  drop("r2");
+  drop("r8");
+  add("n1");  // takes a freed slot
+  drop("r0");
+  b.Open();
+  const Strings expected{"n1", "r3", "r4", "r6", "r7", "r9"};
+  Strings rows = Names(b, "NAME");
+  std::sort(rows.begin(), rows.end());
+  EXPECT_EQ(rows, expected);
+  EXPECT_EQ(b.RecordCount(), 6);
+  b.SetIndexName("BYNAME");
+  EXPECT_EQ(Names(b, "NAME"), expected);
+  for (int i = 0; i < 3; ++i) add("m" + std::to_string(i));  // the reopened table follows again
+  EXPECT_EQ(b.RecordCount(), 9);
+  b.SetIndexName("");
+  EXPECT_EQ(Names(b, "NAME").size(), 9u);
 }
 
 TEST(MemTableAttach, AFullAttachListOnAnOpenOwnerIsRefused) {

@@ -249,6 +249,94 @@ TEST(MemTableBinaryFormat, DeltasLimitsAndRefusals) {
   EXPECT_EQ(Names(odd, "N"), (Strings{"2", "4"}));
 }
 
+// A load appends after the last slot in file order, keeps each record's
+// saved status even in a versioned table, and sizes the record list once.
+TEST(MemTableBinaryFormat, LoadAppendsAfterTheLastSlotAndSizesTheList) {
+  TmtMemTable source;
+  source.FieldDefs().Add("N", ftInteger);
+  source.Open();
+  for (int n = 10; n <= 12; ++n) {
+    source.Append();
+    source.FieldByName("N")->SetAsInteger(n);
+    source.Post();
+  }
+  const std::string bytes = Save(source, {mtfSaveData});  // no definitions: appended to what is there
+
+  TmtMemTable t;
+  t.FieldDefs().Add("N", ftInteger);
+  t.SetEnableVersioning(false);
+  t.Open();
+  for (int n = 1; n <= 5; ++n) {
+    t.Append();
+    t.FieldByName("N")->SetAsInteger(n);
+    t.Post();
+  }
+  for (int n : {2, 4}) {  // frees slots 1 and 3
+    ASSERT_TRUE(t.Locate("N", Variant(n), {}));
+    t.Delete();
+  }
+  Load(t, bytes);
+  EXPECT_EQ(t.Store()->Record(1), nullptr);
+  EXPECT_EQ(t.Store()->Record(3), nullptr);
+  Strings bySlot;
+  for (int slot = 5; slot < t.Store()->RecordCount(); ++slot) {
+    int32_t n = 0;
+    ASSERT_TRUE(t.Store()->ReadField(t.Store()->Record(slot), t.FieldByName("N"), &n));
+    bySlot.push_back(std::to_string(n));
+  }
+  EXPECT_EQ(bySlot, (Strings{"10", "11", "12"}));
+  EXPECT_EQ(Names(t, "N"), (Strings{"1", "3", "5", "10", "11", "12"}));
+  t.Append();  // a post takes a freed slot again
+  t.FieldByName("N")->SetAsInteger(99);
+  t.Post();
+  EXPECT_EQ(t.Store()->RecordCount(), 8);
+
+  // The list is sized for the whole stream before the first record.
+  for (int n = 13; n < 2000; ++n) {
+    source.Append();
+    source.FieldByName("N")->SetAsInteger(n);
+    source.Post();
+  }
+  const std::string many = Save(source, {mtfSaveData});
+  const int64_t present = t.Store()->RecordCount();
+  const int64_t e = static_cast<int64_t>(many.size()) / t.Store()->DataSize();
+  ASSERT_GT(e, 100);
+  int64_t capacityAtFirst = -1;
+  t.OnLoadRecord = [&](TDataSet*, bool&) {
+    if (capacityAtFirst < 0) capacityAtFirst = t.Store()->RecordCapacity();
+  };
+  Load(t, many);
+  EXPECT_GE(capacityAtFirst, present + e + e / 50);
+
+  // Statuses come from the stream, not from the loading table's versioning.
+  const std::string statuses = Encode([&](TValueWriter& w) {
+    w.WriteSignature();
+    w.WriteInteger(251);
+    w.WriteListBegin();
+    FieldDef(w, 251, "N", "Integer", 0);
+    w.WriteListEnd();
+    w.WriteListBegin();
+    w.WriteListEnd();
+    w.WriteListBegin();
+    for (int status : {usUnmodified, usModified}) {
+      w.WriteListBegin();
+      w.WriteInteger(status);
+      w.WriteBoolean(false);
+      w.WriteInteger(status);
+      w.WriteListEnd();
+    }
+    w.WriteListEnd();
+  });
+  TmtMemTable versioned;
+  versioned.SetEnableVersioning(true);
+  Load(versioned, statuses);
+  ASSERT_EQ(versioned.RecordCount(), 2);
+  versioned.First();
+  EXPECT_EQ(versioned.UpdateStatus(), usUnmodified);
+  versioned.Next();
+  EXPECT_EQ(versioned.UpdateStatus(), usModified);
+}
+
 TEST(MemTableBinaryFormatMalformed, HostileStreamsRaiseAndKeepWhatWasRead) {
   TmtMemTable t;
   t.FieldDefs().Add("N", ftInteger);
