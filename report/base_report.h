@@ -417,6 +417,8 @@ class TBaseReport : public TRptBaseComponent {
   virtual void UnhookCanvasFont();
 
  protected:
+  // The report form of AssignTo above stands beside the general one.
+  using TPersistent::AssignTo;
   // The parts of StartDocument and FinishDocument every destination shares.
   void BeginDocumentState();
   void StartFirstPage();

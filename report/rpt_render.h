@@ -130,6 +130,8 @@ class TRptConverter : public TObject {
   int CurrentPage() const { return currentPage_; }
   int PageCount() const { return pageCount_; }
   const AnsiString& Title() const { return title_; }
+  // The page stream being converted.
+  TStream* Input() const { return input_; }
   TDateTime ConversionTime() const { return dateTime_; }
   // The conversion's clock (tests).
   void SetClock(TDateTime fixed) { clock_ = fixed; }

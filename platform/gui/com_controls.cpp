@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "platform/gui/ext_controls.h"
 #include "platform/gui/widget_bridge.h"
 
 using namespace gui_detail;
@@ -188,4 +189,37 @@ bool TPageControl::DialogChar(char key) {
       return true;
     }
   return TWinControl::DialogChar(key);
+}
+
+// -------------------------------------------------------------- TStatusBar
+
+TStatusBar::TStatusBar(TComponent* owner) : TCustomControl(owner) {
+  SetBoundsQuietly(0, 0, 200, 19);
+  ApplyGeometry();
+  SetAlign(alBottom);
+}
+
+void TStatusBar::SetSimplePanel(bool on) {
+  simplePanel_ = on;
+  Invalidate();
+}
+
+void TStatusBar::SetSimpleText(const AnsiString& text) {
+  if (text == simpleText_) return;
+  simpleText_ = text;
+  Invalidate();
+}
+
+void TStatusBar::Paint() {
+  TCanvas* c = Canvas();
+  TRect r = ClientRect();
+  c->Brush()->SetColor(Color());
+  c->FillRect(r);
+  if (!simplePanel_) return;
+  TRect pane = Rect(r.Left, r.Top + 2, r.Right, r.Bottom);
+  Frame3D(c, pane, clBtnShadow, clBtnHighlight, 1);
+  c->Brush()->SetStyle(bsClear);
+  c->Font()->Assign(Font());
+  pane.Left += 2;
+  DrawText(c, simpleText_, pane, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX);
 }

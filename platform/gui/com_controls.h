@@ -78,3 +78,24 @@ class TPageControl : public TWinControl {
   QTabBar* tabs_;
   bool syncing_ = false;
 };
+
+// A status line along the bottom of its form. Only the simple form is
+// built: with SimplePanel the bar shows SimpleText in one sunken pane.
+class TStatusBar : public TCustomControl {
+ public:
+  explicit TStatusBar(TComponent* owner);
+  AnsiString ClassName() const override { return "TStatusBar"; }
+
+  bool SimplePanel() const { return simplePanel_; }
+  void SetSimplePanel(bool on);
+  const AnsiString& SimpleText() const { return simpleText_; }
+  void SetSimpleText(const AnsiString& text);
+
+ protected:
+  void Paint() override;
+  bool TakesFocusOnClick() const override { return false; }
+
+ private:
+  bool simplePanel_ = false;
+  AnsiString simpleText_;
+};

@@ -3,6 +3,8 @@
 // its message dialogs.
 #include "platform/gui/dialogs.h"
 
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QPolygon>
@@ -12,6 +14,8 @@
 #include "platform/gui/application.h"
 #include "platform/gui/std_controls.h"
 #include "platform/gui/widget_bridge.h"
+#include "platform/rtl/codepages.h"
+#include "platform/rtl/paths.h"
 #include "platform/rtl/system.h"
 
 using namespace gui_detail;
@@ -312,4 +316,181 @@ int TApplication::MessageBox(const AnsiString& text, const AnsiString& caption, 
   r.DefaultResult = r.Buttons[def];
   for (TModalResult b : r.Buttons) r.ButtonCaptions.push_back(CaptionOfResult(b));
   return ShowMessageBox(r);
+}
+
+// ------------------------------------------------------------ file dialogs
+
+namespace {
+
+TFileDialogResponder& FileResponder() {
+  static TFileDialogResponder responder;
+  return responder;
+}
+
+TInputQueryResponder& QueryResponder() {
+  static TInputQueryResponder responder;
+  return responder;
+}
+
+// "Name|a;b|Name|c" as Qt's name filters "Name (a b)"; a name that shows
+// its patterns already keeps them once, and "*.*" means every file.
+QStringList QtNameFilters(const AnsiString& filter) {
+  QStringList out;
+  std::vector<AnsiString> parts;
+  std::size_t start = 0;
+  while (start <= filter.size()) {
+    std::size_t bar = filter.find('|', start);
+    if (bar == std::string::npos) bar = filter.size();
+    parts.push_back(filter.substr(start, bar - start));
+    start = bar + 1;
+  }
+  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+    AnsiString name = Trim(parts[i]);
+    if (!name.empty() && name.back() == ')') {
+      std::size_t open = name.rfind('(');
+      if (open != std::string::npos) name = Trim(name.substr(0, open));
+    }
+    QStringList patterns;
+    for (const QString& p : ToQt(parts[i + 1]).split(';', Qt::SkipEmptyParts)) {
+      QString t = p.trimmed();
+      patterns << (t == "*.*" ? QString("*") : t);
+    }
+    out << ToQt(name) + " (" + patterns.join(' ') + ")";
+  }
+  return out;
+}
+
+// The real dialog; the checks of the options that Qt's dialog does not make
+// itself send the user back to it.
+bool RunFileDialog(TFileDialogRequest& r) {
+  QWidget* parent = nullptr;
+  if (TCustomForm* active = Screen->ActiveForm()) parent = active->Widget();
+  QFileDialog dlg(parent, ToQt(r.Title));
+  dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+  dlg.setAcceptMode(r.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dlg.setFileMode(!r.Save && r.Options.Contains(ofFileMustExist) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dlg.setOption(QFileDialog::DontConfirmOverwrite, !r.Options.Contains(ofOverwritePrompt));
+  AnsiString ext = r.DefaultExt;
+  if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
+  if (!ext.empty()) dlg.setDefaultSuffix(ToQt(ext));
+  QStringList filters = QtNameFilters(r.Filter);
+  if (!filters.isEmpty()) {
+    dlg.setNameFilters(filters);
+    int index = std::clamp(r.FilterIndex, 1, static_cast<int>(filters.size()));
+    dlg.selectNameFilter(filters[index - 1]);
+  }
+  if (!r.FileName.empty()) {
+    std::optional<std::string> disk = DiskPathForCreate(r.FileName);
+    QFileInfo info(QString::fromStdString(disk ? *disk : AnsiToUtf8(r.FileName)));
+    if (info.dir().exists()) dlg.setDirectory(info.dir());
+    dlg.selectFile(info.fileName());
+  }
+  for (;;) {
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
+    QString chosen = dlg.selectedFiles().first();
+    QFileInfo info(chosen);
+    AnsiString name = DiskPathToProgramName(chosen.toStdString());
+    if (r.Options.Contains(ofPathMustExist) && !info.dir().exists()) {
+      ShowMessage(Format(Cz("Složka souboru %s neexistuje."), name));
+      continue;
+    }
+    if (r.Options.Contains(ofNoReadOnlyReturn) && info.exists() && !info.isWritable()) {
+      ShowMessage(Format(Cz("Soubor %s je určen jen pro čtení.\nZvolte jiný název."), name));
+      continue;
+    }
+    r.FileName = name;
+    int index = static_cast<int>(filters.indexOf(dlg.selectedNameFilter()));
+    if (index >= 0) r.FilterIndex = index + 1;
+    return true;
+  }
+}
+
+}  // namespace
+
+AnsiString WithDefaultExt(const AnsiString& name, const AnsiString& ext) {
+  if (ext.empty() || name.empty() || !ExtractFileExt(name).empty()) return name;
+  char last = name.back();
+  if (last == '/' || last == '\\') return name;
+  return ext[0] == '.' ? name + ext : name + "." + ext;
+}
+
+TFileDialogResponder SetFileDialogResponder(TFileDialogResponder responder) {
+  TFileDialogResponder old = std::move(FileResponder());
+  FileResponder() = std::move(responder);
+  return old;
+}
+
+TOpenDialog::TOpenDialog(TComponent* owner) : TComponent(owner) {}
+
+TSaveDialog::TSaveDialog(TComponent* owner) : TOpenDialog(owner) { request_.Save = true; }
+
+bool TOpenDialog::Execute() {
+  ++gModalStarts;
+  TFileDialogRequest r = request_;
+  bool ok;
+  if (FileResponder()) {
+    ok = FileResponder()(r);
+  } else {
+    EnsureQtApplication();
+    ok = RunFileDialog(r);
+  }
+  if (!ok) return false;
+  request_.FileName = WithDefaultExt(r.FileName, r.DefaultExt);
+  request_.FilterIndex = r.FilterIndex;
+  return true;
+}
+
+// ------------------------------------------------------------ input box
+
+TInputQueryResponder SetInputQueryResponder(TInputQueryResponder responder) {
+  TInputQueryResponder old = std::move(QueryResponder());
+  QueryResponder() = std::move(responder);
+  return old;
+}
+
+bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) {
+  ++gModalStarts;
+  if (QueryResponder()) return QueryResponder()(caption, prompt, value);
+  EnsureQtApplication();
+  constexpr int kMargin = 8, kButtonWidth = 75, kButtonHeight = 25;
+  std::unique_ptr<TForm> form(new TForm(Application));
+  form->AfterConstruction();
+  form->SetBorderStyle(bsDialog);
+  form->SetBorderIcons({biSystemMenu});
+  form->SetPosition(poScreenCenter);
+  form->SetCaption(caption);
+  form->Font()->Assign(Screen->SystemFont());
+  int width = std::max(260, form->Canvas()->TextWidth(prompt) + 2 * kMargin);
+  auto* label = new TLabel(form.get());
+  label->SetName("Prompt");
+  label->SetParent(form.get());
+  label->SetCaption(prompt);
+  label->SetLeft(kMargin);
+  label->SetTop(kMargin);
+  auto* edit = new TEdit(form.get());
+  edit->SetName("Value");
+  edit->SetParent(form.get());
+  edit->SetBounds(kMargin, kMargin + 20, width - 2 * kMargin, 21);
+  edit->SetText(value);
+  label->SetFocusControl(edit);
+  int y = kMargin + 20 + 21 + 12;
+  auto* ok = new TButton(form.get());
+  ok->SetParent(form.get());
+  ok->SetCaption(ButtonCaption(mbOK));
+  ok->SetModalResult(mrOk);
+  ok->SetDefault(true);
+  ok->SetBounds(width / 2 - kButtonWidth - 3, y, kButtonWidth, kButtonHeight);
+  auto* cancel = new TButton(form.get());
+  cancel->SetParent(form.get());
+  cancel->SetCaption(ButtonCaption(mbCancel));
+  cancel->SetModalResult(mrCancel);
+  cancel->SetCancel(true);
+  cancel->SetBounds(width / 2 + 3, y, kButtonWidth, kButtonHeight);
+  form->SetClientWidth(width);
+  form->SetClientHeight(y + kButtonHeight + kMargin);
+  form->SetActiveControl(edit);
+  edit->SelectAll();
+  if (form->ShowModal() != mrOk) return false;
+  value = edit->Text();
+  return true;
 }

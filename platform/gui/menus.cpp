@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+#include "platform/gui/actions.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/widget_bridge.h"
 
@@ -26,6 +27,7 @@ TMenuItem::TMenuItem(TComponent* owner) : TComponent(owner) {
 }
 
 TMenuItem::~TMenuItem() {
+  SetAction(nullptr);
   if (parent_) parent_->Remove(this);
   while (!items_.empty()) delete items_.back();
   delete menu_;
@@ -115,7 +117,46 @@ void TMenuItem::Rebuild() {
 
 void TMenuItem::Click() {
   if (!enabled_) return;
-  if (OnClick) OnClick(this);
+  if (OnClick)
+    OnClick(this);
+  else if (linked_)
+    linked_->Execute();
+}
+
+void TMenuItem::SetHint(const AnsiString& hint) {
+  hint_ = hint;
+  action_->setStatusTip(ToQt(hint));
+}
+
+void TMenuItem::SetAction(TAction* action) {
+  if (action == linked_) return;
+  if (linked_) {
+    linked_->RemoveChangeListener(this);
+    linked_->RemoveFreeNotification(this);
+  }
+  linked_ = action;
+  if (!linked_) return;
+  linked_->FreeNotification(this);
+  linked_->AddChangeListener(this, [this] { ActionChanged(false); });
+  ActionChanged(true);
+}
+
+void TMenuItem::ActionChanged(bool first) {
+  TAction* a = linked_;
+  if (first || caption_ == linkedCaption_) SetCaption(a->Caption());
+  if (first || hint_ == linkedHint_) SetHint(a->Hint());
+  if (first || shortCut_ == linkedShortCut_) SetShortCut(a->ShortCut());
+  linkedCaption_ = a->Caption();
+  linkedHint_ = a->Hint();
+  linkedShortCut_ = a->ShortCut();
+  SetEnabled(a->Enabled());
+  SetChecked(a->Checked());
+  SetVisible(a->Visible());
+}
+
+void TMenuItem::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == linked_) linked_ = nullptr;
 }
 
 TMenuItem* TMenuItem::FindShortCut(TShortCut sc) {

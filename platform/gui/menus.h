@@ -14,6 +14,7 @@
 #include "platform/gui/controls.h"
 
 class QAction;
+class TAction;
 class QMenu;
 class QWidget;
 
@@ -54,7 +55,25 @@ class TMenuItem : public TComponent {
   QAction* Action() const { return action_; }
   QMenu* SubMenu();
 
+  // Shown in the status line while the item is highlighted.
+  const AnsiString& Hint() const { return hint_; }
+  void SetHint(const AnsiString& hint);
+  // Links the item to an action (null unlinks): caption, hint and shortcut
+  // follow the action while the item still shows what the action gave it;
+  // enabled, checked and visible always follow. A click without an OnClick
+  // of the item's own runs the action.
+  TAction* LinkedAction() const { return linked_; }
+  void SetAction(TAction* action);
+
+ protected:
+  void Notification(TComponent* component, TOperation operation) override;
+
  private:
+  void ActionChanged(bool first);
+  TAction* linked_ = nullptr;
+  AnsiString hint_;
+  AnsiString linkedCaption_, linkedHint_;
+  TShortCut linkedShortCut_ = scNone;
   void UpdateAction();
   void Rebuild();
   AnsiString caption_;

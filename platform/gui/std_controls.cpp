@@ -685,3 +685,51 @@ void TRadioButton::DoEnter() {
   SetChecked(true);
   TWinControl::DoEnter();
 }
+
+// -------------------------------------------------------------- TGroupBox
+
+TGroupBox::TGroupBox(TComponent* owner) : TCustomControl(owner) {
+  SetControlStyle(ControlStyle() << csAcceptsControls);
+  SetBoundsQuietly(0, 0, 185, 105);
+  ApplyGeometry();
+}
+
+void TGroupBox::TextChanged() {
+  TCustomControl::TextChanged();
+  Invalidate();
+}
+
+TRect TGroupBox::AlignRect() const {
+  TRect r = ClientRect();
+  TCanvas measure;
+  measure.Font()->Assign(Font());
+  return Rect(r.Left + 2, r.Top + measure.TextHeight("0") + 2, r.Right - 2, r.Bottom - 2);
+}
+
+void TGroupBox::Paint() {
+  TCanvas* c = Canvas();
+  TRect r = ClientRect();
+  c->Brush()->SetColor(Color());
+  c->FillRect(r);
+  c->Font()->Assign(Font());
+  int h = c->TextHeight("0");
+  // An etched frame: a shadow line with a highlight line inside it.
+  TRect frame = Rect(r.Left, r.Top + h / 2, r.Right, r.Bottom);
+  c->Brush()->SetStyle(bsClear);
+  c->Pen()->SetColor(clBtnShadow);
+  c->Rectangle(frame.Left, frame.Top, frame.Right - 1, frame.Bottom - 1);
+  c->Pen()->SetColor(clBtnHighlight);
+  c->Rectangle(frame.Left + 1, frame.Top + 1, frame.Right, frame.Bottom);
+  if (!Caption().empty()) {
+    TRect text = Rect(8, 0, r.Right - 8, h);
+    DrawText(c, Caption(), text, DT_CALCRECT | DT_SINGLELINE);
+    text = Rect(8, 0, std::min(r.Right - 8, text.Right + 4), h);
+    c->Brush()->SetStyle(bsSolid);
+    c->Brush()->SetColor(Color());
+    c->FillRect(text);
+    c->Brush()->SetStyle(bsClear);
+    text.Left += 2;
+    if (!Enabled()) c->Font()->SetColor(clGrayText);
+    DrawText(c, Caption(), text, DT_SINGLELINE | DT_LEFT);
+  }
+}

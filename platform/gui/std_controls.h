@@ -292,3 +292,19 @@ class TRadioButton : public TWinControl {
   bool checked_ = false;
   bool syncing_ = false;
 };
+
+// -------------------------------------------------------------- group box
+
+// A captioned frame around related controls; the children's aligned area
+// lies below the caption.
+class TGroupBox : public TCustomControl {
+ public:
+  explicit TGroupBox(TComponent* owner);
+  AnsiString ClassName() const override { return "TGroupBox"; }
+
+ protected:
+  void Paint() override;
+  void TextChanged() override;
+  TRect AlignRect() const override;
+  bool TakesFocusOnClick() const override { return false; }
+};

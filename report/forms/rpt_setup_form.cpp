@@ -16,17 +16,12 @@ void DigitsOnly(TEdit* edit, const char* extra) {
 
 }  // namespace
 
-TPanel* TRptSetupForm::Group(TWinControl* parent, const AnsiString& caption, int x, int y, int w, int h) {
-  auto* p = new TPanel(this);
-  p->SetParent(parent);
-  p->SetBounds(x, y, w, h);
-  p->SetBevelOuter(bvLowered);
-  p->SetCaption("");
-  auto* l = new TLabel(this);
-  l->SetParent(p);
-  l->SetCaption(caption);
-  l->SetBounds(6, 2, w - 12, 16);
-  return p;
+TGroupBox* TRptSetupForm::Group(TWinControl* parent, const AnsiString& caption, int x, int y, int w, int h) {
+  auto* g = new TGroupBox(this);
+  g->SetParent(parent);
+  g->SetBounds(x, y, w, h);
+  g->SetCaption(caption);
+  return g;
 }
 
 TRptSetupForm::TRptSetupForm(TComponent* owner) : TForm(owner) {
@@ -50,13 +45,13 @@ TRptSetupForm::TRptSetupForm(TComponent* owner) : TForm(owner) {
   CancelBB->SetModalResult(mrCancel);
   SetupBB = button(Cz("N&astavení"), 70);
 
-  TPanel* printer = Group(this, Cz("Vybraná tiskárna"), 8, 8, 360, 44);
+  TGroupBox* printer = Group(this, Cz("Vybraná tiskárna"), 8, 8, 360, 44);
   PrinterLabel = new TLabel(this);
   PrinterLabel->SetParent(printer);
   PrinterLabel->SetCaption("(none)");
   PrinterLabel->SetBounds(10, 22, 340, 16);
 
-  TPanel* options = Group(this, "Volby", 8, 180, 360, 60);
+  TGroupBox* options = Group(this, "Volby", 8, 180, 360, 60);
   CopiesLabel = new TLabel(this);
   CopiesLabel->SetParent(options);
   CopiesLabel->SetCaption("&Kopie");
@@ -86,12 +81,17 @@ TRptSetupForm::TRptSetupForm(TComponent* owner) : TForm(owner) {
     r->SetBounds(x, y, 100, 18);
     return r;
   };
-  PrinterRB = radio(DestPage, "&Tiskárna", 10, 22);
+  PrinterRB = radio(DestPage, Cz("&Tiskárna"), 10, 22);
   PreviewRB = radio(DestPage, Cz("&Náhled"), 10, 44);
   FileRB = radio(DestPage, "&Soubor", 10, 66);
   editFileName = new TEdit(this);
   editFileName->SetParent(DestPage);
-  editFileName->SetBounds(120, 64, 230, 21);
+  editFileName->SetBounds(120, 64, 200, 21);
+  FileNameSB = new TButton(this);
+  FileNameSB->SetParent(DestPage);
+  FileNameSB->SetCaption("...");
+  FileNameSB->SetBounds(324, 64, 26, 21);
+  FileNameSB->OnClick = [this](TObject*) { FileNameSBClick(); };
   auto* format = new TLabel(this);
   format->SetParent(DestPage);
   format->SetCaption(Cz("Formát:"));
@@ -101,6 +101,11 @@ TRptSetupForm::TRptSetupForm(TComponent* owner) : TForm(owner) {
   cboxFormat->SetBounds(175, 86, 175, 21);
   for (TRadioButton* r : {PrinterRB, PreviewRB, FileRB}) r->OnClick = [this](TObject*) { DestinationClick(); };
   editFileName->OnChange = [this](TObject*) { DestinationClick(); };
+  cboxFormat->SetStyle(csDropDownList);
+  cboxFormat->OnChange = [this](TObject*) { cboxFormatChange(); };
+  dlogSave = new TSaveDialog(this);
+  dlogSave->SetFilter("All Files|*.*");
+  dlogSave->SetOptions({ofOverwritePrompt, ofPathMustExist, ofNoReadOnlyReturn});
 
   AllRB = radio(RangePage, "All", 10, 22);
   AllRB->SetChecked(true);
@@ -137,6 +142,7 @@ TRptSetupForm::TRptSetupForm(TComponent* owner) : TForm(owner) {
   SelectionLabel->SetEnabled(false);
   SelectionED->SetEnabled(false);
   editFileName->SetEnabled(false);
+  FileNameSB->SetEnabled(false);
 
   SetupBB->OnClick = [this](TObject*) { SetupClick(); };
   bbtnOK->OnClick = [this](TObject*) {
@@ -160,6 +166,9 @@ void TRptSetupForm::FormShow() {
   for (int i = 0; i < names.Count(); ++i) cboxFormat->Items()->Add(names[i]);
   cboxFormat->Items()->Insert(0, "Report Snapshot File (RPS)");
   cboxFormat->Items()->Insert(1, "Native Printer Output (PRN)");
+  AnsiString filter = cboxFormat->Items()->Strings(0) + "|*.RPS|" + cboxFormat->Items()->Strings(1) + "|*.PRN";
+  if (!RendererFilter().empty()) filter += "|" + RendererFilter();
+  dlogSave->SetFilter(filter);
   PrinterLabel->SetCaption(PrinterText());
   bool printers = PrinterText() != "No printers installed!";
   auto allowed = [rs](TSystemSetup s) { return rs && rs->SystemSetups.count(s) > 0; };
@@ -207,6 +216,7 @@ void TRptSetupForm::DestinationClick() {
   if (PreviewSetup) return;
   bool file = FileRB->Checked();
   editFileName->SetEnabled(file);
+  FileNameSB->SetEnabled(file);
   cboxFormat->SetEnabled(file);
   SetupBB->SetEnabled(!file && PrinterText() != "No printers installed!" && ReportSystem &&
                       ReportSystem->SystemSetups.count(ssAllowPrinterSetup));
@@ -237,6 +247,17 @@ void TRptSetupForm::SetupClick() {
   PrinterLabel->SetCaption(PrinterText());
 }
 
+void TRptSetupForm::FileNameSBClick() {
+  dlogSave->SetFileName(Trim(editFileName->Text()));
+  if (!dlogSave->Execute()) return;
+  editFileName->SetText(dlogSave->FileName());
+  int format = dlogSave->FilterIndex() - 1;
+  if (format >= 0 && format < cboxFormat->Items()->Count()) cboxFormat->SetItemIndex(format);
+  DestinationClick();
+}
+
+void TRptSetupForm::cboxFormatChange() { dlogSave->SetFilterIndex(cboxFormat->ItemIndex() + 1); }
+
 bool TRptSetupForm::bbtnOKClick() {
   TReportSystem* rs = ReportSystem;
   auto allowed = [rs](TSystemSetup s) { return rs && rs->SystemSetups.count(s) > 0; };
@@ -253,6 +274,11 @@ bool TRptSetupForm::bbtnOKClick() {
       if (allowed(ssAllowCopies)) {
         int n = StrToIntDef(CopiesED->Text(), 0);
         if (n > 0) FilePrinter->SetCopies(n);
+      }
+      if (FilePrinter->HasPrinter()) {
+        TRptBaseDevice* d = FilePrinter->Device();
+        if (allowed(ssAllowCollate)) d->SetCollate(CollateCK->Checked());
+        if (allowed(ssAllowDuplex)) d->SetDuplex(!DuplexCK->Checked() ? 0 : d->Duplex() == 0 ? 1 : d->Duplex());
       }
     } else if (rs) {
       if (PrinterRB->Checked()) {

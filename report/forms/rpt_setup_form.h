@@ -3,6 +3,7 @@
 // in print-from-preview mode the page range of the page-stream printer.
 #pragma once
 
+#include "platform/gui/dialogs.h"
 #include "platform/gui/ext_controls.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/std_controls.h"
@@ -25,23 +26,29 @@ class TRptSetupForm : public TForm {
   TLabel* CopiesLabel;
   TEdit* CopiesED;
   TCheckBox *CollateCK, *DuplexCK;
-  TPanel *DestPage, *RangePage;
+  // The two pages, one shown at a time: destination and page range.
+  TGroupBox *DestPage, *RangePage;
   TRadioButton *PrinterRB, *PreviewRB, *FileRB;
   TEdit* editFileName;
+  TButton* FileNameSB;  // browse
   TComboBox* cboxFormat;
   TRadioButton *AllRB, *SelectionRB, *PagesRB;
   TLabel *SelectionLabel, *FromLabel, *ToLabel;
   TEdit *SelectionED, *FromED, *ToED;
+  TSaveDialog* dlogSave;
 
   void FormShow();
   void DestinationClick();
   void RangeClick();
   void SetupClick();
+  // Browses for the output file: the chosen name and its format.
+  void FileNameSBClick();
+  void cboxFormatChange();
   // Answers false (and keeps the window open) when a number is invalid.
   bool bbtnOKClick();
   // The label text of the selected printer.
   static AnsiString PrinterText();
 
  private:
-  TPanel* Group(TWinControl* parent, const AnsiString& caption, int x, int y, int w, int h);
+  TGroupBox* Group(TWinControl* parent, const AnsiString& caption, int x, int y, int w, int h);
 };

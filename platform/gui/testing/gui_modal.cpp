@@ -81,3 +81,33 @@ MessageBoxRecorder::MessageBoxRecorder(TModalResult answer) : answer_(answer) {
 }
 
 MessageBoxRecorder::~MessageBoxRecorder() { SetMessageBoxResponder(previous_); }
+
+FileDialogRecorder::FileDialogRecorder(std::vector<Answer> answers) : answers_(std::move(answers)) {
+  previous_ = SetFileDialogResponder([this](TFileDialogRequest& r) {
+    dialogs_.push_back(r);
+    if (answers_.empty()) return false;
+    std::size_t i = std::min(dialogs_.size(), answers_.size()) - 1;
+    const Answer& a = answers_[i];
+    if (a.FileName.empty()) return false;
+    r.FileName = a.FileName;
+    if (a.FilterIndex > 0) r.FilterIndex = a.FilterIndex;
+    return true;
+  });
+}
+
+FileDialogRecorder::~FileDialogRecorder() { SetFileDialogResponder(previous_); }
+
+InputQueryRecorder::InputQueryRecorder() { Install(); }
+
+InputQueryRecorder::InputQueryRecorder(const AnsiString& answer) : answer_(answer), answered_(true) { Install(); }
+
+void InputQueryRecorder::Install() {
+  previous_ = SetInputQueryResponder([this](const AnsiString& caption, const AnsiString& prompt, AnsiString& value) {
+    queries_.push_back({caption, prompt, value});
+    if (!answered_) return false;
+    value = answer_;
+    return true;
+  });
+}
+
+InputQueryRecorder::~InputQueryRecorder() { SetInputQueryResponder(previous_); }
