@@ -83,6 +83,10 @@ TDataSestavy::TDataSestavy(TComponent* owner) : TDataModule(owner) {
   SesPlatebna->SetLockProtocol(TxbLokProtocol::ClipLock);
   AddFields(this, SesPlatebna, kReportJournalFields);
 
+  const TReportRenderers renderers = CreateReportRenderers(this);
+  RptRenderPDF1 = renderers.RptRenderPDF1;
+  RptRenderHTML1 = renderers.RptRenderHTML1;
+
   OnCreate = [this](TObject* sender) { DataModuleCreate(sender); };
 }
 

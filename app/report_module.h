@@ -13,6 +13,7 @@
 
 #include <cstdint>
 
+#include "app/report_renderers.h"
 #include "dbase/dataset/xbase_dataset.h"
 #include "platform/gui/forms.h"
 #include "platform/rtl/sysutils.h"
@@ -36,6 +37,9 @@ class TDataSestavy : public TDataModule {
   // ---------------------------------------------------------- components
   TReportSystem* ReportSystem;
   TXbaseDataSet* SesPlatebna;  // the journal, for the range reports
+  // The file formats the output options offer besides the page stream.
+  TRptRenderPDF* RptRenderPDF1;
+  TRptRenderHTML* RptRenderHTML1;
 
   // -------------------------------------------------------------- fields
   int32_t ReportKind = 0;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/report_module.h"
 #include "app/report_renderers.h"
 #include "platform/gui/testing/fake_printers.h"
 #include "platform/rtl/system.h"
@@ -42,8 +43,8 @@ void CashBook(TBaseReport* r) {
 }
 
 TEST_F(AppRenderersGui, OfferedAfterTheFixedFormatsAndWritingTheirFiles) {
-  TComponent module(nullptr);
-  TReportRenderers renderers = CreateReportRenderers(&module);
+  TDataSestavy module(nullptr);
+  const TReportRenderers renderers{module.RptRenderPDF1, module.RptRenderHTML1};
   EXPECT_EQ(renderers.RptRenderPDF1->ImageQuality(), 90);
   EXPECT_EQ(renderers.RptRenderPDF1->MetafileDPI, 300);
   EXPECT_EQ(renderers.RptRenderPDF1->FontEncoding, feWinAnsiEncoding);
