@@ -39,6 +39,11 @@ bool IsOpenBound(const TxbVariant* key) {
   return key == nullptr || key->IsEmpty() || (key->Kind() == xbvText && key->Length() == 0);
 }
 
+// Thrown by OpenChild when writing the child it leaves split a page of the
+// path held above it: the path was written and freed, and the search or
+// step that was under way starts again from the root.
+struct PathReloaded {};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -398,10 +403,25 @@ void XBobjIndexTag::SplitOff(XBobjIndexKey* page, int moved, int32_t position) {
 
 void XBobjIndexTag::SplitWhileOverfull(XBobjIndexKey* page, int limit,
                                        const std::function<int32_t(int moved)>& writeFirst) {
+  if (page->Count() <= limit) return;
   while (page->Count() > limit) {
     int moved = std::min(page->Count() - page->Count() / 2, limit);
     SplitOff(page, moved, writeFirst(moved));
   }
+  WriteParentOfSplitPage(page);
+}
+
+void XBobjIndexTag::WriteParentOfSplitPage(XBobjIndexKey* page) {
+  // The parent goes to disk before the shrunken page: a writer stopped in
+  // between leaves the page as it was, whose first keys then lie at or
+  // before the separator of the page split off it, which OpenChild
+  // reports. The other order would leave the moved keys out of reach with
+  // nothing to show for it.
+  XBobjIndexKey* parent = page->Parent;
+  if (parent == nullptr || !parent->Dirty) return;
+  WritePageChecked(parent);
+  // A new root is only found through the header.
+  if (parent->Parent == nullptr && headerChanged_) WriteHeader();
 }
 
 // ---------------------------------------------------------------------------
@@ -521,6 +541,22 @@ bool XBobjIndexTag::HasUnwrittenChanges() const {
   return false;
 }
 
+bool XBobjIndexTag::PathSplit(const XBobjIndexKey* page) const {
+  for (const XBobjIndexKey* p = page; p; p = p->Parent)
+    if (p->Split) return true;
+  return false;
+}
+
+const XBobjIndexKeyData* XBobjIndexTag::LowerBound(const XBobjIndexKey* page) {
+  // The separator in front of the page's current entry; for a first entry
+  // the one in front of the nearest ancestor's entry that is not a first.
+  for (const XBobjIndexKey* p = page; p; p = p->Parent) {
+    if (p->Current > 0 && p->Current <= p->Count()) return p->Entry(p->Current - 1);
+    if (p->Current != 0) return nullptr;
+  }
+  return nullptr;
+}
+
 XBobjIndexKey* XBobjIndexTag::OpenChild(XBobjIndexKey* page, int index) {
   if (index < 0 || index >= page->Count()) Corrupt();
   // Entries are separate objects: the wanted one stays the same object even
@@ -532,7 +568,15 @@ XBobjIndexKey* XBobjIndexTag::OpenChild(XBobjIndexKey* page, int index) {
   }
   // The old child is written while the parent's current entry is still its
   // own, so that separators of a split land in front of it.
-  if (page->Child) FreeChain(page->Child);
+  if (page->Child) {
+    FreeChain(page->Child);
+    // A split below writes its parents first; when one of them split in
+    // turn, the wanted entry may have moved to a page off the path.
+    if (PathSplit(page)) {
+      ResetPages();
+      throw PathReloaded();
+    }
+  }
   page->Current = page->IndexOf(entry);
   if (page->Current < 0) Corrupt();
   int32_t target = entry->EntryTag;
@@ -559,6 +603,17 @@ XBobjIndexKey* XBobjIndexTag::OpenChild(XBobjIndexKey* page, int index) {
       const int at = page->Current;
       if (at > 0 && child->Left != page->Entry(at - 1)->EntryTag) Corrupt();
       if (at + 1 < page->Count() && child->Right != page->Entry(at + 1)->EntryTag) Corrupt();
+    }
+    // A page whose first key lies at or before the separator in front of it
+    // (a writer stopped after a split's parent but before the shrunken page)
+    // would show the moved keys twice: reported as well.
+    const XBobjIndexKeyData* bound = LowerBound(page);
+    if (bound && child->Count() > 0) {
+      const XBobjIndexKeyData* first = child->Entry(0);
+      if (file_->KeysByRecord()
+              ? CompareEntry(*bound, *first, first->RecordNumber, kIndexCompareExact, false) >= 0
+              : CompareEntry(*bound, *first, kIndexAnyRecord, kIndexCompareExact, false) > 0)
+        Corrupt();
     }
   } catch (...) {
     delete child;
@@ -633,6 +688,16 @@ int XBobjIndexTag::CompareEntry(const XBobjIndexKeyData& entry, const TxbVariant
 }
 
 int XBobjIndexTag::Search(int32_t recordNumber, const TxbVariant& key, int compareMode) {
+  for (;;) {
+    try {
+      return SearchPath(recordNumber, key, compareMode);
+    } catch (const PathReloaded&) {
+      // The path was written and freed: search again from the root.
+    }
+  }
+}
+
+int XBobjIndexTag::SearchPath(int32_t recordNumber, const TxbVariant& key, int compareMode) {
   EnsureRoot();
   XBobjIndexKey* page = root_;
   for (;;) {
@@ -723,6 +788,24 @@ bool XBobjIndexTag::AdvanceFrom(XBobjIndexKey* page, bool forward) {
 }
 
 bool XBobjIndexTag::Step(bool forward) {
+  for (;;) {
+    const XBobjIndexKey* leaf = LeafPage();
+    const XBobjIndexKeyData* current = leaf ? leaf->CurrentEntry() : nullptr;
+    XBobjIndexKeyData from;
+    if (current) from.AssignEntry(*current);
+    try {
+      return StepPath(forward);
+    } catch (const PathReloaded&) {
+      // Back on the entry the step started from, then the step again.
+      if (!current) Corrupt();
+      bool back = file_->KeysByRecord() ? Search(from.RecordNumber, from, kIndexCompareExact) == 0
+                                        : SeekRecordEntry(from, from.RecordNumber);
+      if (!back) Corrupt();
+    }
+  }
+}
+
+bool XBobjIndexTag::StepPath(bool forward) {
   XBobjIndexKey* leaf = LeafPage();
   if (!leaf) return false;
   if (leaf->Current >= 0 && leaf->Current < leaf->Count()) {
@@ -734,14 +817,19 @@ bool XBobjIndexTag::Step(bool forward) {
   return AdvanceFrom(leaf, forward);
 }
 
-bool XBobjIndexTag::First() {
-  EnsureRoot();
-  return DescendFrom(root_, true);
-}
+bool XBobjIndexTag::First() { return Outermost(true); }
 
-bool XBobjIndexTag::Last() {
-  EnsureRoot();
-  return DescendFrom(root_, false);
+bool XBobjIndexTag::Last() { return Outermost(false); }
+
+bool XBobjIndexTag::Outermost(bool first) {
+  for (;;) {
+    try {
+      EnsureRoot();
+      return DescendFrom(root_, first);
+    } catch (const PathReloaded&) {
+      // The path was written and freed: descend again from the root.
+    }
+  }
 }
 
 void XBobjIndexTag::CopyCurrent() {

@@ -17,7 +17,13 @@
 //   subtree; every change of a page's last entry is carried up.
 // - A page is written only when it leaves memory (freed, or all pages of the
 //   tag flushed); the format may then split it, inserting separators into
-//   its parent, or put a new root above it.
+//   its parent, or put a new root above it. A split writes the pages split
+//   off, then the parent (and the header for a new root), then the shrunken
+//   page: a writer stopped in between leaves either the old tree or one
+//   whose page holds keys at or before the separator in front of it, which
+//   opening that page reports. When writing the parent split it in turn
+//   while it stays on the path, the path is written and freed and the
+//   search or step under way starts again from the root.
 // - An index file never writes a page outside its lock (when it is shared):
 //   every dirty page is written before the last lock level is released.
 // - Nothing read from a file is trusted: positions, depth and sizes are
@@ -404,8 +410,12 @@ class XBobjIndexTag {
   // While page holds more than limit entries, its first half (at most
   // limit entries) goes to a new page written by writeFirst(moved), which
   // returns its position, and is split off.
+  // Then the parent is written before the caller writes the shrunken page.
   void SplitWhileOverfull(XBobjIndexKey* page, int limit,
                           const std::function<int32_t(int moved)>& writeFirst);
+  // After pages were split off page (and before page itself is written):
+  // writes its parent, and the header when the parent is a new root.
+  void WriteParentOfSplitPage(XBobjIndexKey* page);
 
   // The page's position (a new one from NewPage when 0), then WritePage.
   // Raises "Index file %s is full" before a chain from top down is written
@@ -458,6 +468,15 @@ class XBobjIndexTag {
   void DeleteChain(XBobjIndexKey* page);
   // A page object, recycled when one is spare.
   XBobjIndexKey* NewPageObject();
+  // True when page or a page above it split since it was opened.
+  bool PathSplit(const XBobjIndexKey* page) const;
+  // The entry in front of the current entry of page, or of the nearest
+  // page above whose current entry is not its first: every key below the
+  // current entry lies after it. Null at the start of the tree.
+  static const XBobjIndexKeyData* LowerBound(const XBobjIndexKey* page);
+  int SearchPath(int32_t recordNumber, const TxbVariant& key, int compareMode);
+  bool StepPath(bool forward);
+  bool Outermost(bool first);
   bool DescendFrom(XBobjIndexKey* page, bool forward);
   bool AdvanceFrom(XBobjIndexKey* page, bool forward);
   bool Step(bool forward);
