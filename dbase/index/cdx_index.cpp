@@ -564,7 +564,7 @@ void XBobjCDXTag::WriteLeaf(XBobjIndexKey* page) {
     WriteParentOfSplitPage(page);
     if (liveLeft != -1) RelinkNode(liveLeft, 8, firstSplit);
   }
-  int attribute = 2 + (page->Parent ? 0 : 1);
+  int attribute = 2 + (page->Parent() ? 0 : 1);
   if (!CdxEncodeLeaf(entries, 0, entries.size(), attribute, page->Left, page->Right, keyLength_,
                      fill, p, block))
     Corrupt();
@@ -592,7 +592,7 @@ void XBobjCDXTag::WriteBranch(XBobjIndexKey* page) {
     return position;
   });
   if (firstSplit != -1 && liveLeft != -1) RelinkNode(liveLeft, 8, firstSplit);
-  int attribute = page->Parent ? 0 : 1;
+  int attribute = page->Parent() ? 0 : 1;
   if (!CdxEncodeBranch(entries, 0, entries.size(), attribute, page->Left, page->Right, keyLength_,
                        fill, block))
     Corrupt();

@@ -156,10 +156,15 @@ enum IndexPageKind : int {
 };
 
 // One page in memory: an owning list of entries plus its place in the tree.
+// A page owns its open child; the tag owns the root and its spare pages, so
+// every page has exactly one owner and a chain is released by releasing
+// its top.
 class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
  public:
   explicit XBobjIndexKey(XBobjIndexTag* tag);
   ~XBobjIndexKey() override;
+  XBobjIndexKey(const XBobjIndexKey&) = delete;
+  XBobjIndexKey& operator=(const XBobjIndexKey&) = delete;
 
   bool IsLeaf() const { return PageKind == ipkLeaf; }
   XBobjIndexKeyData* Entry(int i) const { return Items(i); }
@@ -184,22 +189,31 @@ class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
   // An empty entry appended to the page (a recycled one when there is).
   XBobjIndexKeyData* ReadEntry();
 
+  // The page above on the cached path; null for the root and for a page
+  // read off the path.
+  XBobjIndexKey* Parent() const { return parent_; }
+  // The open child, owned by this page; null when none is open.
+  XBobjIndexKey* Child() const { return child_.get(); }
+  // Changed since it was read or last written.
+  bool Dirty() const { return dirty_; }
+  void MarkDirty() { dirty_ = true; }
+  // Sent a separator up since it was opened: its parent's entries moved.
+  bool Split() const { return split_; }
+
   int32_t Position = 0;  // 0: not placed yet
   int32_t Left = -1;
   int32_t Right = -1;
-  XBobjIndexKey* Parent = nullptr;
-  XBobjIndexKey* Child = nullptr;
   XBobjIndexTag* Tag;
   int PageKind = ipkLeaf;
   int Current = -1;
-  bool Dirty = false;
-  bool OwnsParent = false;  // made its parent in a root split
-  bool Split = false;       // sent a separator up since it was opened
-  bool AtFirst = false;
-  bool AtLast = false;
 
  private:
-  std::vector<XBobjIndexKeyData*> spare_;
+  friend class XBobjIndexTag;
+  XBobjIndexKey* parent_ = nullptr;
+  std::unique_ptr<XBobjIndexKey> child_;
+  bool dirty_ = false;
+  bool split_ = false;
+  std::vector<std::unique_ptr<XBobjIndexKeyData>> spare_;
 };
 
 // Compare modes of searches: a key that is a prefix of an entry counts as
@@ -348,7 +362,7 @@ class XBobjIndexTag {
   bool Eof() const { return eof_; }
   bool Busy() const { return busy_; }
   bool Changed() const { return changed_; }
-  XBobjIndexKey* RootPageObject() const { return root_; }
+  XBobjIndexKey* RootPageObject() const { return root_.get(); }
   bool PagesLoaded() const { return root_ != nullptr; }
   const TxbVariant& LowKey() const { return lowKey_; }
   const TxbVariant& HighKey() const { return highKey_; }
@@ -463,11 +477,21 @@ class XBobjIndexTag {
   // Opens the child of entry index (reusing the open one when it is that
   // child) and makes index the page's current entry.
   XBobjIndexKey* OpenChild(XBobjIndexKey* page, int index);
+  using PagePtr = std::unique_ptr<XBobjIndexKey>;
   // Writes the dirty pages of a chain bottom-up and frees the chain.
   void FreeChain(XBobjIndexKey* page);
+  // Takes page out of its owner (root_ or its parent) and releases it with
+  // the pages below it, unwritten.
   void DeleteChain(XBobjIndexKey* page);
+  // Releases a chain: a few page objects are kept for the next reads.
+  void RecycleChain(PagePtr page);
   // A page object, recycled when one is spare.
-  XBobjIndexKey* NewPageObject();
+  PagePtr NewPageObject();
+  // A page read at position into a page object off the path.
+  PagePtr ReadOffPath(int32_t position);
+  // Debug builds: the path's links, current entries and (formats that
+  // order keys by record) separators hold as index_core.h states.
+  void CheckPath() const;
   // True when page or a page above it split since it was opened.
   bool PathSplit(const XBobjIndexKey* page) const;
   // The entry in front of the current entry of page, or of the nearest
@@ -497,10 +521,11 @@ class XBobjIndexTag {
   int32_t MoveNext();
   int32_t MovePrior();
   int32_t Resync();
+  void RemoveCurrentEntry();
   void RemovePage(XBobjIndexKey* page);
   void KeepAKeyInBranch(XBobjIndexKey* page);
 
-  XBobjIndexKey* root_ = nullptr;
+  PagePtr root_;
   XBobjIndexKeyData currentKey_;
   bool bof_ = false;
   bool eof_ = false;
@@ -514,7 +539,7 @@ class XBobjIndexTag {
   std::unique_ptr<TxbExpHandler> forHandler_;
   bool busy_ = false;
   bool changed_ = false;
-  std::vector<XBobjIndexKey*> sparePages_;
+  std::vector<PagePtr> sparePages_;
 };
 
 class XBobjIndexFile {
