@@ -585,7 +585,7 @@ XBobjIndexKey* XBobjIndexTag::OpenChild(XBobjIndexKey* page, int index) {
   // Entries are separate objects: the wanted one stays the same object even
   // when writing the old child inserts separators in front of it.
   XBobjIndexKeyData* entry = page->Entry(index);
-  if (page->Child() && page->Child()->Position == entry->EntryTag && !page->Child()->split_) {
+  if (page->Child() && page->Child()->Position == entry->EntryTag && !page->Child()->Split()) {
     page->Current = index;
     return page->Child();
   }
@@ -608,33 +608,31 @@ XBobjIndexKey* XBobjIndexTag::OpenChild(XBobjIndexKey* page, int index) {
     if (p->Position == target) Corrupt();  // a child pointing back up
   if (depth > kIndexMaxDepth) Corrupt();
   PagePtr child = ReadOffPath(target);
-  {
-    if (!child->IsLeaf() && child->Count() == 0) Corrupt();
-    // A child whose last key lies beyond its separator (a writer stopped
-    // between writing a split page and its parent) would hide those keys
-    // from every search: the tree is reported rather than read wrongly.
-    // Separators beyond their child's keys are left alone: other programs
-    // write them.
-    // The same stop can leave a page out of its neighbours' sibling links,
-    // which other programs walk: within one parent they must agree.
-    if (file_->KeysByRecord()) {
-      const XBobjIndexKeyData* last = child->LastEntry();
-      if (last && CompareEntry(*entry, *last, last->RecordNumber, kIndexCompareExact, false) < 0) Corrupt();
-      const int at = page->Current;
-      if (at > 0 && child->Left != page->Entry(at - 1)->EntryTag) Corrupt();
-      if (at + 1 < page->Count() && child->Right != page->Entry(at + 1)->EntryTag) Corrupt();
-    }
-    // A page whose first key lies at or before the separator in front of it
-    // (a writer stopped after a split's parent but before the shrunken page)
-    // would show the moved keys twice: reported as well.
-    const XBobjIndexKeyData* bound = LowerBound(page);
-    if (bound && child->Count() > 0) {
-      const XBobjIndexKeyData* first = child->Entry(0);
-      if (file_->KeysByRecord()
-              ? CompareEntry(*bound, *first, first->RecordNumber, kIndexCompareExact, false) >= 0
-              : CompareEntry(*bound, *first, kIndexAnyRecord, kIndexCompareExact, false) > 0)
-        Corrupt();
-    }
+  if (!child->IsLeaf() && child->Count() == 0) Corrupt();
+  // A child whose last key lies beyond its separator (a writer stopped
+  // between writing a split page and its parent) would hide those keys
+  // from every search: the tree is reported rather than read wrongly.
+  // Separators beyond their child's keys are left alone: other programs
+  // write them.
+  // The same stop can leave a page out of its neighbours' sibling links,
+  // which other programs walk: within one parent they must agree.
+  if (file_->KeysByRecord()) {
+    const XBobjIndexKeyData* last = child->LastEntry();
+    if (last && CompareEntry(*entry, *last, last->RecordNumber, kIndexCompareExact, false) < 0) Corrupt();
+    const int at = page->Current;
+    if (at > 0 && child->Left != page->Entry(at - 1)->EntryTag) Corrupt();
+    if (at + 1 < page->Count() && child->Right != page->Entry(at + 1)->EntryTag) Corrupt();
+  }
+  // A page whose first key lies at or before the separator in front of it
+  // (a writer stopped after a split's parent but before the shrunken page)
+  // would show the moved keys twice: reported as well.
+  const XBobjIndexKeyData* bound = LowerBound(page);
+  if (bound && child->Count() > 0) {
+    const XBobjIndexKeyData* first = child->Entry(0);
+    if (file_->KeysByRecord()
+            ? CompareEntry(*bound, *first, first->RecordNumber, kIndexCompareExact, false) >= 0
+            : CompareEntry(*bound, *first, kIndexAnyRecord, kIndexCompareExact, false) > 0)
+      Corrupt();
   }
   child->parent_ = page;
   page->child_ = std::move(child);
