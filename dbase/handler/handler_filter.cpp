@@ -91,10 +91,10 @@ void XBO_dBHandler::RebuildSet() {
     GoRecord(remembered);
     if (wasEof) {
       MarkEof();
-      positioned_ = false;
+      Unplace();
     } else if (wasBof) {
       MarkBof();
-      positioned_ = false;
+      Unplace();
     }
   }
 }

@@ -225,7 +225,7 @@ void XBO_dBHandler::CloseSlot(int index) {
     master_ = nullptr;
     masterName_.clear();
     readAheadOn_ = true;
-    outOfOrder_ = false;
+    if (OutOfOrder()) Place(true);
   }
   try {
     slot->Close();
@@ -255,7 +255,7 @@ void XBO_dBHandler::CloseIndexFiles() {
   master_ = nullptr;
   masterName_.clear();
   readAheadOn_ = true;
-  outOfOrder_ = false;
+  if (OutOfOrder()) Place(true);
   if (first) std::rethrow_exception(first);
 }
 
@@ -417,9 +417,9 @@ void XBO_dBHandler::AfterWrite(int32_t value) {
     if (slot) slot->RecordChanged(n, appended);
   // The written record stays current (its EOF and BOF stay clear: it is
   // there); the order may no longer reach it.
-  positioned_ = true;
-  outOfOrder_ = master_ ? !PlaceMaster() : false;
-  if (FilterActive() && !outOfOrder_) outOfOrder_ = !filterSet_->Test(n);
+  bool inOrder = master_ ? PlaceMaster() : true;
+  if (FilterActive() && inOrder) inOrder = filterSet_->Test(n);
+  Place(inOrder);
 }
 
 void XBO_dBHandler::AfterFlush() {
@@ -429,7 +429,7 @@ void XBO_dBHandler::AfterFlush() {
     slot->ResetAllPages();
     if (slot->DiskFile()) slot->DiskFile()->FlushFile();
   }
-  if (master_ && positioned_) outOfOrder_ = !PlaceMaster();
+  if (master_ && Positioned()) Place(PlaceMaster());
 }
 
 // ---------------------------------------------------------------------------
@@ -553,8 +553,7 @@ void XBO_dBHandler::EndAtTagEnd(XBobjIndexTag& tag, int32_t step) {
     eof = forward;
     bof = !forward;
   }
-  positioned_ = false;
-  outOfOrder_ = false;
+  Unplace();
   if (eof) {
     MarkEof();
   } else {
@@ -566,8 +565,10 @@ void XBO_dBHandler::EndAtTagEnd(XBobjIndexTag& tag, int32_t step) {
 void XBO_dBHandler::GoRecord(int32_t code) {
   if (State() != TxbTableState::Normal) {
     XBO_dBaseFld::GoRecord(code);
-    positioned_ = !Eof() && !Bof();
-    outOfOrder_ = false;
+    if (Eof() || Bof())
+      Unplace();
+    else
+      Place(true);
     return;
   }
   // Code 0 does nothing; codes below the move codes are refused by the
@@ -608,17 +609,16 @@ void XBO_dBHandler::Move(int32_t code) {
     RefreshTag(tag);
     if (code < 0) readAheadOn_ = false;
   }
-  positioned_ = false;
-  outOfOrder_ = false;
+  Unplace();
   int32_t fromTag = 0;
   for (int32_t step = code;; step = repeat) {
     if (!MoveStep(tag, step, repeat, useSet, fromTag)) return;
     if (Eof() || Bof()) return;
     if (repeat == 0 || RecordAccepted()) break;
   }
-  positioned_ = true;
-  if (tag && RecordNumber() != fromTag) outOfOrder_ = !PlaceMaster();
-  if (useSet && !outOfOrder_) outOfOrder_ = !filterSet_->Test(RecordNumber());
+  bool inOrder = !(tag && RecordNumber() != fromTag) || PlaceMaster();
+  if (useSet && inOrder) inOrder = filterSet_->Test(RecordNumber());
+  Place(inOrder);
 }
 
 bool XBO_dBHandler::MoveStep(XBobjIndexTag* tag, int32_t step, int32_t repeat, bool useSet, int32_t& fromTag) {
@@ -659,7 +659,7 @@ bool XBO_dBHandler::MoveStepInTag(XBobjIndexTag& tag, int32_t step, int32_t repe
 bool XBO_dBHandler::MoveStepInFilterSet(int32_t step) {
   const int32_t r = ScanFilterSet(step);
   if (r == 0) {
-    positioned_ = false;
+    Unplace();
     if (step == xbmoLast || step == xbmoPrevious) {
       MarkBof();
     } else {
@@ -731,7 +731,7 @@ void XBO_dBHandler::SkipRecords(int32_t n) {
     if (RecordCount() == 0) RereadHeader();
     if (RecordCount() == 0) {
       XBO_dBaseFld::GoRecord(code);
-      positioned_ = false;
+      Unplace();
       return;
     }
     int64_t t = int64_t{RecordNumber()} + n;
@@ -745,9 +745,8 @@ void XBO_dBHandler::SkipRecords(int32_t n) {
     target = static_cast<int32_t>(t);
   }
   ReadPhysical(target);
-  outOfOrder_ = false;
   if (hitEnd) {
-    positioned_ = false;
+    Unplace();
     if (n > 0) {
       MarkEof();
     } else {
@@ -755,7 +754,10 @@ void XBO_dBHandler::SkipRecords(int32_t n) {
     }
     return;
   }
-  positioned_ = !Eof() && !Bof();
+  if (Eof() || Bof())
+    Unplace();
+  else
+    Place(true);
 }
 
 // ---------------------------------------------------------------------------
@@ -774,7 +776,7 @@ int XBO_dBHandler::SelectTag(const AnsiString& name, bool keepPosition) {
     master_ = nullptr;
     masterName_.clear();
     readAheadOn_ = true;
-    outOfOrder_ = false;
+    if (OutOfOrder()) Place(true);
     if (!keepPosition) GoRecord(xbmoFirst);
     return 0;
   }
@@ -792,12 +794,12 @@ int XBO_dBHandler::SelectTag(const AnsiString& name, bool keepPosition) {
   readAheadOn_ = false;
   master_ = tag;
   masterName_ = UpperCase(tag->TagName());
-  outOfOrder_ = false;
+  if (OutOfOrder()) Place(true);
   RefreshTag(tag);
   const int32_t current = RecordNumber();
   if (keepPosition && current >= 1 && current <= RecordCount()) {
     GoRecord(current);
-    if (outOfOrder_) GoRecord(xbmoFirst);
+    if (OutOfOrder()) GoRecord(xbmoFirst);
   } else {
     GoRecord(xbmoFirst);
   }
@@ -867,8 +869,7 @@ void XBO_dBHandler::LastAtEof() {
   if (master_) last = master_->MoveTo(xbmoLast);
   ReadPhysical(last > 0 ? last : RecordCount());
   MarkEof();
-  positioned_ = false;
-  outOfOrder_ = false;
+  Unplace();
 }
 
 bool XBO_dBHandler::KeyMatches(XBobjIndexTag& tag, const XBobjIndexKeyData& sought) {
@@ -928,12 +929,11 @@ bool XBO_dBHandler::SeekValue(const XBobjIndexKeyData& key, bool last) {
     LastAtEof();
     return false;
   }
-  positioned_ = true;
-  outOfOrder_ = !PlaceMaster();
+  Place(PlaceMaster());
   // Hidden records are passed over in the order of the tag.
   while (!Eof() && !Bof() && !RecordVisible()) SkipRecords(1);
   if (Eof() || Bof()) {
-    positioned_ = false;
+    Unplace();
     if (!near_) LastAtEof();
     return false;
   }

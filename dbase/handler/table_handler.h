@@ -180,10 +180,10 @@ class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
   bool Near() const { return near_; }
   void SetNear(bool on) { near_ = on; }
   // The last move ended on a record (neither EOF nor BOF).
-  bool Positioned() const { return positioned_; }
+  bool Positioned() const { return place_ != RecordPlace::None; }
   // The current record is not reachable in the current order (outside the
   // tag or its range, or filtered out).
-  bool OutOfOrder() const { return outOfOrder_; }
+  bool OutOfOrder() const { return place_ == RecordPlace::OutOfOrder; }
   bool FilterEnabled() const { return filterEnabled_; }
   bool FilterActive() const;
   const AnsiString& FilterText() const { return filterText_; }
@@ -355,8 +355,13 @@ class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
 
   bool found_ = false;
   bool near_ = false;
-  bool positioned_ = false;
-  bool outOfOrder_ = false;
+  // Where the last move, seek or write left the current record: on no
+  // record (an end), or on one the current order reaches, or on one it
+  // does not. Only a placed record can be out of order.
+  enum class RecordPlace { None, InOrder, OutOfOrder };
+  RecordPlace place_ = RecordPlace::None;
+  void Place(bool inOrder) { place_ = inOrder ? RecordPlace::InOrder : RecordPlace::OutOfOrder; }
+  void Unplace() { place_ = RecordPlace::None; }
   bool productionIndex_ = false;
 
   // What expressions see instead of the current record (saved image,

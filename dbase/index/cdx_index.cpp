@@ -529,6 +529,11 @@ void XBobjCDXTag::WriteLeaf(XBobjIndexKey* page) {
   CdxLeafParameters p = CdxLeafParametersFor(keyLength_, highest);
   uint8_t fill = FillByte();
   uint8_t block[kCdxBlockSize];
+  // The left neighbour learns of the first split-off node only after the
+  // parent was written (see WriteParentOfSplitPage): until then a stopped
+  // writer leaves it as it was.
+  const int32_t liveLeft = page->Left;
+  int32_t firstSplit = -1;
   // A long key that loses its shared prefix at the head of the remaining
   // node may still not fit: split again until it does.
   while (CdxLeafBytes(entries, 0, entries.size(), keyLength_, fill, p.infoBytes) > kCdxLeafArea) {
@@ -547,12 +552,19 @@ void XBobjCDXTag::WriteLeaf(XBobjIndexKey* page) {
     if (!CdxEncodeLeaf(entries, 0, moved, 2, page->Left, page->Position, keyLength_, fill, p, block))
       Corrupt();
     cdx_->WriteBlock(position, block, kCdxBlockSize);
-    if (page->Left != -1) RelinkNode(page->Left, 8, position);
+    if (firstSplit == -1)
+      firstSplit = position;
+    else
+      RelinkNode(page->Left, 8, position);
     SplitOff(page, static_cast<int>(moved), position);
     page->Left = position;
     entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(moved));
   }
-  int attribute = 2 + (page->Parent ? 0 : 1);
+  if (firstSplit != -1) {
+    WriteParentOfSplitPage(page);
+    if (liveLeft != -1) RelinkNode(liveLeft, 8, firstSplit);
+  }
+  int attribute = 2 + (page->Parent() ? 0 : 1);
   if (!CdxEncodeLeaf(entries, 0, entries.size(), attribute, page->Left, page->Right, keyLength_,
                      fill, p, block))
     Corrupt();
@@ -563,17 +575,24 @@ void XBobjCDXTag::WriteBranch(XBobjIndexKey* page) {
   std::vector<CdxEntry> entries = DiskEntries(page);
   uint8_t fill = FillByte();
   uint8_t block[kCdxBlockSize];
+  // As in WriteLeaf, the left neighbour is relinked after the parent.
+  const int32_t liveLeft = page->Left;
+  int32_t firstSplit = -1;
   SplitWhileOverfull(page, entriesPerBranch_, [&](int moved) {
     int32_t position = cdx_->NewPage();
     std::size_t end = static_cast<std::size_t>(moved);
     if (!CdxEncodeBranch(entries, 0, end, 0, page->Left, page->Position, keyLength_, fill, block)) Corrupt();
     cdx_->WriteBlock(position, block, kCdxBlockSize);
-    if (page->Left != -1) RelinkNode(page->Left, 8, position);
+    if (firstSplit == -1)
+      firstSplit = position;
+    else
+      RelinkNode(page->Left, 8, position);
     page->Left = position;
     entries.erase(entries.begin(), entries.begin() + moved);
     return position;
   });
-  int attribute = page->Parent ? 0 : 1;
+  if (firstSplit != -1 && liveLeft != -1) RelinkNode(liveLeft, 8, firstSplit);
+  int attribute = page->Parent() ? 0 : 1;
   if (!CdxEncodeBranch(entries, 0, entries.size(), attribute, page->Left, page->Right, keyLength_,
                        fill, block))
     Corrupt();

@@ -39,6 +39,11 @@ bool IsOpenBound(const TxbVariant* key) {
   return key == nullptr || key->IsEmpty() || (key->Kind() == xbvText && key->Length() == 0);
 }
 
+// Thrown by OpenChild when writing the child it leaves split a page of the
+// path held above it: the path was written and freed, and the search or
+// step that was under way starts again from the root.
+struct PathReloaded {};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -157,17 +162,14 @@ void XBobjIndexKeyData::AssignEntry(const XBobjIndexKeyData& other) {
 
 XBobjIndexKey::XBobjIndexKey(XBobjIndexTag* tag) : Tag(tag) {}
 
-XBobjIndexKey::~XBobjIndexKey() {
-  Clear();
-  for (XBobjIndexKeyData* entry : spare_) delete entry;
-}
+XBobjIndexKey::~XBobjIndexKey() { Clear(); }
 
 XBobjIndexKeyData* XBobjIndexKey::InsertEntry(int i, const XBobjIndexKeyData& entry) {
   auto* copy = new XBobjIndexKeyData();
   copy->AssignEntry(entry);
   Insert(i, copy);
   if (Current >= 0 && i <= Current) ++Current;
-  Dirty = true;
+  dirty_ = true;
   return copy;
 }
 
@@ -181,19 +183,19 @@ XBobjIndexKeyData* XBobjIndexKey::AddEntry(const XBobjIndexKeyData& entry) {
 void XBobjIndexKey::DeleteEntry(int i) {
   Delete(i);
   if (i < Current) --Current;
-  Dirty = true;
+  dirty_ = true;
 }
 
 XBobjIndexKeyData* XBobjIndexKey::ReadEntry() {
-  XBobjIndexKeyData* entry;
+  std::unique_ptr<XBobjIndexKeyData> entry;
   if (spare_.empty()) {
-    entry = new XBobjIndexKeyData();
+    entry = std::make_unique<XBobjIndexKeyData>();
   } else {
-    entry = spare_.back();
+    entry = std::move(spare_.back());
     spare_.pop_back();
   }
-  Add(entry);
-  return entry;
+  Add(entry.get());
+  return entry.release();
 }
 
 void XBobjIndexKey::DeleteFirst(int n) {
@@ -203,15 +205,13 @@ void XBobjIndexKey::DeleteFirst(int n) {
 
 void XBobjIndexKey::ResetPage() {
   // Entries are kept for the next read of a page (no allocation per read).
-  while (XBobjIndexKeyData* entry = ExtractLast()) spare_.push_back(entry);
+  while (XBobjIndexKeyData* entry = ExtractLast()) spare_.emplace_back(entry);
   Left = -1;
   Right = -1;
   PageKind = ipkLeaf;
   Current = -1;
-  Dirty = false;
-  Split = false;
-  AtFirst = false;
-  AtLast = false;
+  dirty_ = false;
+  split_ = false;
 }
 
 // ---------------------------------------------------------------------------
@@ -220,10 +220,7 @@ void XBobjIndexKey::ResetPage() {
 XBobjIndexTag::XBobjIndexTag(XBobjIndexFile* file, const AnsiString& name)
     : tagName_(name), file_(file), weights_(CollationWeights), lowKey_(0), highKey_(0) {}
 
-XBobjIndexTag::~XBobjIndexTag() {
-  DeleteChain(root_);
-  for (XBobjIndexKey* page : sparePages_) delete page;
-}
+XBobjIndexTag::~XBobjIndexTag() = default;
 
 void XBobjIndexTag::KeyToStoredForm(TxbVariant&, bool) {}
 
@@ -394,67 +391,115 @@ void XBobjIndexTag::SplitOff(XBobjIndexKey* page, int moved, int32_t position) {
   separator.AssignEntry(*page->Entry(moved - 1));
   InsertSeparator(page, separator, position);
   page->DeleteFirst(moved);
+  // The separator of the new page stands just before the page's own entry.
+  assert(page->Parent() && page->Parent()->Current > 0 &&
+         page->Parent()->Entry(page->Parent()->Current - 1)->EntryTag == position &&
+         page->Parent()->Entry(page->Parent()->Current)->EntryTag == page->Position);
 }
 
 void XBobjIndexTag::SplitWhileOverfull(XBobjIndexKey* page, int limit,
                                        const std::function<int32_t(int moved)>& writeFirst) {
+  if (page->Count() <= limit) return;
   while (page->Count() > limit) {
     int moved = std::min(page->Count() - page->Count() / 2, limit);
     SplitOff(page, moved, writeFirst(moved));
   }
+  WriteParentOfSplitPage(page);
+}
+
+void XBobjIndexTag::WriteParentOfSplitPage(XBobjIndexKey* page) {
+  // The parent goes to disk before the shrunken page: a writer stopped in
+  // between leaves the page as it was, whose first keys then lie at or
+  // before the separator of the page split off it, which OpenChild
+  // reports. The other order would leave the moved keys out of reach with
+  // nothing to show for it.
+  XBobjIndexKey* parent = page->Parent();
+  if (parent == nullptr || !parent->dirty_) return;
+  WritePageChecked(parent);
+  // A new root is only found through the header.
+  if (parent->Parent() == nullptr && headerChanged_) WriteHeader();
 }
 
 // ---------------------------------------------------------------------------
 // The cached path
 
 XBobjIndexKey* XBobjIndexTag::LeafPage() const {
-  XBobjIndexKey* page = root_;
-  while (page && page->Child) page = page->Child;
+  XBobjIndexKey* page = root_.get();
+  while (page && page->Child()) page = page->Child();
   return page;
 }
 
 void XBobjIndexTag::DeleteChain(XBobjIndexKey* page) {
-  if (page && page->Parent && page->Parent->Child == page) page->Parent->Child = nullptr;
-  while (page) {
-    XBobjIndexKey* next = page->Child;
-    // A few page objects are kept for the next reads of this tag.
-    if (sparePages_.size() < 4) {
-      page->Parent = nullptr;
-      page->Child = nullptr;
-      page->Position = 0;
-      page->OwnsParent = false;
-      page->ResetPage();
-      sparePages_.push_back(page);
-    } else {
-      delete page;
-    }
-    page = next;
+  if (page == nullptr) return;
+  if (page == root_.get()) {
+    RecycleChain(std::move(root_));
+  } else {
+    XBobjIndexKey* parent = page->parent_;
+    assert(parent && parent->child_.get() == page);
+    if (parent && parent->child_.get() == page) RecycleChain(std::move(parent->child_));
   }
 }
 
-XBobjIndexKey* XBobjIndexTag::NewPageObject() {
-  if (sparePages_.empty()) return new XBobjIndexKey(this);
-  XBobjIndexKey* page = sparePages_.back();
+void XBobjIndexTag::RecycleChain(PagePtr page) {
+  while (page) {
+    PagePtr next = std::move(page->child_);
+    // A few page objects are kept for the next reads of this tag.
+    if (sparePages_.size() < 4) {
+      page->parent_ = nullptr;
+      page->Position = 0;
+      page->ResetPage();
+      sparePages_.push_back(std::move(page));
+    }
+    page = std::move(next);
+  }
+}
+
+XBobjIndexTag::PagePtr XBobjIndexTag::NewPageObject() {
+  if (sparePages_.empty()) return std::make_unique<XBobjIndexKey>(this);
+  PagePtr page = std::move(sparePages_.back());
   sparePages_.pop_back();
+  return page;
+}
+
+XBobjIndexTag::PagePtr XBobjIndexTag::ReadOffPath(int32_t position) {
+  PagePtr page = NewPageObject();
+  page->ResetPage();
+  page->Position = position;
+  ReadPage(position, page.get());
   return page;
 }
 
 void XBobjIndexTag::EnsureRoot() {
   if (root_) return;
-  int32_t position = RootPage();
-  XBobjIndexKey* page = NewPageObject();
-  try {
-    page->ResetPage();
-    page->Position = position;
-    ReadPage(position, page);
-  } catch (...) {
-    delete page;
-    throw;
-  }
+  PagePtr page = ReadOffPath(RootPage());
   // A root branch without entries (another program emptied the tree) is an
   // empty tree: keys go into it as into an empty root leaf.
   if (!page->IsLeaf() && page->Count() == 0) page->PageKind = ipkLeaf;
-  root_ = page;
+  root_ = std::move(page);
+}
+
+void XBobjIndexTag::CheckPath() const {
+#ifndef NDEBUG
+  int depth = 0;
+  for (const XBobjIndexKey* p = root_.get(); p; p = p->Child()) {
+    assert(++depth <= kIndexMaxDepth);
+    assert(p == root_.get() ? p->Parent() == nullptr : p->Parent() && p->Parent()->Child() == p);
+    const XBobjIndexKey* child = p->Child();
+    if (child == nullptr) continue;
+    // Only branches have children, and a parent's current entry is its
+    // open child's (a child that split is re-read before it is used).
+    assert(!p->IsLeaf());
+    assert(p->Current >= 0 && p->Current < p->Count());
+    if (child->Split()) continue;
+    const XBobjIndexKeyData* separator = p->Entry(p->Current);
+    assert(separator->EntryTag == child->Position);
+    // Its separator is not below the child's last key.
+    const XBobjIndexKeyData* last = child->LastEntry();
+    if (file_->KeysByRecord() && last)
+      assert(CompareEntry(*separator, *last, last->RecordNumber, kIndexCompareExact, false) >= 0);
+    (void)separator;
+  }
+#endif
 }
 
 void XBobjIndexTag::WritePageChecked(XBobjIndexKey* page) {
@@ -463,8 +508,8 @@ void XBobjIndexTag::WritePageChecked(XBobjIndexKey* page) {
     if (page->Position <= 0) Corrupt();
   }
   WritePage(page);
-  page->Dirty = false;
-  if (page->Parent == nullptr && page->Position != rootPosition_) {
+  page->dirty_ = false;
+  if (page->Parent() == nullptr && page->Position != rootPosition_) {
     rootPosition_ = page->Position;
     headerChanged_ = true;
   }
@@ -472,12 +517,12 @@ void XBobjIndexTag::WritePageChecked(XBobjIndexKey* page) {
 
 void XBobjIndexTag::FreeChain(XBobjIndexKey* page) {
   std::vector<XBobjIndexKey*> chain;
-  for (XBobjIndexKey* p = page; p; p = p->Child) chain.push_back(p);
+  for (XBobjIndexKey* p = page; p; p = p->Child()) chain.push_back(p);
   ReserveRoomForWrites(page);
   // Bottom-up: a split sends separators into the parent, which is written
   // after it.
   for (std::size_t i = chain.size(); i > 0; --i)
-    if (chain[i - 1]->Dirty) WritePageChecked(chain[i - 1]);
+    if (chain[i - 1]->dirty_) WritePageChecked(chain[i - 1]);
   DeleteChain(page);
 }
 
@@ -486,39 +531,53 @@ void XBobjIndexTag::ReserveRoomForWrites(XBobjIndexKey* top) {
   // above it: room for twice the chain and one more is asked for first.
   int depth = 0;
   bool dirty = false;
-  for (XBobjIndexKey* p = top; p; p = p->Child) {
+  for (XBobjIndexKey* p = top; p; p = p->Child()) {
     ++depth;
-    dirty = dirty || p->Dirty;
+    dirty = dirty || p->dirty_;
   }
-  for (XBobjIndexKey* p = top ? top->Parent : nullptr; p; p = p->Parent) ++depth;
+  for (XBobjIndexKey* p = top ? top->Parent() : nullptr; p; p = p->Parent()) ++depth;
   if (dirty) file_->ReserveRoom(2 * depth + 1);
 }
 
 void XBobjIndexTag::ResetPages() {
-  ReserveRoomForWrites(root_);
+  ReserveRoomForWrites(root_.get());
   // Upwards from the leaf; a root split puts a new parent above the old
   // root, and the walk goes on into it.
-  for (XBobjIndexKey* p = LeafPage(); p; p = p->Parent)
-    if (p->Dirty) WritePageChecked(p);
-  DeleteChain(root_);
-  root_ = nullptr;
+  for (XBobjIndexKey* p = LeafPage(); p; p = p->Parent())
+    if (p->dirty_) WritePageChecked(p);
+  RecycleChain(std::move(root_));
   if (headerChanged_) WriteHeader();
 }
 
 void XBobjIndexTag::DiscardPages() {
-  DeleteChain(root_);
-  root_ = nullptr;
+  RecycleChain(std::move(root_));
 }
 
 bool XBobjIndexTag::HasUnwrittenChanges() const {
   if (headerChanged_) return true;
   // Up from the leaf, like ResetPages: a root split puts a new parent above
   // the page root_ names.
-  const XBobjIndexKey* leaf = root_;
-  while (leaf && leaf->Child) leaf = leaf->Child;
-  for (const XBobjIndexKey* p = leaf; p; p = p->Parent)
-    if (p->Dirty) return true;
+  const XBobjIndexKey* leaf = root_.get();
+  while (leaf && leaf->Child()) leaf = leaf->Child();
+  for (const XBobjIndexKey* p = leaf; p; p = p->Parent())
+    if (p->dirty_) return true;
   return false;
+}
+
+bool XBobjIndexTag::PathSplit(const XBobjIndexKey* page) const {
+  for (const XBobjIndexKey* p = page; p; p = p->Parent())
+    if (p->split_) return true;
+  return false;
+}
+
+const XBobjIndexKeyData* XBobjIndexTag::LowerBound(const XBobjIndexKey* page) {
+  // The separator in front of the page's current entry; for a first entry
+  // the one in front of the nearest ancestor's entry that is not a first.
+  for (const XBobjIndexKey* p = page; p; p = p->Parent()) {
+    if (p->Current > 0 && p->Current <= p->Count()) return p->Entry(p->Current - 1);
+    if (p->Current != 0) return nullptr;
+  }
+  return nullptr;
 }
 
 XBobjIndexKey* XBobjIndexTag::OpenChild(XBobjIndexKey* page, int index) {
@@ -526,68 +585,82 @@ XBobjIndexKey* XBobjIndexTag::OpenChild(XBobjIndexKey* page, int index) {
   // Entries are separate objects: the wanted one stays the same object even
   // when writing the old child inserts separators in front of it.
   XBobjIndexKeyData* entry = page->Entry(index);
-  if (page->Child && page->Child->Position == entry->EntryTag && !page->Child->Split) {
+  if (page->Child() && page->Child()->Position == entry->EntryTag && !page->Child()->Split()) {
     page->Current = index;
-    return page->Child;
+    return page->Child();
   }
   // The old child is written while the parent's current entry is still its
   // own, so that separators of a split land in front of it.
-  if (page->Child) FreeChain(page->Child);
+  if (page->Child()) {
+    FreeChain(page->Child());
+    // A split below writes its parents first; when one of them split in
+    // turn, the wanted entry may have moved to a page off the path.
+    if (PathSplit(page)) {
+      ResetPages();
+      throw PathReloaded();
+    }
+  }
   page->Current = page->IndexOf(entry);
   if (page->Current < 0) Corrupt();
   int32_t target = entry->EntryTag;
   int depth = 1;
-  for (XBobjIndexKey* p = page; p; p = p->Parent, ++depth)
+  for (XBobjIndexKey* p = page; p; p = p->Parent(), ++depth)
     if (p->Position == target) Corrupt();  // a child pointing back up
   if (depth > kIndexMaxDepth) Corrupt();
-  XBobjIndexKey* child = NewPageObject();
-  try {
-    child->ResetPage();
-    child->Position = target;
-    ReadPage(target, child);
-    if (!child->IsLeaf() && child->Count() == 0) Corrupt();
-    // A child whose last key lies beyond its separator (a writer stopped
-    // between writing a split page and its parent) would hide those keys
-    // from every search: the tree is reported rather than read wrongly.
-    // Separators beyond their child's keys are left alone: other programs
-    // write them.
-    // The same stop can leave a page out of its neighbours' sibling links,
-    // which other programs walk: within one parent they must agree.
-    if (file_->KeysByRecord()) {
-      const XBobjIndexKeyData* last = child->LastEntry();
-      if (last && CompareEntry(*entry, *last, last->RecordNumber, kIndexCompareExact, false) < 0) Corrupt();
-      const int at = page->Current;
-      if (at > 0 && child->Left != page->Entry(at - 1)->EntryTag) Corrupt();
-      if (at + 1 < page->Count() && child->Right != page->Entry(at + 1)->EntryTag) Corrupt();
-    }
-  } catch (...) {
-    delete child;
-    throw;
+  PagePtr child = ReadOffPath(target);
+  if (!child->IsLeaf() && child->Count() == 0) Corrupt();
+  // A child whose last key lies beyond its separator (a writer stopped
+  // between writing a split page and its parent) would hide those keys
+  // from every search: the tree is reported rather than read wrongly.
+  // Separators beyond their child's keys are left alone: other programs
+  // write them.
+  // The same stop can leave a page out of its neighbours' sibling links,
+  // which other programs walk: within one parent they must agree.
+  if (file_->KeysByRecord()) {
+    const XBobjIndexKeyData* last = child->LastEntry();
+    if (last && CompareEntry(*entry, *last, last->RecordNumber, kIndexCompareExact, false) < 0) Corrupt();
+    const int at = page->Current;
+    if (at > 0 && child->Left != page->Entry(at - 1)->EntryTag) Corrupt();
+    if (at + 1 < page->Count() && child->Right != page->Entry(at + 1)->EntryTag) Corrupt();
   }
-  child->Parent = page;
-  page->Child = child;
-  return child;
+  // A page whose first key lies at or before the separator in front of it
+  // (a writer stopped after a split's parent but before the shrunken page)
+  // would show the moved keys twice: reported as well.
+  const XBobjIndexKeyData* bound = LowerBound(page);
+  if (bound && child->Count() > 0) {
+    const XBobjIndexKeyData* first = child->Entry(0);
+    if (file_->KeysByRecord()
+            ? CompareEntry(*bound, *first, first->RecordNumber, kIndexCompareExact, false) >= 0
+            : CompareEntry(*bound, *first, kIndexAnyRecord, kIndexCompareExact, false) > 0)
+      Corrupt();
+  }
+  child->parent_ = page;
+  page->child_ = std::move(child);
+  return page->Child();
 }
 
 void XBobjIndexTag::InsertSeparator(XBobjIndexKey* page, const XBobjIndexKeyData& key,
                                     int32_t childPosition) {
-  XBobjIndexKey* parent = page->Parent;
+  XBobjIndexKey* parent = page->Parent();
   if (parent == nullptr) {
     XBobjIndexKeyData* last = page->LastEntry();
     if (!last) Corrupt();
-    parent = new XBobjIndexKey(this);
-    parent->PageKind = ipkRootBranch;
+    // Only the root splits without a parent: a new root takes it over.
+    assert(page == root_.get());
+    if (page != root_.get()) Corrupt();
+    PagePtr root = std::make_unique<XBobjIndexKey>(this);
+    root->PageKind = ipkRootBranch;
     XBobjIndexKeyData own;
     own.AssignEntry(*last);
     own.EntryTag = page->Position;
-    parent->AddEntry(own);
-    parent->Current = 0;
-    parent->Dirty = true;
-    parent->Child = page;
-    page->Parent = parent;
-    page->OwnsParent = true;
+    root->AddEntry(own);
+    root->Current = 0;
+    root->dirty_ = true;
+    root->child_ = std::move(root_);
+    page->parent_ = root.get();
     if (!page->IsLeaf()) page->PageKind = ipkBranch;
-    root_ = parent;
+    root_ = std::move(root);
+    parent = root_.get();
     headerChanged_ = true;
   }
   XBobjIndexKeyData separator;
@@ -595,12 +668,12 @@ void XBobjIndexTag::InsertSeparator(XBobjIndexKey* page, const XBobjIndexKeyData
   separator.EntryTag = childPosition;
   int at = parent->Current >= 0 ? parent->Current : 0;
   parent->InsertEntry(at, separator);
-  page->Split = true;
+  page->split_ = true;
 }
 
 void XBobjIndexTag::UpdateSeparators(XBobjIndexKey* page) {
-  for (XBobjIndexKey* p = page; p->Parent; p = p->Parent) {
-    XBobjIndexKey* parent = p->Parent;
+  for (XBobjIndexKey* p = page; p->Parent(); p = p->Parent()) {
+    XBobjIndexKey* parent = p->Parent();
     XBobjIndexKeyData* separator = parent->CurrentEntry();
     XBobjIndexKeyData* last = p->LastEntry();
     if (!separator || !last) return;
@@ -608,7 +681,7 @@ void XBobjIndexTag::UpdateSeparators(XBobjIndexKey* page) {
     int32_t child = separator->EntryTag;
     separator->AssignEntry(*last);
     separator->EntryTag = child;
-    parent->Dirty = true;
+    parent->dirty_ = true;
     if (parent->Current != parent->Count() - 1) return;
   }
 }
@@ -633,8 +706,18 @@ int XBobjIndexTag::CompareEntry(const XBobjIndexKeyData& entry, const TxbVariant
 }
 
 int XBobjIndexTag::Search(int32_t recordNumber, const TxbVariant& key, int compareMode) {
+  for (;;) {
+    try {
+      return SearchPath(recordNumber, key, compareMode);
+    } catch (const PathReloaded&) {
+      // The path was written and freed: search again from the root.
+    }
+  }
+}
+
+int XBobjIndexTag::SearchPath(int32_t recordNumber, const TxbVariant& key, int compareMode) {
   EnsureRoot();
-  XBobjIndexKey* page = root_;
+  XBobjIndexKey* page = root_.get();
   for (;;) {
     int n = page->Count();
     bool leaf = page->IsLeaf();
@@ -701,14 +784,14 @@ bool XBobjIndexTag::DescendFrom(XBobjIndexKey* page, bool forward) {
       }
       page->Current = -1;
       // An empty leaf (only files of other programs have them): go on.
-      XBobjIndexKey* p = page->Parent;
-      while (p && !(forward ? p->Current + 1 < p->Count() : p->Current > 0)) p = p->Parent;
+      XBobjIndexKey* p = page->Parent();
+      while (p && !(forward ? p->Current + 1 < p->Count() : p->Current > 0)) p = p->Parent();
       if (!p) return false;
       page = OpenChild(p, p->Current + (forward ? 1 : -1));
       continue;
     }
     if (page->Count() == 0) {
-      if (page->Parent) Corrupt();
+      if (page->Parent()) Corrupt();
       return false;
     }
     page = OpenChild(page, forward ? 0 : page->Count() - 1);
@@ -716,13 +799,31 @@ bool XBobjIndexTag::DescendFrom(XBobjIndexKey* page, bool forward) {
 }
 
 bool XBobjIndexTag::AdvanceFrom(XBobjIndexKey* page, bool forward) {
-  XBobjIndexKey* p = page->Parent;
-  while (p && !(forward ? p->Current + 1 < p->Count() : p->Current > 0)) p = p->Parent;
+  XBobjIndexKey* p = page->Parent();
+  while (p && !(forward ? p->Current + 1 < p->Count() : p->Current > 0)) p = p->Parent();
   if (!p) return false;
   return DescendFrom(OpenChild(p, p->Current + (forward ? 1 : -1)), forward);
 }
 
 bool XBobjIndexTag::Step(bool forward) {
+  for (;;) {
+    const XBobjIndexKey* leaf = LeafPage();
+    const XBobjIndexKeyData* current = leaf ? leaf->CurrentEntry() : nullptr;
+    XBobjIndexKeyData from;
+    if (current) from.AssignEntry(*current);
+    try {
+      return StepPath(forward);
+    } catch (const PathReloaded&) {
+      // Back on the entry the step started from, then the step again.
+      if (!current) Corrupt();
+      bool back = file_->KeysByRecord() ? Search(from.RecordNumber, from, kIndexCompareExact) == 0
+                                        : SeekRecordEntry(from, from.RecordNumber);
+      if (!back) Corrupt();
+    }
+  }
+}
+
+bool XBobjIndexTag::StepPath(bool forward) {
   XBobjIndexKey* leaf = LeafPage();
   if (!leaf) return false;
   if (leaf->Current >= 0 && leaf->Current < leaf->Count()) {
@@ -734,14 +835,19 @@ bool XBobjIndexTag::Step(bool forward) {
   return AdvanceFrom(leaf, forward);
 }
 
-bool XBobjIndexTag::First() {
-  EnsureRoot();
-  return DescendFrom(root_, true);
-}
+bool XBobjIndexTag::First() { return Outermost(true); }
 
-bool XBobjIndexTag::Last() {
-  EnsureRoot();
-  return DescendFrom(root_, false);
+bool XBobjIndexTag::Last() { return Outermost(false); }
+
+bool XBobjIndexTag::Outermost(bool first) {
+  for (;;) {
+    try {
+      EnsureRoot();
+      return DescendFrom(root_.get(), first);
+    } catch (const PathReloaded&) {
+      // The path was written and freed: descend again from the root.
+    }
+  }
 }
 
 void XBobjIndexTag::CopyCurrent() {
@@ -1050,19 +1156,18 @@ int32_t XBobjIndexTag::LookupKey(const XBobjIndexKeyData& key) {
   savedKey.AssignEntry(currentKey_);
   bool savedBof = bof_, savedEof = eof_, savedPositioned = positioned_;
   bool dirty = false;
-  for (XBobjIndexKey* p = root_; p; p = p->Child) dirty = dirty || p->Dirty;
+  for (XBobjIndexKey* p = root_.get(); p; p = p->Child()) dirty = dirty || p->dirty_;
   // A clean path is set aside as it is; a changed one is written first so
   // that the lookup reads what it holds.
-  XBobjIndexKey* aside = nullptr;
+  PagePtr aside;
   if (dirty) {
     ResetPages();
   } else {
-    aside = root_;
-    root_ = nullptr;
+    aside = std::move(root_);
   }
   auto restore = [&]() {
-    DeleteChain(root_);
-    root_ = aside;
+    RecycleChain(std::move(root_));
+    root_ = std::move(aside);
     currentKey_.AssignEntry(savedKey);
     bof_ = savedBof;
     eof_ = savedEof;
@@ -1158,24 +1263,25 @@ bool XBobjIndexTag::InsertKey(XBobjIndexKeyData& key) {
   if (at == leaf->Count() - 1) UpdateSeparators(leaf);
   CopyCurrent();
   SetPosition(false, false);
+  CheckPath();
   return true;
 }
 
 void XBobjIndexTag::RemovePage(XBobjIndexKey* page) {
-  XBobjIndexKey* parent = page->Parent;
+  XBobjIndexKey* parent = page->Parent();
   PageRemoved(page);
   DeleteChain(page);
   int at = parent->Current;
   parent->DeleteEntry(at);
   if (parent->Count() == 0) {
-    if (parent->Parent) {
+    if (parent->Parent()) {
       RemovePage(parent);
       return;
     }
     // The root lost its last child: the tree is empty again.
     parent->PageKind = ipkLeaf;
     parent->Current = -1;
-    parent->Dirty = true;
+    parent->dirty_ = true;
     return;
   }
   if (at >= parent->Count()) {
@@ -1200,28 +1306,16 @@ void XBobjIndexTag::KeepAKeyInBranch(XBobjIndexKey* page) {
     entry->AssignEntry(key);
     entry->EntryTag = child;
   };
-  auto readPage = [this](int32_t position) {
-    XBobjIndexKey* other = NewPageObject();
-    other->ResetPage();
-    other->Position = position;
-    try {
-      ReadPage(position, other);
-    } catch (...) {
-      DeleteChain(other);
-      throw;
-    }
-    return other;
-  };
-  XBobjIndexKey* parent = page->Parent;
+  XBobjIndexKey* parent = page->Parent();
   if (parent == nullptr) {
-    XBobjIndexKey* child = readPage(page->Entry(0)->EntryTag);
+    PagePtr child = ReadOffPath(page->Entry(0)->EntryTag);
     page->ResetPage();
     for (int i = 0; i < child->Count(); ++i) page->AddEntry(*child->Entry(i));
     page->PageKind = child->PageKind;
     page->Current = page->Count() > 0 ? 0 : -1;
-    page->Dirty = true;
-    PageRemoved(child);
-    DeleteChain(child);
+    page->dirty_ = true;
+    PageRemoved(child.get());
+    RecycleChain(std::move(child));
     return;
   }
   const int at = parent->Current;
@@ -1233,8 +1327,7 @@ void XBobjIndexTag::KeepAKeyInBranch(XBobjIndexKey* page) {
   const int neighbourAt = fromLeft ? at - 1 : at + 1;
   // The neighbour is read into a page object of its own, off the path, and
   // written at once.
-  std::unique_ptr<XBobjIndexKey, std::function<void(XBobjIndexKey*)>> neighbour(
-      readPage(parent->Entry(neighbourAt)->EntryTag), [this](XBobjIndexKey* p) { DeleteChain(p); });
+  PagePtr neighbour = ReadOffPath(parent->Entry(neighbourAt)->EntryTag);
   if (neighbour->IsLeaf() || neighbour->Count() < 2) return;
   XBobjIndexKeyData own;  // the page's one entry, keyed by its separator
   own.AssignEntry(*parent->Entry(at));
@@ -1248,12 +1341,12 @@ void XBobjIndexTag::KeepAKeyInBranch(XBobjIndexKey* page) {
       neighbour->InsertEntry(0, own);
     }
     WritePage(neighbour.get());
-    neighbour.reset();
+    RecycleChain(std::move(neighbour));
     PageRemoved(page);
     DeleteChain(page);
     parent->DeleteEntry(at);
     parent->Current = fromLeft ? at - 1 : at;
-    parent->Dirty = true;
+    parent->dirty_ = true;
     if (parent->Count() == 1) KeepAKeyInBranch(parent);
     return;
   }
@@ -1276,12 +1369,17 @@ void XBobjIndexTag::KeepAKeyInBranch(XBobjIndexKey* page) {
     setKey(parent->Entry(at), moved);
     page->Current = 0;
   }
-  page->Dirty = true;
-  parent->Dirty = true;
+  page->dirty_ = true;
+  parent->dirty_ = true;
   WritePage(neighbour.get());
 }
 
 void XBobjIndexTag::DeleteCurrentKey() {
+  RemoveCurrentEntry();
+  CheckPath();
+}
+
+void XBobjIndexTag::RemoveCurrentEntry() {
   XBobjIndexKey* leaf = LeafPage();
   if (!leaf || !leaf->CurrentEntry()) return;
   XBobjIndexKeyData removed;
@@ -1289,7 +1387,7 @@ void XBobjIndexTag::DeleteCurrentKey() {
   int at = leaf->Current;
   leaf->DeleteEntry(at);
   SetPosition(false, false);
-  if (leaf->Count() == 0 && leaf->Parent) {
+  if (leaf->Count() == 0 && leaf->Parent()) {
     RemovePage(leaf);
     int32_t recordNumber = file_->KeysByRecord() ? removed.RecordNumber : kIndexAfterEqual;
     if (Search(recordNumber, removed, kIndexCompareExact) == 1) eof_ = true;
@@ -1351,8 +1449,7 @@ bool XBobjIndexTag::UpdateForRecordChange(int32_t recordNumber, bool appended) {
     busy_ = false;
     // Half-made changes are dropped rather than written.
     if (!hadPages) {
-      DeleteChain(root_);
-      root_ = nullptr;
+      RecycleChain(std::move(root_));
     }
     throw;
   }

@@ -17,7 +17,13 @@
 //   subtree; every change of a page's last entry is carried up.
 // - A page is written only when it leaves memory (freed, or all pages of the
 //   tag flushed); the format may then split it, inserting separators into
-//   its parent, or put a new root above it.
+//   its parent, or put a new root above it. A split writes the pages split
+//   off, then the parent (and the header for a new root), then the shrunken
+//   page: a writer stopped in between leaves either the old tree or one
+//   whose page holds keys at or before the separator in front of it, which
+//   opening that page reports. When writing the parent split it in turn
+//   while it stays on the path, the path is written and freed and the
+//   search or step under way starts again from the root.
 // - An index file never writes a page outside its lock (when it is shared):
 //   every dirty page is written before the last lock level is released.
 // - Nothing read from a file is trusted: positions, depth and sizes are
@@ -150,10 +156,15 @@ enum IndexPageKind : int {
 };
 
 // One page in memory: an owning list of entries plus its place in the tree.
+// A page owns its open child; the tag owns the root and its spare pages, so
+// every page has exactly one owner and a chain is released by releasing
+// its top.
 class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
  public:
   explicit XBobjIndexKey(XBobjIndexTag* tag);
   ~XBobjIndexKey() override;
+  XBobjIndexKey(const XBobjIndexKey&) = delete;
+  XBobjIndexKey& operator=(const XBobjIndexKey&) = delete;
 
   bool IsLeaf() const { return PageKind == ipkLeaf; }
   XBobjIndexKeyData* Entry(int i) const { return Items(i); }
@@ -178,22 +189,31 @@ class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
   // An empty entry appended to the page (a recycled one when there is).
   XBobjIndexKeyData* ReadEntry();
 
+  // The page above on the cached path; null for the root and for a page
+  // read off the path.
+  XBobjIndexKey* Parent() const { return parent_; }
+  // The open child, owned by this page; null when none is open.
+  XBobjIndexKey* Child() const { return child_.get(); }
+  // Changed since it was read or last written.
+  bool Dirty() const { return dirty_; }
+  void MarkDirty() { dirty_ = true; }
+  // Sent a separator up since it was opened: its parent's entries moved.
+  bool Split() const { return split_; }
+
   int32_t Position = 0;  // 0: not placed yet
   int32_t Left = -1;
   int32_t Right = -1;
-  XBobjIndexKey* Parent = nullptr;
-  XBobjIndexKey* Child = nullptr;
   XBobjIndexTag* Tag;
   int PageKind = ipkLeaf;
   int Current = -1;
-  bool Dirty = false;
-  bool OwnsParent = false;  // made its parent in a root split
-  bool Split = false;       // sent a separator up since it was opened
-  bool AtFirst = false;
-  bool AtLast = false;
 
  private:
-  std::vector<XBobjIndexKeyData*> spare_;
+  friend class XBobjIndexTag;
+  XBobjIndexKey* parent_ = nullptr;
+  std::unique_ptr<XBobjIndexKey> child_;
+  bool dirty_ = false;
+  bool split_ = false;
+  std::vector<std::unique_ptr<XBobjIndexKeyData>> spare_;
 };
 
 // Compare modes of searches: a key that is a prefix of an entry counts as
@@ -342,7 +362,7 @@ class XBobjIndexTag {
   bool Eof() const { return eof_; }
   bool Busy() const { return busy_; }
   bool Changed() const { return changed_; }
-  XBobjIndexKey* RootPageObject() const { return root_; }
+  XBobjIndexKey* RootPageObject() const { return root_.get(); }
   bool PagesLoaded() const { return root_ != nullptr; }
   const TxbVariant& LowKey() const { return lowKey_; }
   const TxbVariant& HighKey() const { return highKey_; }
@@ -404,8 +424,12 @@ class XBobjIndexTag {
   // While page holds more than limit entries, its first half (at most
   // limit entries) goes to a new page written by writeFirst(moved), which
   // returns its position, and is split off.
+  // Then the parent is written before the caller writes the shrunken page.
   void SplitWhileOverfull(XBobjIndexKey* page, int limit,
                           const std::function<int32_t(int moved)>& writeFirst);
+  // After pages were split off page (and before page itself is written):
+  // writes its parent, and the header when the parent is a new root.
+  void WriteParentOfSplitPage(XBobjIndexKey* page);
 
   // The page's position (a new one from NewPage when 0), then WritePage.
   // Raises "Index file %s is full" before a chain from top down is written
@@ -453,11 +477,30 @@ class XBobjIndexTag {
   // Opens the child of entry index (reusing the open one when it is that
   // child) and makes index the page's current entry.
   XBobjIndexKey* OpenChild(XBobjIndexKey* page, int index);
+  using PagePtr = std::unique_ptr<XBobjIndexKey>;
   // Writes the dirty pages of a chain bottom-up and frees the chain.
   void FreeChain(XBobjIndexKey* page);
+  // Takes page out of its owner (root_ or its parent) and releases it with
+  // the pages below it, unwritten.
   void DeleteChain(XBobjIndexKey* page);
+  // Releases a chain: a few page objects are kept for the next reads.
+  void RecycleChain(PagePtr page);
   // A page object, recycled when one is spare.
-  XBobjIndexKey* NewPageObject();
+  PagePtr NewPageObject();
+  // A page read at position into a page object off the path.
+  PagePtr ReadOffPath(int32_t position);
+  // Debug builds: the path's links, current entries and (formats that
+  // order keys by record) separators hold as index_core.h states.
+  void CheckPath() const;
+  // True when page or a page above it split since it was opened.
+  bool PathSplit(const XBobjIndexKey* page) const;
+  // The entry in front of the current entry of page, or of the nearest
+  // page above whose current entry is not its first: every key below the
+  // current entry lies after it. Null at the start of the tree.
+  static const XBobjIndexKeyData* LowerBound(const XBobjIndexKey* page);
+  int SearchPath(int32_t recordNumber, const TxbVariant& key, int compareMode);
+  bool StepPath(bool forward);
+  bool Outermost(bool first);
   bool DescendFrom(XBobjIndexKey* page, bool forward);
   bool AdvanceFrom(XBobjIndexKey* page, bool forward);
   bool Step(bool forward);
@@ -478,10 +521,11 @@ class XBobjIndexTag {
   int32_t MoveNext();
   int32_t MovePrior();
   int32_t Resync();
+  void RemoveCurrentEntry();
   void RemovePage(XBobjIndexKey* page);
   void KeepAKeyInBranch(XBobjIndexKey* page);
 
-  XBobjIndexKey* root_ = nullptr;
+  PagePtr root_;
   XBobjIndexKeyData currentKey_;
   bool bof_ = false;
   bool eof_ = false;
@@ -495,7 +539,7 @@ class XBobjIndexTag {
   std::unique_ptr<TxbExpHandler> forHandler_;
   bool busy_ = false;
   bool changed_ = false;
-  std::vector<XBobjIndexKey*> sparePages_;
+  std::vector<PagePtr> sparePages_;
 };
 
 class XBobjIndexFile {

@@ -212,7 +212,7 @@ bool MdxEncodePage(const MdxPage& page, const MdxLayout& layout, uint8_t* block)
 // XBobjMDXTag
 
 XBobjMDXTag::XBobjMDXTag(XBobjMDXFile* file, int32_t headerBlock, const AnsiString& name)
-    : XBobjIndexTag(file, UpperCase(name)), mdx_(file) {
+    : XBobjDbaseTreeTag(file, UpperCase(name)), mdx_(file) {
   formatWord_ = "MDX";
   headerPosition_ = headerBlock;
 }
@@ -312,11 +312,6 @@ int32_t XBobjMDXTag::ChainNewPage(int32_t block) {
   if (firstPage_ == 0) firstPage_ = block;
   headerChanged_ = true;
   return previous;
-}
-
-int32_t XBobjMDXTag::RootPage() {
-  if (!headerValid_) Corrupt();
-  return rootPosition_;
 }
 
 void XBobjMDXTag::ReadHeader() {
@@ -425,64 +420,42 @@ void XBobjMDXTag::ReadNode(int32_t block, MdxPage& page) {
       if (!PageInside(e.value)) Corrupt();
 }
 
+void XBobjMDXTag::HeldKeyFromBytes(const uint8_t* key, XBobjIndexKeyData& entry) {
+  if (keyType_ == 'C') {
+    entry.SetText(HeldText(key, layout_.keyLength));
+  } else if (keyType_ == 'N') {
+    double number = 0;
+    if (!MdxUnpackNumber(key, number)) Corrupt();
+    entry.SetNumber(number);
+  } else {
+    entry.SetNumber(GetLeDouble(key));
+  }
+}
+
 int XBobjMDXTag::ReadPage(int32_t position, XBobjIndexKey* page) {
   uint8_t data[kMdxPageSize];
   ReadBlockChecked(position, data);
   // Entries go straight into the page: every seek reads pages.
-  bool branch = DecodeEntries(data, layout_, mdx_->FileName(), [&](const uint8_t* key, int32_t value) {
-    XBobjIndexKeyData* entry = page->ReadEntry();
-    if (!key) {
-      // The last child has no key: it holds everything after the others.
-      SetKeyAfterAll(*entry, keyType_ == 'C');
-    } else if (keyType_ == 'C') {
-      entry->SetText(HeldText(key, layout_.keyLength));
-    } else if (keyType_ == 'N') {
-      double number = 0;
-      if (!MdxUnpackNumber(key, number)) Corrupt();
-      entry->SetNumber(number);
-    } else {
-      entry->SetNumber(GetLeDouble(key));
-    }
-    entry->EntryTag = value;
-    entry->RecordNumber = value;
-  });
-  if (branch) {
-    for (int i = 0; i < page->Count(); ++i) {
-      XBobjIndexKeyData* e = page->Entry(i);
-      e->RecordNumber = 0;
-      if (!PageInside(e->EntryTag)) Corrupt();
-    }
-  }
-  page->PageKind = branch ? ipkBranchRead : ipkLeaf;
+  bool branch = DecodeEntries(data, layout_, mdx_->FileName(),
+                              [&](const uint8_t* key, int32_t value) { TakeDecodedEntry(page, key, value); });
+  FinishDecodedPage(page, branch);
   page->Left = static_cast<int32_t>(GetLe32(data + 4));
   return 1;
 }
 
 int XBobjMDXTag::WritePage(XBobjIndexKey* page) {
-  bool leaf = page->IsLeaf();
-  int limit = leaf ? layout_.maxKeys : layout_.maxKeys + 1;
-  auto encode = [&](int begin, int end, int32_t previous, uint8_t* block) {
-    MdxPage out;
-    out.branch = !leaf;
-    out.previous = previous;
-    for (int i = begin; i < end; ++i) {
-      const XBobjIndexKeyData* e = page->Entry(i);
-      out.entries.push_back({DiskKey(*e), e->EntryTag});
-    }
-    if (!MdxEncodePage(out, layout_, block)) Corrupt();
-  };
-  uint8_t block[kMdxPageSize];
-  // A page placed for the first time (a new root) joins the chain.
+  // A page placed for the first time (a new root) joins the chain, and so
+  // does every part split off it.
   if (page->Left < 0) page->Left = ChainNewPage(page->Position);
-  // The first part moves to a new page at the end until the rest fits.
-  SplitWhileOverfull(page, limit, [&](int moved) {
-    int32_t position = mdx_->NewPage();
-    encode(0, moved, ChainNewPage(position), block);
+  WriteTreePage(page, layout_.maxKeys, [&](int32_t position, int count, bool split) {
+    MdxPage out;
+    out.branch = !page->IsLeaf();
+    out.previous = split ? ChainNewPage(position) : page->Left;
+    out.entries = DiskEntries<MdxEntry>(page, count);
+    uint8_t block[kMdxPageSize];
+    if (!MdxEncodePage(out, layout_, block)) Corrupt();
     mdx_->WriteBlock(BlockOffset(position), block, kMdxPageSize);
-    return position;
   });
-  encode(0, page->Count(), page->Left, block);
-  mdx_->WriteBlock(BlockOffset(page->Position), block, kMdxPageSize);
   return 1;
 }
 

@@ -66,6 +66,7 @@
 #include <string>
 #include <vector>
 
+#include "dbase/index/dbase_tree.h"
 #include "dbase/index/index_core.h"
 #include "dbase/index/key_sort.h"
 
@@ -124,7 +125,7 @@ bool MdxEncodePage(const MdxPage& page, const MdxLayout& layout, uint8_t* block)
 
 class XBobjMDXFile;
 
-class XBobjMDXTag : public XBobjIndexTag {
+class XBobjMDXTag : public XBobjDbaseTreeTag {
  public:
   // headerBlock -1: a new tag, placed later. The name is upper-cased.
   XBobjMDXTag(XBobjMDXFile* file, int32_t headerBlock, const AnsiString& name);
@@ -132,7 +133,6 @@ class XBobjMDXTag : public XBobjIndexTag {
   void KeyToStoredForm(TxbVariant& key, bool trimmed) override;
   bool DefineTag(const AnsiString& keyExpression, bool unique, bool ascending,
                  const AnsiString& forExpression) override;
-  int32_t RootPage() override;
   int ReadPage(int32_t position, XBobjIndexKey* page) override;
   int WritePage(XBobjIndexKey* page) override;
   int BranchEntryLimit() const override { return layout_.maxKeys + 1; }
@@ -154,12 +154,11 @@ class XBobjMDXTag : public XBobjIndexTag {
   // Decodes the page at a block (checked like every read); for checks.
   void ReadNode(int32_t block, MdxPage& page);
   void SetHeldKey(XBobjIndexKeyData& entry, const std::string& disk) const;
-  std::string DiskKey(const TxbVariant& held) const;
+  std::string DiskKey(const TxbVariant& held) const override;
   // Places a page written for the first time at the end of the chain of
   // written pages; returns the block its offset 4 must hold.
   int32_t ChainNewPage(int32_t block);
 
-  bool HeaderValid() const { return headerValid_; }
   const MdxLayout& Layout() const { return layout_; }
   int32_t FirstPage() const { return firstPage_; }
   int32_t LastPage() const { return lastPage_; }
@@ -172,12 +171,12 @@ class XBobjMDXTag : public XBobjIndexTag {
  private:
   // A page (or tag header) at block lies after the file header, inside the
   // file and within block numbers.
-  bool PageInside(int64_t block);
+  bool PageInside(int64_t block) override;
+  void HeldKeyFromBytes(const uint8_t* key, XBobjIndexKeyData& entry) override;
   void ReadBlockChecked(int32_t block, uint8_t* data);
 
   XBobjMDXFile* mdx_;
   MdxLayout layout_;
-  bool headerValid_ = false;
   int32_t firstPage_ = 0;
   int32_t lastPage_ = 0;
   uint8_t rawHeader_[kMdxPageSize] = {};

@@ -169,7 +169,7 @@ int32_t IndexLevelBuilder::Finish() {
 // XBobjNDXTag
 
 XBobjNDXTag::XBobjNDXTag(XBobjNDXFile* file, const AnsiString& name)
-    : XBobjIndexTag(file, UpperCase(name)), ndx_(file) {
+    : XBobjDbaseTreeTag(file, UpperCase(name)), ndx_(file) {
   formatWord_ = "NDX";
 }
 
@@ -247,11 +247,6 @@ bool XBobjNDXTag::DefineTag(const AnsiString& keyExpression, bool unique, bool,
     BuildTag();
   }
   return true;
-}
-
-int32_t XBobjNDXTag::RootPage() {
-  if (!headerValid_) Corrupt();
-  return rootPosition_;
 }
 
 void XBobjNDXTag::ReadHeader() {
@@ -344,56 +339,32 @@ void XBobjNDXTag::ReadNode(int32_t block, NdxPage& page) {
       if (!PageInside(e.value)) Corrupt();
 }
 
+void XBobjNDXTag::HeldKeyFromBytes(const uint8_t* key, XBobjIndexKeyData& entry) {
+  if (keyType_ == 'C')
+    entry.SetText(HeldText(key, layout_.keyLength));
+  else
+    entry.SetNumber(GetLeDouble(key));
+}
+
 int XBobjNDXTag::ReadPage(int32_t position, XBobjIndexKey* page) {
   uint8_t data[kNdxBlockSize];
   ReadBlockChecked(position, data);
   // Entries go straight into the page: every seek reads pages.
-  bool branch = DecodeEntries(data, layout_, ndx_->FileName(), [&](const uint8_t* key, int32_t value) {
-    XBobjIndexKeyData* entry = page->ReadEntry();
-    if (!key) {
-      // The last child has no key: it holds everything above the others.
-      SetKeyAfterAll(*entry, keyType_ == 'C');
-    } else if (keyType_ == 'C') {
-      entry->SetText(HeldText(key, layout_.keyLength));
-    } else {
-      entry->SetNumber(GetLeDouble(key));
-    }
-    entry->EntryTag = value;
-    entry->RecordNumber = value;
-  });
-  if (branch) {
-    for (int i = 0; i < page->Count(); ++i) {
-      XBobjIndexKeyData* e = page->Entry(i);
-      e->RecordNumber = 0;
-      if (!PageInside(e->EntryTag)) Corrupt();
-    }
-  }
-  page->PageKind = branch ? ipkBranchRead : ipkLeaf;
+  bool branch = DecodeEntries(data, layout_, ndx_->FileName(),
+                              [&](const uint8_t* key, int32_t value) { TakeDecodedEntry(page, key, value); });
+  FinishDecodedPage(page, branch);
   return 1;
 }
 
 int XBobjNDXTag::WritePage(XBobjIndexKey* page) {
-  bool leaf = page->IsLeaf();
-  int limit = leaf ? layout_.maxKeys : layout_.maxKeys + 1;
-  auto encode = [&](int begin, int end, uint8_t* block) {
+  WriteTreePage(page, layout_.maxKeys, [&](int32_t position, int count, bool) {
     NdxPage out;
-    out.branch = !leaf;
-    for (int i = begin; i < end; ++i) {
-      const XBobjIndexKeyData* e = page->Entry(i);
-      out.entries.push_back({DiskKey(*e), e->EntryTag});
-    }
+    out.branch = !page->IsLeaf();
+    out.entries = DiskEntries<NdxEntry>(page, count);
+    uint8_t block[kNdxBlockSize];
     if (!NdxEncodePage(out, layout_, block)) Corrupt();
-  };
-  uint8_t block[kNdxBlockSize];
-  // The first part moves to a new page until the rest fits.
-  SplitWhileOverfull(page, limit, [&](int moved) {
-    int32_t position = ndx_->NewPage();
-    encode(0, moved, block);
     ndx_->WriteBlock(int64_t{position} * kNdxBlockSize, block, kNdxBlockSize);
-    return position;
   });
-  encode(0, page->Count(), block);
-  ndx_->WriteBlock(int64_t{page->Position} * kNdxBlockSize, block, kNdxBlockSize);
   return 1;
 }
 

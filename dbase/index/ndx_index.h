@@ -48,6 +48,7 @@
 #include <string>
 #include <vector>
 
+#include "dbase/index/dbase_tree.h"
 #include "dbase/index/index_core.h"
 #include "dbase/index/key_sort.h"
 
@@ -131,7 +132,7 @@ class IndexLevelBuilder {
 
 class XBobjNDXFile;
 
-class XBobjNDXTag : public XBobjIndexTag {
+class XBobjNDXTag : public XBobjDbaseTreeTag {
  public:
   // The tag of file, named after the file's base name (upper-cased).
   XBobjNDXTag(XBobjNDXFile* file, const AnsiString& name);
@@ -139,7 +140,6 @@ class XBobjNDXTag : public XBobjIndexTag {
   void KeyToStoredForm(TxbVariant& key, bool trimmed) override;
   bool DefineTag(const AnsiString& keyExpression, bool unique, bool ascending,
                  const AnsiString& forExpression) override;
-  int32_t RootPage() override;
   int ReadPage(int32_t position, XBobjIndexKey* page) override;
   int WritePage(XBobjIndexKey* page) override;
   int BranchEntryLimit() const override { return layout_.maxKeys + 1; }
@@ -161,9 +161,8 @@ class XBobjNDXTag : public XBobjIndexTag {
   void ReadNode(int32_t block, NdxPage& page);
   // The held (compared) form of a key's disk bytes, and back.
   void SetHeldKey(XBobjIndexKeyData& entry, const std::string& disk) const;
-  std::string DiskKey(const TxbVariant& held) const;
+  std::string DiskKey(const TxbVariant& held) const override;
 
-  bool HeaderValid() const { return headerValid_; }
   const NdxLayout& Layout() const { return layout_; }
   void SetRootPosition(int32_t block) { rootPosition_ = block; }
   XBobjNDXFile* NdxFile() const { return ndx_; }
@@ -171,14 +170,14 @@ class XBobjNDXTag : public XBobjIndexTag {
  private:
   // A page at block lies after the header, inside the file and within
   // block numbers.
-  bool PageInside(int64_t block);
+  bool PageInside(int64_t block) override;
+  void HeldKeyFromBytes(const uint8_t* key, XBobjIndexKeyData& entry) override;
   void ReadBlockChecked(int32_t block, uint8_t* data);
   // The layout of a new tag for a key type and length.
   static NdxLayout NewLayout(char keyType, int keyLength);
 
   XBobjNDXFile* ndx_;
   NdxLayout layout_;
-  bool headerValid_ = false;
   uint8_t rawHeader_[kNdxBlockSize] = {};
 };
 

@@ -85,6 +85,8 @@ class MemIndexTag : public XBobjIndexTag {
   bool EvaluateFor() override;
   int ReadPage(int32_t position, XBobjIndexKey* page) override;
   int WritePage(XBobjIndexKey* page) override;
+  // Logs the root position as a header write.
+  void WriteHeader() override;
   void PageRemoved(XBobjIndexKey* page) override;
 
   void SetUnique(bool on) { unique_ = on; }
@@ -123,9 +125,30 @@ class MemIndexFile : public XBobjIndexFile {
   }
   int32_t ResetAllocation() override { return next_; }
 
+  // One write in the order it happened: a page at position, or (position
+  // 0) the header naming root.
+  struct Write {
+    int32_t position;
+    MemPage page;
+    int32_t root;
+  };
+
+  void Store(int32_t position, const MemPage& page) {
+    pages[position] = page;
+    log.push_back({position, page, 0});
+  }
+  // Sets a page's left (or right) sibling link, as one more write.
+  void Relink(int32_t position, bool leftLink, int32_t sibling) {
+    MemPage page = pages[position];
+    (leftLink ? page.left : page.right) = sibling;
+    Store(position, page);
+  }
+
   std::map<int32_t, MemPage> pages;
   // Positions that were removed from the tree.
   std::vector<int32_t> removed;
+  // Every write so far.
+  std::vector<Write> log;
 
  private:
   int32_t next_ = 0;
@@ -166,35 +189,37 @@ inline int MemIndexTag::ReadPage(int32_t position, XBobjIndexKey* page) {
 
 inline int MemIndexTag::WritePage(XBobjIndexKey* page) {
   ++writes_;
-  // The first half moves to a new left page until the rest fits.
-  while (page->Count() > capacity_) {
-    int moved = std::min(page->Count() - page->Count() / 2, capacity_);
+  // The first half moves to a new left page until the rest fits; the
+  // parent is written before the rest.
+  SplitWhileOverfull(page, capacity_, [&](int moved) {
     int32_t position = mem_->NewPage();
     MemPage left;
     left.leaf = page->IsLeaf();
     left.left = page->Left;
     left.right = page->Position;
     for (int i = 0; i < moved; ++i) left.entries.push_back(*page->Entry(i));
-    mem_->pages[position] = left;
-    if (page->Left != -1) mem_->pages[page->Left].right = position;
-    XBobjIndexKeyData separator;
-    separator.AssignEntry(*page->Entry(moved - 1));
-    InsertSeparator(page, separator, position);
+    mem_->Store(position, left);
+    if (page->Left != -1) mem_->Relink(page->Left, false, position);
     page->Left = position;
-    page->DeleteFirst(moved);
-  }
-  MemPage& stored = mem_->pages[page->Position];
+    return position;
+  });
+  MemPage stored;
   stored.leaf = page->IsLeaf();
   stored.left = page->Left;
   stored.right = page->Right;
-  stored.entries.clear();
   for (int i = 0; i < page->Count(); ++i) stored.entries.push_back(*page->Entry(i));
+  mem_->Store(page->Position, stored);
   return 1;
 }
 
+inline void MemIndexTag::WriteHeader() {
+  mem_->log.push_back({0, MemPage{}, rootPosition_});
+  XBobjIndexTag::WriteHeader();
+}
+
 inline void MemIndexTag::PageRemoved(XBobjIndexKey* page) {
-  if (page->Left != -1) mem_->pages[page->Left].right = page->Right;
-  if (page->Right != -1) mem_->pages[page->Right].left = page->Left;
+  if (page->Left != -1) mem_->Relink(page->Left, false, page->Right);
+  if (page->Right != -1) mem_->Relink(page->Right, true, page->Left);
   mem_->removed.push_back(page->Position);
 }
 
