@@ -257,16 +257,13 @@ TEST(Indexes, SortingStaysInsideTheListUnderAnyOrder) {
           key = Variant(std::string_view(bytes, static_cast<std::size_t>(length)));
         std::vector<Variant> values{key};
         if (std::string(name) == "NN") {
-          const char* nb;
-          int nl;
+          const char* nb = nullptr;
+          int nl = 0;
           std::string ns;
-          if (t.Store()->ValueBytes(record, t.FieldByName("NUM"), nb, nl, ns)) {
-            double d;
-            std::memcpy(&d, nb, 8);
-            values.push_back(Variant(d));
-          } else {
-            values.push_back(Variant::Null());
-          }
+          double d = 0;
+          const bool present = t.Store()->ValueBytes(record, t.FieldByName("NUM"), nb, nl, ns);
+          if (present) std::memcpy(&d, nb, 8);
+          values.emplace_back(present ? Variant(d) : Variant::Null());
         }
         EXPECT_TRUE(t.SeekKeyValues(values))
             << name << " key " << (key.IsNull() ? "null" : key.AsString().c_str()) << " of "
