@@ -255,8 +255,6 @@ void TPlatebna::RunCommand(TButton* button) {
 
 // ------------------------------------------------------------- commands
 
-void TPlatebna::Button4Click(TObject* Sender) { (void)Sender; }
-
 void TPlatebna::Novdoklad1Click(TObject* Sender) {
   (void)Sender;
   RunCommand(Button2);

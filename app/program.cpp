@@ -6,9 +6,15 @@
 #include "app/report_module.h"
 #include "app/settings_dialog.h"
 #include "app/type_picker.h"
+#include "app/voucher_print_dialog.h"
 #include "platform/gui/application.h"
 #include "platform/gui/instance_channel.h"
 #include "platform/rtl/system.h"
+#include "report/forms/rpt_setup_form.h"
+
+// The output-options form as the program creates it at start; the report
+// system shows a fresh one of its own for every report.
+TRptSetupForm* RptSetupForm = nullptr;
 
 void CreateProgramObjects(int argc, char** argv) {
   Application->Initialize(argc, argv);
@@ -20,9 +26,9 @@ void CreateProgramObjects(int argc, char** argv) {
   Application->CreateForm(DataSestavy);
   Application->CreateForm(Platebna);
   Application->CreateForm(PlatebnaTypy);
-  // The output-options form takes its place here.
+  Application->CreateForm(RptSetupForm);
   Application->CreateForm(SystemNastaveni);
-  // The print dialog follows here.
+  Application->CreateForm(VyberTiskuDokladu);
 }
 
 int RunProgram() {
@@ -33,7 +39,8 @@ int RunProgram() {
 }
 
 void FreeProgramObjects() {
-  for (TComponent* object : {static_cast<TComponent*>(SystemNastaveni), static_cast<TComponent*>(PlatebnaTypy),
+  for (TComponent* object : {static_cast<TComponent*>(VyberTiskuDokladu), static_cast<TComponent*>(SystemNastaveni),
+                             static_cast<TComponent*>(RptSetupForm), static_cast<TComponent*>(PlatebnaTypy),
                              static_cast<TComponent*>(Platebna), static_cast<TComponent*>(DataSestavy),
                              static_cast<TComponent*>(Data)}) {
     if (!object) continue;
@@ -41,7 +48,9 @@ void FreeProgramObjects() {
     if (auto* module = dynamic_cast<TDataModule*>(object)) module->BeforeDestruction();
     delete object;
   }
+  VyberTiskuDokladu = nullptr;
   SystemNastaveni = nullptr;
+  RptSetupForm = nullptr;
   PlatebnaTypy = nullptr;
   Platebna = nullptr;
   DataSestavy = nullptr;

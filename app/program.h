@@ -5,9 +5,12 @@
 // program ends: the data module first (so the tables are open before any
 // window exists), then the report module, the main window (the
 // application's main form) and the dialogs whose creation handlers run at
-// start. Only the data module and the main window exist so far; the others
-// take their places in the sequence as they come.
+// start.
 #pragma once
+
+class TRptSetupForm;
+// The output-options form of the start sequence.
+extern TRptSetupForm* RptSetupForm;
 
 // Initialises the application, sets its title and creates the start
 // objects in order. The settings file is read from the program's

@@ -620,8 +620,9 @@ void TRptConverter::PlayPageToRender() {
       case cSubscript: subscript_ = r.ReadByte() != 0; renderer_->FontChanged(); break;
       case cRotation: rotation_ = ((r.ReadWord() % 360) + 360) % 360; renderer_->FontChanged(); break;
       case cFontPitch:
-      case cPlacement:
-      case cCharset: r.ReadByte(); renderer_->FontChanged(); break;
+      case cPlacement: r.ReadByte(); renderer_->FontChanged(); break;
+      // Renderers choose the text's code page by it (238: Central European).
+      case cCharset: font_.SetCharset(r.ReadByte()); renderer_->FontChanged(); break;
       case cPenOld:
         pen_.SetColor(static_cast<TColor>(r.ReadLong()));
         pen_.SetMode(PenModeFromCode(r.ReadByte()));
