@@ -46,7 +46,6 @@ TSesPrehOdDo::TSesPrehOdDo(TComponent* owner) : TForm(owner) {
   Font()->SetHeight(-11);
   Font()->SetCharset(EASTEUROPE_CHARSET);
   SetBorderStyle(bsDialog);
-  SetPosition(poMainFormCenter);
   SetClientWidth(269);
   SetClientHeight(145);
 
