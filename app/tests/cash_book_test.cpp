@@ -284,17 +284,9 @@ TEST(CashBookGui, RowsColumnsBreaksAndTotalsOfRanges) {
 // cent (a single-precision sum of 1000 x 123,45 gives 123451,17).
 TEST(CashBookGui, ZeroAmountsAndTotalsOfAThousandReceipts) {
   RangeProgram p(1000, false);
-  {
-    auto d = app_test::OpenTable(p.Dir().DataDir(), "Pla0001.dbf");
-    d->AttachIndexFile(p.Dir().Data("Pla0001.cdx"));
-    int n = 0;
-    for (d->First(); !d->Eof(); d->Next(), ++n) {
-      d->Edit();
-      d->FieldByName("PLA_HOD")->SetAsFloat(n == 0 ? 0.0 : 123.45);
-      d->Post();
-    }
-    d->Close();
-  }
+  std::vector<app_test::TypedAmount> rows(1000, {"P01", 123.45});
+  rows[0] = {"V01", 0.0};
+  app_test::RewriteJournal(p.Dir(), rows);
   p.Start();
   p.Run(kCashBook, RangeAnswer{});
   const ReportCapture capture = p.Capture();

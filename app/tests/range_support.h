@@ -126,6 +126,26 @@ class RangeProgram {
   std::unique_ptr<ProgramScope> program_;
 };
 
+// Gives the journal's records, in record order, these types and amounts
+// (dates kept; the index file maintained). Records past the list keep
+// theirs.
+struct TypedAmount {
+  const char* type;
+  double amount;
+};
+inline void RewriteJournal(const TempDataDir& dir, const std::vector<TypedAmount>& rows) {
+  auto d = OpenTable(dir.DataDir(), "Pla0001.dbf");
+  d->AttachIndexFile(dir.Data("Pla0001.cdx"));
+  std::size_t i = 0;
+  for (d->First(); !d->Eof() && i < rows.size(); d->Next(), ++i) {
+    d->Edit();
+    d->FieldByName("PLA_TYP")->SetAsString(rows[i].type);
+    d->FieldByName("PLA_HOD")->SetAsFloat(rows[i].amount);
+    d->Post();
+  }
+  d->Close();
+}
+
 // The rows of a captured report: the non-empty texts of one baseline of a
 // page, left to right.
 struct CapturedRow {
@@ -133,7 +153,7 @@ struct CapturedRow {
   std::vector<const CapturedText*> cells;
   std::vector<std::string> Texts() const {
     std::vector<std::string> out;
-    for (const CapturedText* c : cells) out.push_back(AnsiToUtf8(c->text));
+    for (const CapturedText* c : cells) out.push_back(AnsiToUtf8(Trim(c->text)));
     return out;
   }
 };
