@@ -12,10 +12,13 @@
 #include <set>
 
 #include "app/tests/range_support.h"
+#include "dbase/handler/table_handler.h"
 #include "platform/gui/application.h"
 #include "platform/gui/controls.h"
 #include "platform/rtl/datetime.h"
+#include "platform/rtl/system.h"
 #include "report/tests/support/pdf_tools.h"
+#include "testing/child_process.h"
 #include "testing/temp_dir.h"
 
 namespace {
@@ -382,6 +385,48 @@ TEST(CashBookGui, RunsInARowLeaveTheIndexFileClosed) {
     EXPECT_EQ(openIndexes(), before);
     EXPECT_EQ(DataSestavy->SesPlatebna->IndexName(), "");
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Another workstation holds the journal's index lock past the engine's
+// retries: the run fails ("Ošetření vyjímky") and leaves the report cursor
+// closed with no tag, so the next run prints once the lock is free.
+TEST(CashBookMultiprocess, AFailedRunDoesNotBreakTheNextOne) {
+  RangeProgram p(20);
+  const std::string table = p.Dir().Data("Pla0001.dbf");
+  const std::string index = p.Dir().Data("Pla0001.cdx");
+  ChildProcess child([&](Channel& channel) {
+    XBO_dBHandler other(table, true, true, "");
+    other.SetLockProtocol(TxbLokProtocol::ClipLock);
+    other.OpenIndexFile(index);
+    other.LockIndexes();
+    channel.Send("holding");
+    if (channel.Receive(60000) != "release") return 2;
+    other.UnlockIndexes();
+    channel.Send("released");
+    return 0;
+  });
+  ASSERT_EQ(child.channel().Receive(), "holding");
+  int pauses = 0;
+  auto previous = SetSleepHook([&](int) { ++pauses; });
+  p.Run(kCashBook, RangeAnswer{});
+  SetSleepHook(previous);
+  EXPECT_GE(pauses, 99);
+  EXPECT_EQ(p.Boxes, (std::vector<AnsiString>{Cz("Ošetření vyjímky")}));
+  EXPECT_FALSE(p.Printed());
+  EXPECT_FALSE(DataSestavy->SesPlatebna->Active());
+  EXPECT_EQ(DataSestavy->SesPlatebna->IndexName(), "");
+  EXPECT_EQ(Screen->Cursor(), crDefault);
+
+  child.channel().Send("release");
+  EXPECT_EQ(child.channel().Receive(), "released");
+  EXPECT_EQ(child.Wait(), 0);
+  p.Run(kCashBook, RangeAnswer{});
+  EXPECT_TRUE(p.Boxes.empty());
+  EXPECT_TRUE(p.Printed());
 }
 
 }  // namespace
