@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimer>
+
 #include <cmath>
 #include <fstream>
 #include <set>
@@ -17,6 +19,7 @@
 #include "platform/gui/controls.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/system.h"
+#include "report/forms/rpt_setup_form.h"
 #include "report/tests/support/pdf_tools.h"
 #include "testing/child_process.h"
 #include "testing/temp_dir.h"
@@ -178,6 +181,46 @@ TEST(CashBookDialogGui, LayoutPlacementTodayKeysAndWhatStartAndStornoSet) {
   EXPECT_FALSE(p.Printed());
   EXPECT_FALSE(DataSestavy->SesPlatebna->Active());
   EXPECT_TRUE(p.Boxes.empty());
+}
+
+// The menu items run through the date dialog and the report system's
+// output-options form: OK there prints, Cancel prints nothing; either way
+// the report cursor is closed again.
+TEST(CashBookDialogGui, MenuItemsRunThroughTheOutputOptionsForm) {
+  RangeProgram p(20);
+  DataSestavy->ReportSystem->OverrideSetup = nullptr;
+  for (TMenuItem* item : {Platebna->Platebnakniha1, Platebna->Sestavarozloen1}) {
+    for (bool ok : {true, false}) {
+      p.Fake().jobs.clear();
+      // The output-options form comes after the date dialog has closed.
+      bool setupShown = false;
+      QTimer watcher;
+      QObject::connect(&watcher, &QTimer::timeout, &watcher, [&] {
+        auto* setup = dynamic_cast<TRptSetupForm*>(CurrentModalForm());
+        if (!setup || setupShown) return;
+        setupShown = true;
+        if (ok) {
+          setup->PrinterRB->SetChecked(true);
+          setup->bbtnOK->Click();
+        } else {
+          setup->CancelBB->Click();
+        }
+      });
+      watcher.start(5);
+      OnNextModal([](TCustomForm* form) {
+        auto* d = static_cast<TSesPrehOdDo*>(form);
+        d->LomridDateEdit1->SetText("01.01.2024");
+        d->LomridDateEdit2->SetText("31.12.2024");
+        MouseClick(d->Button1, 10, 10);
+      });
+      MessageBoxRecorder boxes;
+      item->Click();
+      EXPECT_TRUE(setupShown);
+      EXPECT_EQ(p.Fake().jobs.size(), ok ? 1u : 0u);
+      EXPECT_TRUE(boxes.Boxes().empty());
+      EXPECT_FALSE(DataSestavy->SesPlatebna->Active());
+    }
+  }
 }
 
 // ---------------------------------------------------------------- content
