@@ -10,6 +10,17 @@
 #include "platform/rtl/paths.h"
 #include "platform/rtl/system.h"
 
+namespace {
+
+// Disconnects and drops the export's workbook items, which would otherwise
+// pile up and be opened again by every later connect.
+void Disconnect(TOfExcel* excel) {
+  excel->SetConnected(false);
+  excel->Workbooks()->Clear();
+}
+
+}  // namespace
+
 AnsiString MyDocumentsPath() { return ExcludeTrailingPathDelimiter(DocumentsFolder()); }
 
 void TDataSestavy::ExportDataSet(TDataSet* dataset, const AnsiString& fileName) {
@@ -32,12 +43,12 @@ void TDataSestavy::ExportDataSet(TDataSet* dataset, const AnsiString& fileName) 
       OfExcel1->SetVisible(false);
       OfExcel1->SetInteractive(false);
     } catch (...) {
-      OfExcel1->SetConnected(false);
       Screen->SetCursor(saved);
+      Disconnect(OfExcel1);
       throw;
     }
-    OfExcel1->SetConnected(false);
     Screen->SetCursor(saved);
+    Disconnect(OfExcel1);
   } catch (const std::exception&) {
     ShowPlainMessage("Nejze komunikovat s MS Excel");
   }

@@ -164,6 +164,7 @@ TEST(RangeExportGui, HomeDocumentsEmptyRangesAndReplacing) {
     p.Run(kCashBook, RangeAnswer{.exportData = true});
     EXPECT_TRUE(p.Boxes.empty());
     EXPECT_EQ(ReadAll(p.Documents() + kCashBookFile).substr(0, 4), "\xD0\xCF\x11\xE0");
+    EXPECT_EQ(DataSestavy->OfExcel1->Workbooks()->Count(), 0);
   }
 }
 
@@ -223,6 +224,7 @@ TEST(RangeExportGui, AFailedExportLeavesNoFileAndTheReportListsTheWholeRange) {
   EXPECT_EQ(documents(), 40);
   EXPECT_EQ(ReadAll(file), "older");
   EXPECT_FALSE(DataSestavy->OfExcel1->Connected());
+  EXPECT_EQ(DataSestavy->OfExcel1->Workbooks()->Count(), 0);
   EXPECT_EQ(Screen->Cursor(), crDefault);
 }
 
