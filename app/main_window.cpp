@@ -270,9 +270,6 @@ void TPlatebna::Hledej1Click(TObject* Sender) {
   RunCommand(Button1);
 }
 
-void TPlatebna::Platebnakniha1Click(TObject* Sender) { (void)Sender; }
-void TPlatebna::Sestavarozloen1Click(TObject* Sender) { (void)Sender; }
-
 void TPlatebna::Indexacesoubor1Click(TObject* Sender) {
   (void)Sender;
   // A second re-indexing (or any other command) started from inside this

@@ -1,6 +1,7 @@
 // The report module: the report system's settings, the journal's second
 // cursor, the printer selection and the report-kind switch. The layouts
-// live beside it (the voucher in voucher_report.cpp).
+// live beside it (the voucher in voucher_report.cpp, the cash book and the
+// breakdown in range_reports.cpp).
 #include "app/report_module.h"
 
 #include "app/data_module.h"
@@ -87,12 +88,21 @@ TDataSestavy::TDataSestavy(TComponent* owner) : TDataModule(owner) {
   RptRenderPDF1 = renderers.RptRenderPDF1;
   RptRenderHTML1 = renderers.RptRenderHTML1;
 
+  CreateBreakdownTable();
+
+  OfDataSet = new TOfDataSetModel(this);
+  OfDataSet->SetName("OfDataSet");
+  OfDataSet->SetWantFullMemos(false);
+  OfExcel1 = new TOfExcel(this);
+  OfExcel1->SetName("OfExcel1");
+
   OnCreate = [this](TObject* sender) { DataModuleCreate(sender); };
 }
 
 TDataSestavy::~TDataSestavy() {
   try {
     SesPlatebna->Close();
+    SesTypu->Close();
   } catch (const std::exception&) {
     // A read-only cursor has nothing left to save; its files close anyway.
   }
@@ -135,7 +145,3 @@ void TDataSestavy::ReportSystemPrint(TObject* Sender) {
       break;  // an unknown kind draws nothing: one blank page
   }
 }
-
-void TDataSestavy::PrintCashBook(TBaseReport* report) { (void)report; }
-
-void TDataSestavy::PrintBreakdown(TBaseReport* report) { (void)report; }

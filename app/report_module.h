@@ -15,6 +15,9 @@
 
 #include "app/report_renderers.h"
 #include "dbase/dataset/xbase_dataset.h"
+#include "excel/dataset_model.h"
+#include "excel/excel_app.h"
+#include "memtable/mem_table.h"
 #include "platform/gui/forms.h"
 #include "platform/rtl/sysutils.h"
 #include "report/report_system.h"
@@ -40,6 +43,9 @@ class TDataSestavy : public TDataModule {
   // The file formats the output options offer besides the page stream.
   TRptRenderPDF* RptRenderPDF1;
   TRptRenderHTML* RptRenderHTML1;
+  TmtMemTable* SesTypu;        // the breakdown's totals per operation type
+  TOfDataSetModel* OfDataSet;  // the exported dataset, seen as rows
+  TOfExcel* OfExcel1;          // the workbook an export fills and saves
 
   // -------------------------------------------------------------- fields
   int32_t ReportKind = 0;
@@ -58,11 +64,33 @@ class TDataSestavy : public TDataModule {
   // unknown kind draws nothing.
   void ReportSystemPrint(TObject* Sender);
 
+  // ------------------------------------------------------ range reports
+  // The cash book of SesPlatebna (open on tag DAT) from from to to, both
+  // days included: an optional export, then the report (kind 2).
+  void SesPreh(TDateTime from, TDateTime to);
+  // The breakdown by operation type of the same range, summed into SesTypu:
+  // an optional export of the sums, then the report (kind 3).
+  void SesRozlozeni(TDateTime from, TDateTime to);
+  // Exports dataset to the second sheet of a new workbook saved as
+  // MyDocumentsPath + fileName (a name starting with a separator). A
+  // failure says "Nejze komunikovat s MS Excel" and leaves no file; the
+  // screen cursor and the connection are restored in every case.
+  void ExportDataSet(TDataSet* dataset, const AnsiString& fileName);
+
   // ------------------------------------------------------------ layouts
   void PrintVoucher(TBaseReport* report);
   void PrintCashBook(TBaseReport* report);
   void PrintBreakdown(TBaseReport* report);
+
+ private:
+  // SesTypu's fields (two of them lookups into TData::FinOperace) and its
+  // primary index TYP.
+  void CreateBreakdownTable();
 };
+
+// The user's documents folder (created when missing), without a trailing
+// separator; never empty.
+AnsiString MyDocumentsPath();
 
 // The one report module of the program (set while it is constructed).
 extern TDataSestavy* DataSestavy;
