@@ -3,6 +3,8 @@
 // forms through TxbBuiltinFunction::Typed).
 #include "dbase/expr/expr_typed.h"
 
+#include <type_traits>
+
 #include "dbase/base/errors.h"
 #include "dbase/expr/expr_impl.h"
 
@@ -137,18 +139,17 @@ class VariableComparison final : public TypedNode {
   double constant_;
 };
 
-// Makes Node<Code, Extra...> for a run-time operator code among the ones
-// listed.
-template <template <int, bool...> class Node, bool... Extra, class... Args>
-TypedNodePtr ForComparison(int code, Args&&... args) {
+// make(std::integral_constant<int, code>) for a run-time comparison code.
+template <class Make>
+TypedNodePtr ForComparison(int code, Make make) {
   switch (code) {
-    case opEqual: return std::make_unique<Node<opEqual, Extra...>>(std::forward<Args>(args)...);
-    case opExactlyEqual: return std::make_unique<Node<opExactlyEqual, Extra...>>(std::forward<Args>(args)...);
-    case opNotEqual: return std::make_unique<Node<opNotEqual, Extra...>>(std::forward<Args>(args)...);
-    case opGreater: return std::make_unique<Node<opGreater, Extra...>>(std::forward<Args>(args)...);
-    case opLess: return std::make_unique<Node<opLess, Extra...>>(std::forward<Args>(args)...);
-    case opGreaterEqual: return std::make_unique<Node<opGreaterEqual, Extra...>>(std::forward<Args>(args)...);
-    case opLessEqual: return std::make_unique<Node<opLessEqual, Extra...>>(std::forward<Args>(args)...);
+    case opEqual: return make(std::integral_constant<int, opEqual>{});
+    case opExactlyEqual: return make(std::integral_constant<int, opExactlyEqual>{});
+    case opNotEqual: return make(std::integral_constant<int, opNotEqual>{});
+    case opGreater: return make(std::integral_constant<int, opGreater>{});
+    case opLess: return make(std::integral_constant<int, opLess>{});
+    case opGreaterEqual: return make(std::integral_constant<int, opGreaterEqual>{});
+    case opLessEqual: return make(std::integral_constant<int, opLessEqual>{});
     default: return nullptr;
   }
 }
@@ -276,14 +277,22 @@ TypedNodePtr CompileOperator(const TxbExpOperator& node) {
       const TxbExpBaseObject* leftNode = node.Left();
       const TxbExpBaseObject* rightNode = node.Right();
       if (leftNode->Kind() == enVariable && right->Constant()) {
-        return ForComparison<VariableComparison, true>(
-            code, static_cast<const TxbExpFieldvar*>(leftNode)->Variable(), right->Number());
+        TxbUserDefFieldVar* variable = static_cast<const TxbExpFieldvar*>(leftNode)->Variable();
+        const double constant = right->Number();
+        return ForComparison(code, [&](auto c) -> TypedNodePtr {
+          return std::make_unique<VariableComparison<decltype(c)::value, true>>(variable, constant);
+        });
       }
       if (rightNode->Kind() == enVariable && left->Constant()) {
-        return ForComparison<VariableComparison, false>(
-            code, static_cast<const TxbExpFieldvar*>(rightNode)->Variable(), left->Number());
+        TxbUserDefFieldVar* variable = static_cast<const TxbExpFieldvar*>(rightNode)->Variable();
+        const double constant = left->Number();
+        return ForComparison(code, [&](auto c) -> TypedNodePtr {
+          return std::make_unique<VariableComparison<decltype(c)::value, false>>(variable, constant);
+        });
       }
-      return ForComparison<NumberComparison>(code, std::move(left), std::move(right));
+      return ForComparison(code, [&](auto c) -> TypedNodePtr {
+        return std::make_unique<NumberComparison<decltype(c)::value>>(std::move(left), std::move(right));
+      });
     }
     switch (code) {
       case opPlus:

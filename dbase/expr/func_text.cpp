@@ -40,7 +40,7 @@ class TypedTextInPlace : public TypedNode {
 
  protected:
   virtual void Finish(AnsiString& out, std::size_t start) = 0;
-  double Number(std::size_t index) { return arguments_[index]->Number(); }
+  double Argument(std::size_t index) { return arguments_[index]->Number(); }
   bool Has(std::size_t index) const { return index < arguments_.size(); }
 
  private:
@@ -164,7 +164,7 @@ class TxbUDFLeft : public TxbBuiltinFunction {
   struct Cut : TypedTextInPlace {
     using TypedTextInPlace::TypedTextInPlace;
     void Finish(AnsiString& out, std::size_t start) override {
-      const double n = Number(1);
+      const double n = Argument(1);
       const int32_t count = n <= 0.01 ? 0 : ClampToInt32(n);
       if (static_cast<std::size_t>(count) > out.size() - start) CheckTextLength(static_cast<uint64_t>(count));
       out.resize(start + static_cast<std::size_t>(count), ' ');
@@ -212,9 +212,9 @@ class TxbUDFSubStr : public TxbBuiltinFunction {
     using TypedTextInPlace::TypedTextInPlace;
     void Finish(AnsiString& out, std::size_t start) override {
       const std::size_t length = out.size() - start;
-      const int32_t first = ClampToInt32(Number(1));
+      const int32_t first = ClampToInt32(Argument(1));
       const bool limited = Has(2);
-      const int32_t count = limited ? ClampToInt32(Number(2)) : 0;
+      const int32_t count = limited ? ClampToInt32(Argument(2)) : 0;
       if (first >= 1 && static_cast<std::size_t>(first) <= length && (!limited || count > 0)) {
         const std::size_t from = static_cast<std::size_t>(first) - 1;
         const std::size_t kept = limited ? std::min(static_cast<std::size_t>(count), length - from) : length - from;
