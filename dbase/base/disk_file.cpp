@@ -13,6 +13,8 @@
 // region per file.
 #include "dbase/base/disk_file.h"
 
+#include <algorithm>
+
 #include <cerrno>
 
 #include "dbase/base/errors.h"
@@ -73,12 +75,15 @@ bool XBO_DiskFile::CloseFile() {
   FileClose(handle_);
   handle_ = kInvalidHandle;
   closed_ = true;
+  knownSize_ = -1;
   return true;
 }
 
 int64_t XBO_DiskFile::FileSize() {
+  if (!closed_ && knownSize_ >= 0) return knownSize_;
   int64_t size = closed_ ? -1 : FileSizeOf(handle_);
   if (size < 0) Fail(xbmFileSizeError);
+  if (!shared_) knownSize_ = size;
   return size;
 }
 
@@ -151,6 +156,7 @@ void XBO_DiskFile::OpenFile() {
   if (h == kInvalidHandle) Fail(errno == ENOENT || errno == ENOTDIR ? xbmFileNotFound : xbmAccessDenied);
   handle_ = h;
   closed_ = false;
+  knownSize_ = -1;
   exists_ = true;
   position_ = 0;
   lastTransfer_ = 0;
@@ -174,7 +180,11 @@ void XBO_DiskFile::StatusReport(int, int, int) {}
 void XBO_DiskFile::TruncateFile(int64_t size) {
   if (!readWrite_ || !HasFullAccess())
     throw EXbaseError(XbFormat(xbmRequiresFullAccess, "Truncate", fileName_));
-  if (closed_ || size < 0 || TruncateHandle(handle_, size) != 0) Fail(xbmTruncateError);
+  if (closed_ || size < 0 || TruncateHandle(handle_, size) != 0) {
+    knownSize_ = -1;
+    Fail(xbmTruncateError);
+  }
+  if (knownSize_ >= 0) knownSize_ = size;
 }
 
 bool XBO_DiskFile::UnlockRegion() {
@@ -192,8 +202,10 @@ void XBO_DiskFile::WriteAt(int64_t position, const void* buffer, int32_t length)
     n = FileWriteAt(handle_, position, buffer, length);
   if (n != length) {
     lastTransfer_ = n > 0 ? static_cast<int32_t>(n) : 0;
+    knownSize_ = -1;  // a partial write may have grown the file
     Fail(xbmWriteError);
   }
+  if (knownSize_ >= 0 && n > 0) knownSize_ = std::max(knownSize_, position + n);
   position_ = position + n;
   lastTransfer_ = length;
   written_ = true;

@@ -31,7 +31,9 @@ class XBO_DiskFile {
   // No effect when closed; a held lock is released in full; leaves the
   // open-file list. Returns true.
   virtual bool CloseFile();
-  // Size in bytes; "Error getting FileSize for file %s".
+  // Size in bytes; "Error getting FileSize for file %s". A file opened
+  // without sharing asks the system once and then follows its own writes
+  // and truncations (nobody else can change it).
   virtual int64_t FileSize();
   // Flushes the handle's buffers when open and clears Written;
   // "Error on Flush for file %s".
@@ -106,6 +108,10 @@ class XBO_DiskFile {
   uint64_t lockLength_ = 0;
   bool written_ = false;
   bool closed_ = true;
+
+ private:
+  // FileSize of an unshared open file; -1 when it must be asked.
+  int64_t knownSize_ = -1;
 };
 
 // The process-wide list of open files. It does not own them.

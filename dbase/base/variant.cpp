@@ -100,13 +100,20 @@ void TxbVariant::SetText(std::string_view s) {
   SetBytes(xbvText, s.data(), static_cast<int32_t>(std::min<std::size_t>(s.size(), INT32_MAX)));
 }
 
-void TxbVariant::SetNumber(double value) { SetBytes(xbvNumber, &value, sizeof value); }
+// Small fixed-size values skip SetBytes when the buffer already holds them
+// (keys are stored once per record).
+void TxbVariant::SetNumber(double value) {
+  if (capacity_ < static_cast<int32_t>(sizeof value)) return SetBytes(xbvNumber, &value, sizeof value);
+  std::memcpy(data_, &value, sizeof value);
+  length_ = sizeof value;
+  kind_ = xbvNumber;
+}
 
-void TxbVariant::SetDate(int32_t day) { SetBytes(xbvDate, &day, sizeof day); }
-
-void TxbVariant::SetLogical(bool value) {
-  unsigned char b = value ? 1 : 0;
-  SetBytes(xbvLogical, &b, 1);
+void TxbVariant::SetDate(int32_t day) {
+  if (capacity_ < static_cast<int32_t>(sizeof day)) return SetBytes(xbvDate, &day, sizeof day);
+  std::memcpy(data_, &day, sizeof day);
+  length_ = sizeof day;
+  kind_ = xbvDate;
 }
 
 void TxbVariant::SetRaw(const void* bytes, int32_t n) { SetBytes(xbvRaw, bytes, n); }

@@ -39,7 +39,13 @@ class TxbVariant {
   void SetText(std::string_view s);
   void SetNumber(double value);
   void SetDate(int32_t day);
-  void SetLogical(bool value);
+  void SetLogical(bool value) {
+    // Inline: a filter stores one per record.
+    if (capacity_ < 1) return SetBytes(xbvLogical, value ? "\1" : "", 1);
+    data_[0] = value ? 1 : 0;
+    length_ = 1;
+    kind_ = xbvLogical;
+  }
   void SetRaw(const void* bytes, int32_t n);
   void AppendRaw(const void* bytes, int32_t n);  // kind becomes raw
   void UpperText();                  // the value as text, upper-cased with the locale

@@ -33,10 +33,12 @@ const AnsiString& TextRef(const Variant& v, AnsiString& spare) {
   return spare;
 }
 
+}  // namespace
+
 // x^y. Whole exponents up to 64 in magnitude multiply step by step (n >= 2
 // gives exactly the product x*x*...*x); every other exponent goes through
 // pow. 0 to a negative power is a division by zero.
-double Power(double x, double y) {
+double ExpressionPower(double x, double y) {
   if (x == 0 && y < 0) return CheckedDivide(1, 0);
   if (y == std::trunc(y) && std::fabs(y) <= 64) {
     int n = static_cast<int>(y);
@@ -49,23 +51,6 @@ double Power(double x, double y) {
   }
   return CheckedFloat(std::pow(x, y));
 }
-
-bool IsComparison(int code) { return code >= opEqual && code <= opExactlyEqual; }
-
-bool ComparisonHolds(int code, int sign) {
-  switch (code) {
-    case opEqual:
-    case opExactlyEqual: return sign == 0;
-    case opNotEqual: return sign != 0;
-    case opGreater: return sign > 0;
-    case opLess: return sign < 0;
-    case opGreaterEqual: return sign >= 0;
-    case opLessEqual: return sign <= 0;
-    default: return false;
-  }
-}
-
-}  // namespace
 
 // --- helpers shared with the built-ins --------------------------------------
 
@@ -107,7 +92,62 @@ void ChargeText(uint64_t length) {
   if (evaluationText > kMaxEvaluationText) XbRaise<EXbaseExpression>(xbmExprCannotEvaluate);
 }
 
+namespace {
+
+// FormatFixedNumber without the digit string, where the answer is certain:
+// the value scaled to whole units of the last decimal is below 10^14 (so
+// fewer than 15 digits are kept and no zeros pad them), and its fraction
+// lies farther from one half than the rounding to 15 significant digits
+// (at most 0.5e-14 of the value) and the scaling (one rounding) could move
+// it. Then both roundings agree with rounding the scaled value to the
+// nearest unit. False where the general route must decide.
+bool FormatFixedQuickly(double value, int32_t decimals, std::size_t maxLength, AnsiString& out) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13};
+  if (decimals >= static_cast<int32_t>(std::size(kPowers)) || !std::isfinite(value)) return false;
+  const double scaled = std::fabs(value) * kPowers[decimals];
+  if (!(scaled < 0.99e14)) return false;
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  const double margin = scaled * 1e-14;
+  if (std::fabs(fraction - 0.5) <= margin) return false;
+  const uint64_t units = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+
+  char digits[24];
+  char* end = std::to_chars(digits, digits + sizeof digits, units).ptr;
+  std::size_t count = static_cast<std::size_t>(end - digits);
+  const bool negative = std::signbit(value) && units != 0;
+  const std::size_t d = static_cast<std::size_t>(decimals);
+  const std::size_t intLength = count > d ? count - d : 1;
+  const std::size_t length = (negative ? 1 : 0) + intLength + (d > 0 ? 1 + d : 0);
+  if (length > maxLength) {
+    out.clear();
+    return true;
+  }
+  out.clear();
+  out.reserve(length);
+  if (negative) out += '-';
+  if (count > d) {
+    out.append(digits, count - d);
+  } else {
+    out += '0';
+  }
+  if (d > 0) {
+    out += '.';
+    if (count < d) out.append(d - count, '0');
+    out.append(end - std::min(count, d), std::min(count, d));
+  }
+  return true;
+}
+
+}  // namespace
+
 AnsiString FormatFixedNumber(double value, int32_t decimals, std::size_t maxLength) {
+  if (decimals < 0) decimals = 0;
+  if (AnsiString quick; FormatFixedQuickly(value, decimals, maxLength, quick)) return quick;
+  return FormatFixedNumberByDigits(value, decimals, maxLength);
+}
+
+AnsiString FormatFixedNumberByDigits(double value, int32_t decimals, std::size_t maxLength) {
   if (decimals < 0) decimals = 0;
   // The value's 15 significant digits d1..d15 and its exponent: value =
   // 0.d1d2...d15 * 10^intDigits.
@@ -170,11 +210,28 @@ int CompareExpressionTexts(const Variant& left, const Variant& right, const TxbM
   bool rightEmpty = right.IsEmpty() || (right.IsString() && right.StringRef().empty());
   if (leftEmpty || rightEmpty) return leftEmpty == rightEmpty ? 0 : leftEmpty ? -1 : 1;
 
-  AnsiString l = TrimRight(TextOf(left));
-  AnsiString r = TrimRight(TextOf(right));
+  AnsiString spareLeft;
+  AnsiString spareRight;
+  return CompareExpressionTextViews(TextRef(left, spareLeft), TextRef(right, spareRight), settings);
+}
+
+int CompareExpressionTextViews(std::string_view left, std::string_view right, const TxbMatchSettings& settings) {
+  if (left.empty() || right.empty()) return left.empty() == right.empty() ? 0 : left.empty() ? -1 : 1;
+  // Trailing blanks (every byte up to 0x20) do not count.
+  auto trimmed = [](std::string_view s) {
+    std::size_t n = s.size();
+    while (n > 0 && static_cast<unsigned char>(s[n - 1]) <= 0x20) --n;
+    return s.substr(0, n);
+  };
+  std::string_view l = trimmed(left);
+  std::string_view r = trimmed(right);
+  AnsiString upperLeft;
+  AnsiString upperRight;
   if (settings.ignoreCase) {
-    l = UpperLocale(l);
-    r = UpperLocale(r);
+    upperLeft = UpperLocale(l);
+    upperRight = UpperLocale(r);
+    l = upperLeft;
+    r = upperRight;
   }
   if (settings.matchWildcards && !r.empty() &&
       (r.front() == settings.wildcardAny || r.back() == settings.wildcardAny)) {
@@ -273,7 +330,7 @@ void TxbExpOperator::Evaluate(Variant& value, ExpressionValueType& type) {
         case opMinus: value = leftValue - rightValue; break;
         case opMultiply: value = leftValue * rightValue; break;
         case opDivide: value = leftValue / rightValue; break;
-        case opPower: value = Variant(Power(leftValue.AsDouble(), rightValue.AsDouble())); break;
+        case opPower: value = Variant(ExpressionPower(leftValue.AsDouble(), rightValue.AsDouble())); break;
         default: ValueRequired("assigned");
       }
     }
@@ -340,6 +397,17 @@ void TxbExpHandler::EvaluateValue(TxbVariant& value) {
     resultType_ = etUnknown;
     return;
   }
+  if (typed_) {
+    if (typed_->Type() == etBoolean) {
+      // A filter's or FOR condition's test, once per record.
+      const bool b = typed_->Logical();
+      value.SetLogical(b);
+      resultType_ = etBoolean;
+    } else {
+      EvaluateTyped(value);
+    }
+    return;
+  }
   if (root_->Kind() == enVariable) {
     // A lone variable (the usual index key) may store itself directly.
     ExpressionValueType type = etEmpty;
@@ -375,4 +443,34 @@ void TxbExpHandler::EvaluateValue(TxbVariant& value) {
       resultType_ = etUnknown;
       break;
   }
+  if (!typedTried_) {
+    typedTried_ = true;
+    TypedNodePtr typed = CompileTypedNode(*root_);
+    if (typed && typed->Type() == resultType_) typed_ = std::move(typed);
+  }
 }
+
+void TxbExpHandler::EvaluateTyped(TxbVariant& value) {
+  TypedNode& root = *typed_;
+  switch (root.Type()) {
+    case etText: {
+      EvaluationScope scope;
+      typedText_.clear();
+      root.AppendText(typedText_);
+      value.SetText(typedText_);
+      break;
+    }
+    case etDate: {
+      const double day = root.Number();
+      value.SetDate(DayFromDouble(day));
+      break;
+    }
+    default: {
+      const double number = root.Number();
+      value.SetNumber(number);
+      break;
+    }
+  }
+  resultType_ = root.Type();
+}
+

@@ -7,11 +7,35 @@
 #include <vector>
 
 #include "dbase/expr/expression.h"
+#include "dbase/expr/expr_typed.h"
 
 // The arguments between a function's parentheses, split at the commas of
 // their own level (quoted spans and nested parentheses are kept whole);
 // empty arguments are dropped.
 std::vector<AnsiString> SplitExpressionArguments(std::string_view text);
+
+// The comparison operators ("$" among them, though it is no ordering).
+inline bool IsComparison(int code) { return code >= opEqual && code <= opExactlyEqual; }
+
+// Whether a comparison operator holds for a three-way result sign.
+inline bool ComparisonHolds(int code, int sign) {
+  switch (code) {
+    case opEqual:
+    case opExactlyEqual: return sign == 0;
+    case opNotEqual: return sign != 0;
+    case opGreater: return sign > 0;
+    case opLess: return sign < 0;
+    case opGreaterEqual: return sign >= 0;
+    case opLessEqual: return sign <= 0;
+    default: return false;
+  }
+}
+
+// x^y as the ** operator computes it.
+double ExpressionPower(double x, double y);
+
+// CompareExpressionTexts on two texts (an empty text as an empty side).
+int CompareExpressionTextViews(std::string_view left, std::string_view right, const TxbMatchSettings& settings);
 
 // A count, width or position taken from a double: truncated towards zero
 // after clamping into the 32-bit range (NaN gives 0).
@@ -31,6 +55,9 @@ void ChargeText(uint64_t length);
 // minus sign when it rounds to zero. Returns an empty text instead when the
 // result would be longer than maxLength.
 AnsiString FormatFixedNumber(double value, int32_t decimals, std::size_t maxLength = kMaxTextLength);
+// The same through the value's 15-digit string always (FormatFixedNumber
+// takes a shorter route where the answer is certain without it).
+AnsiString FormatFixedNumberByDigits(double value, int32_t decimals, std::size_t maxLength = kMaxTextLength);
 
 // Calls found(position) for each occurrence of pattern in text, in order,
 // until it returns false; overlapping occurrences when `overlapping`, else
@@ -75,6 +102,10 @@ class TxbBuiltinFunction : public TxbUserDefFunction {
  public:
   explicit TxbBuiltinFunction(const char* name) : name_(name) {}
   AnsiString FunctionName() const override { return name_; }
+  // The typed form of a call of this function over the typed forms of its
+  // arguments (as many as the call has), computing what Evaluate computes;
+  // null where the function has none for these arguments. Base: null.
+  virtual TypedNodePtr Typed(const TxbExpFunction& node, TypedArguments& arguments) const;
 
  protected:
   static bool HasArgument(const TxbExpFunction& node, int index) {

@@ -49,6 +49,11 @@ void TxbUserDefFieldVar::Evaluate(Variant& value, ExpressionValueType& type) {
 
 bool TxbUserDefFieldVar::EvaluateInto(TxbVariant&, ExpressionValueType&) { return false; }
 
+ExpressionValueType TxbUserDefFieldVar::StaticType() const { return etUnknown; }
+double TxbUserDefFieldVar::NumberValue() { return 0; }
+bool TxbUserDefFieldVar::LogicalValue() { return false; }
+std::string_view TxbUserDefFieldVar::TextValue() { return {}; }
+
 // --- TxbFunctionReg --------------------------------------------------------
 
 TxbFunctionReg::~TxbFunctionReg() {

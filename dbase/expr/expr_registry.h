@@ -93,6 +93,17 @@ class TxbUserDefFieldVar {
   // has no such path; the caller then goes through Evaluate. Base: false.
   virtual bool EvaluateInto(TxbVariant& value, ExpressionValueType& type);
 
+  // The type Evaluate always gives, for a variable whose type never changes
+  // (a table field); Unknown otherwise (base). Expressions over variables of
+  // fixed types evaluate through the typed reads below, which must give what
+  // Evaluate would: NumberValue for the numeric family (a date as its day),
+  // LogicalValue for Boolean, TextValue for Text (a view valid until the
+  // variable's next read or a change of the record). Base: 0, false, "".
+  virtual ExpressionValueType StaticType() const;
+  virtual double NumberValue();
+  virtual bool LogicalValue();
+  virtual std::string_view TextValue();
+
   int32_t Width() const { return width_; }
   void SetWidth(int32_t width) { width_ = width; }
   bool Qualifier() const { return qualifier_; }

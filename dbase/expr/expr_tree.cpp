@@ -270,6 +270,8 @@ TxbExpHandler::TxbExpHandler(TxbExpUserLink* link, bool sqlWildcards, std::strin
 TxbExpHandler::~TxbExpHandler() = default;
 
 void TxbExpHandler::SetExpression(std::string_view text) {
+  typed_.reset();
+  typedTried_ = false;
   root_.reset();
   maxWidth_ = 0;
   maxDecimals_ = 0;

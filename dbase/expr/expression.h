@@ -279,6 +279,8 @@ struct ExpressionToken {
   AnsiString arguments;
 };
 
+class TypedNode;
+
 class TxbExpHandler {
  public:
   // Compiles text when it is not empty. sqlWildcards: "%" and "_" instead
@@ -311,6 +313,9 @@ class TxbExpHandler {
   // The tree's VariableNames; empty without a tree.
   AnsiString VariableNames(int sourceId) const;
   bool HasTree() const { return root_ != nullptr; }
+  // EvaluateValue goes through the typed form of the tree (made after the
+  // first successful evaluation where every node's type is fixed).
+  bool EvaluatesTyped() const { return typed_ != nullptr; }
   const TxbExpBaseObject* Root() const { return root_.get(); }
 
   // Largest width of variables and number literals, largest decimals of
@@ -351,9 +356,18 @@ class TxbExpHandler {
   TxbUserDefFieldVar* LookupVariable(std::string_view upperName) const;
   void NoteOperand(const TxbExpBaseObject& node);
 
+  // EvaluateValue through the typed form of the tree.
+  void EvaluateTyped(TxbVariant& value);
+
   TxbExpUserLink* link_;
   TxbMatchSettings settings_;
   std::unique_ptr<TxbExpBaseObject> root_;
+  // The tree's typed form, made after its first successful evaluation
+  // (which has recorded every node's type) when all its types are fixed;
+  // EvaluateValue then goes through it.
+  std::unique_ptr<TypedNode> typed_;
+  bool typedTried_ = false;
+  AnsiString typedText_;  // a text result's buffer, reused
   ExpressionValueType resultType_ = etUnknown;
   int maxWidth_ = 0;
   int maxDecimals_ = 0;

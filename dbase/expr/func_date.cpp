@@ -51,6 +51,24 @@ class TxbUDFDTOS : public TxbDateFunction {
   void Evaluate(TxbExpFunction& node, Variant& value, ExpressionValueType& type) override {
     SetText(value, type, DbfDate().JulianToDbfText(Day(node, 0)));
   }
+  TypedNodePtr Typed(const TxbExpFunction&, TypedArguments& arguments) const override {
+    if (arguments.size() != 1 || !IsNumericType(arguments[0]->Type())) return nullptr;
+    return std::make_unique<TypedDtos>(std::move(arguments[0]));
+  }
+
+ private:
+  class TypedDtos : public TypedNode {
+   public:
+    explicit TypedDtos(TypedNodePtr day) : TypedNode(etText), day_(std::move(day)) {}
+    void AppendText(AnsiString& out) override {
+      const AnsiString text = DbfDate().JulianToDbfText(DayFromDouble(day_->Number()));
+      ChargeText(text.size());
+      out += text;
+    }
+
+   private:
+    TypedNodePtr day_;
+  };
 };
 
 class TxbUDFDOW : public TxbDateFunction {

@@ -218,6 +218,12 @@ class TxbUDFStr : public TxbBuiltinFunction {
   void Evaluate(TxbExpFunction& node, Variant& value, ExpressionValueType& type) override {
     SetText(value, type, Formatted(node));
   }
+  TypedNodePtr Typed(const TxbExpFunction& node, TypedArguments& arguments) const override {
+    if (arguments.empty() || arguments.size() > 3) return nullptr;
+    for (const TypedNodePtr& argument : arguments)
+      if (!IsNumericType(argument->Type())) return nullptr;
+    return std::make_unique<TypedStr>(node, arguments);
+  }
 
  protected:
   explicit TxbUDFStr(const char* name) : TxbBuiltinFunction(name) {}
@@ -233,12 +239,54 @@ class TxbUDFStr : public TxbBuiltinFunction {
       if (width < 0) width = node.Handler()->ArgumentWidth(node, 0);
     }
     int32_t decimals = HasArgument(node, 2) ? ClampToInt32(NumberArgument(node, 2)) : 0;
-    if (width <= 0) return AnsiString();
+    AnsiString text;
+    AppendFormatted(text, number, width, decimals);
+    return text;
+  }
+
+  static void AppendFormatted(AnsiString& out, double number, int32_t width, int32_t decimals) {
+    if (width <= 0) return;
     CheckTextLength(static_cast<uint64_t>(width));
     AnsiString digits = FormatFixedNumber(number, decimals, static_cast<std::size_t>(width));
-    if (digits.empty()) return AnsiString(static_cast<std::size_t>(width), '*');
-    return AnsiString(static_cast<std::size_t>(width) - digits.size(), ' ') + digits;
+    if (digits.empty()) {
+      out.append(static_cast<std::size_t>(width), '*');
+    } else {
+      out.append(static_cast<std::size_t>(width) - digits.size(), ' ');
+      out += digits;
+    }
   }
+
+ private:
+  class TypedStr : public TypedNode {
+   public:
+    TypedStr(const TxbExpFunction& node, TypedArguments& arguments)
+        : TypedNode(etText), node_(node), link_(node.Handler()->NodeLink(node)) {
+      number_ = std::move(arguments[0]);
+      if (arguments.size() > 1) width_ = std::move(arguments[1]);
+      if (arguments.size() > 2) decimals_ = std::move(arguments[2]);
+    }
+    void AppendText(AnsiString& out) override {
+      const double number = number_->Number();
+      int32_t width;
+      if (width_) {
+        width = ClampToInt32(width_->Number());
+      } else {
+        width = link_ ? link_->DefaultNumberWidth() : 10;
+        if (width < 0) width = node_.Handler()->ArgumentWidth(node_, 0);
+      }
+      const int32_t decimals = decimals_ ? ClampToInt32(decimals_->Number()) : 0;
+      const std::size_t start = out.size();
+      AppendFormatted(out, number, width, decimals);
+      ChargeText(out.size() - start);
+    }
+
+   private:
+    const TxbExpFunction& node_;
+    TxbExpUserLink* link_;
+    TypedNodePtr number_;
+    TypedNodePtr width_;
+    TypedNodePtr decimals_;
+  };
 };
 
 // STRZERO: STR with zeros in place of the leading blanks, after the sign of
@@ -257,6 +305,7 @@ class TxbUDFStrZero : public TxbUDFStr {
     }
     SetText(value, type, std::move(text));
   }
+  TypedNodePtr Typed(const TxbExpFunction&, TypedArguments&) const override { return nullptr; }
 };
 
 // VAL: the locale's decimal separator first, then "." (what STR and N

@@ -17,6 +17,8 @@ class TxbSDVTrue : public TxbUserDefFieldVar {
     value = Variant(true);
     type = etBoolean;
   }
+  ExpressionValueType StaticType() const override { return etBoolean; }
+  bool LogicalValue() override { return true; }
 };
 
 class TxbSDVFalse : public TxbUserDefFieldVar {
@@ -26,6 +28,8 @@ class TxbSDVFalse : public TxbUserDefFieldVar {
     value = Variant(false);
     type = etBoolean;
   }
+  ExpressionValueType StaticType() const override { return etBoolean; }
+  bool LogicalValue() override { return false; }
 };
 
 class TxbSDVPi : public TxbUserDefFieldVar {
@@ -35,6 +39,8 @@ class TxbSDVPi : public TxbUserDefFieldVar {
     value = Variant(3.1415926535897932385);
     type = etNumber;
   }
+  ExpressionValueType StaticType() const override { return etNumber; }
+  double NumberValue() override { return 3.1415926535897932385; }
 };
 
 }  // namespace

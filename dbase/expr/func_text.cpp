@@ -12,6 +12,7 @@
 #include "dbase/base/errors.h"
 #include "dbase/expr/expr_impl.h"
 #include "dbase/base/os_layer.h"
+#include "platform/rtl/codepages.h"
 #include "platform/rtl/sysutils.h"
 
 namespace {
@@ -22,6 +23,53 @@ AnsiString InAnsi(TxbExpFunction& node, const AnsiString& text, F fn) {
   TxbExpUserLink* link = node.Handler()->NodeLink(node);
   if (link != nullptr && link->OemTexts()) return AnsiToOem(fn(OemToAnsi(text)));
   return fn(text);
+}
+
+// A text function's typed form that computes over its first argument's
+// text in place, at the end of the output; Finish gets the output and
+// where that text starts, and leaves the result there.
+class TypedTextInPlace : public TypedNode {
+ public:
+  explicit TypedTextInPlace(TypedArguments& arguments) : TypedNode(etText), arguments_(std::move(arguments)) {}
+  void AppendText(AnsiString& out) override {
+    const std::size_t start = out.size();
+    arguments_[0]->AppendText(out);
+    Finish(out, start);
+    ChargeText(out.size() - start);
+  }
+
+ protected:
+  virtual void Finish(AnsiString& out, std::size_t start) = 0;
+  double Argument(std::size_t index) { return arguments_[index]->Number(); }
+  bool Has(std::size_t index) const { return index < arguments_.size(); }
+
+ private:
+  TypedArguments arguments_;
+};
+
+// Whether the arguments are a text followed by `numbers` (min..max) numbers.
+bool TextThenNumbers(const TypedArguments& arguments, std::size_t min, std::size_t max) {
+  if (arguments.size() < 1 + min || arguments.size() > 1 + max || arguments[0]->Type() != etText) return false;
+  for (std::size_t i = 1; i < arguments.size(); ++i)
+    if (!IsNumericType(arguments[i]->Type())) return false;
+  return true;
+}
+
+bool IsBlankByte(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+
+// Trailing and (or) leading blanks of the text at start dropped, as
+// TrimRight and TrimLeft do.
+void TrimInPlace(AnsiString& out, std::size_t start, bool left, bool right) {
+  if (right) {
+    std::size_t n = out.size();
+    while (n > start && IsBlankByte(out[n - 1])) --n;
+    out.resize(n);
+  }
+  if (left) {
+    std::size_t b = start;
+    while (b < out.size() && IsBlankByte(out[b])) ++b;
+    out.erase(start, b - start);
+  }
 }
 
 AnsiString Blanks(int32_t count) {
@@ -36,6 +84,16 @@ class TxbUDFAllTrim : public TxbBuiltinFunction {
   void Evaluate(TxbExpFunction& node, Variant& value, ExpressionValueType& type) override {
     SetText(value, type, Trim(TextArgument(node, 0)));
   }
+  TypedNodePtr Typed(const TxbExpFunction&, TypedArguments& arguments) const override {
+    if (!TextThenNumbers(arguments, 0, 0)) return nullptr;
+    return std::make_unique<Trimmed>(arguments);
+  }
+
+ private:
+  struct Trimmed : TypedTextInPlace {
+    using TypedTextInPlace::TypedTextInPlace;
+    void Finish(AnsiString& out, std::size_t start) override { TrimInPlace(out, start, true, true); }
+  };
 };
 
 class TxbUDFLTrim : public TxbBuiltinFunction {
@@ -44,6 +102,16 @@ class TxbUDFLTrim : public TxbBuiltinFunction {
   void Evaluate(TxbExpFunction& node, Variant& value, ExpressionValueType& type) override {
     SetText(value, type, TrimLeft(TextArgument(node, 0)));
   }
+  TypedNodePtr Typed(const TxbExpFunction&, TypedArguments& arguments) const override {
+    if (!TextThenNumbers(arguments, 0, 0)) return nullptr;
+    return std::make_unique<Trimmed>(arguments);
+  }
+
+ private:
+  struct Trimmed : TypedTextInPlace {
+    using TypedTextInPlace::TypedTextInPlace;
+    void Finish(AnsiString& out, std::size_t start) override { TrimInPlace(out, start, true, false); }
+  };
 };
 
 class TxbUDFTrim : public TxbBuiltinFunction {
@@ -52,9 +120,19 @@ class TxbUDFTrim : public TxbBuiltinFunction {
   void Evaluate(TxbExpFunction& node, Variant& value, ExpressionValueType& type) override {
     SetText(value, type, TrimRight(TextArgument(node, 0)));
   }
+  TypedNodePtr Typed(const TxbExpFunction&, TypedArguments& arguments) const override {
+    if (!TextThenNumbers(arguments, 0, 0)) return nullptr;
+    return std::make_unique<Trimmed>(arguments);
+  }
 
  protected:
   explicit TxbUDFTrim(const char* name) : TxbBuiltinFunction(name) {}
+
+ private:
+  struct Trimmed : TypedTextInPlace {
+    using TypedTextInPlace::TypedTextInPlace;
+    void Finish(AnsiString& out, std::size_t start) override { TrimInPlace(out, start, false, true); }
+  };
 };
 
 class TxbUDFRTrim : public TxbUDFTrim {
@@ -77,6 +155,21 @@ class TxbUDFLeft : public TxbBuiltinFunction {
     }
     SetText(value, type, std::move(text));
   }
+  TypedNodePtr Typed(const TxbExpFunction&, TypedArguments& arguments) const override {
+    if (!TextThenNumbers(arguments, 1, 1)) return nullptr;
+    return std::make_unique<Cut>(arguments);
+  }
+
+ private:
+  struct Cut : TypedTextInPlace {
+    using TypedTextInPlace::TypedTextInPlace;
+    void Finish(AnsiString& out, std::size_t start) override {
+      const double n = Argument(1);
+      const int32_t count = n <= 0.01 ? 0 : ClampToInt32(n);
+      if (static_cast<std::size_t>(count) > out.size() - start) CheckTextLength(static_cast<uint64_t>(count));
+      out.resize(start + static_cast<std::size_t>(count), ' ');
+    }
+  };
 };
 
 class TxbUDFRight : public TxbBuiltinFunction {
@@ -109,6 +202,29 @@ class TxbUDFSubStr : public TxbBuiltinFunction {
     }
     SetText(value, type, std::move(result));
   }
+  TypedNodePtr Typed(const TxbExpFunction&, TypedArguments& arguments) const override {
+    if (!TextThenNumbers(arguments, 1, 2)) return nullptr;
+    return std::make_unique<Part>(arguments);
+  }
+
+ private:
+  struct Part : TypedTextInPlace {
+    using TypedTextInPlace::TypedTextInPlace;
+    void Finish(AnsiString& out, std::size_t start) override {
+      const std::size_t length = out.size() - start;
+      const int32_t first = ClampToInt32(Argument(1));
+      const bool limited = Has(2);
+      const int32_t count = limited ? ClampToInt32(Argument(2)) : 0;
+      if (first >= 1 && static_cast<std::size_t>(first) <= length && (!limited || count > 0)) {
+        const std::size_t from = static_cast<std::size_t>(first) - 1;
+        const std::size_t kept = limited ? std::min(static_cast<std::size_t>(count), length - from) : length - from;
+        out.erase(start, from);
+        out.resize(start + kept);
+      } else {
+        out.resize(start);
+      }
+    }
+  };
 };
 
 // PADC, PADL, PADR: the value's text placed in a run of fill characters
@@ -217,11 +333,39 @@ class TxbUDFStrTran : public TxbBuiltinFunction {
   }
 };
 
+// UPPER and LOWER in place: the case mapping is per byte.
+class TypedCase : public TypedTextInPlace {
+ public:
+  TypedCase(const TxbExpFunction& node, TypedArguments& arguments, bool upper)
+      : TypedTextInPlace(arguments), link_(node.Handler()->NodeLink(node)) {
+    for (int c = 0; c < 256; ++c)
+      map_[c] = upper ? AnsiUpperChar(static_cast<unsigned char>(c)) : AnsiLowerChar(static_cast<unsigned char>(c));
+  }
+
+ protected:
+  void Finish(AnsiString& out, std::size_t start) override {
+    char* p = out.data() + start;
+    const std::size_t n = out.size() - start;
+    const bool oem = link_ != nullptr && link_->OemTexts();
+    if (oem) OemToAnsiBytes(p, p, n);
+    for (std::size_t i = 0; i < n; ++i) p[i] = static_cast<char>(map_[static_cast<unsigned char>(p[i])]);
+    if (oem) AnsiToOemBytes(p, p, n);
+  }
+
+ private:
+  TxbExpUserLink* link_;
+  unsigned char map_[256];
+};
+
 class TxbUDFUpper : public TxbBuiltinFunction {
  public:
   TxbUDFUpper() : TxbBuiltinFunction("UPPER") {}
   void Evaluate(TxbExpFunction& node, Variant& value, ExpressionValueType& type) override {
     SetText(value, type, InAnsi(node, TextArgument(node, 0), [](const AnsiString& s) { return UpperLocale(s); }));
+  }
+  TypedNodePtr Typed(const TxbExpFunction& node, TypedArguments& arguments) const override {
+    if (!TextThenNumbers(arguments, 0, 0)) return nullptr;
+    return std::make_unique<TypedCase>(node, arguments, true);
   }
 };
 
@@ -230,6 +374,10 @@ class TxbUDFLower : public TxbBuiltinFunction {
   TxbUDFLower() : TxbBuiltinFunction("LOWER") {}
   void Evaluate(TxbExpFunction& node, Variant& value, ExpressionValueType& type) override {
     SetText(value, type, InAnsi(node, TextArgument(node, 0), [](const AnsiString& s) { return LowerLocale(s); }));
+  }
+  TypedNodePtr Typed(const TxbExpFunction& node, TypedArguments& arguments) const override {
+    if (!TextThenNumbers(arguments, 0, 0)) return nullptr;
+    return std::make_unique<TypedCase>(node, arguments, false);
   }
 };
 

@@ -152,9 +152,37 @@ class TxbDbfFieldVar : public TxbUserDefFieldVar {
     return true;
   }
 
+  // A field's type is fixed while the table is open; the typed reads are
+  // Evaluate's cases without the variant.
+  ExpressionValueType StaticType() const override {
+    switch (table_.FieldType(number_)) {
+      case 'D': return etDate;
+      case 'N':
+      case 'F': return etNumber;
+      case 'L': return etBoolean;
+      default: return etText;
+    }
+  }
+  double NumberValue() override {
+    return table_.FieldType(number_) == 'D' ? static_cast<double>(table_.GetDateN(number_))
+                                            : table_.GetNumberN(number_);
+  }
+  bool LogicalValue() override { return table_.GetLogicalN(number_); }
+  std::string_view TextValue() override {
+    switch (table_.FieldType(number_)) {
+      case 'C':
+        return std::string_view(table_.Record() + table_.FieldOffset(number_),
+                                static_cast<std::size_t>(table_.FieldLength(number_)));
+      case 'M': spare_ = table_.GetMemoText(number_); break;
+      default: spare_ = table_.GetRawN(number_); break;
+    }
+    return spare_;
+  }
+
  private:
   XBO_dBaseFld& table_;
   int number_;
+  AnsiString spare_;  // the last memo or raw value read
 };
 
 class TxbDbfFunction : public TxbUserDefFunction {

@@ -1,5 +1,7 @@
 #include "dbase/testing/memorylink.h"
 
+#include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 #include "dbase/base/dates.h"
@@ -33,6 +35,18 @@ class TMemoryField : public TxbUserDefFieldVar {
     }
   }
 
+  ExpressionValueType StaticType() const override {
+    switch (type_) {
+      case 'C': return etText;
+      case 'N': return etNumber;
+      case 'D': return etDate;
+      default: return etBoolean;
+    }
+  }
+  double NumberValue() override { return type_ == 'D' ? static_cast<double>(day_) : number_; }
+  bool LogicalValue() override { return logical_; }
+  std::string_view TextValue() override { return text_; }
+
   char type_;
   int sourceId_;
   AnsiString text_;
@@ -46,7 +60,7 @@ TMemoryLink::TMemoryLink(std::string tableName, int sourceId)
 
 void TMemoryLink::AddField(const std::string& name, char type, int width, int) {
   auto* field = new TMemoryField(name + ";" + tableName_ + "." + name, type, width, sourceId_);
-  if (type == 'C') field->text_.assign(static_cast<std::size_t>(width), ' ');
+  if (type == 'C') field->text_.assign(static_cast<std::size_t>(std::max(width, 0)), ' ');
   if (!AddVariables(field)) throw std::logic_error("duplicate field " + name);
   indexes_[name] = static_cast<int>(fields_.size());
   fields_.push_back(field);
@@ -65,8 +79,12 @@ void TMemoryLink::SetLogical(const std::string& name, bool value) { SetLogical(F
 
 void TMemoryLink::SetText(int field, std::string_view text) {
   TMemoryField& f = *fields_.at(static_cast<std::size_t>(field));
-  f.text_.assign(text.substr(0, static_cast<std::size_t>(f.Width())));
-  f.text_.resize(static_cast<std::size_t>(f.Width()), ' ');
+  // Written in place into the field's buffer (as wide as the field since
+  // AddField), as a table read stores a record.
+  const std::size_t width = f.text_.size();
+  const std::size_t n = std::min(text.size(), width);
+  std::memcpy(f.text_.data(), text.data(), n);
+  std::memset(f.text_.data() + n, ' ', width - n);
 }
 
 void TMemoryLink::SetNumber(int field, double value) { fields_.at(static_cast<std::size_t>(field))->number_ = value; }

@@ -54,6 +54,43 @@ TEST(DiskFile, CreatesWritesAndReadsAtPositions) {
   EXPECT_EQ(dir.Read("journal.dat").substr(0, 11), "hello world");
 }
 
+// An unshared file keeps its size itself instead of asking the system on
+// every call; it must still say what the disk says after each change.
+TEST(DiskFile, SizeFollowsEveryChangeSharedOrNot) {
+  struct Step {
+    const char* what;
+    std::function<void(XBO_DiskFile&)> change;
+  } steps[] = {
+      {"append", [](XBO_DiskFile& f) { f.WriteAt(0, "0123456789", 10); }},
+      {"inside", [](XBO_DiskFile& f) { f.WriteAt(2, "ab", 2); }},
+      {"beyond the end", [](XBO_DiskFile& f) { f.WriteAt(100, "z", 1); }},
+      {"nothing beyond the end", [](XBO_DiskFile& f) { f.WriteAt(500, "", 0); }},
+      {"shorter", [](XBO_DiskFile& f) { f.TruncateFile(7); }},
+      {"longer", [](XBO_DiskFile& f) { f.TruncateFile(64); }},
+      {"reopened", [](XBO_DiskFile& f) { f.OpenFile(); }},
+      {"append after reopening", [](XBO_DiskFile& f) { f.WriteAt(64, "tail", 4); }},
+      {"renamed", [](XBO_DiskFile& f) { f.RenameFile(f.FileName() + ".moved"); }},
+      {"emptied", [](XBO_DiskFile& f) { f.CreateFile(); }},
+  };
+  for (const bool shared : {true, false}) {
+    TempDir dir;
+    XBO_DiskFile file(dir.File("size.dat"), shared, true);
+    file.CreateFile();
+    if (shared) {
+      ASSERT_TRUE(file.LockWholeFile());  // truncation needs it
+    }
+    for (const Step& step : steps) {
+      SCOPED_TRACE(std::string(step.what) + (shared ? ", shared" : ", exclusive"));
+      step.change(file);
+      if (shared && file.LockCount() == 0) {
+        ASSERT_TRUE(file.LockWholeFile());
+      }
+      EXPECT_EQ(file.FileSize(), FileSizeOf(file.Handle()));
+      EXPECT_EQ(file.FileSize(), FileSizeOf(file.Handle()));
+    }
+  }
+}
+
 TEST(DiskFile, ReopeningAnOpenFileKeepsOneHandleAndOneListEntry) {
   TempDir dir;
   dir.Write("a.dat", "abc");

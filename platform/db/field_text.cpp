@@ -145,7 +145,10 @@ AnsiString TLargeintField::GetTextValue(bool displayText) const {
 // ------------------------------------------------------------- TFloatField
 
 AnsiString TFloatField::GetAsString() const {
-  return IsNull() ? AnsiString() : FloatToStr(GetAsFloat());
+  // One read of the value (IsNull and GetAsFloat would read it twice).
+  unsigned char buffer[8];
+  if (!GetData(buffer)) return AnsiString();
+  return FloatToStr(LoadBufferValue<double>(buffer));
 }
 
 void TFloatField::SetAsStringValue(const AnsiString& value) {

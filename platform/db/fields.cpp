@@ -354,12 +354,21 @@ bool TStringField::AcceptsDefType(TFieldType type) const {
 }
 
 AnsiString TStringField::GetAsString() const {
-  std::vector<char> buffer(static_cast<std::size_t>(Size()) + 1, '\0');
-  if (!GetData(buffer.data())) return AnsiString();
-  buffer.back() = '\0';
-  if (Transliterate() && DataSet()) DataSet()->Translate(buffer.data(), buffer.data(), false);
-  buffer.back() = '\0';
-  return AnsiString(buffer.data());
+  // Most fields fit a buffer on the stack; a walk reads every one per record.
+  char small[256];
+  std::vector<char> large;
+  const std::size_t size = static_cast<std::size_t>(Size()) + 1;
+  char* buffer = small;
+  if (size > sizeof small) {
+    large.resize(size);
+    buffer = large.data();
+  }
+  std::memset(buffer, 0, size);
+  if (!GetData(buffer)) return AnsiString();
+  buffer[size - 1] = '\0';
+  if (Transliterate() && DataSet()) DataSet()->Translate(buffer, buffer, false);
+  buffer[size - 1] = '\0';
+  return AnsiString(buffer);
 }
 
 void TStringField::SetAsStringValue(const AnsiString& value) {

@@ -10,6 +10,7 @@
 #include "platform/rtl/datetime.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -83,11 +84,12 @@ int CurrentYear() { return LocalNow().year; }
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
 void AppendNumber(AnsiString& out, int value, int minDigits) {
-  AnsiString digits = IntToStr(value);
-  if (static_cast<int>(digits.size()) < minDigits) {
-    out.append(static_cast<std::size_t>(minDigits) - digits.size(), '0');
-  }
-  out += digits;
+  // Locale-free digits without a temporary text (grids format a date per
+  // cell).
+  char digits[16];
+  const std::size_t n = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+  if (static_cast<int>(n) < minDigits) out.append(static_cast<std::size_t>(minDigits) - n, '0');
+  out.append(digits, n);
 }
 
 struct Parts {

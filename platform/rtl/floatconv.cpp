@@ -172,6 +172,44 @@ std::string GeneralText(double value, int precision, int expDigits, char decimal
   return out;
 }
 
+// GeneralText with 15 digits, straight from the value, where it is the
+// double nearest to a decimal of at most 15 digits and four decimals (every
+// amount, quantity and date number a table holds): such a value rounds to
+// exactly that decimal at 15 significant digits, so no digit string is
+// needed. False for every other value.
+bool ShortDecimalText(double value, char decimal, std::string& out) {
+  static constexpr double kScale[] = {1, 10, 100, 1000, 10000};
+  static constexpr uint64_t kUnits[] = {1, 10, 100, 1000, 10000};
+  const double magnitude = std::fabs(value);
+  if (magnitude == 0) {
+    out = "0";
+    return true;
+  }
+  for (int k = 0; k < 5; ++k) {
+    const double scaled = magnitude * kScale[k];
+    if (!(scaled < 1e15)) return false;
+    const double units = std::nearbyint(scaled);
+    if (units / kScale[k] != magnitude) continue;
+    // The first k that fits is the fewest decimals, so the last digit of a
+    // fraction is never 0.
+    const uint64_t whole = static_cast<uint64_t>(units);
+    char digits[24];
+    char* end = std::to_chars(digits, digits + sizeof digits, whole / kUnits[k]).ptr;
+    out.clear();
+    if (value < 0) out += '-';
+    out.append(digits, end);
+    if (k > 0) {
+      out += decimal;
+      uint64_t fraction = whole % kUnits[k];
+      char text[4];
+      for (int i = k - 1; i >= 0; --i, fraction /= 10) text[i] = static_cast<char>('0' + fraction % 10);
+      out.append(text, static_cast<std::size_t>(k));
+    }
+    return true;
+  }
+  return false;
+}
+
 std::string CurrencyText(const std::string& magnitude, bool negative, const TFormatSettings& s) {
   const std::string& c = s.CurrencyString;
   if (!negative) {
@@ -486,6 +524,7 @@ AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int dig
   char decimal = settings.DecimalSeparator;
   switch (format) {
     case TFloatFormat::ffGeneral:
+      if (std::string quick; precision == kDoubleDigits && ShortDecimalText(value, decimal, quick)) return quick;
       return GeneralText(value, precision, std::clamp(digits, 0, 4), decimal);
     case TFloatFormat::ffExponent:
       return ExponentText(value, precision, std::clamp(digits, 0, 4), decimal);

@@ -169,6 +169,25 @@ TEST(FloatParse, TextOfAValueReadsBackToTheSameText) {
   }
 }
 
+// Short decimals (amounts, quantities) take a direct route; it must give
+// the digit-string route's text, which 16 digits of precision also take.
+TEST(FloatFormat, ShortDecimalsReadAsTheirDigitsSay) {
+  std::mt19937_64 rng(30);
+  for (int i = 0; i < 200000; ++i) {
+    const int decimals = static_cast<int>(rng() % 6);
+    const double units = static_cast<double>(static_cast<int64_t>(rng() % 2000000000000001) - 1000000000000000);
+    double v = units / std::pow(10.0, decimals);
+    if (i % 3 == 0) v = std::nextafter(v, (rng() & 1) ? 1e300 : -1e300);  // just beside such a decimal
+    if (i % 5 == 0) v = static_cast<double>(static_cast<int64_t>(rng() % 100000)) / 100 - 500;  // cents
+    ASSERT_EQ(FloatToStr(v), FloatToStrF(v, TFloatFormat::ffGeneral, 16, 0)) << v;
+  }
+  EXPECT_EQ(FloatToStr(-0.0), "0");
+  EXPECT_EQ(FloatToStr(0.0001), "0,0001");
+  EXPECT_EQ(FloatToStr(-1234.5), "-1234,5");
+  EXPECT_EQ(FloatToStr(999999999999999.0), "999999999999999");
+  EXPECT_EQ(FloatToStr(1e15), "1E15");
+}
+
 TEST(FloatParseMalformed, RandomTextsAndPicturesNeverCrash) {
   std::vector<std::string> seeds = {"-1,5E+3", " 3,14 ", "#,##0.00;(#,##0.00);'nula'",
                                     "0.00E+00", "\"Kč\" 00-00"};
