@@ -1026,44 +1026,91 @@ int32_t XBobjIndexTag::MovePrior() {
   }
 }
 
-int32_t XBobjIndexTag::MoveTo(int code) {
-  if (reverseNavigation_) {
-    switch (code) {
-      case -4: code = -3; break;
-      case -3: code = -4; break;
-      case -2: code = -1; break;
-      case -1: code = -2; break;
-      default: break;
-    }
-  }
-  if (code < -5 || code > -1) return 0;
-  // Moves work on the stored order; the flags are kept in the tag's order.
-  if (reverseNavigation_) std::swap(bof_, eof_);
-  int32_t result = 0;
+int32_t XBobjIndexTag::ReadTree(const std::function<int32_t()>& read) {
+  if (readDepth_ > 0 || !file_->ReadWithoutLock()) return read();
+  XBobjIndexKeyData savedKey;
+  savedKey.AssignEntry(currentKey_);
+  const bool savedBof = bof_;
+  const bool savedEof = eof_;
+  const bool savedPositioned = positioned_;
+  ++readDepth_;
   try {
-    switch (code) {
-      case -5: {
-        if (!positioned_) {
-          result = MoveTop();
-          break;
-        }
-        int r = Resync();
-        SetPosition(false, r == 1);
-        if (r != 1) CopyCurrent();
-        result = r == 1 ? 0 : currentKey_.RecordNumber;
-        break;
-      }
-      case -4: result = MoveBottom(); break;
-      case -3: result = MoveTop(); break;
-      case -2: result = MovePrior(); break;
-      default: result = MoveNext(); break;
-    }
+    const int32_t result = read();
+    --readDepth_;
+    return result;
+  } catch (const EXbaseError& e) {
+    --readDepth_;
+    // Pages waiting to be written are never left outside the lock; should
+    // any be, they are not dropped for a second try.
+    if (e.Message() != XbFormat(xbmIndexCorrupted, file_->FileName()) || HasUnwrittenChanges()) throw;
   } catch (...) {
-    if (reverseNavigation_) std::swap(bof_, eof_);
+    --readDepth_;
     throw;
   }
-  if (reverseNavigation_) std::swap(bof_, eof_);
+  DiscardPages();
+  currentKey_.AssignEntry(savedKey);
+  bof_ = savedBof;
+  eof_ = savedEof;
+  positioned_ = savedPositioned;
+  // Taking the lock waits for the writer to finish and re-reads the tag
+  // headers it may have changed.
+  file_->LockIndexFile();
+  int32_t result = 0;
+  try {
+    result = read();
+  } catch (...) {
+    try {
+      file_->UnlockIndexFile();
+    } catch (const EXbaseError&) {
+    }
+    throw;
+  }
+  file_->UnlockIndexFile();
   return result;
+}
+
+int32_t XBobjIndexTag::MoveTo(int code) {
+  // The lambda may run twice: it works on a copy of the code.
+  return ReadTree([&]() -> int32_t {
+    int step = code;
+    if (reverseNavigation_) {
+      switch (step) {
+        case -4: step = -3; break;
+        case -3: step = -4; break;
+        case -2: step = -1; break;
+        case -1: step = -2; break;
+        default: break;
+      }
+    }
+    if (step < -5 || step > -1) return 0;
+    // Moves work on the stored order; the flags are kept in the tag's order.
+    if (reverseNavigation_) std::swap(bof_, eof_);
+    int32_t result = 0;
+    try {
+      switch (step) {
+        case -5: {
+          if (!positioned_) {
+            result = MoveTop();
+            break;
+          }
+          int r = Resync();
+          SetPosition(false, r == 1);
+          if (r != 1) CopyCurrent();
+          result = r == 1 ? 0 : currentKey_.RecordNumber;
+          break;
+        }
+        case -4: result = MoveBottom(); break;
+        case -3: result = MoveTop(); break;
+        case -2: result = MovePrior(); break;
+        default: result = MoveNext(); break;
+      }
+    } catch (...) {
+      if (reverseNavigation_) std::swap(bof_, eof_);
+      throw;
+    }
+    if (reverseNavigation_) std::swap(bof_, eof_);
+    return result;
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -1074,29 +1121,33 @@ int32_t XBobjIndexTag::MoveTo(int code) {
 // the last of them in stored order, and the key after a missing one at the
 // last smaller stored key: each seek takes the other stored search.
 int32_t XBobjIndexTag::FindKey(const XBobjIndexKeyData& key) {
-  if (reverseNavigation_) std::swap(bof_, eof_);  // work on the stored order
-  int32_t result;
-  try {
-    result = reverseNavigation_ ? StoredLastAtOrBefore(key, true) : StoredFirstAtOrAfter(key);
-  } catch (...) {
+  return ReadTree([&]() -> int32_t {
+    if (reverseNavigation_) std::swap(bof_, eof_);  // work on the stored order
+    int32_t result;
+    try {
+      result = reverseNavigation_ ? StoredLastAtOrBefore(key, true) : StoredFirstAtOrAfter(key);
+    } catch (...) {
+      if (reverseNavigation_) std::swap(bof_, eof_);
+      throw;
+    }
     if (reverseNavigation_) std::swap(bof_, eof_);
-    throw;
-  }
-  if (reverseNavigation_) std::swap(bof_, eof_);
-  return result;
+    return result;
+  });
 }
 
 int32_t XBobjIndexTag::FindLastKey(const XBobjIndexKeyData& key) {
-  if (reverseNavigation_) std::swap(bof_, eof_);
-  int32_t result;
-  try {
-    result = reverseNavigation_ ? StoredFirstAtOrAfter(key) : StoredLastAtOrBefore(key, false);
-  } catch (...) {
+  return ReadTree([&]() -> int32_t {
     if (reverseNavigation_) std::swap(bof_, eof_);
-    throw;
-  }
-  if (reverseNavigation_) std::swap(bof_, eof_);
-  return result;
+    int32_t result;
+    try {
+      result = reverseNavigation_ ? StoredFirstAtOrAfter(key) : StoredLastAtOrBefore(key, false);
+    } catch (...) {
+      if (reverseNavigation_) std::swap(bof_, eof_);
+      throw;
+    }
+    if (reverseNavigation_) std::swap(bof_, eof_);
+    return result;
+  });
 }
 
 int32_t XBobjIndexTag::StoredFirstAtOrAfter(const XBobjIndexKeyData& key) {
@@ -1152,45 +1203,49 @@ int32_t XBobjIndexTag::StoredLastAtOrBefore(const XBobjIndexKeyData& key, bool w
 }
 
 int32_t XBobjIndexTag::LookupKey(const XBobjIndexKeyData& key) {
-  XBobjIndexKeyData savedKey;
-  savedKey.AssignEntry(currentKey_);
-  bool savedBof = bof_, savedEof = eof_, savedPositioned = positioned_;
-  bool dirty = false;
-  for (XBobjIndexKey* p = root_.get(); p; p = p->Child()) dirty = dirty || p->dirty_;
-  // A clean path is set aside as it is; a changed one is written first so
-  // that the lookup reads what it holds.
-  PagePtr aside;
-  if (dirty) {
-    ResetPages();
-  } else {
-    aside = std::move(root_);
-  }
-  auto restore = [&]() {
-    RecycleChain(std::move(root_));
-    root_ = std::move(aside);
-    currentKey_.AssignEntry(savedKey);
-    bof_ = savedBof;
-    eof_ = savedEof;
-    positioned_ = savedPositioned;
-  };
-  int32_t result;
-  try {
-    result = FindKey(key);
-  } catch (...) {
+  return ReadTree([&]() -> int32_t {
+    XBobjIndexKeyData savedKey;
+    savedKey.AssignEntry(currentKey_);
+    bool savedBof = bof_, savedEof = eof_, savedPositioned = positioned_;
+    bool dirty = false;
+    for (XBobjIndexKey* p = root_.get(); p; p = p->Child()) dirty = dirty || p->dirty_;
+    // A clean path is set aside as it is; a changed one is written first so
+    // that the lookup reads what it holds.
+    PagePtr aside;
+    if (dirty) {
+      ResetPages();
+    } else {
+      aside = std::move(root_);
+    }
+    auto restore = [&]() {
+      RecycleChain(std::move(root_));
+      root_ = std::move(aside);
+      currentKey_.AssignEntry(savedKey);
+      bof_ = savedBof;
+      eof_ = savedEof;
+      positioned_ = savedPositioned;
+    };
+    int32_t result;
+    try {
+      result = FindKey(key);
+    } catch (...) {
+      restore();
+      throw;
+    }
     restore();
-    throw;
-  }
-  restore();
-  return result;
+    return result;
+  });
 }
 
 int32_t XBobjIndexTag::GoRecord(int32_t recordNumber) {
-  XBobjIndexKey* leaf = LeafPage();
-  if (positioned_ && leaf && leaf->CurrentEntry() && currentKey_.RecordNumber == recordNumber &&
-      !bof_ && !eof_)
-    return recordNumber;
-  LoadRoot(1);
-  return CurrentResult();
+  return ReadTree([&]() -> int32_t {
+    XBobjIndexKey* leaf = LeafPage();
+    if (positioned_ && leaf && leaf->CurrentEntry() && currentKey_.RecordNumber == recordNumber &&
+        !bof_ && !eof_)
+      return recordNumber;
+    LoadRoot(1);
+    return CurrentResult();
+  });
 }
 
 void XBobjIndexTag::LoadRoot(int mode) {

@@ -450,6 +450,13 @@ class XBobjIndexTag {
   bool SeekRecordEntry(const TxbVariant& stored, int32_t recordNumber);
   // Reads the root page object when no path is loaded.
   void EnsureRoot();
+  // Runs a read of the tree (a seek or a move, with what it calls). A
+  // shared file read without our lock can be met half-way through another
+  // writer's change, and the checks of the pages just read then report
+  // damage that is not there: the read is given back its starting position
+  // and done again under the index lock, where no writer is at work, and
+  // only a failure there stands. Nested reads run as they are.
+  int32_t ReadTree(const std::function<int32_t()>& read);
 
   // Format settings.
   AnsiString formatWord_ = "UNK";
@@ -540,6 +547,7 @@ class XBobjIndexTag {
   bool busy_ = false;
   bool changed_ = false;
   std::vector<PagePtr> sparePages_;
+  int readDepth_ = 0;  // ReadTree calls under way
 };
 
 class XBobjIndexFile {
@@ -594,6 +602,8 @@ class XBobjIndexFile {
   // header of the tags is written.
   void UnlockIndexFile();
   int LockLevel() const { return lockLevel_; }
+  // Shared and not locked by us: another writer may be at work on it.
+  bool ReadWithoutLock() const { return disk_ && disk_->Shared() && lockLevel_ == 0; }
   // Base names compared case-insensitively.
   bool IsFileName(const AnsiString& name) const;
   int TagCount() const { return tags_.Count(); }
