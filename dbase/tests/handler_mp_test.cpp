@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -43,11 +43,23 @@ void LockRecordWaiting(XBO_dBHandler& t) {
 
 // Retries between two busy writers pause 1 to 4 ms instead of 50 ms: the
 // other writer's lock is held for a single operation. The pause varies so
-// that two writers never fall into step.
+// that two writers never fall into step. A run of failed tries lengthens
+// the pauses back towards the real ones, so that a writer descheduled on a
+// loaded machine while holding its lock is still waited for about as long
+// as the engine's own retry window.
 class BriefRetries {
  public:
   BriefRetries() {
-    SetSleepHook([](int) { usleep(static_cast<useconds_t>(1000 + std::rand() % 3000)); });
+    SetSleepHook([](int ms) {
+      using Clock = std::chrono::steady_clock;
+      static Clock::time_point last;
+      static int run = 0;
+      const Clock::time_point now = Clock::now();
+      run = now - last < std::chrono::milliseconds(60) ? run + 1 : 0;
+      const int pauseUs = run < 20 ? 1000 + std::rand() % 3000 : ms * 1000;
+      usleep(static_cast<useconds_t>(pauseUs));
+      last = Clock::now();
+    });
   }
   ~BriefRetries() { SetSleepHook({}); }
   BriefRetries(const BriefRetries&) = delete;
