@@ -410,7 +410,15 @@ void TCustomForm::SetVisible(bool visible) {
 void TCustomForm::StayAboveOwner() {
   // A dialog stays above the form that owns it (or the main form) without
   // being a Qt child of it: the forms own each other, not the widgets.
-  TCustomForm* above = dynamic_cast<TCustomForm*>(Owner());
+  // A modal form belongs to the window that was active when it opened: a
+  // window manager raises the window a dialog belongs to with it, so a
+  // message box over a second window must not bring the main form up.
+  TCustomForm* above = nullptr;
+  if (Modal()) {
+    TCustomForm* active = ActiveFormInstance();
+    if (active && active != this && active->Visible()) above = active;
+  }
+  if (!above) above = dynamic_cast<TCustomForm*>(Owner());
   if (!above || !above->Visible()) above = Application->MainForm();
   if (!above || above == this || !above->Visible()) return;
   window_->winId();
