@@ -318,7 +318,9 @@ void TCustomForm::ApplyGeometry() {
 
 void TCustomForm::FrameFromWindow() {
   if (syncingFrame_ || !window_->isVisible()) return;
-  if (window_->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) return;
+  // A maximised window's size is the form's size too: its controls are laid
+  // out in the window the user sees, not in the size it had before.
+  if (window_->windowState() & Qt::WindowMinimized) return;
   TFrameMetrics m = FrameMetricsOf(borderStyle_);
   QRect g = window_->geometry();
   int left = g.x() - m.border, top = g.y() - m.border - m.caption;
