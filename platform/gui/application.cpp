@@ -368,7 +368,7 @@ struct EventBridge {
   // cannot hold is refused whole with a beep.
   static std::optional<bool> InputMethod(QObject* receiver, QInputMethodEvent* e) {
     if (nativeDepth > 0 || e->commitString().isEmpty()) return std::nullopt;
-    TControl* c = ControlOf(receiver);
+    TControl* c = InputControlOf(receiver);
     if (!c) return std::nullopt;
     TCustomForm* form = GetParentForm(c);
     if (!form) return std::nullopt;
@@ -440,10 +440,24 @@ struct EventBridge {
     return true;
   }
 
+  // The control an input event belongs to. A dialog window of Qt's own
+  // (the file dialog) opened over one of our forms is that form's child, so
+  // walking up from its widgets would end at the form behind it, which the
+  // dialog blocks: its input is its own and goes to Qt untouched.
+  static TControl* InputControlOf(QObject* receiver) {
+    if (receiver->isWidgetType()) {
+      QWidget* window = static_cast<QWidget*>(receiver)->window();
+      bool dialog = window->windowType() == Qt::Dialog || window->windowType() == Qt::Sheet;
+      ControlBinding* b = BindingOf(window);
+      if (dialog && !(b && b->control)) return nullptr;
+    }
+    return ControlOf(receiver);
+  }
+
   // Returns true when the key event was used (or dropped) here.
   static std::optional<bool> Key(QObject* receiver, QKeyEvent* e) {
     if (nativeDepth > 0) return std::nullopt;
-    TControl* c = ControlOf(receiver);
+    TControl* c = InputControlOf(receiver);
     if (!c) return std::nullopt;
     TCustomForm* form = GetParentForm(c);
     if (!form) return std::nullopt;
@@ -467,7 +481,7 @@ struct EventBridge {
   static std::optional<bool> MousePress(QObject* receiver, QMouseEvent* e) {
     if (!receiver->isWidgetType()) return std::nullopt;
     auto* w = static_cast<QWidget*>(receiver);
-    TControl* c = ControlOf(w);
+    TControl* c = InputControlOf(w);
     if (e->type() == QEvent::MouseButtonPress && CloseMenuOnPress(w)) {
       gSwallow.release = true;
       gSwallow.doubleClickWidget = w;
@@ -524,7 +538,7 @@ struct EventBridge {
 
   static bool InputToBusyForm(QObject* receiver) {
     if (gBusyForms.empty() || !receiver->isWidgetType()) return false;
-    TControl* c = ControlOf(receiver);
+    TControl* c = InputControlOf(receiver);
     return c && IsBusy(GetParentForm(c));
   }
 
@@ -550,7 +564,7 @@ bool GuiApplication::notify(QObject* receiver, QEvent* e) {
       case QEvent::ShortcutOverride:
         // Qt's own shortcuts never fire inside our windows: every key goes
         // through the form's pipeline, which runs the menu shortcuts.
-        if (EventBridge::nativeDepth == 0 && ControlOf(receiver)) {
+        if (EventBridge::nativeDepth == 0 && EventBridge::InputControlOf(receiver)) {
           e->accept();
           return true;
         }

@@ -318,7 +318,9 @@ void TCustomForm::ApplyGeometry() {
 
 void TCustomForm::FrameFromWindow() {
   if (syncingFrame_ || !window_->isVisible()) return;
-  if (window_->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) return;
+  // A maximised window's size is the form's size too: its controls are laid
+  // out in the window the user sees, not in the size it had before.
+  if (window_->windowState() & Qt::WindowMinimized) return;
   TFrameMetrics m = FrameMetricsOf(borderStyle_);
   QRect g = window_->geometry();
   int left = g.x() - m.border, top = g.y() - m.border - m.caption;
@@ -410,7 +412,15 @@ void TCustomForm::SetVisible(bool visible) {
 void TCustomForm::StayAboveOwner() {
   // A dialog stays above the form that owns it (or the main form) without
   // being a Qt child of it: the forms own each other, not the widgets.
-  TCustomForm* above = dynamic_cast<TCustomForm*>(Owner());
+  // A modal form belongs to the window that was active when it opened: a
+  // window manager raises the window a dialog belongs to with it, so a
+  // message box over a second window must not bring the main form up.
+  TCustomForm* above = nullptr;
+  if (Modal()) {
+    TCustomForm* active = ActiveFormInstance();
+    if (active && active != this && active->Visible()) above = active;
+  }
+  if (!above) above = dynamic_cast<TCustomForm*>(Owner());
   if (!above || !above->Visible()) above = Application->MainForm();
   if (!above || above == this || !above->Visible()) return;
   window_->winId();

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <QWidget>
+
 #include "platform/gui/application.h"
 #include "platform/gui/testing/fake_printers.h"
 #include "platform/gui/testing/gui_input.h"
@@ -258,6 +260,49 @@ TEST_F(PreviewCommandsGui, SetupBrowseTakesTheNameAndTheFormatBothWays) {
   EXPECT_EQ(form.editFileName->Text(), "reports.v2/vystup");
   ASSERT_TRUE(form.bbtnOKClick());
   EXPECT_EQ(rs.OutputFileName, "reports.v2/vystup.prn");
+}
+
+// "Whole page" shows all of an A4 page with its margins inside the scroll
+// box, whatever the window's size: no scrolling is left, and the zoom is the
+// largest that fits.
+TEST_F(PreviewCommandsGui, WholePageFitsTheWindow) {
+  struct Size {
+    int w, h;
+    bool maximized;
+  } sizes[] = {{900, 800, false}, {1024, 740, false}, {1000, 700, false}, {700, 1000, false},
+               {500, 350, false},  {640, 480, true},   {900, 800, false}};
+  for (const Size& size : sizes) {
+    Preview(1, [&](TRptPreviewForm* form) {
+      form->SetBounds(0, 0, size.w, size.h);
+      // Maximised by the window manager: the window has the screen's size.
+      if (size.maximized) form->SetWindowState(wsMaximized);
+      Application->ProcessMessages();
+      KeyClick(form, 'F');
+      Application->ProcessMessages();
+      TScrollBox* box = form->ScrollBox1;
+      TImage* image = form->FilePreview1->Image();
+      ASSERT_NE(image, nullptr);
+      int margin = form->FilePreview1->MarginPixels();
+      SCOPED_TRACE(testing::Message() << size.w << "x" << size.h << (size.maximized ? " maximized" : "") << " zoom " << form->FilePreview1->ZoomFactor()
+                                      << " box " << box->Width() << "x" << box->Height() << " client "
+                                      << box->ClientWidth() << "x" << box->ClientHeight());
+      // The scroll box fills the window's client area below the tool bar.
+      QWidget* w = form->Widget();
+      int bottom = box->Widget()->mapTo(w, QPoint(0, box->Height())).y();
+      int right = box->Widget()->mapTo(w, QPoint(box->Width(), 0)).x();
+      EXPECT_LE(bottom, w->height());
+      EXPECT_GE(bottom, w->height() - 40) << "only the status bar is below it";
+      EXPECT_EQ(right, w->width());
+      EXPECT_LE(image->Top() + image->Height() + margin, box->ClientHeight());
+      EXPECT_LE(image->Left() + image->Width() + margin, box->ClientWidth());
+      EXPECT_LE(box->VertScrollBar()->Range(), box->ClientHeight());
+      EXPECT_LE(box->HorzScrollBar()->Range(), box->ClientWidth());
+      // Largest that fits: the page is at least as high as the room left by
+      // the margins and a few pixels, or as wide.
+      EXPECT_TRUE(image->Height() + 2 * margin + 12 >= box->ClientHeight() ||
+                  image->Width() + 2 * margin + 12 >= box->ClientWidth());
+    });
+  }
 }
 
 TEST(RptCursorGui, NestedWaitsRestoreWhatEachFound) {

@@ -6,12 +6,14 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 
 #include <filesystem>
 
 #include "platform/gui/application.h"
 #include "platform/gui/dialogs.h"
+#include "platform/gui/forms.h"
 #include "platform/gui/std_controls.h"
 #include "platform/gui/testing/gui_input.h"
 #include "platform/gui/testing/gui_modal.h"
@@ -112,6 +114,54 @@ TEST(FileDialogsGui, InputBoxOffersTheValueAndAnswersOkOrStorno) {
   EXPECT_TRUE(InputQuery("A", "B", value));
   EXPECT_EQ(value, "7");
   EXPECT_EQ(rec.Queries().at(0).Value, "1");
+}
+
+// The file dialog is Qt's own window in front of one of ours: the keys typed
+// into it are its own, not the form's behind it (which the modal dialog
+// blocks).
+TEST(FileDialogsGui, KeysTypedIntoQtsDialogReachIt) {
+  auto* main = NewForm<TForm>(Application);
+  auto* edit = new TEdit(main);
+  edit->SetParent(main);
+  main->SetKeyPreview(true);
+  int formKeys = 0;
+  main->OnKeyPress = [&](TObject*, char&) { ++formKeys; };
+  main->Show();
+  Application->ProcessMessages();
+  ASSERT_EQ(Screen->ActiveForm(), main);
+  for (bool save : {true, false}) {
+    QString typed, pasted;
+    QTimer::singleShot(50, [&] {
+      auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dlg) {
+        ADD_FAILURE() << "no file dialog";
+        return;
+      }
+      auto* name = dlg->findChild<QLineEdit*>("fileNameEdit");
+      if (!name) {
+        dlg->reject();
+        ADD_FAILURE() << "no name field";
+        return;
+      }
+      name->setFocus();
+      name->clear();
+      QTest::keyClicks(name, "faktura 7");
+      QTest::keyClick(name, Qt::Key_Backspace);
+      QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+      typed = name->text();
+      pasted = name->selectedText();
+      dlg->reject();
+    });
+    TSaveDialog saveDialog(nullptr);
+    TOpenDialog openDialog(nullptr);
+    bool answered = save ? saveDialog.Execute() : openDialog.Execute();
+    EXPECT_FALSE(answered);
+    EXPECT_EQ(typed, "faktura ") << (save ? "save" : "open");
+    EXPECT_EQ(pasted, "faktura ") << "Ctrl+A is the line edit's own";
+  }
+  EXPECT_EQ(formKeys, 0);
+  EXPECT_EQ(edit->Text(), "");
+  delete main;
 }
 
 }  // namespace

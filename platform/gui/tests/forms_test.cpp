@@ -8,11 +8,13 @@
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <string>
 #include <vector>
 
 #include "platform/gui/application.h"
+#include "platform/gui/dialogs.h"
 #include "platform/gui/ext_controls.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/menus.h"
@@ -309,6 +311,51 @@ TEST(FormsGui, ProcessMessagesInsideAHandlerDeliversTimersAndQueuedKeys) {
   MouseClick(edit, 3, 3);
   EXPECT_EQ(clicks, 1);
   delete f;
+}
+
+// A message box or input box opened while a second window is active stays
+// above that window, not above the main form: a window manager raises the
+// window a dialog belongs to, and the main form would come up over the
+// window the user works in.
+TEST(FormsGui, ModalBoxBelongsToTheActiveWindow) {
+  ASSERT_EQ(Application->MainForm(), nullptr);
+  TForm* main = nullptr;
+  Application->CreateForm(main);
+  ASSERT_EQ(Application->MainForm(), main);
+  main->Show();
+  auto* preview = NewForm<TForm>(Application);
+  preview->Show();
+  Application->ProcessMessages();
+  ASSERT_EQ(Screen->ActiveForm(), preview);
+  std::vector<std::function<void()>> boxes = {
+      [] { ShowMessage("No printers are defined, aborting print job."); },
+      [] {
+        AnsiString page = "1";
+        InputQuery("Go to Page", "Enter page to move to:", page);
+      },
+  };
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    QWindow* above = nullptr;
+    OnNextModal([&](TCustomForm* box) {
+      above = box->Widget()->windowHandle()->transientParent();
+      box->SetModalResult(mrCancel);
+    });
+    boxes[i]();
+    EXPECT_EQ(above, preview->Widget()->windowHandle()) << i;
+    EXPECT_EQ(Screen->ActiveForm(), preview) << i;
+  }
+  // With the main form active a box belongs to it, as before.
+  main->SetFocus();
+  Application->ProcessMessages();
+  QWindow* above = nullptr;
+  OnNextModal([&](TCustomForm* box) {
+    above = box->Widget()->windowHandle()->transientParent();
+    box->SetModalResult(mrOk);
+  });
+  ShowMessage("x");
+  EXPECT_EQ(above, main->Widget()->windowHandle());
+  delete preview;
+  delete main;
 }
 
 }  // namespace
