@@ -34,6 +34,7 @@
 #include "app/report_module.h"
 #include "app/tests/report_capture.h"
 #include "bench/bench_harness.h"
+#include "bench/report_program_bench.h"
 #include "dbase/base/dates.h"
 #include "dbase/handler/table_handler.h"
 #include "platform/gui/application.h"
@@ -286,24 +287,10 @@ int main(int argc, char** argv) {
   }
   qputenv("QT_QPA_PLATFORM", "offscreen");
 
-  const std::string scratch = bench::ScratchDirectory("cash_book_pdf_bench");
-  if (scratch.empty()) {
-    std::fprintf(stderr, "cannot create a scratch directory\n");
-    return 1;
-  }
-  TDemoDataOptions options;
-  options.documents = documents;
-  options.iniFile = scratch + "prog/Platebna.ini";
-  MakeDemoData(scratch + "data", options);
-  SetProgramDirectory(scratch + "prog/");
-  FakePrinterBackend* printers = InstallFakePrinters({{"Bench", OfficePrinterCaps(), true}}, 0);
-
-  CreateProgramObjects(argc, argv);
-  TReportSystem* rs = DataSestavy->ReportSystem;
-  rs->SystemSetups = {};
-  rs->SystemOptions.erase(soShowStatus);
-  rs->DefaultDest = rdPrinter;
-  rs->SystemPrinter.Copies = 1;
+  const bench::ReportProgram program = bench::StartReportProgram("cash_book_pdf_bench", documents, argc, argv);
+  if (program.scratch.empty()) return 1;
+  const std::string& scratch = program.scratch;
+  FakePrinterBackend* printers = program.printers;
 
   const ReportCapture capture = CaptureCashBook();
   const Layout layout = ReadLayout(capture);

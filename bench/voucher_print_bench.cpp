@@ -25,6 +25,7 @@
 #include "app/report_module.h"
 #include "app/tests/report_capture.h"
 #include "bench/bench_harness.h"
+#include "bench/report_program_bench.h"
 #include "platform/gui/application.h"
 #include "platform/gui/qt_support.h"
 #include "platform/gui/testing/fake_printers.h"
@@ -98,24 +99,11 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--vouchers") == 0) vouchers = std::max(1, std::atoi(argv[i + 1]));
   qputenv("QT_QPA_PLATFORM", "offscreen");
 
-  const std::string scratch = bench::ScratchDirectory("voucher_print_bench");
-  if (scratch.empty()) {
-    std::fprintf(stderr, "cannot create a scratch directory\n");
-    return 1;
-  }
-  TDemoDataOptions options;
-  options.documents = vouchers;
-  options.iniFile = scratch + "prog/Platebna.ini";
-  MakeDemoData(scratch + "data", options);
-  SetProgramDirectory(scratch + "prog/");
-  FakePrinterBackend* printers = InstallFakePrinters({{"Bench", OfficePrinterCaps(), true}}, 0);
-
-  CreateProgramObjects(argc, argv);
+  const bench::ReportProgram program = bench::StartReportProgram("voucher_print_bench", vouchers, argc, argv);
+  if (program.scratch.empty()) return 1;
+  const std::string& scratch = program.scratch;
+  FakePrinterBackend* printers = program.printers;
   TReportSystem* rs = DataSestavy->ReportSystem;
-  rs->SystemSetups = {};
-  rs->SystemOptions.erase(soShowStatus);
-  rs->DefaultDest = rdPrinter;
-  rs->SystemPrinter.Copies = 1;
   TXbaseDataSet* journal = Data->Platebna;
 
   std::vector<ReportCapture> pages;
