@@ -937,7 +937,10 @@ bool XBO_dBHandler::SeekValue(const XBobjIndexKeyData& key, bool last) {
     if (!near_) LastAtEof();
     return false;
   }
-  if (r != 0) found_ = KeyMatches(*tag, key);
+  // An exact seek that landed on the record it found needs no second look:
+  // the tag compared the whole key already. Otherwise the record's own key
+  // decides (a neighbour, or a sought key that only begins the entry).
+  if (r != 0) found_ = (ExactMatch() && RecordNumber() == r) || KeyMatches(*tag, key);
   if (!found_ && !near_) LastAtEof();
   return found_;
 }

@@ -912,7 +912,7 @@ void XBobjCDXFile::Reindex() {
       if (!static_cast<XBobjCDXTag*>(tag)->HeaderValid()) Tags().Remove(tag);
     }
     directory_->DiscardPages();
-    disk_->TruncateFile(kCdxNewFileSize);
+    TruncateDisk(kCdxNewFileSize);
     knownSize_ = kCdxNewFileSize;
     nextFree_ = kCdxNewFileSize;
     directory_->ResetHeaderBytes();

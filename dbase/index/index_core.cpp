@@ -169,7 +169,7 @@ XBobjIndexKeyData* XBobjIndexKey::InsertEntry(int i, const XBobjIndexKeyData& en
   copy->AssignEntry(entry);
   Insert(i, copy);
   if (Current >= 0 && i <= Current) ++Current;
-  dirty_ = true;
+  MarkDirty();
   return copy;
 }
 
@@ -177,13 +177,14 @@ XBobjIndexKeyData* XBobjIndexKey::AddEntry(const XBobjIndexKeyData& entry) {
   auto* copy = new XBobjIndexKeyData();
   copy->AssignEntry(entry);
   Add(copy);
+  pristine_ = false;
   return copy;
 }
 
 void XBobjIndexKey::DeleteEntry(int i) {
   Delete(i);
   if (i < Current) --Current;
-  dirty_ = true;
+  MarkDirty();
 }
 
 XBobjIndexKeyData* XBobjIndexKey::ReadEntry() {
@@ -201,6 +202,7 @@ XBobjIndexKeyData* XBobjIndexKey::ReadEntry() {
 void XBobjIndexKey::DeleteFirst(int n) {
   for (int i = 0; i < n; ++i) Delete(0);
   Current = std::max(Current - n, Count() ? 0 : -1);
+  pristine_ = false;
 }
 
 void XBobjIndexKey::ResetPage() {
@@ -212,6 +214,7 @@ void XBobjIndexKey::ResetPage() {
   Current = -1;
   dirty_ = false;
   split_ = false;
+  pristine_ = false;
 }
 
 // ---------------------------------------------------------------------------
@@ -220,7 +223,9 @@ void XBobjIndexKey::ResetPage() {
 XBobjIndexTag::XBobjIndexTag(XBobjIndexFile* file, const AnsiString& name)
     : tagName_(name), file_(file), weights_(CollationWeights), lowKey_(0), highKey_(0) {}
 
-XBobjIndexTag::~XBobjIndexTag() = default;
+XBobjIndexTag::~XBobjIndexTag() {
+  if (file_) file_->DropCachedPages(this);
+}
 
 void XBobjIndexTag::KeyToStoredForm(TxbVariant&, bool) {}
 
@@ -440,11 +445,13 @@ void XBobjIndexTag::DeleteChain(XBobjIndexKey* page) {
   }
 }
 
-void XBobjIndexTag::RecycleChain(PagePtr page) {
+void XBobjIndexTag::RecycleChain(PagePtr page, bool keep) {
   while (page) {
     PagePtr next = std::move(page->child_);
+    page->parent_ = nullptr;
+    if (keep) page = file_->KeepCachedPage(std::move(page));
     // A few page objects are kept for the next reads of this tag.
-    if (sparePages_.size() < 4) {
+    if (page && sparePages_.size() < 4) {
       page->parent_ = nullptr;
       page->Position = 0;
       page->ResetPage();
@@ -462,10 +469,18 @@ XBobjIndexTag::PagePtr XBobjIndexTag::NewPageObject() {
 }
 
 XBobjIndexTag::PagePtr XBobjIndexTag::ReadOffPath(int32_t position) {
+  if (PagePtr cached = file_->TakeCachedPage(this, position)) return cached;
   PagePtr page = NewPageObject();
   page->ResetPage();
   page->Position = position;
-  ReadPage(position, page.get());
+  file_->BeginPageRead();
+  try {
+    ReadPage(position, page.get());
+  } catch (...) {
+    file_->capturing_ = false;
+    throw;
+  }
+  file_->EndPageRead(*page);
   return page;
 }
 
@@ -474,7 +489,10 @@ void XBobjIndexTag::EnsureRoot() {
   PagePtr page = ReadOffPath(RootPage());
   // A root branch without entries (another program emptied the tree) is an
   // empty tree: keys go into it as into an empty root leaf.
-  if (!page->IsLeaf() && page->Count() == 0) page->PageKind = ipkLeaf;
+  if (!page->IsLeaf() && page->Count() == 0) {
+    page->PageKind = ipkLeaf;
+    page->pristine_ = false;
+  }
   root_ = std::move(page);
 }
 
@@ -540,6 +558,7 @@ void XBobjIndexTag::ReserveRoomForWrites(XBobjIndexKey* top) {
 }
 
 void XBobjIndexTag::ResetPages() {
+  changeKept_ = false;
   ReserveRoomForWrites(root_.get());
   // Upwards from the leaf; a root split puts a new parent above the old
   // root, and the walk goes on into it.
@@ -550,7 +569,9 @@ void XBobjIndexTag::ResetPages() {
 }
 
 void XBobjIndexTag::DiscardPages() {
-  RecycleChain(std::move(root_));
+  changeKept_ = false;
+  RecycleChain(std::move(root_), false);
+  file_->DropCachedPages(this);
 }
 
 bool XBobjIndexTag::HasUnwrittenChanges() const {
@@ -655,7 +676,7 @@ void XBobjIndexTag::InsertSeparator(XBobjIndexKey* page, const XBobjIndexKeyData
     own.EntryTag = page->Position;
     root->AddEntry(own);
     root->Current = 0;
-    root->dirty_ = true;
+    root->MarkDirty();
     root->child_ = std::move(root_);
     page->parent_ = root.get();
     if (!page->IsLeaf()) page->PageKind = ipkBranch;
@@ -681,7 +702,7 @@ void XBobjIndexTag::UpdateSeparators(XBobjIndexKey* page) {
     int32_t child = separator->EntryTag;
     separator->AssignEntry(*last);
     separator->EntryTag = child;
-    parent->dirty_ = true;
+    parent->MarkDirty();
     if (parent->Current != parent->Count() - 1) return;
   }
 }
@@ -1336,7 +1357,7 @@ void XBobjIndexTag::RemovePage(XBobjIndexKey* page) {
     // The root lost its last child: the tree is empty again.
     parent->PageKind = ipkLeaf;
     parent->Current = -1;
-    parent->dirty_ = true;
+    parent->MarkDirty();
     return;
   }
   if (at >= parent->Count()) {
@@ -1368,7 +1389,7 @@ void XBobjIndexTag::KeepAKeyInBranch(XBobjIndexKey* page) {
     for (int i = 0; i < child->Count(); ++i) page->AddEntry(*child->Entry(i));
     page->PageKind = child->PageKind;
     page->Current = page->Count() > 0 ? 0 : -1;
-    page->dirty_ = true;
+    page->MarkDirty();
     PageRemoved(child.get());
     RecycleChain(std::move(child));
     return;
@@ -1401,7 +1422,7 @@ void XBobjIndexTag::KeepAKeyInBranch(XBobjIndexKey* page) {
     DeleteChain(page);
     parent->DeleteEntry(at);
     parent->Current = fromLeft ? at - 1 : at;
-    parent->dirty_ = true;
+    parent->MarkDirty();
     if (parent->Count() == 1) KeepAKeyInBranch(parent);
     return;
   }
@@ -1424,8 +1445,8 @@ void XBobjIndexTag::KeepAKeyInBranch(XBobjIndexKey* page) {
     setKey(parent->Entry(at), moved);
     page->Current = 0;
   }
-  page->dirty_ = true;
-  parent->dirty_ = true;
+  page->MarkDirty();
+  parent->MarkDirty();
   WritePage(neighbour.get());
 }
 
@@ -1467,6 +1488,12 @@ void XBobjIndexTag::RemoveCurrentEntry() {
 
 bool XBobjIndexTag::UpdateForRecordChange(int32_t recordNumber, bool appended) {
   if (!RecordChangeMayMatter(appended)) return false;
+  // The pages the last change left on the path are written now, where the
+  // change would have written them had it not kept its place.
+  if (changeKept_) {
+    changeKept_ = false;
+    if (root_) ResetPages();
+  }
   busy_ = true;
   changed_ = false;
   bool hadPages = root_ != nullptr;
@@ -1508,7 +1535,19 @@ bool XBobjIndexTag::UpdateForRecordChange(int32_t recordNumber, bool appended) {
     }
     throw;
   }
-  if (!hadPages) ResetPages();
+  if (!hadPages) {
+    // Under the index lock the path stays where the change put it (the
+    // table places its order on the changed record next), and its pages
+    // are written when the lock goes or before the next change.
+    if (file_->LockLevel() > 0 && root_) {
+      // A file without room for the pages is refused here, as the write
+      // would refuse it, before the change counts as made.
+      ReserveRoomForWrites(root_.get());
+      changeKept_ = true;
+    } else {
+      ResetPages();
+    }
+  }
   busy_ = false;
   return changed_;
 }
@@ -1543,6 +1582,36 @@ void XBobjIndexFile::Zap() {}
 
 bool XBobjIndexFile::ReadBlock(int64_t position, void* buffer, int32_t count) {
   if (!disk_ || position < 0 || count < 0) return false;
+  if (capturing_) {
+    captureLow_ = std::min(captureLow_, position);
+    captureHigh_ = std::max(captureHigh_, position + count);
+  }
+  if (HoldsBlocks() && position % kBlockSize == 0 && count % kBlockSize == 0) {
+    auto* out = static_cast<char*>(buffer);
+    bool whole = true;
+    for (int32_t offset = 0; offset < count && whole; offset += kBlockSize) {
+      const int64_t number = (position + offset) / kBlockSize;
+      auto it = blocks_.find(number);
+      if (it != blocks_.end()) {
+        std::memcpy(out + offset, it->second.bytes.data(), kBlockSize);
+        blockUse_.splice(blockUse_.begin(), blockUse_, it->second.use);
+        continue;
+      }
+      HeldBlock block;
+      block.bytes.resize(kBlockSize);
+      if (disk_->ReadAt(position + offset, block.bytes.data(), kBlockSize) != kBlockSize) {
+        whole = false;
+        break;
+      }
+      std::memcpy(out + offset, block.bytes.data(), kBlockSize);
+      blockUse_.push_front(number);
+      block.use = blockUse_.begin();
+      blocks_.emplace(number, std::move(block));
+    }
+    EvictBlocks();
+    if (whole) return true;
+    // A short block at the end: read as it stands on disk.
+  }
   int32_t got = disk_->ReadAt(position, buffer, count);
   if (got != count) return false;
   AnsiString password = table_ ? table_->IndexReadPassword() : AnsiString();
@@ -1551,6 +1620,13 @@ bool XBobjIndexFile::ReadBlock(int64_t position, void* buffer, int32_t count) {
     for (int32_t offset = 0; offset < count; offset += kBlockSize)
       ScrambleBytes(password, p + offset, p + offset,
                     static_cast<std::size_t>(std::min(kBlockSize, count - offset)), false);
+  }
+  if (capturing_ && disk_->Shared()) {
+    // Kept with the decoded page, to be compared with the disk before the
+    // page is used again.
+    ++captureReads_;
+    const auto* p = static_cast<const char*>(buffer);
+    captureBytes_.assign(p, p + count);
   }
   return true;
 }
@@ -1568,7 +1644,42 @@ void XBobjIndexFile::WriteBlock(int64_t position, const void* buffer, int32_t co
                     static_cast<std::size_t>(std::min(kBlockSize, count - offset)), true);
     disk_->WriteAt(position, copy.data(), count);
   }
+  if (HoldsBlocks() && count > 0 && position >= 0) {
+    // Held copies follow the disk: whole blocks take the new bytes, blocks
+    // written in part are read again when needed.
+    const auto* in = static_cast<const char*>(buffer);
+    for (int64_t number = position / kBlockSize; number * kBlockSize < position + count; ++number) {
+      const int64_t start = number * kBlockSize;
+      auto it = blocks_.find(number);
+      if (start < position || start + kBlockSize > position + count) {
+        if (it != blocks_.end()) {
+          blockUse_.erase(it->second.use);
+          blocks_.erase(it);
+        }
+        continue;
+      }
+      if (it == blocks_.end()) {
+        HeldBlock block;
+        block.bytes.resize(kBlockSize);
+        blockUse_.push_front(number);
+        block.use = blockUse_.begin();
+        it = blocks_.emplace(number, std::move(block)).first;
+      } else {
+        blockUse_.splice(blockUse_.begin(), blockUse_, it->second.use);
+      }
+      std::memcpy(it->second.bytes.data(), in + (start - position), kBlockSize);
+    }
+    EvictBlocks();
+  }
   knownSize_ = std::max<int64_t>(knownSize_, position + count);
+  if (count > 0 && position >= 0) {
+    // Decoded pages read from these bytes before are stale from now on.
+    ++writeClock_;
+    const auto first = static_cast<std::size_t>(position / kBlockSize);
+    const auto last = static_cast<std::size_t>((position + count - 1) / kBlockSize);
+    if (blockStamps_.size() <= last) blockStamps_.resize(last + 1, 0);
+    for (std::size_t b = first; b <= last; ++b) blockStamps_[b] = writeClock_;
+  }
 }
 
 void XBobjIndexFile::Rename(const AnsiString& newName) {
@@ -1593,6 +1704,8 @@ void XBobjIndexFile::SetLockProtocol(TxbLokProtocol protocol) {
 
 void XBobjIndexFile::Reencipher() {
   if (!disk_ || !table_) return;
+  DropBlocks();
+  DropCachedPages();
   AnsiString oldPassword = table_->IndexReadPassword();
   AnsiString newPassword = table_->IndexWritePassword();
   int64_t size = disk_->FileSize();
@@ -1725,7 +1838,7 @@ void XBobjIndexFile::EmptyForNewTag() {
   // A file created for this tag is empty already; truncating needs full
   // access, which a shared table never has, and must not be asked for
   // after the create has emptied the file.
-  if (disk_->FileSize() > 0) disk_->TruncateFile(0);
+  if (RefreshFileSize() > 0) TruncateDisk(0);
   knownSize_ = 0;
   nextFree_ = 0;
   NewPage();
@@ -1790,8 +1903,170 @@ int64_t XBobjIndexFile::RefreshFileSize() {
   return knownSize_;
 }
 
+void XBobjIndexFile::TruncateDisk(int64_t size) {
+  DropBlocks();
+  DropCachedPages();
+  disk_->TruncateFile(size);
+  knownSize_ = size;
+}
+
+bool XBobjIndexFile::HoldsBlocks() {
+  bool holds = disk_ && !disk_->Shared() && cacheLimit_ > 0;
+  if (holds && table_) holds = table_->IndexReadPassword().empty() && table_->IndexWritePassword().empty();
+  if (!holds && !blocks_.empty()) DropBlocks();
+  return holds;
+}
+
+void XBobjIndexFile::EvictBlocks() {
+  const int64_t limit = std::max<int64_t>(cacheLimit_ / kBlockSize, 8);
+  while (static_cast<int64_t>(blocks_.size()) > limit) {
+    const int64_t number = blockUse_.back();
+    blockUse_.pop_back();
+    blocks_.erase(number);
+  }
+}
+
+void XBobjIndexFile::DropBlocks() {
+  blocks_.clear();
+  blockUse_.clear();
+}
+
+
 bool XBobjIndexFile::PositionInside(int64_t position, int64_t length) {
   if (position < 0 || length < 0) return false;
   if (position + length <= knownSize_) return true;
   return position + length <= RefreshFileSize();
+}
+
+// ---------------------------------------------------------------------------
+// Decoded-page cache
+
+void XBobjIndexFile::SetPageCacheLimit(int64_t bytes) {
+  cacheLimit_ = std::max<int64_t>(0, bytes);
+  EvictCachedPages();
+  if (HoldsBlocks()) EvictBlocks();
+}
+
+void XBobjIndexFile::BeginPageRead() {
+  capturing_ = true;
+  captureLow_ = INT64_MAX;
+  captureHigh_ = -1;
+  captureReads_ = 0;
+  captureBytes_.clear();
+}
+
+void XBobjIndexFile::EndPageRead(XBobjIndexKey& page) {
+  capturing_ = false;
+  ++cacheMisses_;
+  page.readClock_ = writeClock_;
+  page.readLow_ = captureLow_;
+  page.readHigh_ = captureHigh_;
+  page.pristine_ = captureHigh_ > captureLow_;
+  page.readBytes_.clear();
+  if (disk_ && disk_->Shared()) {
+    // Another program's writes are seen by comparing one read's bytes.
+    page.pristine_ = page.pristine_ && captureReads_ == 1 &&
+                     static_cast<int64_t>(captureBytes_.size()) == captureHigh_ - captureLow_;
+    if (page.pristine_) page.readBytes_.swap(captureBytes_);
+  }
+}
+
+bool XBobjIndexFile::SameOnDisk(const XBobjIndexKey& page) {
+  if (!disk_->Shared()) return true;
+  const auto count = static_cast<int32_t>(page.readHigh_ - page.readLow_);
+  if (static_cast<int32_t>(page.readBytes_.size()) != count) return false;
+  std::vector<char> now(static_cast<std::size_t>(count));
+  return ReadBlock(page.readLow_, now.data(), count) &&
+         std::memcmp(now.data(), page.readBytes_.data(), static_cast<std::size_t>(count)) == 0;
+}
+
+bool XBobjIndexFile::StillValid(const XBobjIndexKey& page) const {
+  if (page.readHigh_ <= page.readLow_ || page.readLow_ < 0) return false;
+  const auto first = static_cast<std::size_t>(page.readLow_ / kBlockSize);
+  const auto last = static_cast<std::size_t>((page.readHigh_ - 1) / kBlockSize);
+  for (std::size_t b = first; b <= last && b < blockStamps_.size(); ++b)
+    if (blockStamps_[b] > page.readClock_) return false;
+  return true;
+}
+
+std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTag* tag, int32_t position) {
+  auto it = cache_.find(position);
+  if (it == cache_.end()) return nullptr;
+  std::unique_ptr<XBobjIndexKey> page = std::move(it->second.page);
+  cacheBytes_ -= it->second.bytes;
+  cacheUse_.erase(it->second.use);
+  cache_.erase(it);
+  // A page of another tag (its place was freed and taken since) or one
+  // whose bytes we wrote since is read again.
+  // Shared files: the page's bytes are read again and must be those it was
+  // decoded from (another program may have written them, counted or not).
+  if (page->Tag != tag || !StillValid(*page) || !SameOnDisk(*page)) {
+    if (page->Tag == tag && tag->sparePages_.size() < 4) {
+      page->ResetPage();
+      const_cast<XBobjIndexTag*>(tag)->sparePages_.push_back(std::move(page));
+    }
+    return nullptr;
+  }
+  ++cacheHits_;
+  page->Current = -1;
+  return page;
+}
+
+std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XBobjIndexKey> page) {
+  if (cacheLimit_ <= 0 || !page->pristine_ || page->dirty_ || page->split_ || page->child_ ||
+      page->Position <= 0 || !StillValid(*page))
+    return page;
+  const int keyBytes = page->Tag ? std::max(page->Tag->KeyLength(), 8) : 8;
+  const int64_t bytes = static_cast<int64_t>(sizeof(XBobjIndexKey) + page->readBytes_.size()) +
+                        int64_t{page->Count()} * (static_cast<int64_t>(sizeof(XBobjIndexKeyData)) + keyBytes + 16);
+  if (bytes > cacheLimit_) return page;
+  page->parent_ = nullptr;
+  page->Current = -1;
+  const int32_t position = page->Position;
+  auto old = cache_.find(position);
+  if (old != cache_.end()) {
+    cacheBytes_ -= old->second.bytes;
+    cacheUse_.erase(old->second.use);
+    cache_.erase(old);
+  }
+  cacheUse_.push_front(position);
+  cache_[position] = CachedPage{std::move(page), cacheUse_.begin(), bytes};
+  cacheBytes_ += bytes;
+  EvictCachedPages();
+  return nullptr;
+}
+
+void XBobjIndexFile::EvictCachedPages() {
+  while (cacheBytes_ > cacheLimit_ && !cacheUse_.empty()) {
+    auto it = cache_.find(cacheUse_.back());
+    cacheUse_.pop_back();
+    if (it == cache_.end()) continue;
+    cacheBytes_ -= it->second.bytes;
+    // The page object and its entries serve the tag's next read.
+    std::unique_ptr<XBobjIndexKey> page = std::move(it->second.page);
+    cache_.erase(it);
+    XBobjIndexTag* tag = page->Tag;
+    if (tag && tag->sparePages_.size() < 4) {
+      page->ResetPage();
+      tag->sparePages_.push_back(std::move(page));
+    }
+  }
+}
+
+void XBobjIndexFile::DropCachedPages(const XBobjIndexTag* tag) {
+  if (tag == nullptr) {
+    cache_.clear();
+    cacheUse_.clear();
+    cacheBytes_ = 0;
+    return;
+  }
+  for (auto it = cache_.begin(); it != cache_.end();) {
+    if (it->second.page->Tag == tag) {
+      cacheBytes_ -= it->second.bytes;
+      cacheUse_.erase(it->second.use);
+      it = cache_.erase(it);
+    } else {
+      ++it;
+    }
+  }
 }

@@ -10,9 +10,15 @@
 // and share the steps and key forms that are the same in several of them.
 //
 // Invariants kept here:
-// - Only the path from the root to the current leaf is held in memory: each
-//   page has at most one open child, and a parent's current entry is the
-//   entry of its open child.
+// - A tag works on the path from the root to the current leaf: each page
+//   has at most one open child, and a parent's current entry is the entry
+//   of its open child. Pages that leave the path unchanged stay decoded in
+//   the index file's page cache (bounded, dropped with the tag's pages when
+//   another program changed the file, stale once we write their bytes).
+// - A record change under the index lock leaves its path (and the place
+//   the table's order goes to next) in memory; its dirty pages are written
+//   when the lock goes or before the tag's next change, at the moment and
+//   in the order the change itself would have written them.
 // - A branch entry holds the last key (and record number) of its child's
 //   subtree; every change of a page's last entry is carried up.
 // - A page is written only when it leaves memory (freed, or all pages of the
@@ -32,9 +38,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "dbase/table/lock_protocol.h"
@@ -196,7 +204,10 @@ class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
   XBobjIndexKey* Child() const { return child_.get(); }
   // Changed since it was read or last written.
   bool Dirty() const { return dirty_; }
-  void MarkDirty() { dirty_ = true; }
+  void MarkDirty() {
+    dirty_ = true;
+    pristine_ = false;
+  }
   // Sent a separator up since it was opened: its parent's entries moved.
   bool Split() const { return split_; }
 
@@ -209,11 +220,22 @@ class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
 
  private:
   friend class XBobjIndexTag;
+  friend class XBobjIndexFile;
   XBobjIndexKey* parent_ = nullptr;
   std::unique_ptr<XBobjIndexKey> child_;
   bool dirty_ = false;
   bool split_ = false;
   std::vector<std::unique_ptr<XBobjIndexKeyData>> spare_;
+  // Holds exactly what its bytes decode to: read from the file and not
+  // changed since. Only such pages are kept in the file's page cache.
+  bool pristine_ = false;
+  // The file's write clock when the page was read, and the bytes it was
+  // decoded from: a write into them since makes the decoded page stale.
+  uint64_t readClock_ = 0;
+  int64_t readLow_ = 0;
+  int64_t readHigh_ = 0;
+  // Shared files: the bytes it was decoded from.
+  std::vector<char> readBytes_;
 };
 
 // Compare modes of searches: a key that is a prefix of an entry counts as
@@ -323,7 +345,7 @@ class XBobjIndexTag {
   // Writes dirty pages, frees them, and writes a changed header.
   void ResetPages();
   // Frees the pages without writing them (the file is being rebuilt or was
-  // changed by another program).
+  // changed by another program); the file's cached pages of this tag go too.
   void DiscardPages();
   // True while a page or the header waits to be written.
   bool HasUnwrittenChanges() const;
@@ -490,8 +512,9 @@ class XBobjIndexTag {
   // Takes page out of its owner (root_ or its parent) and releases it with
   // the pages below it, unwritten.
   void DeleteChain(XBobjIndexKey* page);
-  // Releases a chain: a few page objects are kept for the next reads.
-  void RecycleChain(PagePtr page);
+  // Releases a chain: pristine pages go to the file's page cache (unless
+  // keep is false), a few other page objects are kept for the next reads.
+  void RecycleChain(PagePtr page, bool keep = true);
   // A page object, recycled when one is spare.
   PagePtr NewPageObject();
   // A page read at position into a page object off the path.
@@ -548,6 +571,8 @@ class XBobjIndexTag {
   bool changed_ = false;
   std::vector<PagePtr> sparePages_;
   int readDepth_ = 0;  // ReadTree calls under way
+  // The last record change kept its path (pages unwritten) under the lock.
+  bool changeKept_ = false;
 };
 
 class XBobjIndexFile {
@@ -643,11 +668,39 @@ class XBobjIndexFile {
   // family of xBase programs does.
   void SetLockRegion(TxbLockRegion region) { lockRegion_ = region; }
 
+  // --- Decoded-page cache
+  // Pages the tags read stay decoded after they leave a tag's path, up to
+  // a bound in bytes (estimated), least recently used first out. A cached
+  // page is used again only while no write of ours touched its bytes since
+  // it was read; pages a tag discards (another program changed the file,
+  // which the shared-file checks find when the lock is taken or before an
+  // unlocked read) leave the cache with them. In a shared file a cached
+  // page is used only when its bytes on disk are still the ones it was
+  // decoded from (a read, but no decoding). 0 turns the cache off.
+  static constexpr int64_t kDefaultPageCacheBytes = int64_t{4} << 20;
+  void SetPageCacheLimit(int64_t bytes);
+  int64_t PageCacheLimit() const { return cacheLimit_; }
+  // Bytes (estimated) and pages held now.
+  int64_t PageCacheBytes() const { return cacheBytes_; }
+  int PageCacheCount() const { return static_cast<int>(cache_.size()); }
+  // Pages served from the cache and read from the file since the open.
+  int64_t PageCacheHits() const { return cacheHits_; }
+  int64_t PageCacheMisses() const { return cacheMisses_; }
+  // Drops every cached page (of one tag when tag is given).
+  void DropCachedPages(const XBobjIndexTag* tag = nullptr);
+  // Exclusive files without password also keep copies of the 512-byte
+  // blocks last read or written (within the same bound), so that reading
+  // them again needs no system call; every write still reaches the disk at
+  // once. Shared files read every block from the disk.
+
  protected:
   // The owned tag list.
   TxbCollection<XBobjIndexTag>& Tags() { return tags_; }
   // The file's size, refreshed from the system.
   int64_t RefreshFileSize();
+  // Cuts the disk file to size; the blocks and pages held are dropped.
+  void TruncateDisk(int64_t size);
+
   // Takes the whole-file lock with retry; "Can not Lock file %s".
   void LockWholeFileWithRetry();
   // Runs change under one more level of the index lock and gives that
@@ -703,4 +756,54 @@ class XBobjIndexFile {
   TxbCollection<XBobjIndexTag> tags_;
   int lockLevel_ = 0;
   bool closeFailed_ = false;
+
+  friend class XBobjIndexTag;
+  struct CachedPage {
+    std::unique_ptr<XBobjIndexKey> page;
+    std::list<int32_t>::iterator use;  // place in cacheUse_
+    int64_t bytes = 0;
+  };
+  // The cached page of tag at position, taken out of the cache; null when
+  // none is there or it went stale.
+  std::unique_ptr<XBobjIndexKey> TakeCachedPage(const XBobjIndexTag* tag, int32_t position);
+  // Keeps a page that left a path (pristine and still valid) or lets it go:
+  // returns it when it was not kept.
+  std::unique_ptr<XBobjIndexKey> KeepCachedPage(std::unique_ptr<XBobjIndexKey> page);
+  // No write since the page was read touched its bytes.
+  bool StillValid(const XBobjIndexKey& page) const;
+  void EvictCachedPages();
+  // Reads of one page: the bytes they cover are collected.
+  void BeginPageRead();
+  void EndPageRead(XBobjIndexKey& page);
+
+  std::unordered_map<int32_t, CachedPage> cache_;
+  std::list<int32_t> cacheUse_;  // most recently used first
+  int64_t cacheLimit_ = kDefaultPageCacheBytes;
+  int64_t cacheBytes_ = 0;
+  int64_t cacheHits_ = 0;
+  int64_t cacheMisses_ = 0;
+  // Each write of ours ticks the clock and stamps the 512-byte blocks it
+  // covers with it.
+  uint64_t writeClock_ = 0;
+  std::vector<uint64_t> blockStamps_;
+  bool capturing_ = false;
+  int64_t captureLow_ = 0;
+  int64_t captureHigh_ = 0;
+  int captureReads_ = 0;
+  std::vector<char> captureBytes_;
+  // Shared files: the page's bytes on disk are still those it was decoded
+  // from.
+  bool SameOnDisk(const XBobjIndexKey& page);
+
+  struct HeldBlock {
+    std::vector<char> bytes;
+    std::list<int64_t>::iterator use;  // place in blockUse_
+  };
+  // Blocks are held for this file now; when they may not be any more,
+  // those held are dropped.
+  bool HoldsBlocks();
+  void EvictBlocks();
+  void DropBlocks();
+  std::unordered_map<int64_t, HeldBlock> blocks_;  // by block number
+  std::list<int64_t> blockUse_;                    // most recently used first
 };

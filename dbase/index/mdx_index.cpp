@@ -557,7 +557,7 @@ void XBobjMDXFile::InitializeNewFile() {
   PutToday(header_ + 44);
   // A file just created is empty; only a short file of another kind needs
   // truncating (which takes full access).
-  if (disk_->FileSize() > 0) disk_->TruncateFile(0);
+  if (RefreshFileSize() > 0) TruncateDisk(0);
   knownSize_ = 0;
   WriteBlock(0, header_, kMdxHeaderSize);
   nextFree_ = kHeaderBlocks;
@@ -693,7 +693,7 @@ void XBobjMDXFile::Reindex() {
       // it from.
       if (!tag->HeaderValid()) Tags().Delete(i);
     }
-    disk_->TruncateFile(kMdxHeaderSize);
+    TruncateDisk(kMdxHeaderSize);
     knownSize_ = kMdxHeaderSize;
     nextFree_ = kHeaderBlocks;
     // Every tag keeps its definition and layout; only its pages are new.

@@ -475,7 +475,7 @@ int32_t XBobjNDXFile::ResetAllocation() {
 void XBobjNDXFile::ZapLocked() {
   XBobjNDXTag* tag = Tag();
   tag->DiscardPages();
-  disk_->TruncateFile(2 * kNdxBlockSize);
+  TruncateDisk(2 * kNdxBlockSize);
   knownSize_ = 2 * kNdxBlockSize;
   nextFree_ = 2;
   tag->SetRootPosition(1);

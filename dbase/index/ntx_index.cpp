@@ -944,7 +944,7 @@ int32_t XBobjNTXFile::ResetAllocation() {
 void XBobjNTXFile::ZapLocked() {
   XBobjNTXTag* tag = Tag();
   tag->DiscardPages();
-  disk_->TruncateFile(2 * kNtxPageSize);
+  TruncateDisk(2 * kNtxPageSize);
   knownSize_ = 2 * kNtxPageSize;
   nextFree_ = 2 * kNtxPageSize;
   tag->SetRootPosition(kNtxPageSize);
