@@ -1994,7 +1994,7 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTa
   if (it == cache_.end()) return nullptr;
   std::unique_ptr<XBobjIndexKey> page = std::move(it->second.page);
   cacheBytes_ -= it->second.bytes;
-  cacheUse_.erase(it->second.use);
+  cacheUse_[it->second.branch].erase(it->second.use);
   cache_.erase(it);
   // A page of another tag (its place was freed and taken since) or one
   // whose bytes we wrote since is read again.
@@ -2026,20 +2026,24 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XB
   auto old = cache_.find(position);
   if (old != cache_.end()) {
     cacheBytes_ -= old->second.bytes;
-    cacheUse_.erase(old->second.use);
+    cacheUse_[old->second.branch].erase(old->second.use);
     cache_.erase(old);
   }
-  cacheUse_.push_front(position);
-  cache_[position] = CachedPage{std::move(page), cacheUse_.begin(), bytes};
+  // Every search passes the branches: they leave the cache after all
+  // leaves have.
+  const bool branch = !page->IsLeaf();
+  cacheUse_[branch].push_front(position);
+  cache_[position] = CachedPage{std::move(page), cacheUse_[branch].begin(), bytes, branch};
   cacheBytes_ += bytes;
   EvictCachedPages();
   return nullptr;
 }
 
 void XBobjIndexFile::EvictCachedPages() {
-  while (cacheBytes_ > cacheLimit_ && !cacheUse_.empty()) {
-    auto it = cache_.find(cacheUse_.back());
-    cacheUse_.pop_back();
+  while (cacheBytes_ > cacheLimit_ && !(cacheUse_[0].empty() && cacheUse_[1].empty())) {
+    std::list<int32_t>& use = cacheUse_[0].empty() ? cacheUse_[1] : cacheUse_[0];
+    auto it = cache_.find(use.back());
+    use.pop_back();
     if (it == cache_.end()) continue;
     cacheBytes_ -= it->second.bytes;
     // The page object and its entries serve the tag's next read.
@@ -2056,14 +2060,15 @@ void XBobjIndexFile::EvictCachedPages() {
 void XBobjIndexFile::DropCachedPages(const XBobjIndexTag* tag) {
   if (tag == nullptr) {
     cache_.clear();
-    cacheUse_.clear();
+    cacheUse_[0].clear();
+    cacheUse_[1].clear();
     cacheBytes_ = 0;
     return;
   }
   for (auto it = cache_.begin(); it != cache_.end();) {
     if (it->second.page->Tag == tag) {
       cacheBytes_ -= it->second.bytes;
-      cacheUse_.erase(it->second.use);
+      cacheUse_[it->second.branch].erase(it->second.use);
       it = cache_.erase(it);
     } else {
       ++it;

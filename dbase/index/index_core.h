@@ -677,7 +677,7 @@ class XBobjIndexFile {
   // unlocked read) leave the cache with them. In a shared file a cached
   // page is used only when its bytes on disk are still the ones it was
   // decoded from (a read, but no decoding). 0 turns the cache off.
-  static constexpr int64_t kDefaultPageCacheBytes = int64_t{4} << 20;
+  static constexpr int64_t kDefaultPageCacheBytes = int64_t{8} << 20;
   void SetPageCacheLimit(int64_t bytes);
   int64_t PageCacheLimit() const { return cacheLimit_; }
   // Bytes (estimated) and pages held now.
@@ -760,8 +760,9 @@ class XBobjIndexFile {
   friend class XBobjIndexTag;
   struct CachedPage {
     std::unique_ptr<XBobjIndexKey> page;
-    std::list<int32_t>::iterator use;  // place in cacheUse_
+    std::list<int32_t>::iterator use;  // place in cacheUse_[branch]
     int64_t bytes = 0;
+    bool branch = false;
   };
   // The cached page of tag at position, taken out of the cache; null when
   // none is there or it went stale.
@@ -777,7 +778,8 @@ class XBobjIndexFile {
   void EndPageRead(XBobjIndexKey& page);
 
   std::unordered_map<int32_t, CachedPage> cache_;
-  std::list<int32_t> cacheUse_;  // most recently used first
+  // Leaves [0] and branches [1], most recently used first.
+  std::list<int32_t> cacheUse_[2];
   int64_t cacheLimit_ = kDefaultPageCacheBytes;
   int64_t cacheBytes_ = 0;
   int64_t cacheHits_ = 0;
