@@ -568,6 +568,11 @@ void XBobjIndexTag::ResetPages() {
   if (headerChanged_) WriteHeader();
 }
 
+void XBobjIndexTag::ReleasePath() {
+  changeKept_ = false;
+  RecycleChain(std::move(root_));
+}
+
 void XBobjIndexTag::DiscardPages() {
   changeKept_ = false;
   RecycleChain(std::move(root_), false);
@@ -1964,8 +1969,10 @@ void XBobjIndexFile::EndPageRead(XBobjIndexKey& page) {
   page.pristine_ = captureHigh_ > captureLow_;
   page.readBytes_.clear();
   if (disk_ && disk_->Shared()) {
-    // Another program's writes are seen by comparing one read's bytes.
-    page.pristine_ = page.pristine_ && captureReads_ == 1 &&
+    // Another program's writes are seen by comparing one read's bytes. That
+    // read costs what reading the page costs, so only the branches, which
+    // every search passes, are worth keeping.
+    page.pristine_ = page.pristine_ && !page.IsLeaf() && captureReads_ == 1 &&
                      static_cast<int64_t>(captureBytes_.size()) == captureHigh_ - captureLow_;
     if (page.pristine_) page.readBytes_.swap(captureBytes_);
   }
@@ -1975,9 +1982,9 @@ bool XBobjIndexFile::SameOnDisk(const XBobjIndexKey& page) {
   if (!disk_->Shared()) return true;
   const auto count = static_cast<int32_t>(page.readHigh_ - page.readLow_);
   if (static_cast<int32_t>(page.readBytes_.size()) != count) return false;
-  std::vector<char> now(static_cast<std::size_t>(count));
-  return ReadBlock(page.readLow_, now.data(), count) &&
-         std::memcmp(now.data(), page.readBytes_.data(), static_cast<std::size_t>(count)) == 0;
+  verifyBytes_.resize(static_cast<std::size_t>(count));
+  return ReadBlock(page.readLow_, verifyBytes_.data(), count) &&
+         std::memcmp(verifyBytes_.data(), page.readBytes_.data(), static_cast<std::size_t>(count)) == 0;
 }
 
 bool XBobjIndexFile::StillValid(const XBobjIndexKey& page) const {

@@ -347,6 +347,10 @@ class XBobjIndexTag {
   // Frees the pages without writing them (the file is being rebuilt or was
   // changed by another program); the file's cached pages of this tag go too.
   void DiscardPages();
+  // Frees the path's pages unwritten, for formats that change the tree
+  // outside the path; pages still as read stay in the file's cache (our
+  // own writes make them stale).
+  void ReleasePath();
   // True while a page or the header waits to be written.
   bool HasUnwrittenChanges() const;
   // ResetPages, then reads the root; mode 1 also positions on the table's
@@ -674,9 +678,9 @@ class XBobjIndexFile {
   // page is used again only while no write of ours touched its bytes since
   // it was read; pages a tag discards (another program changed the file,
   // which the shared-file checks find when the lock is taken or before an
-  // unlocked read) leave the cache with them. In a shared file a cached
-  // page is used only when its bytes on disk are still the ones it was
-  // decoded from (a read, but no decoding). 0 turns the cache off.
+  // unlocked read) leave the cache with them. A shared file keeps only
+  // branch pages, each used only when its bytes on disk are still the ones
+  // it was decoded from (a read, but no decoding). 0 turns the cache off.
   static constexpr int64_t kDefaultPageCacheBytes = int64_t{8} << 20;
   void SetPageCacheLimit(int64_t bytes);
   int64_t PageCacheLimit() const { return cacheLimit_; }
@@ -793,6 +797,7 @@ class XBobjIndexFile {
   int64_t captureHigh_ = 0;
   int captureReads_ = 0;
   std::vector<char> captureBytes_;
+  std::vector<char> verifyBytes_;
   // Shared files: the page's bytes on disk are still those it was decoded
   // from.
   bool SameOnDisk(const XBobjIndexKey& page);

@@ -774,8 +774,9 @@ bool XBobjNTXTag::InsertStored(const TxbVariant& stored, int32_t record) {
 }
 
 bool XBobjNTXTag::InsertKey(XBobjIndexKeyData& key) {
-  // The cached pages would not see the change.
-  DiscardPages();
+  // The path would not see the change (pages kept in the file's cache go
+  // stale by the writes themselves).
+  ReleasePath();
   XBobjIndexKeyData stored;
   stored.AssignEntry(key);
   KeyToStoredForm(stored, true);
@@ -784,7 +785,7 @@ bool XBobjNTXTag::InsertKey(XBobjIndexKeyData& key) {
 
 bool XBobjNTXTag::UpdateForRecord(int32_t recordNumber, bool appended) {
   if (!RecordChangeMayMatter(appended)) return false;
-  DiscardPages();
+  ReleasePath();
   bool forHolds = hasFor_ ? EvaluateFor() : true;
   XBobjIndexKeyData newKey;
   EvaluateKey(newKey);
