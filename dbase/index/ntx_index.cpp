@@ -945,16 +945,21 @@ int32_t XBobjNTXFile::ResetAllocation() {
 void XBobjNTXFile::ZapLocked() {
   XBobjNTXTag* tag = Tag();
   tag->DiscardPages();
+  // The emptied (or rebuilt) file counts on from the value on disk: a
+  // fresh 1 would look unchanged to a reader that last saw 1, and it would
+  // go on reading the pages it kept of the old tree.
+  uint16_t counter = ReadDiskCounter();
+  counter = counter >= 0x7FFF ? 1 : static_cast<uint16_t>(counter + 1);
   TruncateDisk(2 * kNtxPageSize);
   knownSize_ = 2 * kNtxPageSize;
   nextFree_ = 2 * kNtxPageSize;
   tag->SetRootPosition(kNtxPageSize);
-  tag->SetChangeCounter(1);
+  tag->SetChangeCounter(counter);
   uint8_t page[kNtxPageSize];
   NtxEncodePage(NtxNode{}, tag->Layout(), page);
   WriteBlock(kNtxPageSize, page, kNtxPageSize);
   tag->WriteHeader();
-  heldCounter_ = syncCounter_ = releasedCounter_ = 1;
+  heldCounter_ = syncCounter_ = releasedCounter_ = counter;
 }
 
 void XBobjNTXFile::Zap() {

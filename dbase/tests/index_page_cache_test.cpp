@@ -86,9 +86,9 @@ struct WriterCase {
   // table is large enough for branches below the root); the others read
   // them again after every look at the file.
   bool keepsPages;
-  // The writer rebuilds the file as well. (An NTX rebuild starts its
-  // change counter at 1 again, which a reader that last saw 1 cannot tell
-  // from no change.)
+  // The writer rebuilds the file as well (a rebuilt NTX must not start its
+  // change counter at 1 again: a reader that last saw 1 would take it for
+  // no change).
   bool rebuild;
 };
 
@@ -100,6 +100,8 @@ TEST(IndexPageCacheMultiprocess, CachedPagesGiveWayToAnotherWritersChangesOfASha
       {"child process, CDX rebuilt", "T.cdx", true, true, true},
       {"second handle, NTX", "NAMES.ntx", false, true, false},
       {"child process, NTX", "NAMES.ntx", true, true, false},
+      {"second handle, NTX rebuilt", "NAMES.ntx", false, true, true},
+      {"child process, NTX rebuilt", "NAMES.ntx", true, true, true},
       {"second handle, MDX", "T.mdx", false, false, false},
       {"second handle, NDX", "NAMES.ndx", false, false, false},
   };
