@@ -392,20 +392,24 @@ void TxbExpHandler::EvaluateVariant(Variant& value) {
 }
 
 void TxbExpHandler::EvaluateValue(TxbVariant& value) {
+  // A filter's or FOR condition's test, once per record: this path does
+  // nothing else, so that the call costs little more than the test.
+  if (typed_ && typed_->Type() == etBoolean) {
+    value.SetLogical(typed_->Logical());
+    resultType_ = etBoolean;
+    return;
+  }
+  EvaluateOther(value);
+}
+
+void TxbExpHandler::EvaluateOther(TxbVariant& value) {
   if (!root_) {
     value.SetText("");
     resultType_ = etUnknown;
     return;
   }
   if (typed_) {
-    if (typed_->Type() == etBoolean) {
-      // A filter's or FOR condition's test, once per record.
-      const bool b = typed_->Logical();
-      value.SetLogical(b);
-      resultType_ = etBoolean;
-    } else {
-      EvaluateTyped(value);
-    }
+    EvaluateTyped(value);
     return;
   }
   if (root_->Kind() == enVariable) {
@@ -448,6 +452,16 @@ void TxbExpHandler::EvaluateValue(TxbVariant& value) {
     TypedNodePtr typed = CompileTypedNode(*root_);
     if (typed && typed->Type() == resultType_) typed_ = std::move(typed);
   }
+}
+
+bool TxbExpHandler::EvaluateCondition() {
+  if (typed_ && typed_->Type() == etBoolean) {
+    const bool holds = typed_->Logical();
+    resultType_ = etBoolean;
+    return holds;
+  }
+  EvaluateValue(conditionValue_);
+  return resultType_ == etBoolean && conditionValue_.Kind() == xbvLogical && conditionValue_.AsLogical();
 }
 
 void TxbExpHandler::EvaluateTyped(TxbVariant& value) {

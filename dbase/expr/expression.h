@@ -306,6 +306,10 @@ class TxbExpHandler {
   // type Unknown. Without a value (unassigned or other types) the buffer is
   // left empty. Without a tree: the empty text, result type Unknown.
   virtual void EvaluateValue(TxbVariant& value);
+  // A condition's test (a filter, a FOR clause) on the current record: true
+  // when EvaluateValue would store a logical true with result type Boolean.
+  // Raises what EvaluateValue raises; keeps its value in the handler.
+  bool EvaluateCondition();
 
   // Type of the last evaluation, or after compiling the root's recorded
   // type (known before evaluation for literals only).
@@ -356,6 +360,8 @@ class TxbExpHandler {
   TxbUserDefFieldVar* LookupVariable(std::string_view upperName) const;
   void NoteOperand(const TxbExpBaseObject& node);
 
+  // EvaluateValue for all but a typed Boolean tree.
+  void EvaluateOther(TxbVariant& value);
   // EvaluateValue through the typed form of the tree.
   void EvaluateTyped(TxbVariant& value);
 
@@ -368,6 +374,7 @@ class TxbExpHandler {
   std::unique_ptr<TypedNode> typed_;
   bool typedTried_ = false;
   AnsiString typedText_;  // a text result's buffer, reused
+  TxbVariant conditionValue_;  // EvaluateCondition's value, reused
   ExpressionValueType resultType_ = etUnknown;
   int maxWidth_ = 0;
   int maxDecimals_ = 0;
