@@ -391,17 +391,6 @@ void TxbExpHandler::EvaluateVariant(Variant& value) {
   resultType_ = type;
 }
 
-void TxbExpHandler::EvaluateValue(TxbVariant& value) {
-  // A filter's or FOR condition's test, once per record: this path does
-  // nothing else, so that the call costs little more than the test.
-  if (typed_ && typed_->Type() == etBoolean) {
-    value.SetLogical(typed_->Logical());
-    resultType_ = etBoolean;
-    return;
-  }
-  EvaluateOther(value);
-}
-
 void TxbExpHandler::EvaluateOther(TxbVariant& value) {
   if (!root_) {
     value.SetText("");
@@ -450,16 +439,17 @@ void TxbExpHandler::EvaluateOther(TxbVariant& value) {
   if (!typedTried_) {
     typedTried_ = true;
     TypedNodePtr typed = CompileTypedNode(*root_);
-    if (typed && typed->Type() == resultType_) typed_ = std::move(typed);
+    if (typed && typed->Type() == resultType_) {
+      typed_ = std::move(typed);
+      if (typed_->Type() == etBoolean) {
+        conditionTest_ = typed_->ConditionTest();
+        typedCondition_ = typed_.get();
+      }
+    }
   }
 }
 
-bool TxbExpHandler::EvaluateCondition() {
-  if (typed_ && typed_->Type() == etBoolean) {
-    const bool holds = typed_->Logical();
-    resultType_ = etBoolean;
-    return holds;
-  }
+bool TxbExpHandler::EvaluateOtherCondition() {
   EvaluateValue(conditionValue_);
   return resultType_ == etBoolean && conditionValue_.Kind() == xbvLogical && conditionValue_.AsLogical();
 }

@@ -201,13 +201,18 @@ class TermPairOf final : public TermChain {
  public:
   TermPairOf(int code, std::vector<ComparisonTerm> terms)
       : TermChain(code, std::move(terms)), first_(terms_[0]), second_(terms_[1]) {}
-  bool Logical() override {
-    const bool first = Holds(first_);
-    const bool second = Holds(second_);
-    return IsAnd ? (first & second) : (first | second);
+  bool Logical() override { return Both(*this); }
+  Test ConditionTest() const override {
+    return [](TypedNode& node) { return Both(static_cast<TermPairOf&>(node)); };
   }
 
  private:
+  static bool Both(const TermPairOf& pair) {
+    const bool first = Holds(pair.first_);
+    const bool second = Holds(pair.second_);
+    return IsAnd ? (first & second) : (first | second);
+  }
+
   ComparisonTerm first_;
   ComparisonTerm second_;
 };
