@@ -717,6 +717,27 @@ std::unique_ptr<TStream> TXbaseDataSet::CreateBlobStream(TField* field, TBlobStr
   return std::make_unique<THCBlobStream>(this, field, mode);
 }
 
+bool TXbaseDataSet::GetFieldText(TField* field, bool translate, AnsiString& text) {
+  if (!table_ || field->FieldKind() != fkData) return false;
+  const TFieldType type = field->DataType();
+  if (type != ftString && type != ftFixedChar) return false;
+  const int n = field->FieldNo();
+  if (n < 1 || n > table_->FieldCount()) return false;
+  const char* record = GetActiveRecordBuffer();
+  if (!record) return false;
+  // What ReadField copies (the stored bytes without trailing blanks and
+  // zero bytes), then what the field keeps of it: the text up to a zero
+  // byte, translated when the field transliterates.
+  const char* stored = record + table_->FieldOffset(n);
+  std::size_t count = static_cast<std::size_t>(std::min(table_->FieldLength(n), field->Size()));
+  while (count > 0 && (stored[count - 1] == ' ' || stored[count - 1] == '\0')) --count;
+  if (const void* zero = std::memchr(stored, '\0', count))
+    count = static_cast<std::size_t>(static_cast<const char*>(zero) - stored);
+  text.assign(stored, count);
+  if (translate && translateAscii_) OemToAnsiBytes(text.data(), text.data(), count);
+  return true;
+}
+
 int TXbaseDataSet::Translate(const char* src, char* dst, bool toOem) {
   if (!src) {
     if (dst) *dst = '\0';

@@ -177,6 +177,9 @@ class TXbaseDataSet : public TDataSet {
   void SetFieldData(TField* field, const void* buffer) override;
   std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
   int Translate(const char* src, char* dst, bool toOem) override;
+  // The text of a stored string field straight from the record: no copy
+  // into the field's buffer, no second pass to measure and translate it.
+  bool GetFieldText(TField* field, bool translate, AnsiString& text) override;
   bool IsIndexField(TField* field) const override;
   TDataSource* GetDataSource() const override { return masterLink_.DataSource(); }
   bool IsSequenced() const override;

@@ -391,21 +391,14 @@ void TxbExpHandler::EvaluateVariant(Variant& value) {
   resultType_ = type;
 }
 
-void TxbExpHandler::EvaluateValue(TxbVariant& value) {
+void TxbExpHandler::EvaluateOther(TxbVariant& value) {
   if (!root_) {
     value.SetText("");
     resultType_ = etUnknown;
     return;
   }
   if (typed_) {
-    if (typed_->Type() == etBoolean) {
-      // A filter's or FOR condition's test, once per record.
-      const bool b = typed_->Logical();
-      value.SetLogical(b);
-      resultType_ = etBoolean;
-    } else {
-      EvaluateTyped(value);
-    }
+    EvaluateTyped(value);
     return;
   }
   if (root_->Kind() == enVariable) {
@@ -446,8 +439,19 @@ void TxbExpHandler::EvaluateValue(TxbVariant& value) {
   if (!typedTried_) {
     typedTried_ = true;
     TypedNodePtr typed = CompileTypedNode(*root_);
-    if (typed && typed->Type() == resultType_) typed_ = std::move(typed);
+    if (typed && typed->Type() == resultType_) {
+      typed_ = std::move(typed);
+      if (typed_->Type() == etBoolean) {
+        conditionTest_ = typed_->ConditionTest();
+        typedCondition_ = typed_.get();
+      }
+    }
   }
+}
+
+bool TxbExpHandler::EvaluateOtherCondition() {
+  EvaluateValue(conditionValue_);
+  return resultType_ == etBoolean && conditionValue_.Kind() == xbvLogical && conditionValue_.AsLogical();
 }
 
 void TxbExpHandler::EvaluateTyped(TxbVariant& value) {

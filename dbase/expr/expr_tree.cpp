@@ -270,6 +270,8 @@ TxbExpHandler::TxbExpHandler(TxbExpUserLink* link, bool sqlWildcards, std::strin
 TxbExpHandler::~TxbExpHandler() = default;
 
 void TxbExpHandler::SetExpression(std::string_view text) {
+  conditionTest_ = nullptr;
+  typedCondition_ = nullptr;
   typed_.reset();
   typedTried_ = false;
   root_.reset();

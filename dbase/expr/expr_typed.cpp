@@ -122,22 +122,128 @@ class NumberComparison final : public TypedNode {
   TypedNodePtr right_;
 };
 
-// The common filter term: a numeric variable against a literal, read
-// without a node between the comparison and the variable.
-template <int Code, bool VariableLeft>
-class VariableComparison final : public TypedNode {
+// The common filter term: a numeric variable against a literal.
+struct ComparisonTerm {
+  ComparisonTerm(TxbUserDefFieldVar* v, double c, int code, bool variableLeft) : variable(v), constant(c) {
+    // The signs of variable - constant that make the comparison hold. With
+    // the literal on the left the sign is that of constant - variable,
+    // which IEEE subtraction makes exactly the opposite one (a NaN gives 0
+    // either way).
+    for (int sign = -1; sign <= 1; ++sign)
+      if (ComparisonHolds(code, variableLeft ? sign : -sign)) accepted |= 1u << (sign + 1);
+  }
+  TxbUserDefFieldVar* variable;
+  double constant;
+  unsigned accepted = 0;
+};
+
+class TermNode : public TypedNode {
  public:
-  VariableComparison(TxbUserDefFieldVar* variable, double constant)
-      : TypedNode(etBoolean), variable_(variable), constant_(constant) {}
+  explicit TermNode(const ComparisonTerm& term) : TypedNode(etBoolean), term_(term) {}
+  const ComparisonTerm& Term() const { return term_; }
+
+ protected:
+  ComparisonTerm term_;
+};
+
+// A term read without a node between the comparison and the variable.
+template <int Code, bool VariableLeft>
+class VariableComparison final : public TermNode {
+ public:
+  explicit VariableComparison(const ComparisonTerm& term) : TermNode(term), constant_(term.constant) {}
   bool Logical() override {
-    const double v = variable_->NumberValue();
+    const double v = term_.variable->NumberValue();
     return DifferenceHolds<Code>(VariableLeft ? v - constant_ : constant_ - v);
   }
 
  private:
-  TxbUserDefFieldVar* variable_;
   double constant_;
 };
+
+// A run of terms joined by one Boolean operator (".AND." or ".OR."), the
+// usual shape of a filter, tested in one node. The terms are kept in the
+// order the operator tree evaluates them (right before left, all of them),
+// so the errors a variable raises come in the same order.
+class TermChain : public TypedNode {
+ public:
+  TermChain(int code, std::vector<ComparisonTerm> terms)
+      : TypedNode(etBoolean), code_(code), terms_(std::move(terms)) {}
+  int Code() const { return code_; }
+  const std::vector<ComparisonTerm>& Terms() const { return terms_; }
+
+ protected:
+  static bool Holds(const ComparisonTerm& t) {
+    const double difference = t.variable->NumberValue() - t.constant;
+    return (t.accepted >> ((difference > 0) - (difference < 0) + 1)) & 1u;
+  }
+
+  int code_;
+  std::vector<ComparisonTerm> terms_;
+};
+
+template <bool IsAnd>
+class TermChainOf final : public TermChain {
+ public:
+  using TermChain::TermChain;
+  bool Logical() override {
+    bool result = IsAnd;
+    for (const ComparisonTerm& t : terms_) {
+      const bool holds = Holds(t);
+      result = IsAnd ? (result & holds) : (result | holds);
+    }
+    return result;
+  }
+};
+
+// The usual filter of two terms, kept in the node itself.
+template <bool IsAnd>
+class TermPairOf final : public TermChain {
+ public:
+  TermPairOf(int code, std::vector<ComparisonTerm> terms)
+      : TermChain(code, std::move(terms)), first_(terms_[0]), second_(terms_[1]) {}
+  bool Logical() override { return Both(*this); }
+  Test ConditionTest() const override {
+    return [](TypedNode& node) { return Both(static_cast<TermPairOf&>(node)); };
+  }
+
+ private:
+  static bool Both(const TermPairOf& pair) {
+    const bool first = Holds(pair.first_);
+    const bool second = Holds(pair.second_);
+    return IsAnd ? (first & second) : (first | second);
+  }
+
+  ComparisonTerm first_;
+  ComparisonTerm second_;
+};
+
+// The terms of node in evaluation order when node is a term or a chain of
+// the operator code; false otherwise.
+bool CollectTerms(const TypedNode& node, int code, std::vector<ComparisonTerm>& out) {
+  if (const auto* term = dynamic_cast<const TermNode*>(&node)) {
+    out.push_back(term->Term());
+    return true;
+  }
+  if (const auto* chain = dynamic_cast<const TermChain*>(&node); chain && chain->Code() == code) {
+    out.insert(out.end(), chain->Terms().begin(), chain->Terms().end());
+    return true;
+  }
+  return false;
+}
+
+// "left op right" for op .AND. or .OR. as one chain when both sides are
+// terms or chains of the same operator; null otherwise.
+TypedNodePtr ChainTerms(int code, const TypedNode& left, const TypedNode& right) {
+  std::vector<ComparisonTerm> terms;
+  // Right first, as the operator evaluates.
+  if (!CollectTerms(right, code, terms) || !CollectTerms(left, code, terms)) return nullptr;
+  if (terms.size() == 2) {
+    if (code == opAnd) return std::make_unique<TermPairOf<true>>(code, std::move(terms));
+    return std::make_unique<TermPairOf<false>>(code, std::move(terms));
+  }
+  if (code == opAnd) return std::make_unique<TermChainOf<true>>(code, std::move(terms));
+  return std::make_unique<TermChainOf<false>>(code, std::move(terms));
+}
 
 // make(std::integral_constant<int, code>) for a run-time comparison code.
 template <class Make>
@@ -267,8 +373,12 @@ TypedNodePtr CompileOperator(const TxbExpOperator& node) {
       case opExactlyEqual:
         return std::make_unique<LogicalOperator<opExactlyEqual>>(std::move(left), std::move(right));
       case opNotEqual: return std::make_unique<LogicalOperator<opNotEqual>>(std::move(left), std::move(right));
-      case opAnd: return std::make_unique<LogicalOperator<opAnd>>(std::move(left), std::move(right));
-      case opOr: return std::make_unique<LogicalOperator<opOr>>(std::move(left), std::move(right));
+      case opAnd:
+        if (TypedNodePtr chain = ChainTerms(code, *left, *right)) return chain;
+        return std::make_unique<LogicalOperator<opAnd>>(std::move(left), std::move(right));
+      case opOr:
+        if (TypedNodePtr chain = ChainTerms(code, *left, *right)) return chain;
+        return std::make_unique<LogicalOperator<opOr>>(std::move(left), std::move(right));
       default: return nullptr;
     }
   }
@@ -280,14 +390,16 @@ TypedNodePtr CompileOperator(const TxbExpOperator& node) {
         TxbUserDefFieldVar* variable = static_cast<const TxbExpFieldvar*>(leftNode)->Variable();
         const double constant = right->Number();
         return ForComparison(code, [&](auto c) -> TypedNodePtr {
-          return std::make_unique<VariableComparison<decltype(c)::value, true>>(variable, constant);
+          return std::make_unique<VariableComparison<decltype(c)::value, true>>(
+              ComparisonTerm{variable, constant, decltype(c)::value, true});
         });
       }
       if (rightNode->Kind() == enVariable && left->Constant()) {
         TxbUserDefFieldVar* variable = static_cast<const TxbExpFieldvar*>(rightNode)->Variable();
         const double constant = left->Number();
         return ForComparison(code, [&](auto c) -> TypedNodePtr {
-          return std::make_unique<VariableComparison<decltype(c)::value, false>>(variable, constant);
+          return std::make_unique<VariableComparison<decltype(c)::value, false>>(
+              ComparisonTerm{variable, constant, decltype(c)::value, false});
         });
       }
       return ForComparison(code, [&](auto c) -> TypedNodePtr {

@@ -39,6 +39,13 @@ class TypedNode {
   virtual const AnsiString* ConstantText() const { return nullptr; }
   // True for literals of any type.
   virtual bool Constant() const { return false; }
+  // How a Boolean node is tested by its handler: a function of the node
+  // (Logical through the node's class by default; a node may hand its own
+  // test, which saves a dispatch per record).
+  using Test = bool (*)(TypedNode&);
+  virtual Test ConditionTest() const {
+    return [](TypedNode& node) { return node.Logical(); };
+  }
 
  private:
   ExpressionValueType type_;

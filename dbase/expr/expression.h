@@ -305,7 +305,26 @@ class TxbExpHandler {
   // 32-bit range); Boolean as logical. Any other type makes the result
   // type Unknown. Without a value (unassigned or other types) the buffer is
   // left empty. Without a tree: the empty text, result type Unknown.
-  virtual void EvaluateValue(TxbVariant& value);
+  // A typed condition (a filter's or FOR clause's test, once per record)
+  // is evaluated inline, at the cost of its test alone.
+  virtual void EvaluateValue(TxbVariant& value) {
+    if (conditionTest_) {
+      value.SetLogical(conditionTest_(*typedCondition_));
+      resultType_ = etBoolean;
+      return;
+    }
+    EvaluateOther(value);
+  }
+  // A condition's test (a filter, a FOR clause) on the current record: true
+  // when EvaluateValue would store a logical true with result type Boolean.
+  // Raises what EvaluateValue raises; keeps its value in the handler.
+  bool EvaluateCondition() {
+    if (conditionTest_) {
+      resultType_ = etBoolean;
+      return conditionTest_(*typedCondition_);
+    }
+    return EvaluateOtherCondition();
+  }
 
   // Type of the last evaluation, or after compiling the root's recorded
   // type (known before evaluation for literals only).
@@ -356,6 +375,9 @@ class TxbExpHandler {
   TxbUserDefFieldVar* LookupVariable(std::string_view upperName) const;
   void NoteOperand(const TxbExpBaseObject& node);
 
+  // EvaluateValue and EvaluateCondition for all but a typed Boolean tree.
+  void EvaluateOther(TxbVariant& value);
+  bool EvaluateOtherCondition();
   // EvaluateValue through the typed form of the tree.
   void EvaluateTyped(TxbVariant& value);
 
@@ -366,8 +388,13 @@ class TxbExpHandler {
   // (which has recorded every node's type) when all its types are fixed;
   // EvaluateValue then goes through it.
   std::unique_ptr<TypedNode> typed_;
+  // For a typed Boolean tree: its test (TypedNode::ConditionTest) and the
+  // node it takes; null otherwise.
+  bool (*conditionTest_)(TypedNode&) = nullptr;
+  TypedNode* typedCondition_ = nullptr;
   bool typedTried_ = false;
   AnsiString typedText_;  // a text result's buffer, reused
+  TxbVariant conditionValue_;  // EvaluateCondition's value, reused
   ExpressionValueType resultType_ = etUnknown;
   int maxWidth_ = 0;
   int maxDecimals_ = 0;

@@ -22,11 +22,7 @@ bool XBO_dBHandler::NothingPassesFilter() const {
   return true;
 }
 
-bool XBO_dBHandler::FilterHolds() {
-  TxbVariant value(0);
-  filter_->EvaluateValue(value);
-  return filter_->ResultType() == etBoolean && value.Kind() == xbvLogical && value.AsLogical();
-}
+bool XBO_dBHandler::FilterHolds() { return filter_->EvaluateCondition(); }
 
 void XBO_dBHandler::SetFilterExpression(const AnsiString& text, bool caseInsensitive, bool partialCompare) {
   if (!filterSet_) filterSet_ = std::make_unique<TxbHugeSet>();

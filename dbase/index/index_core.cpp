@@ -270,9 +270,7 @@ bool XBobjIndexTag::EvaluateKey(TxbVariant& key) {
 
 bool XBobjIndexTag::EvaluateFor() {
   if (!forHandler_) return false;
-  TxbVariant value(0);
-  forHandler_->EvaluateValue(value);
-  return forHandler_->ResultType() == etBoolean && value.Kind() == xbvLogical && value.AsLogical();
+  return forHandler_->EvaluateCondition();
 }
 
 void XBobjIndexTag::PageRemoved(XBobjIndexKey*) {}

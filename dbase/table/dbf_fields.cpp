@@ -52,6 +52,42 @@ AnsiString TrimBlanksRight(std::string_view s) {
   return AnsiString(s.substr(0, n));
 }
 
+// Plain decimal text ("[+-]digits[.digits]" after leading blanks) of at
+// most 15 digits, read without the general parser: the integer of its
+// digits and the power of ten it is divided by are both exact doubles, so
+// the one rounded division gives the correctly rounded value the general
+// parser gives. Anything else (exponents, more digits, stray characters)
+// returns false and takes the general path with its error.
+bool ParsePlainDecimal(std::string_view s, double& value) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::size_t i = 0;
+  const std::size_t n = s.size();
+  while (i < n && s[i] == ' ') ++i;
+  bool negative = false;
+  if (i < n && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  uint64_t digits = 0;
+  int count = 0;
+  int decimals = 0;
+  bool point = false;
+  for (; i < n; ++i) {
+    const char c = s[i];
+    if (c >= '0' && c <= '9') {
+      if (++count > 15) return false;
+      digits = digits * 10 + static_cast<uint64_t>(c - '0');
+      decimals += point ? 1 : 0;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  if (count == 0) return false;
+  const double magnitude = static_cast<double>(digits) / kPowers[decimals];
+  value = negative ? -magnitude : magnitude;
+  return true;
+}
+
 AnsiString TrimBlanks(std::string_view s) {
   std::size_t b = 0;
   while (b < s.size() && (s[b] == ' ' || s[b] == '\0')) ++b;
@@ -396,9 +432,12 @@ double XBO_dBaseFld::ReadNumber(const TxbDBFFields& f) {
         break;
     }
   }
-  const AnsiString text = TrimBlanksRight(std::string_view(p, static_cast<std::size_t>(f.length)));
-  if (text.empty()) return 0;
+  std::string_view stored(p, static_cast<std::size_t>(f.length));
+  while (!stored.empty() && (stored.back() == ' ' || stored.back() == '\0')) stored.remove_suffix(1);
+  if (stored.empty()) return 0;
   double value = 0;
+  if (ParsePlainDecimal(stored, value)) return value;
+  const AnsiString text(stored);
   if (!TryStrToFloat(text, value, DotSettings())) RaiseFieldError(xbmInvalidNumericValue, f, text);
   return value;
 }

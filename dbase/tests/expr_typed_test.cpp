@@ -118,6 +118,13 @@ TEST_F(TypedExpression, GivesWhatTheGeneralEvaluationGivesOnEveryRecord) {
       {"SUBSTR(NAME, AMOUNT, AMOUNT)", true},
       {"LOWER(NAME) + UPPER('š')", true},
       {"(AMOUNT) > (0)", true},
+      // Runs of terms under one operator are tested as one chain.
+      {"AMOUNT > 0 .AND. DAY < {1.1.2024} .AND. 1 < AMOUNT", true},
+      {"AMOUNT >= 99999999 .OR. DAY = {29.2.2024} .OR. 0 >= AMOUNT .OR. DAY # {1.1.1900}", true},
+      {"(AMOUNT > 0 .AND. DAY > 0) .AND. (AMOUNT < 5 .AND. 2 = AMOUNT)", true},
+      {"AMOUNT > 0 .AND. (DAY > {1.1.2024} .OR. AMOUNT < 5)", true},
+      {"AMOUNT > 0 .OR. FLAG .OR. DAY <= {1.1.2000}", true},
+      {"AMOUNT = AMOUNT .AND. DAY > 0", true},
       // No typed form: these go on through the general path.
       {"STRZERO(AMOUNT, 10)", false},
       {"IIF(FLAG, NAME, 'no')", false},

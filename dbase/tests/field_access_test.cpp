@@ -7,6 +7,8 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <random>
+#include <string>
 
 #include "dbase/table/dbf_fields.h"
 #include "dbase/testing/table_fixtures.h"
@@ -14,6 +16,7 @@
 #include "dbase/base/dates.h"
 #include "dbase/base/errors.h"
 #include "dbase/base/os_layer.h"
+#include "platform/rtl/floatconv.h"
 #include "platform/rtl/system.h"
 #include "testing/temp_dir.h"
 #include "testing/error_message.h"
@@ -366,4 +369,40 @@ TEST(FieldAccess, DeleteAndRecallChangeOnlyTheFlagOfTheStoredRecord) {
 
   XBO_dBaseFld fresh(path, true, true, "");
   EXPECT_FALSE(fresh.DeleteRecord());  // no current record
+}
+
+// Short decimal texts are read without the general parser; whatever path a
+// text takes, the value (down to the sign of a zero) and the refusal must
+// be the general parser's.
+TEST(FieldAccess, NumberTextsReadAsTheGeneralParserReadsThem) {
+  OneRecord r({{"WIDE", 'N', 20, 4}}, 0x03, "wide.dbf");
+  XBO_dBaseFld& t = r.table;
+  auto check = [&](std::string text) {
+    text.resize(20, ' ');
+    std::memcpy(t.Record() + t.FieldOffset(1), text.data(), 20);
+    std::size_t end = text.find_last_not_of(' ');
+    const std::string trimmed = end == std::string::npos ? std::string() : text.substr(0, end + 1);
+    double expected = 0;
+    const bool valid = trimmed.empty() || TryStrToFloat(trimmed, expected, DotDecimalSettings());
+    if (!valid) {
+      EXPECT_THROW(t.GetNumberN(1), EXbaseError) << '"' << text << '"';
+      return;
+    }
+    double got = 0;
+    ASSERT_NO_THROW(got = t.GetNumberN(1)) << '"' << text << '"';
+    EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << '"' << text << "\" " << got << " " << expected;
+  };
+  for (const char* text :
+       {"0.1", "-0.00", "+0", "-0", "0.3", "   1234567.89", "-1234567.89", "999999999999999", "9999999999999999",
+        "0.000000000000001", "123456789012.345", "1.", ".5", "-.5", ".", "-", "+", "1.2.3", "1 2", "--1",
+        "+-1", "1e5", "1E-3", "12x", "000000000000000000.5", "0.1000000000000000", "4503599627370497",
+        "9007199254740993"})
+    check(text);
+  std::mt19937 random(20261209);
+  const char alphabet[] = " +-.0123456789999e";
+  for (int i = 0; i < 20000; ++i) {
+    std::string text(random() % 21, ' ');
+    for (char& c : text) c = alphabet[random() % (sizeof alphabet - 1)];
+    check(text);
+  }
 }

@@ -2,9 +2,13 @@
 // and "TABLE->FIELD"), their values by type, and the seven table functions.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 #include "dbase/table/dbf_fields.h"
 #include "dbase/testing/table_fixtures.h"
 #include "dbase/base/dates.h"
+#include "dbase/base/errors.h"
 #include "dbase/expr/expression.h"
 #include "dbase/expr/expr_registry.h"
 #include "testing/temp_dir.h"
@@ -114,4 +118,42 @@ TEST_F(TableLink, TranslateFlagTellsTheLinkThatTextsAreOem) {
   EXPECT_EQ(table_->ExpressionLink()->DefaultNumberWidth(), 10);
   EXPECT_NE(table_->FieldDescriptor("NAME")->variable, nullptr);
   EXPECT_EQ(table_->FieldDescriptor("NAME")->variable->Width(), 20);
+}
+
+// A run of comparisons tested in one node reads its fields in the order the
+// operator tree does: the field whose text is bad and is read first names
+// the error, as in the general evaluation.
+TEST(TableLinkConditions, ComparisonRunsRaiseForTheFieldTheTreeReadsFirst) {
+  RegisterBuiltinExpressions();
+  TempDir dir;
+  XBO_dBaseFld table(MakeTable(dir.Path(), "runs.dbf", {{"A", 'N', 5, 0}, {"B", 'N', 5, 0}}, 0x03), true, true, "");
+  for (const char* raw : {"    1", "   1x"}) {
+    table.BlankRecord();
+    table.PutRaw("A", raw);
+    table.PutRaw("B", raw);
+    table.AppendRecord();
+  }
+  auto errorOf = [](const std::function<void()>& action) {
+    try {
+      action();
+    } catch (const EXbaseError& e) {
+      return std::string(e.what());
+    }
+    return std::string("no error");
+  };
+  for (const char* text : {"A > 0 .AND. B > 0", "B > 0 .AND. A > 0", "A > 0 .OR. B > 0 .OR. 3 < A",
+                           "(B > 0 .AND. A < 5) .AND. 0 < B", "A > 0 .AND. B > 0 .AND. A > 0"}) {
+    SCOPED_TRACE(text);
+    TxbExpHandler condition(table.ExpressionLink(), false, text);
+    table.GoRecord(1);
+    EXPECT_TRUE(condition.EvaluateCondition());
+    EXPECT_TRUE(condition.EvaluatesTyped());
+    table.GoRecord(2);
+    TxbExpHandler general(table.ExpressionLink(), false, text);
+    TxbVariant value;
+    const std::string expected = errorOf([&] { general.EvaluateValue(value); });
+    EXPECT_NE(expected, "no error");
+    EXPECT_EQ(errorOf([&] { condition.EvaluateCondition(); }), expected);
+    EXPECT_EQ(errorOf([&] { condition.EvaluateValue(value); }), expected);
+  }
 }

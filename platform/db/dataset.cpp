@@ -689,6 +689,8 @@ Variant TDataSet::Lookup(std::string_view, const Variant&, std::string_view) {
 
 std::unique_ptr<TStream> TDataSet::CreateBlobStream(TField*, TBlobStreamMode) { return nullptr; }
 
+bool TDataSet::GetFieldText(TField*, bool, AnsiString&) { return false; }
+
 int TDataSet::Translate(const char* src, char* dst, bool) {
   if (!src) {
     if (dst) *dst = '\0';

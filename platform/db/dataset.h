@@ -204,6 +204,11 @@ class TDataSet : public TComponent {
   // Stored <-> shown text (zero-terminated; src may equal dst); returns
   // the length. The base copies.
   virtual int Translate(const char* src, char* dst, bool toOem);
+  // A string field's text (shown form when translate) read straight from
+  // the record of the current state, as GetFieldData and Translate would
+  // give it; for datasets that can skip that round trip on every read.
+  // False: no such path here, the field reads through GetFieldData.
+  virtual bool GetFieldText(TField* field, bool translate, AnsiString& text);
   virtual bool IsIndexField(TField* field) const;
   // The data source this dataset hangs on as a detail, if any.
   virtual TDataSource* GetDataSource() const { return nullptr; }

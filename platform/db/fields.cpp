@@ -354,6 +354,10 @@ bool TStringField::AcceptsDefType(TFieldType type) const {
 }
 
 AnsiString TStringField::GetAsString() const {
+  if (!Validating() && DataSet()) {
+    AnsiString text;
+    if (DataSet()->GetFieldText(const_cast<TStringField*>(this), Transliterate(), text)) return text;
+  }
   // Most fields fit a buffer on the stack; a walk reads every one per record.
   char small[256];
   std::vector<char> large;

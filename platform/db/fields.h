@@ -234,6 +234,8 @@ class TField : public TComponent {
   // A lookup field written outside the calculation: the value is looked up
   // in LookupDataSet and the found keys go into KeyFields; true when done.
   bool WriteThroughLookup(const Variant& value);
+  // While OnValidate runs (reads then see the proposed value).
+  bool Validating() const { return validating_; }
 
  private:
   friend class TDataSet;
