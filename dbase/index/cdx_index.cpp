@@ -645,22 +645,22 @@ XBobjSortCDX::XBobjSortCDX(XBobjCDXTag* tag, int32_t recordCount)
       keyLength_(tag->KeyLength()),
       fill_(tag->FillByte()) {
   leaf_ = CdxLeafParametersFor(keyLength_, static_cast<uint32_t>(std::max(recordCount, 1)));
+  SetMemoryBound(kBuildMemoryBound);
 }
 
-void XBobjSortCDX::WriteNode(std::size_t level, CdxNode& node, int32_t position, bool root) {
+void XBobjSortCDX::WriteNode(std::size_t level, const std::vector<CdxEntry>& entries, std::size_t count,
+                             int32_t left, int32_t right, int32_t position, bool root) {
   uint8_t block[kCdxBlockSize];
   bool ok;
   if (level == 0)
-    ok = CdxEncodeLeaf(node.entries, 0, node.entries.size(), 2 + (root ? 1 : 0), node.left,
-                       node.right, keyLength_, fill_, leaf_, block);
+    ok = CdxEncodeLeaf(entries, 0, count, 2 + (root ? 1 : 0), left, right, keyLength_, fill_, leaf_, block);
   else
-    ok = CdxEncodeBranch(node.entries, 0, node.entries.size(), root ? 1 : 0, node.left, node.right,
-                         keyLength_, fill_, block);
+    ok = CdxEncodeBranch(entries, 0, count, root ? 1 : 0, left, right, keyLength_, fill_, block);
   if (!ok) tag_->Corrupt();
   tag_->CdxFile()->WriteBlock(position, block, kCdxBlockSize);
 }
 
-void XBobjSortCDX::Add(std::size_t level, const AnsiString& key, int32_t record, int32_t child) {
+void XBobjSortCDX::Add(std::size_t level, const char* key, std::size_t length, int32_t record, int32_t child) {
   // 31 levels hold far more keys than a table can have records.
   if (level >= 31) tag_->Corrupt();
   if (levels_.size() <= level) levels_.resize(level + 1);
@@ -670,75 +670,92 @@ void XBobjSortCDX::Add(std::size_t level, const AnsiString& key, int32_t record,
       l.position = tag_->CdxFile()->NewPage();
       l.left = -1;
       l.free = kCdxLeafArea;
-      l.entries.clear();
+      l.count = 0;
       if (l.pendingPosition != -1) {
-        l.pending.right = l.position;
         l.left = l.pendingPosition;
-        WriteNode(level, l.pending, l.pendingPosition, false);
+        WriteNode(level, l.pending, l.pendingCount, l.pendingLeft, l.position, l.pendingPosition, false);
         l.pendingPosition = -1;
-        l.pending.entries.clear();
+        l.pendingCount = 0;
       }
     }
     bool leaf = level == 0;
+    if (l.entries.size() <= l.count) l.entries.resize(l.count + 1);
+    CdxEntry& entry = l.entries[l.count];
+    entry.key.assign(key, length);
+    entry.record = record;
+    entry.child = child;
     if (leaf) {
       int duplicate, trailing;
-      CdxEntryCounts(l.entries.empty() ? nullptr : &l.entries.back().key, key, keyLength_, fill_,
+      CdxEntryCounts(l.count == 0 ? nullptr : &l.entries[l.count - 1].key, entry.key, keyLength_, fill_,
                      duplicate, trailing);
       l.free -= leaf_.infoBytes + keyLength_ - duplicate - trailing;
     }
-    l.entries.push_back({key, record, child});
+    ++l.count;
     bool close = leaf ? l.free < 2 * (leaf_.infoBytes + keyLength_ + 8)
-                      : static_cast<int>(l.entries.size()) >= CdxMaxBranchEntries(keyLength_);
+                      : static_cast<int>(l.count) >= CdxMaxBranchEntries(keyLength_);
     if (!close) return;
-    l.pending.attribute = leaf ? 2 : 0;
-    l.pending.left = l.left;
-    l.pending.right = -1;
-    l.pending.entries = std::move(l.entries);
-    l.entries.clear();
+    l.pendingLeft = l.left;
+    l.entries.swap(l.pending);
+    l.pendingCount = l.count;
+    l.count = 0;
     l.pendingPosition = l.position;
     l.position = -1;
   }
   // The level vector may grow below: copy what goes up first.
-  const CdxEntry& last = levels_[level].pending.entries.back();
-  AnsiString separator = last.key;
+  const CdxEntry& last = levels_[level].pending[levels_[level].pendingCount - 1];
+  separator_.assign(last.key);
   int32_t separatorRecord = last.record;
   int32_t position = levels_[level].pendingPosition;
-  Add(level + 1, separator, separatorRecord, position);
+  Add(level + 1, separator_.data(), separator_.size(), separatorRecord, position);
 }
 
 int32_t XBobjSortCDX::WriteTree() {
-  tag_->TakeSortedKeys(*this, [this](const TxbVariant& key, int32_t record) {
-    Add(0, tag_->DiskKey(key), record, record);
-  });
+  XBobjIndexTable* table = tag_->CdxFile()->Table();
+  const bool general = tag_->Collation() == cdxGeneral;
+  uint8_t type;
+  const uint8_t* bytes;
+  int length;
+  int32_t record;
+  int32_t written = 0;
+  TxbVariant value(0);
+  // Keys come from the sorter in their stored form, which is the disk form
+  // unless the collation maps it.
+  while (NextBytes(type, bytes, length, record)) {
+    if (general) {
+      KeyValue(type, bytes, length, value);
+      AnsiString disk = tag_->DiskKey(value);
+      Add(0, disk.data(), disk.size(), record, record);
+    } else {
+      Add(0, reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(std::min(length, keyLength_)), record,
+          record);
+    }
+    ++written;
+    if (table) table->IndexStatusReport(2, written, 0);
+  }
   if (levels_.empty()) {
     int32_t position = tag_->CdxFile()->NewPage();
-    CdxNode empty;
-    WriteNode(0, empty, position, true);
+    WriteNode(0, {}, 0, -1, -1, position, true);
     return position;
   }
   int32_t root = -1;
   for (std::size_t level = 0; level < levels_.size(); ++level) {
     bool top = level + 1 == levels_.size();
     if (levels_[level].position != -1) {
-      CdxNode node;
-      node.left = levels_[level].left;
-      node.right = -1;
-      node.entries = std::move(levels_[level].entries);
-      int32_t position = levels_[level].position;
-      levels_[level].position = -1;
+      Level& l = levels_[level];
+      int32_t position = l.position;
+      l.position = -1;
       if (top) {
         root = position;
-        WriteNode(level, node, position, true);
+        WriteNode(level, l.entries, l.count, l.left, -1, position, true);
       } else {
-        AnsiString separator = node.entries.back().key;
-        int32_t separatorRecord = node.entries.back().record;
-        WriteNode(level, node, position, false);
-        Add(level + 1, separator, separatorRecord, position);
+        separator_.assign(l.entries[l.count - 1].key);
+        int32_t separatorRecord = l.entries[l.count - 1].record;
+        WriteNode(level, l.entries, l.count, l.left, -1, position, false);
+        Add(level + 1, separator_.data(), separator_.size(), separatorRecord, position);
       }
     } else if (levels_[level].pendingPosition != -1) {
       Level& l = levels_[level];
-      l.pending.right = -1;
-      WriteNode(level, l.pending, l.pendingPosition, top);
+      WriteNode(level, l.pending, l.pendingCount, l.pendingLeft, -1, l.pendingPosition, top);
       if (top) root = l.pendingPosition;
       l.pendingPosition = -1;
     }

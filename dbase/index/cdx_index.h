@@ -213,16 +213,23 @@ class XBobjSortCDX : public TxbSort {
   int32_t WriteTree();
 
  private:
+  // Entries are kept in pools that only grow: a node's entries are
+  // assigned over those of an earlier node, so keys cost no allocation.
   struct Level {
     std::vector<CdxEntry> entries;
+    std::size_t count = 0;
     int32_t position = -1;  // -1: no node started
     int32_t left = -1;
     int free = kCdxLeafArea;
-    CdxNode pending;  // closed, waiting for its right sibling
+    // Closed, waiting for its right sibling.
+    std::vector<CdxEntry> pending;
+    std::size_t pendingCount = 0;
+    int32_t pendingLeft = -1;
     int32_t pendingPosition = -1;
   };
-  void Add(std::size_t level, const AnsiString& key, int32_t record, int32_t child);
-  void WriteNode(std::size_t level, CdxNode& node, int32_t position, bool root);
+  void Add(std::size_t level, const char* key, std::size_t length, int32_t record, int32_t child);
+  void WriteNode(std::size_t level, const std::vector<CdxEntry>& entries, std::size_t count, int32_t left,
+                 int32_t right, int32_t position, bool root);
 
   XBobjCDXTag* tag_;
   int32_t recordCount_;
@@ -230,6 +237,7 @@ class XBobjSortCDX : public TxbSort {
   uint8_t fill_;
   CdxLeafParameters leaf_;
   std::vector<Level> levels_;
+  AnsiString separator_;
 };
 
 class XBobjCDXFile : public XBobjIndexFile {

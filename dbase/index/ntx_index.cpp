@@ -821,7 +821,9 @@ void XBobjNTXTag::BuildTag() {
 // XBobjSortNTX
 
 XBobjSortNTX::XBobjSortNTX(XBobjNTXTag* tag)
-    : TxbSort(tag->KeyLength() + 1, CollationWeights, tag->Ascending(), tag->Unique()), tag_(tag) {}
+    : TxbSort(tag->KeyLength() + 1, CollationWeights, tag->Ascending(), tag->Unique()), tag_(tag) {
+  SetMemoryBound(kBuildMemoryBound);
+}
 
 void XBobjSortNTX::Add(std::size_t level, NtxKey key, int32_t child) {
   if (level >= static_cast<std::size_t>(kIndexMaxDepth)) tag_->Corrupt();
