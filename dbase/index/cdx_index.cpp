@@ -661,7 +661,8 @@ void XBobjSortCDX::WriteNode(std::size_t level, const std::vector<CdxEntry>& ent
 }
 
 void XBobjSortCDX::Add(std::size_t level, const char* key, std::size_t length, int32_t record, int32_t child) {
-  // 31 levels hold far more keys than a table can have records.
+  // Branch levels only (leaves go through AddLeafKey). 31 levels hold far
+  // more keys than a table can have records.
   if (level >= 31) tag_->Corrupt();
   if (levels_.size() <= level) levels_.resize(level + 1);
   {
@@ -669,7 +670,6 @@ void XBobjSortCDX::Add(std::size_t level, const char* key, std::size_t length, i
     if (l.position == -1) {
       l.position = tag_->CdxFile()->NewPage();
       l.left = -1;
-      l.free = kCdxLeafArea;
       l.count = 0;
       if (l.pendingPosition != -1) {
         l.left = l.pendingPosition;
@@ -678,22 +678,13 @@ void XBobjSortCDX::Add(std::size_t level, const char* key, std::size_t length, i
         l.pendingCount = 0;
       }
     }
-    bool leaf = level == 0;
     if (l.entries.size() <= l.count) l.entries.resize(l.count + 1);
     CdxEntry& entry = l.entries[l.count];
     entry.key.assign(key, length);
     entry.record = record;
     entry.child = child;
-    if (leaf) {
-      int duplicate, trailing;
-      CdxEntryCounts(l.count == 0 ? nullptr : &l.entries[l.count - 1].key, entry.key, keyLength_, fill_,
-                     duplicate, trailing);
-      l.free -= leaf_.infoBytes + keyLength_ - duplicate - trailing;
-    }
     ++l.count;
-    bool close = leaf ? l.free < 2 * (leaf_.infoBytes + keyLength_ + 8)
-                      : static_cast<int>(l.count) >= CdxMaxBranchEntries(keyLength_);
-    if (!close) return;
+    if (static_cast<int>(l.count) < CdxMaxBranchEntries(keyLength_)) return;
     l.pendingLeft = l.left;
     l.entries.swap(l.pending);
     l.pendingCount = l.count;
@@ -707,6 +698,78 @@ void XBobjSortCDX::Add(std::size_t level, const char* key, std::size_t length, i
   int32_t separatorRecord = last.record;
   int32_t position = levels_[level].pendingPosition;
   Add(level + 1, separator_.data(), separator_.size(), separatorRecord, position);
+}
+
+void XBobjSortCDX::WriteLeaf(LeafBlock& leaf, int32_t right, bool root) {
+  uint8_t* out = leaf.block;
+  PutLe16(out, static_cast<uint32_t>(2 + (root ? 1 : 0)));
+  PutLe16(out + 2, static_cast<uint32_t>(leaf.count));
+  PutLe32(out + 4, static_cast<uint32_t>(leaf.left));
+  PutLe32(out + 8, static_cast<uint32_t>(right));
+  PutLe16(out + 12, static_cast<uint32_t>(kCdxLeafArea - leaf.used));
+  PutLe32(out + 14, leaf_.recordMask);
+  out[18] = leaf_.duplicateMask;
+  out[19] = leaf_.trailingMask;
+  out[20] = leaf_.recordBits;
+  out[21] = leaf_.duplicateBits;
+  out[22] = leaf_.trailingBits;
+  out[23] = leaf_.infoBytes;
+  tag_->CdxFile()->WriteBlock(leaf.position, out, kCdxBlockSize);
+}
+
+// The leaf encoding of CdxEncodeLeaf, one key at a time: the key's bytes
+// after those it shares with the previous key of the leaf, without its
+// trailing fill, grow down from the block's end; its information bytes
+// (record number, duplicate and trailing counts) grow up from offset 24.
+void XBobjSortCDX::AddLeafKey(const uint8_t* key, int length, int32_t record) {
+  if (levels_.empty()) levels_.resize(1);
+  LeafBlock& open = leaves_[openLeaf_];
+  if (open.position == -1) {
+    open.position = tag_->CdxFile()->NewPage();
+    open.left = -1;
+    open.count = 0;
+    open.used = 0;
+    open.keyEnd = kCdxBlockSize;
+    std::memset(open.block, 0, sizeof open.block);
+    LeafBlock& pending = leaves_[1 - openLeaf_];
+    if (pending.position != -1) {
+      open.left = pending.position;
+      WriteLeaf(pending, open.position, false);
+      pending.position = -1;
+    }
+  }
+  if (record <= 0 || static_cast<uint32_t>(record) > leaf_.recordMask) tag_->Corrupt();
+  int kept = std::min(length, keyLength_);
+  while (kept > 0 && key[kept - 1] == fill_) --kept;
+  const int trailing = keyLength_ - kept;
+  int duplicate = 0;
+  if (open.count > 0) {
+    // Only bytes the previous key really stores are shared.
+    const int shared = std::min(kept, previousStored_);
+    while (duplicate < shared && previousKey_[duplicate] == key[duplicate]) ++duplicate;
+  }
+  const int stored = kept - duplicate;
+  const int info = leaf_.infoBytes;
+  if (open.keyEnd - stored < 24 + (open.count + 1) * info) tag_->Corrupt();
+  open.keyEnd -= stored;
+  std::memcpy(open.block + open.keyEnd, key + duplicate, static_cast<std::size_t>(stored));
+  const uint64_t word = static_cast<uint64_t>(trailing) << (16 - leaf_.trailingBits) |
+                        static_cast<uint64_t>(duplicate) << (16 - leaf_.trailingBits - leaf_.duplicateBits);
+  const uint64_t bits = (static_cast<uint64_t>(record) & leaf_.recordMask) | word << (8 * info - 16);
+  uint8_t* slot = open.block + 24 + open.count * info;
+  for (int b = 0; b < info; ++b) slot[b] = static_cast<uint8_t>(bits >> (8 * b));
+  open.used += info + stored;
+  ++open.count;
+  std::memcpy(previousKey_, key, static_cast<std::size_t>(length));
+  previousLength_ = length;
+  previousStored_ = kept;
+  previousRecord_ = record;
+  if (kCdxLeafArea - open.used >= 2 * (info + keyLength_ + 8)) return;
+  // Closed: it is written once its right sibling has a position.
+  const int32_t position = open.position;
+  openLeaf_ = 1 - openLeaf_;
+  leaves_[openLeaf_].position = -1;
+  Add(1, reinterpret_cast<const char*>(previousKey_), static_cast<std::size_t>(previousLength_), record, position);
 }
 
 int32_t XBobjSortCDX::WriteTree() {
@@ -724,10 +787,9 @@ int32_t XBobjSortCDX::WriteTree() {
     if (general) {
       KeyValue(type, bytes, length, value);
       AnsiString disk = tag_->DiskKey(value);
-      Add(0, disk.data(), disk.size(), record, record);
+      AddLeafKey(reinterpret_cast<const uint8_t*>(disk.data()), static_cast<int>(disk.size()), record);
     } else {
-      Add(0, reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(std::min(length, keyLength_)), record,
-          record);
+      AddLeafKey(bytes, std::min(length, keyLength_), record);
     }
     ++written;
     if (table) table->IndexStatusReport(2, written, 0);
@@ -738,7 +800,25 @@ int32_t XBobjSortCDX::WriteTree() {
     return position;
   }
   int32_t root = -1;
-  for (std::size_t level = 0; level < levels_.size(); ++level) {
+  {
+    const bool top = levels_.size() == 1;
+    LeafBlock& open = leaves_[openLeaf_];
+    LeafBlock& pending = leaves_[1 - openLeaf_];
+    if (open.position != -1) {
+      WriteLeaf(open, -1, top);
+      if (top)
+        root = open.position;
+      else
+        Add(1, reinterpret_cast<const char*>(previousKey_), static_cast<std::size_t>(previousLength_),
+            previousRecord_, open.position);
+      open.position = -1;
+    } else if (pending.position != -1) {
+      WriteLeaf(pending, -1, top);
+      if (top) root = pending.position;
+      pending.position = -1;
+    }
+  }
+  for (std::size_t level = 1; level < levels_.size(); ++level) {
     bool top = level + 1 == levels_.size();
     if (levels_[level].position != -1) {
       Level& l = levels_[level];
