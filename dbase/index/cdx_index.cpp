@@ -657,7 +657,24 @@ void XBobjSortCDX::WriteNode(std::size_t level, const std::vector<CdxEntry>& ent
   else
     ok = CdxEncodeBranch(entries, 0, count, root ? 1 : 0, left, right, keyLength_, fill_, block);
   if (!ok) tag_->Corrupt();
-  tag_->CdxFile()->WriteBlock(position, block, kCdxBlockSize);
+  WriteBlock(position, block);
+}
+
+void XBobjSortCDX::WriteBlock(int32_t position, const uint8_t* block) {
+  constexpr std::size_t kBatch = 64 * 1024;
+  if (blocksStart_ < 0 || position != blocksStart_ + static_cast<int64_t>(blocks_.size()) ||
+      blocks_.size() >= kBatch) {
+    FlushBlocks();
+    blocksStart_ = position;
+  }
+  blocks_.insert(blocks_.end(), block, block + kCdxBlockSize);
+}
+
+void XBobjSortCDX::FlushBlocks() {
+  if (!blocks_.empty())
+    tag_->CdxFile()->WriteBlock(blocksStart_, blocks_.data(), static_cast<int32_t>(blocks_.size()));
+  blocks_.clear();
+  blocksStart_ = -1;
 }
 
 void XBobjSortCDX::Add(std::size_t level, const char* key, std::size_t length, int32_t record, int32_t child) {
@@ -714,7 +731,7 @@ void XBobjSortCDX::WriteLeaf(LeafBlock& leaf, int32_t right, bool root) {
   out[21] = leaf_.duplicateBits;
   out[22] = leaf_.trailingBits;
   out[23] = leaf_.infoBytes;
-  tag_->CdxFile()->WriteBlock(leaf.position, out, kCdxBlockSize);
+  WriteBlock(leaf.position, out);
 }
 
 // The leaf encoding of CdxEncodeLeaf, one key at a time: the key's bytes
@@ -797,6 +814,7 @@ int32_t XBobjSortCDX::WriteTree() {
   if (levels_.empty()) {
     int32_t position = tag_->CdxFile()->NewPage();
     WriteNode(0, {}, 0, -1, -1, position, true);
+    FlushBlocks();
     return position;
   }
   int32_t root = -1;
@@ -840,6 +858,7 @@ int32_t XBobjSortCDX::WriteTree() {
       l.pendingPosition = -1;
     }
   }
+  FlushBlocks();
   return root;
 }
 
