@@ -307,58 +307,72 @@ int TxbSort::CompareFrom(const Item& a, const Item& b, std::size_t offset) const
                      entries_.get() + std::size_t{b.index} * stride + offset + 8, compared_ - offset - 8);
 }
 
-// Most-significant-byte radix sort of items whose entries agree before
-// offset and on the head bytes above shift; small groups go by insertion.
-void TxbSort::RadixSort(Item* items, Item* scratch, std::size_t n, std::size_t offset, int shift) {
-  for (;;) {
+// Most-significant-byte radix sort; small groups go by insertion. Groups
+// still to sort wait on a list rather than the call stack, whose depth
+// would otherwise grow with the key length.
+void TxbSort::RadixSort(Item* items, Item* scratch, std::size_t count) {
+  // A group: items [begin, begin + n) whose entries agree before offset and
+  // on the head bytes above shift.
+  struct Group {
+    std::size_t begin;
+    std::size_t n;
+    std::size_t offset;
+    int shift;
+  };
+  std::vector<Group> groups{{0, count, 0, 56}};
+  while (!groups.empty()) {
+    const Group g = groups.back();
+    groups.pop_back();
+    Item* a = items + g.begin;
+    const std::size_t n = g.n;
+    std::size_t offset = g.offset;
+    int shift = g.shift;
     if (n < 32) {
       for (std::size_t i = 1; i < n; ++i) {
-        Item x = items[i];
+        Item x = a[i];
         std::size_t j = i;
-        while (j > 0 && CompareFrom(x, items[j - 1], offset) < 0) {
-          items[j] = items[j - 1];
+        while (j > 0 && CompareFrom(x, a[j - 1], offset) < 0) {
+          a[j] = a[j - 1];
           --j;
         }
-        items[j] = x;
+        a[j] = x;
       }
-      return;
+      continue;
     }
-    uint32_t count[256] = {};
-    for (std::size_t i = 0; i < n; ++i) ++count[(items[i].head >> shift) & 0xFF];
-    if (count[(items[0].head >> shift) & 0xFF] == n) {
+    uint32_t counts[256] = {};
+    for (std::size_t i = 0; i < n; ++i) ++counts[(a[i].head >> shift) & 0xFF];
+    if (counts[(a[0].head >> shift) & 0xFF] == n) {
       // One byte value throughout: nothing to move at this byte.
       if (shift > 0) {
-        shift -= 8;
-        continue;
+        groups.push_back({g.begin, n, offset, shift - 8});
+      } else if (offset + 8 < compared_) {
+        LoadHeads(a, n, offset + 8);
+        groups.push_back({g.begin, n, offset + 8, 56});
       }
-      offset += 8;
-      if (offset >= compared_) return;  // the same entry throughout
-      LoadHeads(items, n, offset);
-      shift = 56;
-      continue;
+      continue;  // else the same entry throughout
     }
     std::size_t position[256];
     std::size_t sum = 0;
     for (int b = 0; b < 256; ++b) {
       position[b] = sum;
-      sum += count[b];
+      sum += counts[b];
     }
-    for (std::size_t i = 0; i < n; ++i) scratch[position[(items[i].head >> shift) & 0xFF]++] = items[i];
-    std::memcpy(items, scratch, n * sizeof(Item));
+    Item* out = scratch + g.begin;
+    for (std::size_t i = 0; i < n; ++i) out[position[(a[i].head >> shift) & 0xFF]++] = a[i];
+    std::memcpy(a, out, n * sizeof(Item));
     std::size_t start = 0;
     for (int b = 0; b < 256; ++b) {
-      const std::size_t c = count[b];
+      const std::size_t c = counts[b];
       if (c > 1) {
         if (shift > 0) {
-          RadixSort(items + start, scratch + start, c, offset, shift - 8);
+          groups.push_back({g.begin + start, c, offset, shift - 8});
         } else if (offset + 8 < compared_) {
-          LoadHeads(items + start, c, offset + 8);
-          RadixSort(items + start, scratch + start, c, offset + 8, 56);
+          LoadHeads(a + start, c, offset + 8);
+          groups.push_back({g.begin + start, c, offset + 8, 56});
         }
       }
       start += c;
     }
-    return;
   }
 }
 
@@ -369,7 +383,7 @@ void TxbSort::SortBuffer() {
   for (std::size_t i = 0; i < count; ++i) items_[i].index = static_cast<uint32_t>(i);
   LoadHeads(items_.get(), count, 0);
   Buffer<Item> scratch = NewBuffer<Item>(count);
-  RadixSort(items_.get(), scratch.get(), count, 0, 56);
+  RadixSort(items_.get(), scratch.get(), count);
 }
 
 void TxbSort::FlushEntries() {

@@ -72,8 +72,9 @@ class TxbSort {
   void KeyValue(uint8_t type, const uint8_t* bytes, int length, TxbVariant& key) const;
   // Drops every key and run; adding is allowed again.
   void Reset();
-  // Bytes the entry buffer may hold (at least one entry), set before the
-  // first key; kMaxNodePages * kNodePageSize unless set.
+  // Bytes the sort may hold in memory, entries and their sort items (at
+  // least one entry), set before the first key; kMaxNodePages *
+  // kNodePageSize unless set. Keys beyond it go to runs on disk.
   void SetMemoryBound(std::size_t bytes);
   // Makes room for count keys at once (within the bound), sparing the
   // buffer its steps of growth when the count is known.
@@ -82,8 +83,8 @@ class TxbSort {
   int KeyLength() const { return keyLength_; }
   bool Ascending() const { return ascending_; }
   bool Unique() const { return unique_; }
-  // Runs made so far (a flush of a full buffer makes one; retrieval flushes
-  // the rest).
+  // Runs made so far (a flush of a full buffer makes one; retrieval counts
+  // the last buffer as one).
   int RunCount() const { return runCount_; }
   // Memory of the entry buffer in kNodePageSize units, and the entries
   // added since the last Reset.
@@ -103,12 +104,13 @@ class TxbSort {
   void StartRetrieval();
   // Replaces the entry buffer by one of bytes, keeping the entries in it.
   void GrowEntries(std::size_t bytes);
-  // The next entry in merged order (exact duplicates skipped), or null.
+  // The next entry in merged order (copied into current_), or null; the
+  // one after it without taking it.
   const uint8_t* NextEntry();
   const uint8_t* PeekEntry();
   uint8_t* AppendEntry(int32_t recordNumber);
   void FinishEntry(uint8_t* entry, int n, uint8_t type);
-  void RadixSort(Item* items, Item* scratch, std::size_t n, std::size_t offset, int shift);
+  void RadixSort(Item* items, Item* scratch, std::size_t count);
   void LoadHeads(Item* items, std::size_t n, std::size_t offset) const;
   int CompareFrom(const Item& a, const Item& b, std::size_t offset) const;
 
