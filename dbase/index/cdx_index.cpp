@@ -645,23 +645,41 @@ XBobjSortCDX::XBobjSortCDX(XBobjCDXTag* tag, int32_t recordCount)
       keyLength_(tag->KeyLength()),
       fill_(tag->FillByte()) {
   leaf_ = CdxLeafParametersFor(keyLength_, static_cast<uint32_t>(std::max(recordCount, 1)));
+  SetMemoryBound(kBuildMemoryBound);
 }
 
-void XBobjSortCDX::WriteNode(std::size_t level, CdxNode& node, int32_t position, bool root) {
+void XBobjSortCDX::WriteNode(std::size_t level, const std::vector<CdxEntry>& entries, std::size_t count,
+                             int32_t left, int32_t right, int32_t position, bool root) {
   uint8_t block[kCdxBlockSize];
   bool ok;
   if (level == 0)
-    ok = CdxEncodeLeaf(node.entries, 0, node.entries.size(), 2 + (root ? 1 : 0), node.left,
-                       node.right, keyLength_, fill_, leaf_, block);
+    ok = CdxEncodeLeaf(entries, 0, count, 2 + (root ? 1 : 0), left, right, keyLength_, fill_, leaf_, block);
   else
-    ok = CdxEncodeBranch(node.entries, 0, node.entries.size(), root ? 1 : 0, node.left, node.right,
-                         keyLength_, fill_, block);
+    ok = CdxEncodeBranch(entries, 0, count, root ? 1 : 0, left, right, keyLength_, fill_, block);
   if (!ok) tag_->Corrupt();
-  tag_->CdxFile()->WriteBlock(position, block, kCdxBlockSize);
+  WriteBlock(position, block);
 }
 
-void XBobjSortCDX::Add(std::size_t level, const AnsiString& key, int32_t record, int32_t child) {
-  // 31 levels hold far more keys than a table can have records.
+void XBobjSortCDX::WriteBlock(int32_t position, const uint8_t* block) {
+  constexpr std::size_t kBatch = 64 * 1024;
+  if (blocksStart_ < 0 || position != blocksStart_ + static_cast<int64_t>(blocks_.size()) ||
+      blocks_.size() >= kBatch) {
+    FlushBlocks();
+    blocksStart_ = position;
+  }
+  blocks_.insert(blocks_.end(), block, block + kCdxBlockSize);
+}
+
+void XBobjSortCDX::FlushBlocks() {
+  if (!blocks_.empty())
+    tag_->CdxFile()->WriteBlock(blocksStart_, blocks_.data(), static_cast<int32_t>(blocks_.size()));
+  blocks_.clear();
+  blocksStart_ = -1;
+}
+
+void XBobjSortCDX::Add(std::size_t level, const char* key, std::size_t length, int32_t record, int32_t child) {
+  // Branch levels only (leaves go through AddLeafKey). 31 levels hold far
+  // more keys than a table can have records.
   if (level >= 31) tag_->Corrupt();
   if (levels_.size() <= level) levels_.resize(level + 1);
   {
@@ -669,80 +687,178 @@ void XBobjSortCDX::Add(std::size_t level, const AnsiString& key, int32_t record,
     if (l.position == -1) {
       l.position = tag_->CdxFile()->NewPage();
       l.left = -1;
-      l.free = kCdxLeafArea;
-      l.entries.clear();
+      l.count = 0;
       if (l.pendingPosition != -1) {
-        l.pending.right = l.position;
         l.left = l.pendingPosition;
-        WriteNode(level, l.pending, l.pendingPosition, false);
+        WriteNode(level, l.pending, l.pendingCount, l.pendingLeft, l.position, l.pendingPosition, false);
         l.pendingPosition = -1;
-        l.pending.entries.clear();
+        l.pendingCount = 0;
       }
     }
-    bool leaf = level == 0;
-    if (leaf) {
-      int duplicate, trailing;
-      CdxEntryCounts(l.entries.empty() ? nullptr : &l.entries.back().key, key, keyLength_, fill_,
-                     duplicate, trailing);
-      l.free -= leaf_.infoBytes + keyLength_ - duplicate - trailing;
-    }
-    l.entries.push_back({key, record, child});
-    bool close = leaf ? l.free < 2 * (leaf_.infoBytes + keyLength_ + 8)
-                      : static_cast<int>(l.entries.size()) >= CdxMaxBranchEntries(keyLength_);
-    if (!close) return;
-    l.pending.attribute = leaf ? 2 : 0;
-    l.pending.left = l.left;
-    l.pending.right = -1;
-    l.pending.entries = std::move(l.entries);
-    l.entries.clear();
+    if (l.entries.size() <= l.count) l.entries.resize(l.count + 1);
+    CdxEntry& entry = l.entries[l.count];
+    entry.key.assign(key, length);
+    entry.record = record;
+    entry.child = child;
+    ++l.count;
+    if (static_cast<int>(l.count) < CdxMaxBranchEntries(keyLength_)) return;
+    l.pendingLeft = l.left;
+    l.entries.swap(l.pending);
+    l.pendingCount = l.count;
+    l.count = 0;
     l.pendingPosition = l.position;
     l.position = -1;
   }
   // The level vector may grow below: copy what goes up first.
-  const CdxEntry& last = levels_[level].pending.entries.back();
-  AnsiString separator = last.key;
+  const CdxEntry& last = levels_[level].pending[levels_[level].pendingCount - 1];
+  separator_.assign(last.key);
   int32_t separatorRecord = last.record;
   int32_t position = levels_[level].pendingPosition;
-  Add(level + 1, separator, separatorRecord, position);
+  Add(level + 1, separator_.data(), separator_.size(), separatorRecord, position);
+}
+
+void XBobjSortCDX::WriteLeaf(LeafBlock& leaf, int32_t right, bool root) {
+  uint8_t* out = leaf.block;
+  PutLe16(out, static_cast<uint32_t>(2 + (root ? 1 : 0)));
+  PutLe16(out + 2, static_cast<uint32_t>(leaf.count));
+  PutLe32(out + 4, static_cast<uint32_t>(leaf.left));
+  PutLe32(out + 8, static_cast<uint32_t>(right));
+  PutLe16(out + 12, static_cast<uint32_t>(kCdxLeafArea - leaf.used));
+  PutLe32(out + 14, leaf_.recordMask);
+  out[18] = leaf_.duplicateMask;
+  out[19] = leaf_.trailingMask;
+  out[20] = leaf_.recordBits;
+  out[21] = leaf_.duplicateBits;
+  out[22] = leaf_.trailingBits;
+  out[23] = leaf_.infoBytes;
+  WriteBlock(leaf.position, out);
+}
+
+// The leaf encoding of CdxEncodeLeaf, one key at a time: the key's bytes
+// after those it shares with the previous key of the leaf, without its
+// trailing fill, grow down from the block's end; its information bytes
+// (record number, duplicate and trailing counts) grow up from offset 24.
+void XBobjSortCDX::AddLeafKey(const uint8_t* key, int length, int32_t record) {
+  if (levels_.empty()) levels_.resize(1);
+  LeafBlock& open = leaves_[openLeaf_];
+  if (open.position == -1) {
+    open.position = tag_->CdxFile()->NewPage();
+    open.left = -1;
+    open.count = 0;
+    open.used = 0;
+    open.keyEnd = kCdxBlockSize;
+    std::memset(open.block, 0, sizeof open.block);
+    LeafBlock& pending = leaves_[1 - openLeaf_];
+    if (pending.position != -1) {
+      open.left = pending.position;
+      WriteLeaf(pending, open.position, false);
+      pending.position = -1;
+    }
+  }
+  if (record <= 0 || static_cast<uint32_t>(record) > leaf_.recordMask) tag_->Corrupt();
+  int kept = std::min(length, keyLength_);
+  while (kept > 0 && key[kept - 1] == fill_) --kept;
+  const int trailing = keyLength_ - kept;
+  int duplicate = 0;
+  if (open.count > 0) {
+    // Only bytes the previous key really stores are shared.
+    const int shared = std::min(kept, previousStored_);
+    while (duplicate < shared && previousKey_[duplicate] == key[duplicate]) ++duplicate;
+  }
+  const int stored = kept - duplicate;
+  const int info = leaf_.infoBytes;
+  if (open.keyEnd - stored < 24 + (open.count + 1) * info) tag_->Corrupt();
+  open.keyEnd -= stored;
+  std::memcpy(open.block + open.keyEnd, key + duplicate, static_cast<std::size_t>(stored));
+  const uint64_t word = static_cast<uint64_t>(trailing) << (16 - leaf_.trailingBits) |
+                        static_cast<uint64_t>(duplicate) << (16 - leaf_.trailingBits - leaf_.duplicateBits);
+  const uint64_t bits = (static_cast<uint64_t>(record) & leaf_.recordMask) | word << (8 * info - 16);
+  uint8_t* slot = open.block + 24 + open.count * info;
+  for (int b = 0; b < info; ++b) slot[b] = static_cast<uint8_t>(bits >> (8 * b));
+  open.used += info + stored;
+  ++open.count;
+  std::memcpy(previousKey_, key, static_cast<std::size_t>(length));
+  previousLength_ = length;
+  previousStored_ = kept;
+  previousRecord_ = record;
+  if (kCdxLeafArea - open.used >= 2 * (info + keyLength_ + 8)) return;
+  // Closed: it is written once its right sibling has a position.
+  const int32_t position = open.position;
+  openLeaf_ = 1 - openLeaf_;
+  leaves_[openLeaf_].position = -1;
+  Add(1, reinterpret_cast<const char*>(previousKey_), static_cast<std::size_t>(previousLength_), record, position);
 }
 
 int32_t XBobjSortCDX::WriteTree() {
-  tag_->TakeSortedKeys(*this, [this](const TxbVariant& key, int32_t record) {
-    Add(0, tag_->DiskKey(key), record, record);
-  });
+  XBobjIndexTable* table = tag_->CdxFile()->Table();
+  const bool general = tag_->Collation() == cdxGeneral;
+  uint8_t type;
+  const uint8_t* bytes;
+  int length;
+  int32_t record;
+  int32_t written = 0;
+  TxbVariant value(0);
+  // Keys come from the sorter in their stored form, which is the disk form
+  // unless the collation maps it.
+  while (NextBytes(type, bytes, length, record)) {
+    if (general) {
+      KeyValue(type, bytes, length, value);
+      AnsiString disk = tag_->DiskKey(value);
+      AddLeafKey(reinterpret_cast<const uint8_t*>(disk.data()), static_cast<int>(disk.size()), record);
+    } else {
+      AddLeafKey(bytes, std::min(length, keyLength_), record);
+    }
+    ++written;
+    if (table) table->IndexStatusReport(2, written, 0);
+  }
   if (levels_.empty()) {
     int32_t position = tag_->CdxFile()->NewPage();
-    CdxNode empty;
-    WriteNode(0, empty, position, true);
+    WriteNode(0, {}, 0, -1, -1, position, true);
+    FlushBlocks();
     return position;
   }
   int32_t root = -1;
-  for (std::size_t level = 0; level < levels_.size(); ++level) {
+  {
+    const bool top = levels_.size() == 1;
+    LeafBlock& open = leaves_[openLeaf_];
+    LeafBlock& pending = leaves_[1 - openLeaf_];
+    if (open.position != -1) {
+      WriteLeaf(open, -1, top);
+      if (top)
+        root = open.position;
+      else
+        Add(1, reinterpret_cast<const char*>(previousKey_), static_cast<std::size_t>(previousLength_),
+            previousRecord_, open.position);
+      open.position = -1;
+    } else if (pending.position != -1) {
+      WriteLeaf(pending, -1, top);
+      if (top) root = pending.position;
+      pending.position = -1;
+    }
+  }
+  for (std::size_t level = 1; level < levels_.size(); ++level) {
     bool top = level + 1 == levels_.size();
     if (levels_[level].position != -1) {
-      CdxNode node;
-      node.left = levels_[level].left;
-      node.right = -1;
-      node.entries = std::move(levels_[level].entries);
-      int32_t position = levels_[level].position;
-      levels_[level].position = -1;
+      Level& l = levels_[level];
+      int32_t position = l.position;
+      l.position = -1;
       if (top) {
         root = position;
-        WriteNode(level, node, position, true);
+        WriteNode(level, l.entries, l.count, l.left, -1, position, true);
       } else {
-        AnsiString separator = node.entries.back().key;
-        int32_t separatorRecord = node.entries.back().record;
-        WriteNode(level, node, position, false);
-        Add(level + 1, separator, separatorRecord, position);
+        separator_.assign(l.entries[l.count - 1].key);
+        int32_t separatorRecord = l.entries[l.count - 1].record;
+        WriteNode(level, l.entries, l.count, l.left, -1, position, false);
+        Add(level + 1, separator_.data(), separator_.size(), separatorRecord, position);
       }
     } else if (levels_[level].pendingPosition != -1) {
       Level& l = levels_[level];
-      l.pending.right = -1;
-      WriteNode(level, l.pending, l.pendingPosition, top);
+      WriteNode(level, l.pending, l.pendingCount, l.pendingLeft, -1, l.pendingPosition, top);
       if (top) root = l.pendingPosition;
       l.pendingPosition = -1;
     }
   }
+  FlushBlocks();
   return root;
 }
 

@@ -213,16 +213,38 @@ class XBobjSortCDX : public TxbSort {
   int32_t WriteTree();
 
  private:
+  // Entries are kept in pools that only grow: a node's entries are
+  // assigned over those of an earlier node, so keys cost no allocation.
   struct Level {
     std::vector<CdxEntry> entries;
+    std::size_t count = 0;
     int32_t position = -1;  // -1: no node started
     int32_t left = -1;
-    int free = kCdxLeafArea;
-    CdxNode pending;  // closed, waiting for its right sibling
+    // Closed, waiting for its right sibling.
+    std::vector<CdxEntry> pending;
+    std::size_t pendingCount = 0;
+    int32_t pendingLeft = -1;
     int32_t pendingPosition = -1;
   };
-  void Add(std::size_t level, const AnsiString& key, int32_t record, int32_t child);
-  void WriteNode(std::size_t level, CdxNode& node, int32_t position, bool root);
+  // Leaves are encoded in place as their keys arrive: the block under
+  // construction and the closed one waiting for its right sibling.
+  struct LeafBlock {
+    uint8_t block[kCdxBlockSize];
+    int count = 0;
+    int used = 0;  // information and key bytes
+    int keyEnd = kCdxBlockSize;
+    int32_t position = -1;
+    int32_t left = -1;
+  };
+  // Branch levels (1 and up).
+  void Add(std::size_t level, const char* key, std::size_t length, int32_t record, int32_t child);
+  void WriteNode(std::size_t level, const std::vector<CdxEntry>& entries, std::size_t count, int32_t left,
+                 int32_t right, int32_t position, bool root);
+  void AddLeafKey(const uint8_t* key, int length, int32_t record);
+  // Blocks for consecutive positions go to the file together.
+  void WriteBlock(int32_t position, const uint8_t* block);
+  void FlushBlocks();
+  void WriteLeaf(LeafBlock& leaf, int32_t right, bool root);
 
   XBobjCDXTag* tag_;
   int32_t recordCount_;
@@ -230,6 +252,15 @@ class XBobjSortCDX : public TxbSort {
   uint8_t fill_;
   CdxLeafParameters leaf_;
   std::vector<Level> levels_;
+  AnsiString separator_;
+  LeafBlock leaves_[2];
+  int openLeaf_ = 0;  // leaves_[openLeaf_] is built, the other one waits
+  uint8_t previousKey_[256] = {};
+  int previousLength_ = 0;
+  int previousStored_ = 0;  // without trailing fill
+  int32_t previousRecord_ = 0;
+  std::vector<uint8_t> blocks_;
+  int64_t blocksStart_ = -1;
 };
 
 class XBobjCDXFile : public XBobjIndexFile {

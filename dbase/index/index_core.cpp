@@ -340,6 +340,7 @@ int64_t XBobjIndexTag::SortRecordKeys(TxbSort& sorter) {
   int32_t count = table->IndexRecordCount();
   int64_t added = 0;
   table->IndexStatusReport(-1, 1, count);
+  sorter.ExpectKeys(count);
   TxbVariant key(0);
   for (int32_t n = 1; n <= count; ++n) {
     table->IndexLoadRecord(n);

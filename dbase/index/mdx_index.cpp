@@ -477,7 +477,9 @@ void XBobjMDXTag::BuildTag() {
 XBobjSortMDX::XBobjSortMDX(XBobjMDXTag* tag)
     : TxbSort((tag->KeyType() == 'C' ? tag->KeyLength() : 8) + 1, CollationWeights, tag->Ascending(),
               tag->Unique()),
-      tag_(tag) {}
+      tag_(tag) {
+  SetMemoryBound(kBuildMemoryBound);
+}
 
 int32_t XBobjSortMDX::WriteTree() {
   XBobjMDXFile* file = tag_->MdxFile();

@@ -385,7 +385,9 @@ void XBobjNDXTag::BuildTag() {
 
 XBobjSortNdx::XBobjSortNdx(XBobjNDXTag* tag)
     : TxbSort((tag->KeyType() == 'C' ? tag->KeyLength() : 8) + 1, CollationWeights, true, tag->Unique()),
-      tag_(tag) {}
+      tag_(tag) {
+  SetMemoryBound(kBuildMemoryBound);
+}
 
 int32_t XBobjSortNdx::WriteTree() {
   XBobjNDXFile* file = tag_->NdxFile();

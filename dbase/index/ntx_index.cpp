@@ -822,7 +822,9 @@ void XBobjNTXTag::BuildTag() {
 // XBobjSortNTX
 
 XBobjSortNTX::XBobjSortNTX(XBobjNTXTag* tag)
-    : TxbSort(tag->KeyLength() + 1, CollationWeights, tag->Ascending(), tag->Unique()), tag_(tag) {}
+    : TxbSort(tag->KeyLength() + 1, CollationWeights, tag->Ascending(), tag->Unique()), tag_(tag) {
+  SetMemoryBound(kBuildMemoryBound);
+}
 
 void XBobjSortNTX::Add(std::size_t level, NtxKey key, int32_t child) {
   if (level >= static_cast<std::size_t>(kIndexMaxDepth)) tag_->Corrupt();
@@ -856,8 +858,26 @@ int32_t XBobjSortNTX::WriteTree(int64_t added) {
     for (auto it = run.rbegin(); it != run.rend(); ++it) Add(0, std::move(*it), 0);
     run.clear();
   };
-  tag_->TakeSortedKeys(*this, [&](const TxbVariant& key, int32_t record) {
-    NtxKey item{tag_->DiskBytes(key), record};
+  XBobjIndexTable* table = tag_->NtxFile()->Table();
+  const std::size_t keyLength = static_cast<std::size_t>(tag_->Layout().keyLength);
+  uint8_t type;
+  const uint8_t* bytes;
+  int length;
+  int32_t record;
+  int32_t written = 0;
+  TxbVariant value(0);
+  // Keys come from the sorter as the texts they were added as; the disk
+  // form pads them to the key length.
+  while (NextBytes(type, bytes, length, record)) {
+    NtxKey item;
+    if (type == xbsText) {
+      item.bytes.assign(reinterpret_cast<const char*>(bytes), std::min(static_cast<std::size_t>(length), keyLength));
+      item.bytes.resize(keyLength, ' ');
+    } else {
+      KeyValue(type, bytes, length, value);
+      item.bytes = tag_->DiskBytes(value);
+    }
+    item.record = record;
     if (reverseRuns) {
       std::string held = tag_->HeldKey(item.bytes);
       if (!run.empty() && tag_->CompareHeld(held, runHeld) != 0) flush();
@@ -866,7 +886,9 @@ int32_t XBobjSortNTX::WriteTree(int64_t added) {
     } else {
       Add(0, std::move(item), 0);
     }
-  });
+    ++written;
+    if (table) table->IndexStatusReport(2, written, 0);
+  }
   flush();
   int32_t child = 0;
   if (levels_.empty()) return tag_->WriteNewNode(NtxNode{});

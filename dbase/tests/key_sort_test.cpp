@@ -298,4 +298,148 @@ TEST(KeySort, ResetStartsAgain) {
   EXPECT_EQ(out[0].text, "A");
 }
 
+// Keys of every kind, drained as bytes: the sequence a build writes from.
+struct Drained {
+  uint8_t type;
+  std::string bytes;
+  int32_t record;
+  double value;  // numbers and dates
+  bool operator==(const Drained&) const = default;
+};
+
+std::vector<Drained> DrainBytes(TxbSort& sort) {
+  std::vector<Drained> out;
+  uint8_t type;
+  const uint8_t* bytes;
+  int length;
+  int32_t record;
+  TxbVariant key(0);
+  while (sort.NextBytes(type, bytes, length, record)) {
+    sort.KeyValue(type, bytes, length, key);
+    const double value = type == xbsNumber ? key.AsNumber() : type == xbsInteger ? key.AsDate() : 0;
+    out.push_back(
+        {type, std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length)), record, value});
+  }
+  return out;
+}
+
+enum class Kind { Text, Number, Date, Raw };
+
+// Seeded keys of one kind with many repeats (equal keys meet on record
+// numbers) and shared prefixes (the radix sort must look past 8 bytes).
+void AddSeeded(TxbSort& sort, Kind kind, int count, uint32_t seed) {
+  std::mt19937 rng(seed);
+  const char alphabet[] = {'A', 'a', 'C', 'c', '\xC8', '\xE8', 'H', 'Z', '0', ' ', '\x8A', '\x9A'};
+  for (int32_t record = 1; record <= count; ++record) {
+    switch (kind) {
+      case Kind::Text: {
+        std::string key = rng() % 2 ? "PREFIX-SHARED-" : "";
+        int length = static_cast<int>(rng() % 6);
+        for (int i = 0; i < length; ++i) key += alphabet[rng() % sizeof alphabet];
+        AddText(sort, key, record);
+        break;
+      }
+      case Kind::Number:
+        AddNumber(sort, static_cast<double>(static_cast<int>(rng() % 400) - 200) / 8.0, record);
+        break;
+      case Kind::Date: {
+        TxbVariant key(0);
+        key.SetDate(static_cast<int32_t>(rng() % 300) - 150);
+        sort.AddKey(key, record);
+        break;
+      }
+      case Kind::Raw: {
+        uint8_t bytes[12];
+        for (uint8_t& b : bytes) b = static_cast<uint8_t>(rng() % 3 ? 0x41 : rng());
+        sort.AddRaw(bytes, static_cast<int>(1 + rng() % 12), record);
+        break;
+      }
+    }
+  }
+}
+
+// The expected order of the same keys by plain comparison: text through
+// the collation, numbers and dates by value, raw bytes unsigned, a prefix
+// first, then record numbers; reversed when descending.
+std::vector<Drained> Expected(const std::vector<Drained>& drained, Kind kind, bool ascending, bool unique) {
+  std::vector<Drained> v = drained;
+  auto valueLess = [&](const Drained& x, const Drained& y) {
+    switch (kind) {
+      case Kind::Text:
+        return TextLess(x.bytes, y.bytes);
+      case Kind::Number:
+      case Kind::Date:
+        return x.value < y.value;
+      case Kind::Raw:
+        return std::lexicographical_compare(x.bytes.begin(), x.bytes.end(), y.bytes.begin(), y.bytes.end(),
+                                            [](char p, char q) { return static_cast<uint8_t>(p) < static_cast<uint8_t>(q); });
+    }
+    return false;
+  };
+  std::sort(v.begin(), v.end(), [&](const Drained& x, const Drained& y) {
+    bool less = valueLess(x, y) || (!valueLess(y, x) && x.record < y.record);
+    bool greater = valueLess(y, x) || (!valueLess(x, y) && y.record < x.record);
+    return ascending ? less : greater;
+  });
+  if (unique) {
+    std::vector<Drained> kept;
+    for (const Drained& d : v) {
+      if (!kept.empty() && !valueLess(kept.back(), d) && !valueLess(d, kept.back())) {
+        kept.back().record = std::min(kept.back().record, d.record);
+        continue;
+      }
+      kept.push_back(d);
+    }
+    v = kept;
+  }
+  return v;
+}
+
+TEST(KeySort, RadixOrderIsTheCollationAndValueOrderForEveryKind) {
+  for (Kind kind : {Kind::Text, Kind::Number, Kind::Date, Kind::Raw}) {
+    for (bool ascending : {true, false}) {
+      for (bool unique : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "kind " << static_cast<int>(kind) << " ascending " << ascending
+                                        << " unique " << unique);
+        TxbSort sort(20, CollationWeights, ascending, unique);
+        sort.SetMemoryBound(TxbSort::kBuildMemoryBound);
+        AddSeeded(sort, kind, 3000, 11);
+        std::vector<Drained> out = DrainBytes(sort);
+        EXPECT_EQ(sort.RunCount(), 1);
+        // Every key once (the sorter's own output, unsorted, is the input).
+        TxbSort all(20, CollationWeights, true, false);
+        AddSeeded(all, kind, 3000, 11);
+        std::vector<Drained> input = DrainBytes(all);
+        ASSERT_EQ(input.size(), 3000u);
+        EXPECT_EQ(out, Expected(input, kind, ascending, unique));
+      }
+    }
+  }
+}
+
+TEST(KeySort, RunsOnDiskBeyondTheBoundGiveTheOrderOfOneRun) {
+  for (Kind kind : {Kind::Text, Kind::Number, Kind::Date, Kind::Raw}) {
+    for (bool ascending : {true, false}) {
+      for (bool unique : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "kind " << static_cast<int>(kind) << " ascending " << ascending
+                                        << " unique " << unique);
+        TxbSort inMemory(20, CollationWeights, ascending, unique);
+        inMemory.SetMemoryBound(TxbSort::kBuildMemoryBound);
+        TxbSort onDisk(20, CollationWeights, ascending, unique);
+        onDisk.SetMemoryBound(4096);
+        for (TxbSort* sort : {&inMemory, &onDisk}) {
+          AddSeeded(*sort, kind, 5000, 29);
+          // The same key and record number in two runs is still one entry.
+          AddSeeded(*sort, kind, 40, 29);
+        }
+        std::vector<Drained> expected = DrainBytes(inMemory);
+        EXPECT_EQ(inMemory.RunCount(), 1);
+        EXPECT_EQ(DrainBytes(onDisk), expected);
+        EXPECT_GT(onDisk.RunCount(), 50);
+        EXPECT_LE(onDisk.NodePageCount(), 1);
+      }
+    }
+  }
+}
+
 }  // namespace
