@@ -53,6 +53,19 @@ std::string EngineWalkError(const std::string& path, int32_t records) {
   return "";
 }
 
+// A writer stopped after shrinking a page but before lowering the
+// separator above it leaves that separator above the page's last key:
+// every key is still found, so this is no damage.
+bool OnlyLooseSeparators(const indexverify::IndexCheck& check) {
+  const std::string loose = "lies above its last key";
+  for (const indexverify::TagCheck& tag : check.tags)
+    if (!tag.structure.empty() && (tag.structure.rfind("pages: separator for ", 0) != 0 ||
+                                   tag.structure.size() < loose.size() ||
+                                   tag.structure.compare(tag.structure.size() - loose.size(), loose.size(), loose) != 0))
+      return false;
+  return check.openProblem.empty();
+}
+
 handlertest::Values RandomFields(std::mt19937& random) {
   return {{"NAME", std::string(1, static_cast<char>('A' + random() % 26)) + std::to_string(random() % 1000)},
           {"DAY", std::to_string(20200101 + random() % 28)},
@@ -74,6 +87,7 @@ TEST(HandlerCrashMultiprocess, AKilledWriterLeavesUsableFilesAndAnIndexThatIsRig
   std::filesystem::create_directory(scratch);
   std::mt19937 random(31337);
   int damaged = 0;
+  int loose = 0;
   for (int round = 0; round < 30; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     ChildProcess writer([&](Channel& ch) -> int {
@@ -120,7 +134,8 @@ TEST(HandlerCrashMultiprocess, AKilledWriterLeavesUsableFilesAndAnIndexThatIsRig
     // The index: right, wrong only in the announced record, or damaged in
     // a way the engine reports itself.
     const indexverify::IndexCheck check = indexverify::VerifyIndexes(path, {cdx}, scratch);
-    if (!check.StructureIntact()) {
+    if (!check.StructureIntact() && OnlyLooseSeparators(check)) ++loose;
+    if (!check.StructureIntact() && !OnlyLooseSeparators(check)) {
       ++damaged;
       EXPECT_NE(EngineWalkError(path, records), "") << check.Summary();
     } else if (!check.Consistent()) {
@@ -139,5 +154,7 @@ TEST(HandlerCrashMultiprocess, AKilledWriterLeavesUsableFilesAndAnIndexThatIsRig
     const indexverify::IndexCheck rebuilt = indexverify::VerifyIndexes(path, {cdx}, scratch);
     ASSERT_TRUE(rebuilt.Consistent()) << rebuilt.Summary();
   }
-  std::printf("[ outcome  ] %d of 30 rounds left damage, each reported by the engine\n", damaged);
+  std::printf("[ outcome  ] %d of 30 rounds left damage, each reported by the engine; %d a separator above "
+              "its page's last key\n",
+              damaged, loose);
 }

@@ -423,3 +423,39 @@ TEST(IndexCoreMalformed, LoopsAndDeepTreesAreReportedAsCorrupt) {
 }
 
 }  // namespace
+
+TEST(IndexModel, ASeparatorAboveItsPagesLastKeyIsLooseOnlyWhileTheNextPageStaysAboveIt) {
+  // A root over two leaves "B", "D" and "F", "H"; the first separator varies.
+  struct Case {
+    std::string separator;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"D", ""},
+      {"E", "separator for 2 lies above its last key"},
+      {"F", "separator for 2 lies above its last key"},
+      {"C", "separator for 2 differs from its last key"},
+      {"G", "separator for 2 differs from its last key"},
+  };
+  for (const Case& c : cases) {
+    std::map<int32_t, indexmodel::CheckNode> nodes;
+    auto leaf = [&](int32_t position, std::vector<std::string> keys, int32_t firstRecord) {
+      indexmodel::CheckNode node;
+      node.leaf = true;
+      for (const std::string& k : keys) node.entries.push_back(Key(k, firstRecord++));
+      nodes[position] = node;
+    };
+    leaf(2, {"B", "D"}, 1);
+    leaf(3, {"F", "H"}, 3);
+    indexmodel::CheckNode root;
+    root.leaf = false;
+    XBobjIndexKeyData first = Key(c.separator, c.separator == "D" ? 2 : 9);
+    first.EntryTag = 2;
+    XBobjIndexKeyData second = Key("H", 4);
+    second.EntryTag = 3;
+    root.entries = {first, second};
+    nodes[1] = root;
+    indexmodel::NodeReader read = [&](int32_t position) { return nodes.at(position); };
+    EXPECT_EQ(indexmodel::CheckTree(1, read, false, false, false), c.expected) << c.separator;
+  }
+}
