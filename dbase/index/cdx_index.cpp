@@ -123,6 +123,64 @@ bool CdxEncodeLeaf(const std::vector<CdxEntry>& entries, std::size_t begin, std:
   return true;
 }
 
+int CdxCountLeafRef(const CdxLeafRef* previous, CdxLeafRef& ref, int keyLength, uint8_t fill,
+                    int infoBytes) {
+  int length = std::min(ref.length, keyLength);
+  while (length > 0 && static_cast<uint8_t>(ref.key[length - 1]) == fill) --length;
+  ref.trailing = keyLength - length;
+  ref.duplicate = 0;
+  if (previous) {
+    // The previous key's stored bytes, as in CdxEntryCounts.
+    const int shared = std::min(length, keyLength - previous->trailing);
+    int d = 0;
+    // Eight bytes at a time while they agree.
+    for (; d + 8 <= shared; d += 8) {
+      uint64_t a, b;
+      std::memcpy(&a, previous->key + d, 8);
+      std::memcpy(&b, ref.key + d, 8);
+      if (a != b) break;
+    }
+    while (d < shared && previous->key[d] == ref.key[d]) ++d;
+    ref.duplicate = d;
+  }
+  return infoBytes + keyLength - ref.duplicate - ref.trailing;
+}
+
+bool CdxEncodeLeafRefs(const CdxLeafRef* refs, std::size_t count, int used, int attribute,
+                       int32_t left, int32_t right, int keyLength, const CdxLeafParameters& p,
+                       uint8_t* block) {
+  const int n = p.infoBytes;
+  if (used > kCdxLeafArea) return false;
+  uint8_t out[kCdxBlockSize] = {};
+  PutLe16(out, static_cast<uint32_t>(attribute));
+  PutLe16(out + 2, static_cast<uint32_t>(count));
+  PutLe32(out + 4, static_cast<uint32_t>(left));
+  PutLe32(out + 8, static_cast<uint32_t>(right));
+  PutLe16(out + 12, static_cast<uint32_t>(kCdxLeafArea - used));
+  PutLe32(out + 14, p.recordMask);
+  out[18] = p.duplicateMask;
+  out[19] = p.trailingMask;
+  out[20] = p.recordBits;
+  out[21] = p.duplicateBits;
+  out[22] = p.trailingBits;
+  out[23] = static_cast<uint8_t>(n);
+  int keyEnd = kCdxBlockSize;
+  uint8_t* slot = out + 24;
+  for (std::size_t i = 0; i < count; ++i, slot += n) {
+    const CdxLeafRef& e = refs[i];
+    if (e.record <= 0 || static_cast<uint32_t>(e.record) > p.recordMask) return false;
+    int stored = keyLength - e.duplicate - e.trailing;
+    keyEnd -= stored;
+    if (stored > 0) std::memcpy(out + keyEnd, e.key + e.duplicate, static_cast<std::size_t>(stored));
+    uint64_t word = static_cast<uint64_t>(e.trailing) << (16 - p.trailingBits) |
+                    static_cast<uint64_t>(e.duplicate) << (16 - p.trailingBits - p.duplicateBits);
+    uint64_t info = (static_cast<uint64_t>(e.record) & p.recordMask) | word << (8 * n - 16);
+    for (int b = 0; b < n; ++b) slot[b] = static_cast<uint8_t>(info >> (8 * b));
+  }
+  std::memcpy(block, out, kCdxBlockSize);
+  return true;
+}
+
 bool CdxEncodeBranch(const std::vector<CdxEntry>& entries, std::size_t begin, std::size_t end,
                      int attribute, int32_t left, int32_t right, int keyLength, uint8_t fill,
                      uint8_t* block) {
@@ -522,6 +580,70 @@ void XBobjCDXTag::RelinkNode(int32_t position, int offset, int32_t sibling) {
   cdx_->WriteBlock(position, block, kCdxBlockSize);
 }
 
+void XBobjCDXTag::WriteLeafInPlace(XBobjIndexKey* page) {
+  const std::size_t count = static_cast<std::size_t>(page->Count());
+  uint32_t highest = HighestRecord();
+  leafRefs_.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const XBobjIndexKeyData* e = page->Entry(static_cast<int>(i));
+    CdxLeafRef& ref = leafRefs_[i];
+    ref.key = reinterpret_cast<const char*>(e->Data());
+    ref.length = std::min(e->Length(), keyLength_);
+    ref.record = e->RecordNumber;
+    highest = std::max(highest, static_cast<uint32_t>(e->RecordNumber));
+  }
+  CdxLeafParameters p = CdxLeafParametersFor(keyLength_, highest);
+  const uint8_t fill = FillByte();
+  const int n = p.infoBytes;
+  int total = 0;
+  for (std::size_t i = 0; i < count; ++i)
+    total += CdxCountLeafRef(i ? &leafRefs_[i - 1] : nullptr, leafRefs_[i], keyLength_, fill, n);
+  uint8_t block[kCdxBlockSize];
+  // Splits as WriteLeaf does (the same nodes, byte for byte). The entries
+  // a split moves leave the page; the others stay where they are, so the
+  // references to their bytes hold.
+  const int32_t liveLeft = page->Left;
+  int32_t firstSplit = -1;
+  std::size_t start = 0;
+  while (total > kCdxLeafArea) {
+    std::size_t moved = 0;
+    int part = 0;
+    while (start + moved + 1 < count) {
+      const CdxLeafRef& ref = leafRefs_[start + moved];
+      int size = n + keyLength_ - ref.duplicate - ref.trailing;
+      if (moved > 0 && part + size >= 250) break;
+      part += size;
+      ++moved;
+    }
+    int32_t position = cdx_->NewPage();
+    if (!CdxEncodeLeafRefs(&leafRefs_[start], moved, part, 2, page->Left, page->Position, keyLength_, p,
+                           block))
+      Corrupt();
+    cdx_->WriteBlock(position, block, kCdxBlockSize);
+    if (firstSplit == -1)
+      firstSplit = position;
+    else
+      RelinkNode(page->Left, 8, position);
+    SplitOff(page, static_cast<int>(moved), position);
+    page->Left = position;
+    start += moved;
+    total -= part;
+    // The new first entry shares nothing with a key before it.
+    CdxLeafRef& head = leafRefs_[start];
+    total -= n + keyLength_ - head.duplicate - head.trailing;
+    total += CdxCountLeafRef(nullptr, head, keyLength_, fill, n);
+  }
+  if (firstSplit != -1) {
+    WriteParentOfSplitPage(page);
+    if (liveLeft != -1) RelinkNode(liveLeft, 8, firstSplit);
+  }
+  int attribute = 2 + (page->Parent() ? 0 : 1);
+  if (!CdxEncodeLeafRefs(&leafRefs_[start], count - start, total, attribute, page->Left, page->Right,
+                         keyLength_, p, block))
+    Corrupt();
+  cdx_->WriteBlock(page->Position, block, kCdxBlockSize);
+}
+
 void XBobjCDXTag::WriteLeaf(XBobjIndexKey* page) {
   std::vector<CdxEntry> entries = DiskEntries(page);
   uint32_t highest = HighestRecord();
@@ -600,7 +722,9 @@ void XBobjCDXTag::WriteBranch(XBobjIndexKey* page) {
 }
 
 int XBobjCDXTag::WritePage(XBobjIndexKey* page) {
-  if (page->IsLeaf())
+  if (page->IsLeaf() && !General())
+    WriteLeafInPlace(page);
+  else if (page->IsLeaf())
     WriteLeaf(page);
   else
     WriteBranch(page);

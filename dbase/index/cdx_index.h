@@ -120,6 +120,27 @@ bool CdxEncodeBranch(const std::vector<CdxEntry>& entries, std::size_t begin, st
 // The stored form of a number (and of a date's day number).
 AnsiString CdxNumberKey(double value);
 
+// A leaf entry whose key bytes (disk form, at most the key length) stay
+// where the page holds them, with its duplicate and trailing counts.
+struct CdxLeafRef {
+  const char* key = nullptr;
+  int length = 0;
+  int32_t record = 0;
+  int duplicate = 0;
+  int trailing = 0;
+};
+// Sets the counts of refs[i] after previous (null: the first of a node),
+// as CdxEntryCounts does, and returns the bytes the entry takes in a leaf.
+int CdxCountLeafRef(const CdxLeafRef* previous, CdxLeafRef& ref, int keyLength, uint8_t fill,
+                    int infoBytes);
+// Encodes refs [0, count) with the counts they hold (the first with
+// duplicate 0) as a leaf of used bytes, byte for byte as CdxEncodeLeaf
+// would; false when a record number does not fit the mask or they do not
+// fit.
+bool CdxEncodeLeafRefs(const CdxLeafRef* refs, std::size_t count, int used, int attribute,
+                       int32_t left, int32_t right, int keyLength, const CdxLeafParameters& p,
+                       uint8_t* block);
+
 // --- Tags and file
 
 enum TxbCdxCollation : int { cdxNone = 0, cdxMachine = 1, cdxGeneral = 2 };
@@ -143,6 +164,7 @@ class XBobjCDXTag : public XBobjIndexTag {
   void WriteHeader() override;
   void PageRemoved(XBobjIndexKey* page) override;
   bool AlternateStoredForm(const TxbVariant& stored, TxbVariant& alternate) override;
+  bool WrittenPageReadsBackAsHeld() const override { return true; }
 
   // Compiles the expressions and settles key type and length on the table's
   // current record, refusing what cannot be stored; writes nothing.
@@ -188,6 +210,9 @@ class XBobjCDXTag : public XBobjIndexTag {
   // Sibling links must be -1 or nodes inside the file.
   void CheckLinks(const CdxNode& node);
   void WriteLeaf(XBobjIndexKey* page);
+  // WriteLeaf over the page's own key bytes (tags whose held keys are
+  // their disk form).
+  void WriteLeafInPlace(XBobjIndexKey* page);
   void WriteBranch(XBobjIndexKey* page);
   // Points the node at position to a new sibling (offset 4 left, 8 right).
   void RelinkNode(int32_t position, int offset, int32_t sibling);
@@ -200,6 +225,7 @@ class XBobjCDXTag : public XBobjIndexTag {
   int collation_ = cdxMachine;
   uint32_t changeCounter_ = 0;
   uint8_t rawHeader_[kCdxHeaderSize] = {};
+  std::vector<CdxLeafRef> leafRefs_;  // reused by WriteLeafInPlace
 };
 
 // Writes a new tag bottom-up from its sorted keys: one node per tree level

@@ -526,6 +526,28 @@ void XBobjIndexTag::WritePageChecked(XBobjIndexKey* page) {
   }
   WritePage(page);
   page->dirty_ = false;
+  if (!page->split_ && WrittenPageReadsBackAsHeld()) {
+    file_->NoteWrittenPage(*page);
+#ifndef NDEBUG
+    // The page must be what reading it back gives.
+    if (page->pristine_) {
+      XBobjIndexKey check(this);
+      ReadPage(page->Position, &check);
+      assert(check.Count() == page->Count() && check.IsLeaf() == page->IsLeaf() &&
+             check.Left == page->Left && check.Right == page->Right);
+      for (int i = 0; i < check.Count(); ++i) {
+        const XBobjIndexKeyData* a = check.Entry(i);
+        const XBobjIndexKeyData* b = page->Entry(i);
+        assert(a->Kind() == b->Kind() && a->Length() == b->Length() &&
+               (a->Length() == 0 ||
+                std::memcmp(a->Data(), b->Data(), static_cast<std::size_t>(a->Length())) == 0) &&
+               a->RecordNumber == b->RecordNumber && a->EntryTag == b->EntryTag);
+        (void)a;
+        (void)b;
+      }
+    }
+#endif
+  }
   if (page->Parent() == nullptr && page->Position != rootPosition_) {
     rootPosition_ = page->Position;
     headerChanged_ = true;
@@ -714,9 +736,51 @@ void XBobjIndexTag::UpdateSeparators(XBobjIndexKey* page) {
 // ---------------------------------------------------------------------------
 // Comparison and search
 
+namespace {
+
+// The keys of a tag are all texts or all raw bytes: two keys of the same
+// such kind compare here as TxbVariant::Compare would, without its general
+// rules. Other pairs return false.
+inline bool CompareSameKind(const TxbVariant& key, const TxbVariant& entry, const unsigned char* weights,
+                            int shorterResult, int& result) {
+  const TxbVariantKind kind = key.Kind();
+  if (kind != entry.Kind() || (kind != xbvText && kind != xbvRaw)) return false;
+  const int32_t a = key.Length(), b = entry.Length();
+  if (a == 0 || b == 0) return false;
+  const unsigned char* x = key.Data();
+  const unsigned char* y = entry.Data();
+  const int32_t common = std::min(a, b);
+  if (kind == xbvRaw || weights == nullptr) {
+    const int c = std::memcmp(x, y, static_cast<std::size_t>(common));
+    if (c != 0) {
+      result = c < 0 ? -1 : 1;
+      return true;
+    }
+  } else {
+    for (int32_t i = 0; i < common; ++i) {
+      if (x[i] == y[i]) continue;
+      const unsigned wa = weights[x[i]], wb = weights[y[i]];
+      if (wa != wb) {
+        result = wa < wb ? -1 : 1;
+        return true;
+      }
+    }
+  }
+  if (a == b)
+    result = 0;
+  else if (a < b)
+    result = kind == xbvText ? shorterResult : -1;
+  else
+    result = 1;
+  return true;
+}
+
+}  // namespace
+
 int XBobjIndexTag::CompareEntry(const XBobjIndexKeyData& entry, const TxbVariant& key,
                                 int32_t recordNumber, int compareMode, bool leaf) const {
-  int c = key.Compare(&entry, nullptr, weights_, compareMode);
+  int c;
+  if (!CompareSameKind(key, entry, weights_, compareMode, c)) c = key.Compare(&entry, nullptr, weights_, compareMode);
   if (keysDescending_) c = -c;
   if (c != 0) return -c;
   if (recordNumber == kIndexAnyRecord) return 0;
@@ -1683,6 +1747,12 @@ void XBobjIndexFile::WriteBlock(int64_t position, const void* buffer, int32_t co
     const auto last = static_cast<std::size_t>((position + count - 1) / kBlockSize);
     if (blockStamps_.size() <= last) blockStamps_.resize(last + 1, 0);
     for (std::size_t b = first; b <= last; ++b) blockStamps_[b] = writeClock_;
+    lastWriteLow_ = position;
+    lastWriteHigh_ = position + count;
+    if (disk_->Shared()) {
+      const auto* p = static_cast<const char*>(buffer);
+      lastWriteBytes_.assign(p, p + count);
+    }
   }
 }
 
@@ -1974,6 +2044,26 @@ void XBobjIndexFile::EndPageRead(XBobjIndexKey& page) {
     page.pristine_ = page.pristine_ && !page.IsLeaf() && captureReads_ == 1 &&
                      static_cast<int64_t>(captureBytes_.size()) == captureHigh_ - captureLow_;
     if (page.pristine_) page.readBytes_.swap(captureBytes_);
+  }
+}
+
+void XBobjIndexFile::NoteWrittenPage(XBobjIndexKey& page) {
+  page.pristine_ = false;
+  page.readBytes_.clear();
+  // Only branches: every change passes them again. Leaves written by
+  // changes spread over a large tree are rarely the next ones needed, and
+  // holding them decoded (and evicting others for them) costs more than
+  // decoding the block again when one is.
+  if (page.IsLeaf()) return;
+  if (lastWriteLow_ != page.Position || lastWriteHigh_ <= lastWriteLow_) return;
+  page.readClock_ = writeClock_;
+  page.readLow_ = lastWriteLow_;
+  page.readHigh_ = lastWriteHigh_;
+  page.pristine_ = true;
+  if (disk_ && disk_->Shared()) {
+    // As for pages read (EndPageRead), with their bytes.
+    page.pristine_ = static_cast<int64_t>(lastWriteBytes_.size()) == lastWriteHigh_ - lastWriteLow_;
+    if (page.pristine_) page.readBytes_ = lastWriteBytes_;
   }
 }
 

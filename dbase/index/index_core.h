@@ -313,6 +313,10 @@ class XBobjIndexTag {
   // programs; searches for a record's own entry try it when the first form
   // is not found. Base: none.
   virtual bool AlternateStoredForm(const TxbVariant& stored, TxbVariant& alternate);
+  // A page just written holds exactly what reading its bytes back would
+  // give (entries, siblings), so it may stay decoded as it is. Base:
+  // false, every written page is read again when next needed.
+  virtual bool WrittenPageReadsBackAsHeld() const { return false; }
 
   // --- Seeks and moves (return record numbers, 0 for none)
   // Positions on the first entry not less than the key (stored form,
@@ -780,6 +784,9 @@ class XBobjIndexFile {
   // Reads of one page: the bytes they cover are collected.
   void BeginPageRead();
   void EndPageRead(XBobjIndexKey& page);
+  // A branch was just written, its own bytes last: it counts as read from
+  // them (cacheable) when that last write was at its position.
+  void NoteWrittenPage(XBobjIndexKey& page);
 
   std::unordered_map<int32_t, CachedPage> cache_;
   // Leaves [0] and branches [1], most recently used first.
@@ -798,6 +805,10 @@ class XBobjIndexFile {
   int captureReads_ = 0;
   std::vector<char> captureBytes_;
   std::vector<char> verifyBytes_;
+  // The range of our last write, and (shared files) its bytes.
+  int64_t lastWriteLow_ = -1;
+  int64_t lastWriteHigh_ = -1;
+  std::vector<char> lastWriteBytes_;
   // Shared files: the page's bytes on disk are still those it was decoded
   // from.
   bool SameOnDisk(const XBobjIndexKey& page);
