@@ -82,26 +82,47 @@ int CdxLeafBytes(const std::vector<CdxEntry>& entries, std::size_t begin, std::s
   return total;
 }
 
-bool CdxEncodeLeaf(const std::vector<CdxEntry>& entries, std::size_t begin, std::size_t end,
-                   int attribute, int32_t left, int32_t right, int keyLength, uint8_t fill,
-                   const CdxLeafParameters& p, uint8_t* block) {
-  int n = p.infoBytes;
-  std::size_t count = end - begin;
-  if (CdxLeafBytes(entries, begin, end, keyLength, fill, n) > kCdxLeafArea) return false;
-  uint8_t out[kCdxBlockSize] = {};
+namespace {
+
+// The fixed part of a leaf block: attribute, count, siblings, free bytes and
+// the bit layout of its entry slots.
+void PutCdxLeafHeader(uint8_t* out, int attribute, std::size_t count, int32_t left, int32_t right,
+                      int used, const CdxLeafParameters& p) {
   PutLe16(out, static_cast<uint32_t>(attribute));
   PutLe16(out + 2, static_cast<uint32_t>(count));
   PutLe32(out + 4, static_cast<uint32_t>(left));
   PutLe32(out + 8, static_cast<uint32_t>(right));
+  PutLe16(out + 12, static_cast<uint32_t>(kCdxLeafArea - used));
   PutLe32(out + 14, p.recordMask);
   out[18] = p.duplicateMask;
   out[19] = p.trailingMask;
   out[20] = p.recordBits;
   out[21] = p.duplicateBits;
   out[22] = p.trailingBits;
-  out[23] = static_cast<uint8_t>(n);
+  out[23] = static_cast<uint8_t>(p.infoBytes);
+}
+
+// One entry's slot: record number, duplicate and trailing counts packed
+// into infoBytes little-endian bytes.
+void PutCdxLeafSlot(uint8_t* slot, int32_t record, int duplicate, int trailing, const CdxLeafParameters& p) {
+  const int n = p.infoBytes;
+  uint64_t word = static_cast<uint64_t>(trailing) << (16 - p.trailingBits) |
+                  static_cast<uint64_t>(duplicate) << (16 - p.trailingBits - p.duplicateBits);
+  uint64_t info = (static_cast<uint64_t>(record) & p.recordMask) | word << (8 * n - 16);
+  for (int b = 0; b < n; ++b) slot[b] = static_cast<uint8_t>(info >> (8 * b));
+}
+
+}  // namespace
+
+bool CdxEncodeLeaf(const std::vector<CdxEntry>& entries, std::size_t begin, std::size_t end,
+                   int attribute, int32_t left, int32_t right, int keyLength, uint8_t fill,
+                   const CdxLeafParameters& p, uint8_t* block) {
+  int n = p.infoBytes;
+  const int used = CdxLeafBytes(entries, begin, end, keyLength, fill, n);
+  if (used > kCdxLeafArea) return false;
+  uint8_t out[kCdxBlockSize] = {};
+  PutCdxLeafHeader(out, attribute, end - begin, left, right, used, p);
   int keyEnd = kCdxBlockSize;
-  int used = 0;
   for (std::size_t i = begin; i < end; ++i) {
     const CdxEntry& e = entries[i];
     if (e.record <= 0 || static_cast<uint32_t>(e.record) > p.recordMask) return false;
@@ -111,14 +132,8 @@ bool CdxEncodeLeaf(const std::vector<CdxEntry>& entries, std::size_t begin, std:
     int stored = keyLength - duplicate - trailing;
     keyEnd -= stored;
     std::memcpy(out + keyEnd, e.key.data() + duplicate, static_cast<std::size_t>(stored));
-    uint64_t word = static_cast<uint64_t>(trailing) << (16 - p.trailingBits) |
-                    static_cast<uint64_t>(duplicate) << (16 - p.trailingBits - p.duplicateBits);
-    uint64_t info = (static_cast<uint64_t>(e.record) & p.recordMask) | word << (8 * n - 16);
-    uint8_t* slot = out + 24 + (i - begin) * static_cast<std::size_t>(n);
-    for (int b = 0; b < n; ++b) slot[b] = static_cast<uint8_t>(info >> (8 * b));
-    used += n + stored;
+    PutCdxLeafSlot(out + 24 + (i - begin) * static_cast<std::size_t>(n), e.record, duplicate, trailing, p);
   }
-  PutLe16(out + 12, static_cast<uint32_t>(kCdxLeafArea - used));
   std::memcpy(block, out, kCdxBlockSize);
   return true;
 }
@@ -152,18 +167,7 @@ bool CdxEncodeLeafRefs(const CdxLeafRef* refs, std::size_t count, int used, int 
   const int n = p.infoBytes;
   if (used > kCdxLeafArea) return false;
   uint8_t out[kCdxBlockSize] = {};
-  PutLe16(out, static_cast<uint32_t>(attribute));
-  PutLe16(out + 2, static_cast<uint32_t>(count));
-  PutLe32(out + 4, static_cast<uint32_t>(left));
-  PutLe32(out + 8, static_cast<uint32_t>(right));
-  PutLe16(out + 12, static_cast<uint32_t>(kCdxLeafArea - used));
-  PutLe32(out + 14, p.recordMask);
-  out[18] = p.duplicateMask;
-  out[19] = p.trailingMask;
-  out[20] = p.recordBits;
-  out[21] = p.duplicateBits;
-  out[22] = p.trailingBits;
-  out[23] = static_cast<uint8_t>(n);
+  PutCdxLeafHeader(out, attribute, count, left, right, used, p);
   int keyEnd = kCdxBlockSize;
   uint8_t* slot = out + 24;
   for (std::size_t i = 0; i < count; ++i, slot += n) {
@@ -172,10 +176,7 @@ bool CdxEncodeLeafRefs(const CdxLeafRef* refs, std::size_t count, int used, int 
     int stored = keyLength - e.duplicate - e.trailing;
     keyEnd -= stored;
     if (stored > 0) std::memcpy(out + keyEnd, e.key + e.duplicate, static_cast<std::size_t>(stored));
-    uint64_t word = static_cast<uint64_t>(e.trailing) << (16 - p.trailingBits) |
-                    static_cast<uint64_t>(e.duplicate) << (16 - p.trailingBits - p.duplicateBits);
-    uint64_t info = (static_cast<uint64_t>(e.record) & p.recordMask) | word << (8 * n - 16);
-    for (int b = 0; b < n; ++b) slot[b] = static_cast<uint8_t>(info >> (8 * b));
+    PutCdxLeafSlot(slot, e.record, e.duplicate, e.trailing, p);
   }
   std::memcpy(block, out, kCdxBlockSize);
   return true;
@@ -842,20 +843,8 @@ void XBobjSortCDX::Add(std::size_t level, const char* key, std::size_t length, i
 }
 
 void XBobjSortCDX::WriteLeaf(LeafBlock& leaf, int32_t right, bool root) {
-  uint8_t* out = leaf.block;
-  PutLe16(out, static_cast<uint32_t>(2 + (root ? 1 : 0)));
-  PutLe16(out + 2, static_cast<uint32_t>(leaf.count));
-  PutLe32(out + 4, static_cast<uint32_t>(leaf.left));
-  PutLe32(out + 8, static_cast<uint32_t>(right));
-  PutLe16(out + 12, static_cast<uint32_t>(kCdxLeafArea - leaf.used));
-  PutLe32(out + 14, leaf_.recordMask);
-  out[18] = leaf_.duplicateMask;
-  out[19] = leaf_.trailingMask;
-  out[20] = leaf_.recordBits;
-  out[21] = leaf_.duplicateBits;
-  out[22] = leaf_.trailingBits;
-  out[23] = leaf_.infoBytes;
-  WriteBlock(leaf.position, out);
+  PutCdxLeafHeader(leaf.block, 2 + (root ? 1 : 0), leaf.count, leaf.left, right, leaf.used, leaf_);
+  WriteBlock(leaf.position, leaf.block);
 }
 
 // The leaf encoding of CdxEncodeLeaf, one key at a time: the key's bytes
@@ -894,11 +883,7 @@ void XBobjSortCDX::AddLeafKey(const uint8_t* key, int length, int32_t record) {
   if (open.keyEnd - stored < 24 + (open.count + 1) * info) tag_->Corrupt();
   open.keyEnd -= stored;
   std::memcpy(open.block + open.keyEnd, key + duplicate, static_cast<std::size_t>(stored));
-  const uint64_t word = static_cast<uint64_t>(trailing) << (16 - leaf_.trailingBits) |
-                        static_cast<uint64_t>(duplicate) << (16 - leaf_.trailingBits - leaf_.duplicateBits);
-  const uint64_t bits = (static_cast<uint64_t>(record) & leaf_.recordMask) | word << (8 * info - 16);
-  uint8_t* slot = open.block + 24 + open.count * info;
-  for (int b = 0; b < info; ++b) slot[b] = static_cast<uint8_t>(bits >> (8 * b));
+  PutCdxLeafSlot(open.block + 24 + open.count * info, record, duplicate, trailing, leaf_);
   open.used += info + stored;
   ++open.count;
   std::memcpy(previousKey_, key, static_cast<std::size_t>(length));
