@@ -346,7 +346,8 @@ void TmtCustomMemTable::WriteCsvStream(TStream& target, TmtMemTableSaveFlags opt
                         IntToStr(f->DisplayWidth());
       if (f->Required()) line += ",REQ";
       if (f->ReadOnly()) line += ",RO";
-      line += "," + (options.Contains(mtfSaveFieldKind) ? FieldKindName(f->FieldKind()) : AnsiString("Data"));
+      line += ",";
+      line += options.Contains(mtfSaveFieldKind) ? FieldKindName(f->FieldKind()) : AnsiString("Data");
       line += "," + Quote(f->DefaultExpression(), '"');
       text += Quote(line, q) + crlf;
     }
