@@ -206,6 +206,7 @@ int main(int argc, char** argv) {
     const std::string indexPath = dir + "B" + kind.tag + "." + format;
     double ours = MedianOfThree(
         [&] {
+          if (index) index->Close();
           index.reset();
           index = MakeIndexFile(format, &link, indexPath);
         },
@@ -283,6 +284,7 @@ int main(int argc, char** argv) {
         std::printf("  mismatch %s probe %zu: ours %d, SQLite %d\n", kind.tag, i, found[i], expected[i]);
 #endif
     Print(std::string("seek ") + kind.tag, oursSeek, baseSeek, baselineName);
+    index->Close();
   }
 #ifdef HAVE_SQLITE3
   sqlite3_close(db);

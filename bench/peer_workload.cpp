@@ -196,6 +196,7 @@ Times RunSize(const Workload& w, int n, bool shared) {
       table->PutTextN(5, "note " + std::to_string(i));
       table->AppendRecord();
     }
+    table->Close();
     table.reset();
   });
   {
@@ -206,6 +207,7 @@ Times RunSize(const Workload& w, int n, bool shared) {
   times.reindex = Ms([&] {
     auto table = w.Open(false);
     for (int s = 1; s <= table->IndexFileCount(); ++s) table->IndexFile(s)->Reindex();
+    table->Close();
     table.reset();
   });
   {

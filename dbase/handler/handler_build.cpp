@@ -41,7 +41,7 @@ void XBO_dBHandler::CreateIndexTag(const AnsiString& fileName, const AnsiString&
   SetState(TxbTableState::BuildingIndex);
   try {
     file->CreateTag(tag, keyExpression, uniquenessCode == 0, order == 0, forExpression);
-    file->ResetAllPages();
+    file->Close();
   } catch (...) {
     SetState(TxbTableState::Normal);
     Redirect(nullptr);

@@ -427,6 +427,7 @@ void XBO_dBHandler::AfterFlush() {
   for (auto& slot : slots_) {
     if (!slot) continue;
     slot->ResetAllPages();
+    slot->WriteHeldBlocks();
     if (slot->DiskFile()) slot->DiskFile()->FlushFile();
   }
   if (master_ && Positioned()) Place(PlaceMaster());

@@ -24,6 +24,11 @@
 namespace {
 
 constexpr int kBlockSize = 512;
+// Exclusive files: writes up to this size wait in the held blocks, larger
+// ones (builds) go to the disk at once.
+constexpr int32_t kWriteThroughBytes = 8192;
+// Held blocks go to the disk in writes of at most this size.
+constexpr int64_t kLongestHeldRun = int64_t{1} << 20;
 constexpr int kReadAheadRecords = 64;
 constexpr double kEmptyDateKey = 1e100;
 // Above every number a key can hold.
@@ -1680,6 +1685,8 @@ bool XBobjIndexFile::ReadBlock(int64_t position, void* buffer, int32_t count) {
     if (whole) return true;
     // A short block at the end: read as it stands on disk.
   }
+  // The disk must hold what this read covers.
+  if (dirtyBlocks_ > 0) WriteHeldBlocks();
   int32_t got = disk_->ReadAt(position, buffer, count);
   if (got != count) return false;
   AnsiString password = table_ ? table_->IndexReadPassword() : AnsiString();
@@ -1701,43 +1708,20 @@ bool XBobjIndexFile::ReadBlock(int64_t position, void* buffer, int32_t count) {
 
 void XBobjIndexFile::WriteBlock(int64_t position, const void* buffer, int32_t count) {
   if (!disk_) Corrupt();
-  AnsiString password = table_ ? table_->IndexWritePassword() : AnsiString();
-  if (password.empty()) {
-    disk_->WriteAt(position, buffer, count);
+  if (HoldsBlocks() && disk_->ReadWrite() && count > 0 && position >= 0) {
+    HoldWrite(position, static_cast<const char*>(buffer), count);
   } else {
-    std::vector<char> copy(static_cast<std::size_t>(count));
-    const auto* p = static_cast<const char*>(buffer);
-    for (int32_t offset = 0; offset < count; offset += kBlockSize)
-      ScrambleBytes(password, p + offset, copy.data() + offset,
-                    static_cast<std::size_t>(std::min(kBlockSize, count - offset)), true);
-    disk_->WriteAt(position, copy.data(), count);
-  }
-  if (HoldsBlocks() && count > 0 && position >= 0) {
-    // Held copies follow the disk: whole blocks take the new bytes, blocks
-    // written in part are read again when needed.
-    const auto* in = static_cast<const char*>(buffer);
-    for (int64_t number = position / kBlockSize; number * kBlockSize < position + count; ++number) {
-      const int64_t start = number * kBlockSize;
-      auto it = blocks_.find(number);
-      if (start < position || start + kBlockSize > position + count) {
-        if (it != blocks_.end()) {
-          blockUse_.erase(it->second.use);
-          blocks_.erase(it);
-        }
-        continue;
-      }
-      if (it == blocks_.end()) {
-        HeldBlock block;
-        block.bytes.resize(kBlockSize);
-        blockUse_.push_front(number);
-        block.use = blockUse_.begin();
-        it = blocks_.emplace(number, std::move(block)).first;
-      } else {
-        blockUse_.splice(blockUse_.begin(), blockUse_, it->second.use);
-      }
-      std::memcpy(it->second.bytes.data(), in + (start - position), kBlockSize);
+    AnsiString password = table_ ? table_->IndexWritePassword() : AnsiString();
+    if (password.empty()) {
+      disk_->WriteAt(position, buffer, count);
+    } else {
+      std::vector<char> copy(static_cast<std::size_t>(count));
+      const auto* p = static_cast<const char*>(buffer);
+      for (int32_t offset = 0; offset < count; offset += kBlockSize)
+        ScrambleBytes(password, p + offset, copy.data() + offset,
+                      static_cast<std::size_t>(std::min(kBlockSize, count - offset)), true);
+      disk_->WriteAt(position, copy.data(), count);
     }
-    EvictBlocks();
   }
   knownSize_ = std::max<int64_t>(knownSize_, position + count);
   if (count > 0 && position >= 0) {
@@ -1758,6 +1742,7 @@ void XBobjIndexFile::WriteBlock(int64_t position, const void* buffer, int32_t co
 
 void XBobjIndexFile::Rename(const AnsiString& newName) {
   if (!disk_) return;
+  WriteHeldBlocks();
   AnsiString target = ChangeFileExt(newName, ExtractFileExt(disk_->FileName()));
   disk_->RenameFile(target);
   fileName_ = ExtractFileName(disk_->FileName());
@@ -1953,6 +1938,7 @@ void XBobjIndexFile::WritePending() { ResetAllPages(); }
 void XBobjIndexFile::Close() {
   try {
     WritePending();
+    WriteHeldBlocks();
   } catch (...) {
     closeFailed_ = true;
     throw;
@@ -1960,12 +1946,23 @@ void XBobjIndexFile::Close() {
 }
 
 bool XBobjIndexFile::HasUnwrittenChanges() const {
+  if (dirtyBlocks_ > 0) return true;
   for (int i = 0; i < tags_.Count(); ++i)
     if (tags_.Items(i)->HasUnwrittenChanges()) return true;
   return false;
 }
 
 void XBobjIndexFile::ReleaseUnwritten() {
+  // Held blocks hold what the file already counts as written (pages go to
+  // them when they leave memory): they reach the disk even when the owner
+  // skips Close, as written pages always have. A failure here cannot be
+  // reported and is caught below in debug builds.
+  if (!closeFailed_) {
+    try {
+      WriteHeldBlocks();
+    } catch (...) {
+    }
+  }
   assert((closeFailed_ || !HasUnwrittenChanges()) && "index file destroyed with unwritten changes: Close() it first");
   for (int i = 0; i < tags_.Count(); ++i) tags_.Items(i)->DiscardPages();
 }
@@ -1973,7 +1970,8 @@ void XBobjIndexFile::ReleaseUnwritten() {
 void XBobjIndexFile::Corrupt() const { XbRaise(xbmIndexCorrupted, fileName_); }
 
 int64_t XBobjIndexFile::RefreshFileSize() {
-  if (disk_) knownSize_ = disk_->FileSize();
+  // Blocks held unwritten count as written.
+  if (disk_) knownSize_ = std::max(disk_->FileSize(), heldEnd_);
   return knownSize_;
 }
 
@@ -1991,16 +1989,101 @@ bool XBobjIndexFile::HoldsBlocks() {
   return holds;
 }
 
+void XBobjIndexFile::HoldWrite(int64_t position, const char* in, int32_t count) {
+  const int64_t end = position + count;
+  if (count > kWriteThroughBytes) {
+    // Large writes (builds) gain nothing from waiting: they go to the disk
+    // now, and held copies of their blocks take the new bytes, clean.
+    disk_->WriteAt(position, in, count);
+  }
+  const bool deferred = count <= kWriteThroughBytes;
+  const int64_t fileEnd = std::max(knownSize_, heldEnd_);
+  for (int64_t number = position / kBlockSize; number * kBlockSize < end; ++number) {
+    const int64_t start = number * kBlockSize;
+    const int64_t low = std::max(start, position);
+    const int64_t high = std::min(start + kBlockSize, end);
+    const bool whole = low == start && high == start + kBlockSize;
+    auto it = blocks_.find(number);
+    if (it == blocks_.end()) {
+      if (!whole && (!deferred || start + kBlockSize > fileEnd)) {
+        // Part of a block not held: bytes near the end of the file, whose
+        // length must stay as written, go to the disk at once.
+        if (deferred) disk_->WriteAt(low, in + (low - position), static_cast<int32_t>(high - low));
+        continue;
+      }
+      HeldBlock block;
+      block.bytes.resize(kBlockSize);
+      if (!whole) {
+        // The rest of the block as it stands (never written: zeros).
+        const int32_t got = disk_->ReadAt(start, block.bytes.data(), kBlockSize);
+        if (got < kBlockSize) std::fill(block.bytes.begin() + std::max(got, 0), block.bytes.end(), 0);
+      }
+      blockUse_.push_front(number);
+      block.use = blockUse_.begin();
+      it = blocks_.emplace(number, std::move(block)).first;
+    } else {
+      blockUse_.splice(blockUse_.begin(), blockUse_, it->second.use);
+    }
+    HeldBlock& block = it->second;
+    std::memcpy(block.bytes.data() + (low - start), in + (low - position), static_cast<std::size_t>(high - low));
+    if (deferred && !block.dirty) {
+      block.dirty = true;
+      ++dirtyBlocks_;
+    } else if (!deferred && whole && block.dirty) {
+      // The disk has all of it now (a block written in part keeps bytes
+      // the disk has not seen yet).
+      block.dirty = false;
+      --dirtyBlocks_;
+    }
+    if (deferred) heldEnd_ = std::max(heldEnd_, start + kBlockSize);
+  }
+  EvictBlocks();
+}
+
+void XBobjIndexFile::WriteHeldBlocks() {
+  if (dirtyBlocks_ == 0 || !disk_) return;
+  std::vector<int64_t> numbers;
+  numbers.reserve(static_cast<std::size_t>(dirtyBlocks_));
+  for (const auto& [number, block] : blocks_)
+    if (block.dirty) numbers.push_back(number);
+  std::sort(numbers.begin(), numbers.end());
+  // Runs of neighbouring blocks go out in one write each, in file order.
+  std::vector<char> run;
+  for (std::size_t first = 0; first < numbers.size();) {
+    std::size_t last = first + 1;
+    while (last < numbers.size() && numbers[last] == numbers[last - 1] + 1 &&
+           static_cast<int64_t>(last - first) * kBlockSize < kLongestHeldRun)
+      ++last;
+    run.clear();
+    for (std::size_t k = first; k < last; ++k) {
+      const std::vector<char>& bytes = blocks_.find(numbers[k])->second.bytes;
+      run.insert(run.end(), bytes.begin(), bytes.end());
+    }
+    disk_->WriteAt(numbers[first] * kBlockSize, run.data(), static_cast<int32_t>(run.size()));
+    for (std::size_t k = first; k < last; ++k) blocks_.find(numbers[k])->second.dirty = false;
+    dirtyBlocks_ -= static_cast<int>(last - first);
+    first = last;
+  }
+  heldEnd_ = 0;
+}
+
 void XBobjIndexFile::EvictBlocks() {
   const int64_t limit = std::max<int64_t>(cacheLimit_ / kBlockSize, 8);
   while (static_cast<int64_t>(blocks_.size()) > limit) {
     const int64_t number = blockUse_.back();
+    auto it = blocks_.find(number);
+    if (it->second.dirty) {
+      // Written before it is forgotten; a failure leaves it held.
+      disk_->WriteAt(number * kBlockSize, it->second.bytes.data(), kBlockSize);
+      --dirtyBlocks_;
+    }
     blockUse_.pop_back();
-    blocks_.erase(number);
+    blocks_.erase(it);
   }
 }
 
 void XBobjIndexFile::DropBlocks() {
+  WriteHeldBlocks();
   blocks_.clear();
   blockUse_.clear();
 }

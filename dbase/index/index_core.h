@@ -698,8 +698,16 @@ class XBobjIndexFile {
   void DropCachedPages(const XBobjIndexTag* tag = nullptr);
   // Exclusive files without password also keep copies of the 512-byte
   // blocks last read or written (within the same bound), so that reading
-  // them again needs no system call; every write still reaches the disk at
-  // once. Shared files read every block from the disk.
+  // them again needs no system call, and their writes wait there: a block
+  // reaches the disk when it is evicted, at WriteHeldBlocks (the table's
+  // flush) and at Close, and before the file is truncated, renamed, read
+  // past the held blocks or re-enciphered (and, without a way to report a
+  // failure, when the file is destroyed without Close). An exclusive file left by a
+  // killed program may therefore need a reindex. Shared files read every
+  // block from the disk and write through at once.
+  // Writes the held blocks that wait, in file order; raises when a write
+  // fails (those not written keep waiting).
+  void WriteHeldBlocks();
 
  protected:
   // The owned tag list.
@@ -737,8 +745,9 @@ class XBobjIndexFile {
   void FlagProductionIndex();
   // The format's part of Close; base: every tag's pages and header.
   virtual void WritePending();
-  // For destructors: in debug builds a file destroyed with changes still
-  // unwritten (a forgotten Close) stops the program; then every page is
+  // For destructors: the held blocks are written (a failure is ignored);
+  // in debug builds a file destroyed with changes still unwritten (a
+  // forgotten Close, or that failure) stops the program; then every page is
   // dropped unwritten.
   void ReleaseUnwritten();
   // Called once a lock level 0 -> 1 was taken. Base: nothing.
@@ -816,12 +825,21 @@ class XBobjIndexFile {
   struct HeldBlock {
     std::vector<char> bytes;
     std::list<int64_t>::iterator use;  // place in blockUse_
+    bool dirty = false;                // written here, not yet on disk
   };
   // Blocks are held for this file now; when they may not be any more,
-  // those held are dropped.
+  // those held are written and dropped.
   bool HoldsBlocks();
+  // A write of an exclusive file: into the held blocks (large writes and
+  // bytes of a block past the end of the file also to the disk).
+  void HoldWrite(int64_t position, const char* in, int32_t count);
+  // Least recently used blocks beyond the bound go, written first.
   void EvictBlocks();
+  // Writes the blocks that wait and forgets every held block.
   void DropBlocks();
+  int dirtyBlocks_ = 0;
+  // End of the file as the blocks that wait will leave it (0: none wait).
+  int64_t heldEnd_ = 0;
   std::unordered_map<int64_t, HeldBlock> blocks_;  // by block number
   std::list<int64_t> blockUse_;                    // most recently used first
 };

@@ -116,6 +116,9 @@ class CrosscheckFiles {
 
 void ExpectSameAsTool(CrosscheckFiles& f, const std::string& tag, char type) {
   std::vector<KeyRecord> ours = f.StoredOrder(tag);
+  // Our handle holds the file exclusively: its writes reach the disk when
+  // they are flushed.
+  f.cdx->WriteHeldBlocks();
   std::string option = type == 'C' ? "--type char" : "--type num";
   auto dumped = ParseDump(RunTool(option + " " + f.dir.File("X.cdx") + " " + tag));
   ASSERT_EQ(dumped.size(), ours.size()) << tag << (dumped.empty() ? "" : ": " + dumped[0].first);
@@ -148,6 +151,7 @@ TEST(IndexCrosscheck, EveryKindOfTagReadsTheSameInTheIndependentReader) {
   f.cdx.reset();
   f.cdx = std::make_unique<XBobjCDXFile>(&f.table->link, "X.cdx", false, true, fmOpenReadWrite,
                                          fmShareExclusive);
+  f.cdx->WriteHeldBlocks();
   std::vector<std::string> tags = RunTool("--type char " + f.dir.File("X.cdx"));
   EXPECT_EQ(tags, (std::vector<std::string>{"AMT", "DAT", "DESC", "NAME", "POS", "UNI"}));
   ExpectSameAsTool(f, "NAME", 'C');
@@ -253,6 +257,7 @@ std::vector<std::pair<std::string, int32_t>> ToolRecords(const std::string& path
 // numbers, 'T' texts of other kinds (NTX numbers and dates), 'R' records only.
 void ExpectToolReads(FormatFiles& f, XBobjIndexTag& tag, const std::string& name, char type) {
   std::vector<KeyRecord> ours = indexmodel::Walk(tag, true);
+  tag.IndexFile()->WriteHeldBlocks();
   std::string option = type == 'N' ? "--type num" : type == 'J' ? "--type date" : "--type char";
   auto dumped = type == 'R' ? ToolRecords(f.PathOf(name), name)
                             : ParseDump(RunTool(option + " " + f.PathOf(name) + " " + name));

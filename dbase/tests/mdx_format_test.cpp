@@ -259,6 +259,7 @@ TEST(MdxFormat, AnEmptyTableGetsAnEmptyRootThatIsFirstAndLastPage) {
   auto* tag = static_cast<XBobjMDXTag*>(mdx->FindTag("NAME"));
   EXPECT_EQ(tag->FirstPage(), tag->RootPosition());
   EXPECT_EQ(tag->LastPage(), tag->RootPosition());
+  mdx->WriteHeldBlocks();
   std::string bytes = f.dir.Read("T.mdx");
   EXPECT_EQ(bytes.substr(static_cast<std::size_t>(tag->RootPosition()) * 512, 1024), std::string(1024, '\0'));
   // Keys arrive one by one and split pages that join the chain.
@@ -276,9 +277,11 @@ TEST(MdxFormat, AFortyEighthTagIsRefusedButATagCanStillBeReplaced) {
   f.Add("A", "1");
   auto mdx = f.Open("T.mdx");
   for (int i = 0; i < kMdxMaxTags; ++i) ASSERT_TRUE(mdx->CreateTag("T" + std::to_string(i), "NAME", false, true, ""));
+  mdx->WriteHeldBlocks();
   std::string before = f.dir.Read("T.mdx");
   EXPECT_EQ(ErrorMessage<EXbaseError>([&] { mdx->CreateTag("ONE_MORE", "NAME", false, true, ""); }),
             "Too many tags in index file T.mdx");
+  mdx->WriteHeldBlocks();
   EXPECT_TRUE(f.dir.Read("T.mdx") == before);
   EXPECT_EQ(mdx->TagCount(), kMdxMaxTags);
   ASSERT_TRUE(mdx->CreateTag("T7", "AMOUNT", false, true, ""));
@@ -295,6 +298,7 @@ TEST(MdxFormat, RenameWritesTheNewTableNameIntoTheHeader) {
   MdxFiles f;
   auto mdx = f.Open("T.mdx");
   mdx->Rename(f.dir.File("longer_name_here"));
+  mdx->WriteHeldBlocks();
   std::string bytes = f.dir.Read("longer_name_here.mdx");
   EXPECT_EQ(bytes.substr(4, 9), std::string("LONGER_N") + '\0');
   EXPECT_EQ(mdx->FileName(), "longer_name_here.mdx");
@@ -329,10 +333,12 @@ TEST(MdxFormat, KeysAndExpressionsBeyondTheHeaderAreRefusedBeforeWriting) {
   };
   auto mdx = f.Open("T.mdx");
   for (const Case& c : cases) {
+    mdx->WriteHeldBlocks();
     std::string before = f.dir.Read("T.mdx");
     std::string error = ErrorMessage<EXbaseError>([&] { mdx->CreateTag("K", c.key, false, true, c.forExpression); });
     EXPECT_EQ(error, c.error.empty() ? "(no error)" : c.error) << c.key << "/" << c.forExpression.size();
     if (!c.error.empty()) {
+      mdx->WriteHeldBlocks();
       EXPECT_TRUE(f.dir.Read("T.mdx") == before);
     }
   }
@@ -346,6 +352,7 @@ TEST(MdxFormat, TheHeaderNamesTheNextFreeBlockAfterEverySplit) {
   f.table->indexes.push_back(mdx.get());
   for (int i = 0; i < 400; ++i) {
     f.Add("K" + std::to_string((i * 37) % 400), std::to_string(i));
+    mdx->WriteHeldBlocks();
     std::string bytes = f.dir.Read("T.mdx");
     ASSERT_EQ(Le32(bytes, 32), bytes.size() / 512) << i;
   }

@@ -110,8 +110,10 @@ TEST(NdxFormat, ZapLeavesAnEmptyRootAtBlockOne) {
   NdxFiles f;
   for (int i = 0; i < 200; ++i) f.Add("N" + std::to_string(i), std::to_string(i));
   auto file = f.Create("Z.ndx", "NAME");
+  file->WriteHeldBlocks();
   ASSERT_GT(f.dir.Read("Z.ndx").size(), 4096u);
   file->Zap();
+  file->WriteHeldBlocks();
   std::string bytes = f.dir.Read("Z.ndx");
   ASSERT_EQ(bytes.size(), 1024u);
   EXPECT_EQ(Le32(bytes, 0), 1u);
@@ -169,10 +171,12 @@ TEST(NdxFormat, KeysAndExpressionsBeyondTheHeaderAreRefusedBeforeWriting) {
   };
   for (const Case& c : cases) {
     auto file = f.Create("K.ndx", "NAME");
+    file->WriteHeldBlocks();
     std::string before = f.dir.Read("K.ndx");
     std::string error = ErrorMessage<EXbaseError>([&] { file->CreateTag("K", c.key, false, true, ""); });
     EXPECT_EQ(error, c.error.empty() ? "(no error)" : c.error) << c.key.size();
     if (!c.error.empty()) {
+      file->WriteHeldBlocks();
       EXPECT_TRUE(f.dir.Read("K.ndx") == before) << c.key.size();
       EXPECT_EQ(file->TagAt(0)->KeyExpression(), "NAME");
     } else {
@@ -197,6 +201,7 @@ TEST(NdxFormat, TheLongestTextKeysKeepAKeyInEveryBranch) {
   NdxFiles f;
   // On the empty table the keys come one at a time and split the pages.
   auto kept = f.Create("KEPT.ndx", key);
+  kept->WriteHeldBlocks();
   std::string empty = f.dir.Read("KEPT.ndx");
   EXPECT_EQ(Le16(empty, 12), 244u);
   EXPECT_EQ(Le16(empty, 14), 2u);
@@ -212,9 +217,11 @@ TEST(NdxFormat, TheLongestTextKeysKeepAKeyInEveryBranch) {
   // One byte more is refused on an empty table as on a filled one.
   NdxFiles none;
   auto file = none.Create("E.ndx", "NAME");
+  file->WriteHeldBlocks();
   std::string before = none.dir.Read("E.ndx");
   EXPECT_EQ(ErrorMessage<EXbaseError>([&] { file->CreateTag("E", "NAME + SPACE(235)", false, true, ""); }),
             "Sort key length must be 1-244 bytes, is 245");
+  file->WriteHeldBlocks();
   EXPECT_TRUE(none.dir.Read("E.ndx") == before);
 }
 
@@ -249,6 +256,7 @@ TEST(NdxFormat, TheHeaderNamesTheNextFreeBlockAfterEverySplit) {
   int splits = 0;
   for (int i = 0; i < 150; ++i) {
     f.Add("K" + std::to_string((i * 37) % 150), "1");
+    file->WriteHeldBlocks();
     std::string bytes = f.dir.Read("G.ndx");
     ASSERT_EQ(Le32(bytes, 4), bytes.size() / 512) << i;
     if (static_cast<int64_t>(bytes.size()) > lastSize) ++splits;
