@@ -594,6 +594,22 @@ void XBobjIndexTag::ResetPages() {
   if (headerChanged_) WriteHeader();
 }
 
+void XBobjIndexTag::WritePages() {
+  if (!root_ || !WrittenPageReadsBackAsHeld()) {
+    ResetPages();
+    return;
+  }
+  changeKept_ = false;
+  ReserveRoomForWrites(root_.get());
+  XBobjIndexKey* leaf = LeafPage();
+  for (XBobjIndexKey* p = leaf; p; p = p->Parent())
+    if (p->dirty_) WritePageChecked(p);
+  // A split moved entries between pages of the path and others: the path
+  // is read again when next needed.
+  if (PathSplit(leaf)) RecycleChain(std::move(root_));
+  if (headerChanged_) WriteHeader();
+}
+
 void XBobjIndexTag::ReleasePath() {
   changeKept_ = false;
   RecycleChain(std::move(root_));
@@ -1399,14 +1415,20 @@ bool XBobjIndexTag::InsertKey(XBobjIndexKeyData& key) {
   KeyToStoredForm(stored, true);
   stored.RecordNumber = key.RecordNumber;
   stored.EntryTag = key.RecordNumber;
-  if (unique_ && Search(kIndexAnyRecord, stored, kIndexCompareExact) == 0) return false;
   int32_t recordNumber = file_->KeysByRecord() ? key.RecordNumber
                          : keysDescending_     ? 0
                                                : kIndexAfterEqual;
-  int r = Search(recordNumber, stored, kIndexCompareExact);
-  XBobjIndexKey* leaf = LeafPage();
-  int at = r == 1 ? leaf->Count() : leaf->Current;
-  if (at < 0) at = 0;
+  XBobjIndexKey* leaf = RightmostLeafFor(stored, recordNumber);
+  int at;
+  if (leaf) {
+    at = leaf->Count();
+  } else {
+    if (unique_ && Search(kIndexAnyRecord, stored, kIndexCompareExact) == 0) return false;
+    int r = Search(recordNumber, stored, kIndexCompareExact);
+    leaf = LeafPage();
+    at = r == 1 ? leaf->Count() : leaf->Current;
+    if (at < 0) at = 0;
+  }
   leaf->InsertEntry(at, stored);
   leaf->Current = at;
   if (at == leaf->Count() - 1) UpdateSeparators(leaf);
@@ -1414,6 +1436,25 @@ bool XBobjIndexTag::InsertKey(XBobjIndexKeyData& key) {
   SetPosition(false, false);
   CheckPath();
   return true;
+}
+
+XBobjIndexKey* XBobjIndexTag::RightmostLeafFor(const TxbVariant& stored, int32_t recordNumber) {
+  // Every page of the path must be the last of its level: each branch on
+  // its last entry, whose page is the open child, and no page with a right
+  // sibling.
+  XBobjIndexKey* page = root_.get();
+  while (page && !page->IsLeaf()) {
+    if (page->Right != -1 || page->Count() == 0 || page->Current != page->Count() - 1) return nullptr;
+    XBobjIndexKey* child = page->Child();
+    if (!child || child->Split() || child->Position != page->Entry(page->Current)->EntryTag) return nullptr;
+    page = child;
+  }
+  if (!page || page->Right != -1) return nullptr;
+  const XBobjIndexKeyData* last = page->LastEntry();
+  if (!last || CompareEntry(*last, stored, recordNumber, kIndexCompareExact, true) >= 0) return nullptr;
+  // A unique tag takes the key only when no entry holds it.
+  if (unique_ && CompareEntry(*last, stored, kIndexAnyRecord, kIndexCompareExact, true) >= 0) return nullptr;
+  return page;
 }
 
 void XBobjIndexTag::RemovePage(XBobjIndexKey* page) {
@@ -1830,7 +1871,13 @@ void XBobjIndexFile::UnlockIndexFile() {
   };
   if (lockLevel_ == 1) {
     try {
-      ResetAllPages();
+      if (disk_ && !disk_->Shared()) {
+        // Nobody else changes an exclusive file: each tag keeps its path
+        // (the next append in the same place needs no search).
+        for (int i = 0; i < tags_.Count(); ++i) tags_.Items(i)->WritePages();
+      } else {
+        ResetAllPages();
+      }
       LockReleasing();
     } catch (...) {
       release();

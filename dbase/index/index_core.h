@@ -348,6 +348,10 @@ class XBobjIndexTag {
   bool HasRange() const { return !lowKey_.IsEmpty() || !highKey_.IsEmpty(); }
   // Writes dirty pages, frees them, and writes a changed header.
   void ResetPages();
+  // Writes dirty pages and a changed header as ResetPages does, but keeps
+  // the path loaded when the format's written pages hold what reading
+  // them back gives and no page on it split.
+  void WritePages();
   // Frees the pages without writing them (the file is being rebuilt or was
   // changed by another program); the file's cached pages of this tag go too.
   void DiscardPages();
@@ -560,6 +564,10 @@ class XBobjIndexTag {
   int32_t MovePrior();
   int32_t Resync();
   void RemoveCurrentEntry();
+  // The leaf where a key (stored form; record number as InsertKey searches
+  // with) goes without a search: the path is the tree's rightmost and the
+  // key sorts after the leaf's last entry. Null otherwise.
+  XBobjIndexKey* RightmostLeafFor(const TxbVariant& stored, int32_t recordNumber);
   void RemovePage(XBobjIndexKey* page);
   void KeepAKeyInBranch(XBobjIndexKey* page);
 
