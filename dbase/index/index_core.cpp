@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 
 #include "dbase/base/byte_order.h"
 #include "dbase/table/dbf_fields.h"
@@ -160,12 +161,80 @@ void XBobjIndexKeyData::AssignEntry(const XBobjIndexKeyData& other) {
   EntryTag = other.EntryTag;
 }
 
+namespace {
+
+// An entry slot: the entry object, then its key bytes.
+constexpr std::size_t kSlotHeader =
+    (sizeof(XBobjIndexKeyData) + alignof(XBobjIndexKeyData) - 1) / alignof(XBobjIndexKeyData) *
+    alignof(XBobjIndexKeyData);
+// Bytes the allocator adds to a buffer of its own.
+constexpr int64_t kAllocationOverhead = 16;
+// A cached page's node in the position map and in its use list.
+constexpr int64_t kCacheNodeBytes = 96;
+
+}  // namespace
+
 XBobjIndexKey::XBobjIndexKey(XBobjIndexTag* tag) : Tag(tag) {}
 
-XBobjIndexKey::~XBobjIndexKey() { Clear(); }
+XBobjIndexKey::~XBobjIndexKey() {
+  Clear();  // the entries go to spare_
+  for (XBobjIndexKeyData* entry : spare_) entry->~XBobjIndexKeyData();
+}
+
+void XBobjIndexKey::ReserveEntries(int n) {
+  const int missing = n - static_cast<int>(spare_.size());
+  if (missing <= 0) return;
+  if (slotKeyBytes_ == 0) {
+    // Room for the tag's keys; a longer value gets a buffer of its own.
+    const int keyLength = Tag ? Tag->KeyLength() : 0;
+    slotKeyBytes_ = (std::max(keyLength, 8) + 7) / 8 * 8;
+  }
+  const std::size_t slot = kSlotHeader + static_cast<std::size_t>(slotKeyBytes_);
+  const auto count = static_cast<std::size_t>(missing);
+  std::unique_ptr<unsigned char[]> block(new unsigned char[slot * count]);
+  // The spare entries are handed out from the back: the block's first slot
+  // goes first, so a page's entries follow each other in memory. Spare
+  // entries left from before go after the block's.
+  std::vector<XBobjIndexKeyData*> spare;
+  spare.reserve(spare_.size() + count);
+  spare.assign(spare_.begin(), spare_.end());
+  for (std::size_t i = count; i-- > 0;) {
+    unsigned char* at = block.get() + slot * i;
+    spare.push_back(new (at) XBobjIndexKeyData(at + kSlotHeader, slotKeyBytes_));
+  }
+  spare_.swap(spare);
+  entryBlocks_.push_back(std::move(block));
+  entryBlockBytes_ += static_cast<int64_t>(slot * count) + kAllocationOverhead;
+  entriesMade_ += missing;
+}
+
+XBobjIndexKeyData* XBobjIndexKey::NewEntry() {
+  // Blocks double with the entries the page held, so a page object
+  // allocates a few times over its life.
+  if (spare_.empty()) ReserveEntries(std::clamp(entriesMade_, 8, 256));
+  XBobjIndexKeyData* entry = spare_.back();
+  spare_.pop_back();
+  return entry;
+}
+
+int64_t XBobjIndexKey::HeldBytes() const {
+  int64_t bytes = static_cast<int64_t>(sizeof(XBobjIndexKey)) + entryBlockBytes_ +
+                  static_cast<int64_t>(readBytes_.capacity()) +
+                  static_cast<int64_t>(entryBlocks_.capacity() + spare_.capacity() +
+                                       static_cast<std::size_t>(Capacity())) *
+                      static_cast<int64_t>(sizeof(void*));
+  // Values that outgrew their slot.
+  auto outgrown = [](const XBobjIndexKeyData* entry) {
+    const auto* slot = reinterpret_cast<const unsigned char*>(entry) + kSlotHeader;
+    return entry->Data() != slot && entry->Capacity() > 0 ? entry->Capacity() + kAllocationOverhead : 0;
+  };
+  for (int i = 0; i < Count(); ++i) bytes += outgrown(Entry(i));
+  for (const XBobjIndexKeyData* entry : spare_) bytes += outgrown(entry);
+  return bytes;
+}
 
 XBobjIndexKeyData* XBobjIndexKey::InsertEntry(int i, const XBobjIndexKeyData& entry) {
-  auto* copy = new XBobjIndexKeyData();
+  XBobjIndexKeyData* copy = NewEntry();
   copy->AssignEntry(entry);
   Insert(i, copy);
   if (Current >= 0 && i <= Current) ++Current;
@@ -174,7 +243,7 @@ XBobjIndexKeyData* XBobjIndexKey::InsertEntry(int i, const XBobjIndexKeyData& en
 }
 
 XBobjIndexKeyData* XBobjIndexKey::AddEntry(const XBobjIndexKeyData& entry) {
-  auto* copy = new XBobjIndexKeyData();
+  XBobjIndexKeyData* copy = NewEntry();
   copy->AssignEntry(entry);
   Add(copy);
   pristine_ = false;
@@ -188,15 +257,9 @@ void XBobjIndexKey::DeleteEntry(int i) {
 }
 
 XBobjIndexKeyData* XBobjIndexKey::ReadEntry() {
-  std::unique_ptr<XBobjIndexKeyData> entry;
-  if (spare_.empty()) {
-    entry = std::make_unique<XBobjIndexKeyData>();
-  } else {
-    entry = std::move(spare_.back());
-    spare_.pop_back();
-  }
-  Add(entry.get());
-  return entry.release();
+  XBobjIndexKeyData* entry = NewEntry();
+  Add(entry);
+  return entry;
 }
 
 void XBobjIndexKey::DeleteFirst(int n) {
@@ -207,7 +270,7 @@ void XBobjIndexKey::DeleteFirst(int n) {
 
 void XBobjIndexKey::ResetPage() {
   // Entries are kept for the next read of a page (no allocation per read).
-  while (XBobjIndexKeyData* entry = ExtractLast()) spare_.emplace_back(entry);
+  while (XBobjIndexKeyData* entry = ExtractLast()) spare_.push_back(entry);
   Left = -1;
   Right = -1;
   PageKind = ipkLeaf;
@@ -2045,6 +2108,7 @@ void XBobjIndexFile::EndPageRead(XBobjIndexKey& page) {
                      static_cast<int64_t>(captureBytes_.size()) == captureHigh_ - captureLow_;
     if (page.pristine_) page.readBytes_.swap(captureBytes_);
   }
+  if (page.pristine_) page.heldBytes_ = page.HeldBytes();
 }
 
 void XBobjIndexFile::NoteWrittenPage(XBobjIndexKey& page) {
@@ -2065,6 +2129,7 @@ void XBobjIndexFile::NoteWrittenPage(XBobjIndexKey& page) {
     page.pristine_ = static_cast<int64_t>(lastWriteBytes_.size()) == lastWriteHigh_ - lastWriteLow_;
     if (page.pristine_) page.readBytes_ = lastWriteBytes_;
   }
+  if (page.pristine_) page.heldBytes_ = page.HeldBytes();
 }
 
 bool XBobjIndexFile::SameOnDisk(const XBobjIndexKey& page) {
@@ -2112,9 +2177,9 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XB
   if (cacheLimit_ <= 0 || !page->pristine_ || page->dirty_ || page->split_ || page->child_ ||
       page->Position <= 0 || !StillValid(*page))
     return page;
-  const int keyBytes = page->Tag ? std::max(page->Tag->KeyLength(), 8) : 8;
-  const int64_t bytes = static_cast<int64_t>(sizeof(XBobjIndexKey) + page->readBytes_.size()) +
-                        int64_t{page->Count()} * (static_cast<int64_t>(sizeof(XBobjIndexKeyData)) + keyBytes + 16);
+  // What the page holds as it was when read (a pristine page has not
+  // changed since), with what its place in the cache costs.
+  const int64_t bytes = page->heldBytes_ + kCacheNodeBytes;
   if (bytes > cacheLimit_) return page;
   page->parent_ = nullptr;
   page->Current = -1;

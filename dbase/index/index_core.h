@@ -145,6 +145,8 @@ class XBobjIndexKeyData : public TxbVariant {
   explicit XBobjIndexKeyData(int32_t capacity = 0) : TxbVariant(capacity) {}
   XBobjIndexKeyData(const XBobjIndexKeyData& other) = default;
   XBobjIndexKeyData& operator=(const XBobjIndexKeyData& other) = default;
+  // An entry of a page keeps its key bytes in a slot of its page's storage.
+  XBobjIndexKeyData(unsigned char* slot, int32_t capacity) : TxbVariant(0) { UseBuffer(slot, capacity); }
 
   // Copies the value, record number and entry tag.
   void AssignEntry(const XBobjIndexKeyData& other);
@@ -196,6 +198,11 @@ class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
   void ResetPage();
   // An empty entry appended to the page (a recycled one when there is).
   XBobjIndexKeyData* ReadEntry();
+  // Makes room for n more entries in one allocation (a read that knows how
+  // many entries its page holds; n is bounded by the page size).
+  void ReserveEntries(int n);
+  // Bytes the page holds in memory: every buffer at its capacity.
+  int64_t HeldBytes() const;
 
   // The page above on the cached path; null for the root and for a page
   // read off the path.
@@ -225,7 +232,18 @@ class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
   std::unique_ptr<XBobjIndexKey> child_;
   bool dirty_ = false;
   bool split_ = false;
-  std::vector<std::unique_ptr<XBobjIndexKeyData>> spare_;
+  // Entries live in blocks of slots owned by the page, each slot an entry
+  // object followed by room for its key: decoding a page fills slots and
+  // allocates nothing once the page object has held as many entries, and
+  // a page's keys lie together in memory. Entries removed from the page
+  // wait in spare_ for the next ones; every entry made is in one of the two.
+  void FreeItem(XBobjIndexKeyData* entry) override { spare_.push_back(entry); }
+  XBobjIndexKeyData* NewEntry();
+  std::vector<XBobjIndexKeyData*> spare_;
+  std::vector<std::unique_ptr<unsigned char[]>> entryBlocks_;
+  int64_t entryBlockBytes_ = 0;
+  int32_t slotKeyBytes_ = 0;  // key room of each slot, fixed by the first block
+  int32_t entriesMade_ = 0;
   // Holds exactly what its bytes decode to: read from the file and not
   // changed since. Only such pages are kept in the file's page cache.
   bool pristine_ = false;
@@ -236,6 +254,8 @@ class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
   int64_t readHigh_ = 0;
   // Shared files: the bytes it was decoded from.
   std::vector<char> readBytes_;
+  // HeldBytes when it was read (or written and kept as written).
+  int64_t heldBytes_ = 0;
 };
 
 // Compare modes of searches: a key that is a prefix of an entry counts as
