@@ -2283,8 +2283,8 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XB
       page->Position <= 0 || !StillValid(*page))
     return page;
   // Every buffer the page holds, at its capacity, and its place in the cache.
+  // A page larger than the bound may still fit it packed: eviction packs it.
   const int64_t bytes = page->heldBytes_ + kCacheNodeBytes;
-  if (bytes > cacheLimit_) return page;
   const int32_t position = page->Position;
   auto old = cache_.find(position);
   if (old != cache_.end()) {

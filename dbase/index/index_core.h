@@ -721,6 +721,8 @@ class XBobjIndexFile {
   int64_t PageCacheLimit() const { return cacheLimit_; }
   // Bytes (estimated) and pages held now.
   int64_t PageCacheBytes() const { return cacheBytes_; }
+  // Of those, the bytes of packed pages.
+  int64_t PageCachePackedBytes() const { return packedBytes_; }
   int PageCacheCount() const { return static_cast<int>(cache_.size()); }
   // Pages served from the cache and read from the file since the open.
   int64_t PageCacheHits() const { return cacheHits_; }
