@@ -709,7 +709,7 @@ class XBobjIndexFile {
 
   // --- Decoded-page cache
   // Pages the tags read stay decoded after they leave a tag's path, up to
-  // a bound in bytes (estimated), least recently used first out. A cached
+  // a bound in bytes, least recently used first out (see CachedPage). A cached
   // page is used again only while no write of ours touched its bytes since
   // it was read; pages a tag discards (another program changed the file,
   // which the shared-file checks find when the lock is taken or before an
@@ -719,7 +719,7 @@ class XBobjIndexFile {
   static constexpr int64_t kDefaultPageCacheBytes = int64_t{8} << 20;
   void SetPageCacheLimit(int64_t bytes);
   int64_t PageCacheLimit() const { return cacheLimit_; }
-  // Bytes (estimated) and pages held now.
+  // Bytes (every buffer at its capacity) and pages held now.
   int64_t PageCacheBytes() const { return cacheBytes_; }
   // Of those, the bytes of packed pages.
   int64_t PageCachePackedBytes() const { return packedBytes_; }
@@ -821,8 +821,8 @@ class XBobjIndexFile {
   // The cached page of tag at position, taken out of the cache; null when
   // none is there or it went stale.
   std::unique_ptr<XBobjIndexKey> TakeCachedPage(const XBobjIndexTag* tag, int32_t position);
-  // Keeps a page that left a path (pristine and still valid) in packed
-  // form; the page object is given back for reuse either way.
+  // Keeps a page that left a path (pristine and still valid) or lets it go:
+  // returns it when it was not kept.
   std::unique_ptr<XBobjIndexKey> KeepCachedPage(std::unique_ptr<XBobjIndexKey> page);
   // No write since the bytes [low, high) were read at clock touched them.
   bool StillValid(int64_t low, int64_t high, uint64_t clock) const;
