@@ -2174,7 +2174,7 @@ void XBobjIndexFile::EndPageRead(XBobjIndexKey& page) {
                      static_cast<int64_t>(captureBytes_.size()) == captureHigh_ - captureLow_;
     if (page.pristine_) page.readBytes_.swap(captureBytes_);
   }
-  if (page.pristine_) page.heldBytes_ = page.HeldBytes();
+  page.heldBytes_ = 0;
 }
 
 void XBobjIndexFile::NoteWrittenPage(XBobjIndexKey& page) {
@@ -2196,7 +2196,7 @@ void XBobjIndexFile::NoteWrittenPage(XBobjIndexKey& page) {
     page.pristine_ = static_cast<int64_t>(lastWriteBytes_.size()) == lastWriteHigh_ - lastWriteLow_;
     if (page.pristine_) page.readBytes_ = lastWriteBytes_;
   }
-  if (page.pristine_) page.heldBytes_ = page.HeldBytes();
+  page.heldBytes_ = 0;
 }
 
 bool XBobjIndexFile::SameOnDisk(const XBobjIndexKey& page) {
@@ -2271,7 +2271,7 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTa
     page->Unpack();
     // Still packed: leaving the cache's decoded part again costs no packing.
     page->pristine_ = true;
-    page->heldBytes_ = page->HeldBytes();
+    page->heldBytes_ = 0;
   }
   ++cacheHits_;
   page->Current = -1;
@@ -2284,6 +2284,7 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XB
     return page;
   // Every buffer the page holds, at its capacity, and its place in the cache.
   // A page larger than the bound may still fit it packed: eviction packs it.
+  if (page->heldBytes_ == 0) page->heldBytes_ = page->HeldBytes();
   const int64_t bytes = page->heldBytes_ + kCacheNodeBytes;
   const int32_t position = page->Position;
   auto old = cache_.find(position);

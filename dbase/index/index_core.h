@@ -264,8 +264,8 @@ class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
   bool Pack();
   // Fills the emptied page from packed_.
   void Unpack();
-  // HeldBytes when it was read, written or unpacked (a pristine page has
-  // not changed since).
+  // HeldBytes, counted when the page was first kept since it was read,
+  // written or unpacked (a pristine page has not changed since); 0 before.
   int64_t heldBytes_ = 0;
 };
 
