@@ -17,6 +17,8 @@ class TxbCollection {
   virtual ~TxbCollection() { Clear(); }
 
   int Count() const { return static_cast<int>(items_.size()); }
+  // Items the list has room for without growing.
+  int Capacity() const { return static_cast<int>(items_.capacity()); }
   T* Items(int index) const { return items_[static_cast<std::size_t>(index)]; }
   int IndexOf(const T* item) const {
     auto it = std::find(items_.begin(), items_.end(), item);

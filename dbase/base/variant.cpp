@@ -43,7 +43,18 @@ TxbVariant& TxbVariant::operator=(const TxbVariant& other) {
   return *this;
 }
 
-TxbVariant::~TxbVariant() { delete[] data_; }
+TxbVariant::~TxbVariant() {
+  if (ownsData_) delete[] data_;
+}
+
+void TxbVariant::UseBuffer(unsigned char* buffer, int32_t capacity) {
+  if (ownsData_) delete[] data_;
+  data_ = buffer;
+  capacity_ = capacity;
+  ownsData_ = false;
+  length_ = 0;
+  kind_ = xbvEmpty;
+}
 
 void TxbVariant::Reserve(int32_t n) {
   if (n <= capacity_) return;
@@ -53,7 +64,8 @@ void TxbVariant::Reserve(int32_t n) {
   int32_t newCapacity = static_cast<int32_t>(std::min<int64_t>(grown, INT32_MAX));
   auto* fresh = new unsigned char[static_cast<std::size_t>(newCapacity)];
   if (length_ > 0) std::memcpy(fresh, data_, static_cast<std::size_t>(length_));
-  delete[] data_;
+  if (ownsData_) delete[] data_;
+  ownsData_ = true;
   data_ = fresh;
   capacity_ = newCapacity;
 }

@@ -83,6 +83,10 @@ class TxbVariant {
   void SetBytes(TxbVariantKind kind, const void* bytes, int32_t n);
   // Bytes i..i+n of the value with missing bytes as zero.
   void CopyPadded(void* out, int32_t n) const;
+  // Holds the value in capacity bytes at buffer, which the caller owns and
+  // keeps alive as long as this variant: the value becomes empty. A value
+  // that outgrows it moves to a buffer of its own.
+  void UseBuffer(unsigned char* buffer, int32_t capacity);
 
   unsigned char* data_ = nullptr;
   int32_t capacity_ = 0;
@@ -90,6 +94,8 @@ class TxbVariant {
   TxbVariantKind kind_ = xbvEmpty;
 
  private:
+  bool ownsData_ = true;  // data_ was allocated here (see UseBuffer)
+
   int CompareAs(const TxbVariant* other, int* position, const unsigned char* weights,
                 int shorterResult, bool numbersAsRaw) const;
 };

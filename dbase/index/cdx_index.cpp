@@ -547,6 +547,8 @@ int XBobjCDXTag::ReadPage(int32_t position, XBobjIndexKey* page) {
   ReadBlockChecked(position, block);
   CdxNode node;
   bool leaf = GetLe16(block) >= 2;
+  // The count is checked while decoding; a block holds at most this many.
+  page->ReserveEntries(std::min<int>(GetLe16(block + 2), kCdxBlockSize));
   DecodeNode(block, keyLength_, FillByte(), cdx_->FileName(), node,
              [&](const uint8_t* key, int length, int32_t record, int32_t child) {
                if (!leaf && !cdx_->PositionInside(child, kCdxBlockSize)) Corrupt();

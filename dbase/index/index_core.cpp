@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 
 #include "dbase/base/byte_order.h"
 #include "dbase/table/dbf_fields.h"
@@ -165,12 +166,144 @@ void XBobjIndexKeyData::AssignEntry(const XBobjIndexKeyData& other) {
   EntryTag = other.EntryTag;
 }
 
+namespace {
+
+// An entry slot: the entry object, then its key bytes.
+constexpr std::size_t kSlotHeader =
+    (sizeof(XBobjIndexKeyData) + alignof(XBobjIndexKeyData) - 1) / alignof(XBobjIndexKeyData) *
+    alignof(XBobjIndexKeyData);
+// Bytes the allocator adds to a buffer of its own.
+constexpr int64_t kAllocationOverhead = 16;
+// A cached page's node in the position map and in its use list.
+constexpr int64_t kCacheNodeBytes = 160;
+// Packed page: kind, left, right, count; per entry record number, entry
+// tag, value kind, value length, value bytes.
+constexpr std::size_t kPackedHeader = 16;
+constexpr std::size_t kPackedEntry = 11;
+
+}  // namespace
+
 XBobjIndexKey::XBobjIndexKey(XBobjIndexTag* tag) : Tag(tag) {}
 
-XBobjIndexKey::~XBobjIndexKey() { Clear(); }
+XBobjIndexKey::~XBobjIndexKey() {
+  Clear();  // the entries go to spare_
+  for (XBobjIndexKeyData* entry : spare_) entry->~XBobjIndexKeyData();
+}
+
+void XBobjIndexKey::ReserveEntries(int n) {
+  const int missing = n - static_cast<int>(spare_.size());
+  if (missing <= 0) return;
+  if (slotKeyBytes_ == 0) {
+    // Room for the tag's keys; a longer value gets a buffer of its own.
+    const int keyLength = Tag ? Tag->KeyLength() : 0;
+    slotKeyBytes_ = (std::max(keyLength, 8) + 7) / 8 * 8;
+  }
+  const std::size_t slot = kSlotHeader + static_cast<std::size_t>(slotKeyBytes_);
+  const auto count = static_cast<std::size_t>(missing);
+  std::unique_ptr<unsigned char[]> block(new unsigned char[slot * count]);
+  // The spare entries are handed out from the back: the block's first slot
+  // goes first, so a page's entries follow each other in memory. Spare
+  // entries left from before go after the block's.
+  std::vector<XBobjIndexKeyData*> spare;
+  spare.reserve(spare_.size() + count);
+  spare.assign(spare_.begin(), spare_.end());
+  for (std::size_t i = count; i-- > 0;) {
+    unsigned char* at = block.get() + slot * i;
+    spare.push_back(new (at) XBobjIndexKeyData(at + kSlotHeader, slotKeyBytes_));
+  }
+  spare_.swap(spare);
+  entryBlocks_.push_back(std::move(block));
+  entryBlockBytes_ += static_cast<int64_t>(slot * count) + kAllocationOverhead;
+  entriesMade_ += missing;
+}
+
+XBobjIndexKeyData* XBobjIndexKey::NewEntry() {
+  // Blocks double with the entries the page held, so a page object
+  // allocates a few times over its life.
+  if (spare_.empty()) ReserveEntries(std::clamp(entriesMade_, 8, 256));
+  XBobjIndexKeyData* entry = spare_.back();
+  spare_.pop_back();
+  return entry;
+}
+
+int64_t XBobjIndexKey::HeldBytes() const {
+  int64_t bytes = static_cast<int64_t>(sizeof(XBobjIndexKey)) + entryBlockBytes_ +
+                  static_cast<int64_t>(readBytes_.capacity() + packed_.capacity()) +
+                  static_cast<int64_t>(entryBlocks_.capacity() + spare_.capacity() +
+                                       static_cast<std::size_t>(Capacity())) *
+                      static_cast<int64_t>(sizeof(void*));
+  // Values that outgrew their slot.
+  auto outgrown = [](const XBobjIndexKeyData* entry) -> int64_t {
+    const auto* slot = reinterpret_cast<const unsigned char*>(entry) + kSlotHeader;
+    return entry->Data() != slot && entry->Capacity() > 0 ? entry->Capacity() + kAllocationOverhead : 0;
+  };
+  for (int i = 0; i < Count(); ++i) bytes += outgrown(Entry(i));
+  for (const XBobjIndexKeyData* entry : spare_) bytes += outgrown(entry);
+  return bytes;
+}
+
+bool XBobjIndexKey::Pack() {
+  std::size_t size = kPackedHeader;
+  for (int i = 0; i < Count(); ++i) {
+    const int32_t n = Entry(i)->Length();
+    if (n > 0xFFFF) return false;
+    size += kPackedEntry + static_cast<std::size_t>(n);
+  }
+  packed_.clear();
+  packed_.shrink_to_fit();
+  packed_.resize(size);
+  unsigned char* p = packed_.data();
+  auto put32 = [&p](int32_t v) {
+    std::memcpy(p, &v, 4);
+    p += 4;
+  };
+  put32(PageKind);
+  put32(Left);
+  put32(Right);
+  put32(Count());
+  for (int i = 0; i < Count(); ++i) {
+    const XBobjIndexKeyData* e = Entry(i);
+    put32(e->RecordNumber);
+    put32(e->EntryTag);
+    *p++ = static_cast<unsigned char>(e->Kind());
+    const auto n = static_cast<uint16_t>(e->Length());
+    std::memcpy(p, &n, 2);
+    p += 2;
+    if (n > 0) std::memcpy(p, e->Data(), n);
+    p += n;
+  }
+  return true;
+}
+
+void XBobjIndexKey::Unpack() {
+  // Made by Pack from a page of this program: trusted.
+  const unsigned char* p = packed_.data();
+  auto get32 = [&p]() {
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    p += 4;
+    return v;
+  };
+  PageKind = get32();
+  Left = get32();
+  Right = get32();
+  const int count = get32();
+  ReserveEntries(count);
+  for (int i = 0; i < count; ++i) {
+    XBobjIndexKeyData* e = ReadEntry();
+    e->RecordNumber = get32();
+    e->EntryTag = get32();
+    const auto kind = static_cast<TxbVariantKind>(*p++);
+    uint16_t n;
+    std::memcpy(&n, p, 2);
+    p += 2;
+    e->SetHeld(kind, p, n);
+    p += n;
+  }
+}
 
 XBobjIndexKeyData* XBobjIndexKey::InsertEntry(int i, const XBobjIndexKeyData& entry) {
-  auto* copy = new XBobjIndexKeyData();
+  XBobjIndexKeyData* copy = NewEntry();
   copy->AssignEntry(entry);
   Insert(i, copy);
   if (Current >= 0 && i <= Current) ++Current;
@@ -179,7 +312,7 @@ XBobjIndexKeyData* XBobjIndexKey::InsertEntry(int i, const XBobjIndexKeyData& en
 }
 
 XBobjIndexKeyData* XBobjIndexKey::AddEntry(const XBobjIndexKeyData& entry) {
-  auto* copy = new XBobjIndexKeyData();
+  XBobjIndexKeyData* copy = NewEntry();
   copy->AssignEntry(entry);
   Add(copy);
   pristine_ = false;
@@ -193,15 +326,9 @@ void XBobjIndexKey::DeleteEntry(int i) {
 }
 
 XBobjIndexKeyData* XBobjIndexKey::ReadEntry() {
-  std::unique_ptr<XBobjIndexKeyData> entry;
-  if (spare_.empty()) {
-    entry = std::make_unique<XBobjIndexKeyData>();
-  } else {
-    entry = std::move(spare_.back());
-    spare_.pop_back();
-  }
-  Add(entry.get());
-  return entry.release();
+  XBobjIndexKeyData* entry = NewEntry();
+  Add(entry);
+  return entry;
 }
 
 void XBobjIndexKey::DeleteFirst(int n) {
@@ -212,7 +339,7 @@ void XBobjIndexKey::DeleteFirst(int n) {
 
 void XBobjIndexKey::ResetPage() {
   // Entries are kept for the next read of a page (no allocation per read).
-  while (XBobjIndexKeyData* entry = ExtractLast()) spare_.emplace_back(entry);
+  while (XBobjIndexKeyData* entry = ExtractLast()) spare_.push_back(entry);
   Left = -1;
   Right = -1;
   PageKind = ipkLeaf;
@@ -220,6 +347,7 @@ void XBobjIndexKey::ResetPage() {
   dirty_ = false;
   split_ = false;
   pristine_ = false;
+  packed_.clear();
 }
 
 // ---------------------------------------------------------------------------
@@ -2161,6 +2289,7 @@ void XBobjIndexFile::BeginPageRead() {
 
 void XBobjIndexFile::EndPageRead(XBobjIndexKey& page) {
   capturing_ = false;
+  page.packed_.clear();
   ++cacheMisses_;
   page.readClock_ = writeClock_;
   page.readLow_ = captureLow_;
@@ -2175,10 +2304,12 @@ void XBobjIndexFile::EndPageRead(XBobjIndexKey& page) {
                      static_cast<int64_t>(captureBytes_.size()) == captureHigh_ - captureLow_;
     if (page.pristine_) page.readBytes_.swap(captureBytes_);
   }
+  page.heldBytes_ = 0;
 }
 
 void XBobjIndexFile::NoteWrittenPage(XBobjIndexKey& page) {
   page.pristine_ = false;
+  page.packed_.clear();
   page.readBytes_.clear();
   // Only branches: every change passes them again. Leaves written by
   // changes spread over a large tree are rarely the next ones needed, and
@@ -2195,6 +2326,7 @@ void XBobjIndexFile::NoteWrittenPage(XBobjIndexKey& page) {
     page.pristine_ = static_cast<int64_t>(lastWriteBytes_.size()) == lastWriteHigh_ - lastWriteLow_;
     if (page.pristine_) page.readBytes_ = lastWriteBytes_;
   }
+  page.heldBytes_ = 0;
 }
 
 bool XBobjIndexFile::SameOnDisk(const XBobjIndexKey& page) {
@@ -2206,32 +2338,70 @@ bool XBobjIndexFile::SameOnDisk(const XBobjIndexKey& page) {
          std::memcmp(verifyBytes_.data(), page.readBytes_.data(), static_cast<std::size_t>(count)) == 0;
 }
 
-bool XBobjIndexFile::StillValid(const XBobjIndexKey& page) const {
-  if (page.readHigh_ <= page.readLow_ || page.readLow_ < 0) return false;
-  const auto first = static_cast<std::size_t>(page.readLow_ / kBlockSize);
-  const auto last = static_cast<std::size_t>((page.readHigh_ - 1) / kBlockSize);
+bool XBobjIndexFile::StillValid(int64_t low, int64_t high, uint64_t clock) const {
+  if (high <= low || low < 0) return false;
+  const auto first = static_cast<std::size_t>(low / kBlockSize);
+  const auto last = static_cast<std::size_t>((high - 1) / kBlockSize);
   for (std::size_t b = first; b <= last && b < blockStamps_.size(); ++b)
-    if (blockStamps_[b] > page.readClock_) return false;
+    if (blockStamps_[b] > clock) return false;
   return true;
+}
+
+XBobjIndexFile::CachedPage XBobjIndexFile::TakeOut(std::unordered_map<int32_t, CachedPage>::iterator it) {
+  CachedPage cached = std::move(it->second);
+  const bool packed = cached.page == nullptr;
+  cacheBytes_ -= cached.bytes;
+  if (packed) packedBytes_ -= cached.bytes;
+  cacheUse_[UseList(packed, cached.branch)].erase(cached.use);
+  cache_.erase(it);
+  return cached;
+}
+
+void XBobjIndexFile::RecyclePageObject(std::unique_ptr<XBobjIndexKey> page) {
+  XBobjIndexTag* tag = page->Tag;
+  if (tag && tag->sparePages_.size() < 4) {
+    page->parent_ = nullptr;
+    page->Position = 0;
+    page->ResetPage();
+    tag->sparePages_.push_back(std::move(page));
+  }
 }
 
 std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTag* tag, int32_t position) {
   auto it = cache_.find(position);
   if (it == cache_.end()) return nullptr;
-  std::unique_ptr<XBobjIndexKey> page = std::move(it->second.page);
-  cacheBytes_ -= it->second.bytes;
-  cacheUse_[it->second.branch].erase(it->second.use);
-  cache_.erase(it);
+  CachedPage cached = TakeOut(it);
   // A page of another tag (its place was freed and taken since) or one
   // whose bytes we wrote since is read again.
+  const bool valid = cached.page ? StillValid(*cached.page)
+                                 : StillValid(cached.readLow, cached.readHigh, cached.readClock);
+  if (cached.tag != tag || !valid) {
+    if (cached.page) RecyclePageObject(std::move(cached.page));
+    return nullptr;
+  }
+  std::unique_ptr<XBobjIndexKey> page = std::move(cached.page);
+  const bool packed = page == nullptr;
+  if (packed) {
+    page = const_cast<XBobjIndexTag*>(tag)->NewPageObject();
+    page->ResetPage();
+    page->Position = position;
+    page->readClock_ = cached.readClock;
+    page->readLow_ = cached.readLow;
+    page->readHigh_ = cached.readHigh;
+    page->readBytes_.swap(cached.readBytes);
+  }
   // Shared files: the page's bytes are read again and must be those it was
   // decoded from (another program may have written them, counted or not).
-  if (page->Tag != tag || !StillValid(*page) || !SameOnDisk(*page)) {
-    if (page->Tag == tag && tag->sparePages_.size() < 4) {
-      page->ResetPage();
-      const_cast<XBobjIndexTag*>(tag)->sparePages_.push_back(std::move(page));
-    }
+  if (!SameOnDisk(*page)) {
+    RecyclePageObject(std::move(page));
     return nullptr;
+  }
+  if (packed) {
+    page->packed_.swap(cached.packed);
+    page->Unpack();
+    // Still packed: leaving the cache's decoded part again costs no packing.
+    page->pristine_ = true;
+    page->heldBytes_ = 0;
   }
   ++cacheHits_;
   page->Current = -1;
@@ -2242,62 +2412,86 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XB
   if (cacheLimit_ <= 0 || !page->pristine_ || page->dirty_ || page->split_ || page->child_ ||
       page->Position <= 0 || !StillValid(*page))
     return page;
-  const int keyBytes = page->Tag ? std::max(page->Tag->KeyLength(), 8) : 8;
-  const int64_t bytes = static_cast<int64_t>(sizeof(XBobjIndexKey) + page->readBytes_.size()) +
-                        int64_t{page->Count()} * (static_cast<int64_t>(sizeof(XBobjIndexKeyData)) + keyBytes + 16);
-  if (bytes > cacheLimit_) return page;
-  page->parent_ = nullptr;
-  page->Current = -1;
+  // Every buffer the page holds, at its capacity, and its place in the cache.
+  // A page larger than the bound may still fit it packed: eviction packs it.
+  if (page->heldBytes_ == 0) page->heldBytes_ = page->HeldBytes();
+  const int64_t bytes = page->heldBytes_ + kCacheNodeBytes;
   const int32_t position = page->Position;
   auto old = cache_.find(position);
   if (old != cache_.end()) {
-    cacheBytes_ -= old->second.bytes;
-    cacheUse_[old->second.branch].erase(old->second.use);
-    cache_.erase(old);
+    CachedPage gone = TakeOut(old);
+    if (gone.page) RecyclePageObject(std::move(gone.page));
   }
   // Every search passes the branches: they leave the cache after all
   // leaves have.
   const bool branch = !page->IsLeaf();
-  cacheUse_[branch].push_front(position);
-  cache_[position] = CachedPage{std::move(page), cacheUse_[branch].begin(), bytes, branch};
+  std::list<int32_t>& use = cacheUse_[UseList(false, branch)];
+  use.push_front(position);
+  page->parent_ = nullptr;
+  page->Current = -1;
+  CachedPage& cached = cache_[position];
+  cached.tag = page->Tag;
+  cached.page = std::move(page);
+  cached.use = use.begin();
+  cached.bytes = bytes;
+  cached.branch = branch;
   cacheBytes_ += bytes;
   EvictCachedPages();
   return nullptr;
 }
 
 void XBobjIndexFile::EvictCachedPages() {
-  while (cacheBytes_ > cacheLimit_ && !(cacheUse_[0].empty() && cacheUse_[1].empty())) {
-    std::list<int32_t>& use = cacheUse_[0].empty() ? cacheUse_[1] : cacheUse_[0];
+  // Past the bound the least recently used pages go, leaves before
+  // branches: decoded ones are packed while they take more than half the
+  // bound, packed ones leave. Pages that all fit stay decoded.
+  while (cacheBytes_ > cacheLimit_) {
+    const bool decodedLeft = !(cacheUse_[0].empty() && cacheUse_[1].empty());
+    const bool packedLeft = !(cacheUse_[2].empty() && cacheUse_[3].empty());
+    if (!decodedLeft && !packedLeft) break;
+    const bool pack = decodedLeft && (!packedLeft || cacheBytes_ - packedBytes_ > cacheLimit_ / 2);
+    const int first = UseList(!pack, false);
+    std::list<int32_t>& use = cacheUse_[cacheUse_[first].empty() ? first + 1 : first];
     auto it = cache_.find(use.back());
-    use.pop_back();
-    if (it == cache_.end()) continue;
-    cacheBytes_ -= it->second.bytes;
-    // The page object and its entries serve the tag's next read.
-    std::unique_ptr<XBobjIndexKey> page = std::move(it->second.page);
-    cache_.erase(it);
-    XBobjIndexTag* tag = page->Tag;
-    if (tag && tag->sparePages_.size() < 4) {
-      page->ResetPage();
-      tag->sparePages_.push_back(std::move(page));
+    if (it == cache_.end()) {
+      use.pop_back();
+      continue;
     }
+    CachedPage cached = TakeOut(it);
+    if (!pack) continue;
+    std::unique_ptr<XBobjIndexKey> page = std::move(cached.page);
+    if (!page->packed_.empty() || page->Pack()) {
+      const int32_t position = page->Position;
+      std::list<int32_t>& packedUse = cacheUse_[UseList(true, cached.branch)];
+      CachedPage& packed = cache_[position];
+      packed.tag = cached.tag;
+      packed.packed.swap(page->packed_);
+      packed.readClock = page->readClock_;
+      packed.readLow = page->readLow_;
+      packed.readHigh = page->readHigh_;
+      packed.readBytes.swap(page->readBytes_);
+      packedUse.push_front(position);
+      packed.use = packedUse.begin();
+      packed.bytes = static_cast<int64_t>(packed.packed.capacity() + packed.readBytes.capacity()) +
+                     kCacheNodeBytes + 2 * kAllocationOverhead;
+      packed.branch = cached.branch;
+      cacheBytes_ += packed.bytes;
+      packedBytes_ += packed.bytes;
+    }
+    RecyclePageObject(std::move(page));
   }
 }
 
 void XBobjIndexFile::DropCachedPages(const XBobjIndexTag* tag) {
   if (tag == nullptr) {
     cache_.clear();
-    cacheUse_[0].clear();
-    cacheUse_[1].clear();
+    for (std::list<int32_t>& use : cacheUse_) use.clear();
     cacheBytes_ = 0;
+    packedBytes_ = 0;
     return;
   }
   for (auto it = cache_.begin(); it != cache_.end();) {
-    if (it->second.page->Tag == tag) {
-      cacheBytes_ -= it->second.bytes;
-      cacheUse_[it->second.branch].erase(it->second.use);
-      it = cache_.erase(it);
-    } else {
-      ++it;
-    }
+    auto next = std::next(it);
+    if (it->second.tag == tag) TakeOut(it);
+    it = next;
   }
 }

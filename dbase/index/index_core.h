@@ -145,6 +145,10 @@ class XBobjIndexKeyData : public TxbVariant {
   explicit XBobjIndexKeyData(int32_t capacity = 0) : TxbVariant(capacity) {}
   XBobjIndexKeyData(const XBobjIndexKeyData& other) = default;
   XBobjIndexKeyData& operator=(const XBobjIndexKeyData& other) = default;
+  // An entry of a page keeps its key bytes in a slot of its page's storage.
+  XBobjIndexKeyData(unsigned char* slot, int32_t capacity) : TxbVariant(0) { UseBuffer(slot, capacity); }
+  // Sets the value to n bytes of the given kind, as held before.
+  void SetHeld(TxbVariantKind kind, const void* bytes, int32_t n) { SetBytes(kind, bytes, n); }
 
   // Copies the value, record number and entry tag.
   void AssignEntry(const XBobjIndexKeyData& other);
@@ -196,6 +200,11 @@ class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
   void ResetPage();
   // An empty entry appended to the page (a recycled one when there is).
   XBobjIndexKeyData* ReadEntry();
+  // Bytes the page holds in memory: every buffer at its capacity.
+  int64_t HeldBytes() const;
+  // Makes room for n more entries in one allocation (a read that knows how
+  // many entries its page holds; n is bounded by the page size).
+  void ReserveEntries(int n);
 
   // The page above on the cached path; null for the root and for a page
   // read off the path.
@@ -225,7 +234,18 @@ class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
   std::unique_ptr<XBobjIndexKey> child_;
   bool dirty_ = false;
   bool split_ = false;
-  std::vector<std::unique_ptr<XBobjIndexKeyData>> spare_;
+  // Entries live in blocks of slots owned by the page, each slot an entry
+  // object followed by room for its key: decoding a page fills slots and
+  // allocates nothing once the page object has held as many entries, and
+  // a page's keys lie together in memory. Entries removed from the page
+  // wait in spare_ for the next ones; every entry made is in one of the two.
+  void FreeItem(XBobjIndexKeyData* entry) override { spare_.push_back(entry); }
+  XBobjIndexKeyData* NewEntry();
+  std::vector<XBobjIndexKeyData*> spare_;
+  std::vector<std::unique_ptr<unsigned char[]>> entryBlocks_;
+  int64_t entryBlockBytes_ = 0;
+  int32_t slotKeyBytes_ = 0;  // key room of each slot, fixed by the first block
+  int32_t entriesMade_ = 0;
   // Holds exactly what its bytes decode to: read from the file and not
   // changed since. Only such pages are kept in the file's page cache.
   bool pristine_ = false;
@@ -236,6 +256,17 @@ class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
   int64_t readHigh_ = 0;
   // Shared files: the bytes it was decoded from.
   std::vector<char> readBytes_;
+  // A pristine page's entries, kind and siblings packed in one buffer, the
+  // form the file's page cache holds it in (empty until made).
+  std::vector<unsigned char> packed_;
+  // Packs the entries into packed_; false when a value is too long for
+  // the packed form.
+  bool Pack();
+  // Fills the emptied page from packed_.
+  void Unpack();
+  // HeldBytes, counted when the page was first kept since it was read,
+  // written or unpacked (a pristine page has not changed since); 0 before.
+  int64_t heldBytes_ = 0;
 };
 
 // Compare modes of searches: a key that is a prefix of an entry counts as
@@ -686,7 +717,7 @@ class XBobjIndexFile {
 
   // --- Decoded-page cache
   // Pages the tags read stay decoded after they leave a tag's path, up to
-  // a bound in bytes (estimated), least recently used first out. A cached
+  // a bound in bytes, least recently used first out (see CachedPage). A cached
   // page is used again only while no write of ours touched its bytes since
   // it was read; pages a tag discards (another program changed the file,
   // which the shared-file checks find when the lock is taken or before an
@@ -696,8 +727,10 @@ class XBobjIndexFile {
   static constexpr int64_t kDefaultPageCacheBytes = int64_t{8} << 20;
   void SetPageCacheLimit(int64_t bytes);
   int64_t PageCacheLimit() const { return cacheLimit_; }
-  // Bytes (estimated) and pages held now.
+  // Bytes (every buffer at its capacity) and pages held now.
   int64_t PageCacheBytes() const { return cacheBytes_; }
+  // Of those, the bytes of packed pages.
+  int64_t PageCachePackedBytes() const { return packedBytes_; }
   int PageCacheCount() const { return static_cast<int>(cache_.size()); }
   // Pages served from the cache and read from the file since the open.
   int64_t PageCacheHits() const { return cacheHits_; }
@@ -783,21 +816,42 @@ class XBobjIndexFile {
   bool closeFailed_ = false;
 
   friend class XBobjIndexTag;
+  // A page leaving a path is held decoded, as it is. Past the bound the
+  // least recently used decoded pages are packed while decoded pages take
+  // more than half of it (see XBobjIndexKey::Pack: a few bytes more than
+  // its keys, so that much more of a tag fits), and unpacked into a
+  // recycled page object when needed again; packed pages then leave.
   struct CachedPage {
-    std::unique_ptr<XBobjIndexKey> page;
-    std::list<int32_t>::iterator use;  // place in cacheUse_[branch]
+    const XBobjIndexTag* tag = nullptr;
+    std::unique_ptr<XBobjIndexKey> page;  // decoded; null when packed
+    std::vector<unsigned char> packed;
+    // What the page was read from (see XBobjIndexKey).
+    uint64_t readClock = 0;
+    int64_t readLow = 0;
+    int64_t readHigh = 0;
+    std::vector<char> readBytes;
+    std::list<int32_t>::iterator use;  // place in cacheUse_[UseList(packed, branch)]
     int64_t bytes = 0;
     bool branch = false;
   };
+  static int UseList(bool packed, bool branch) { return 2 * packed + branch; }
   // The cached page of tag at position, taken out of the cache; null when
   // none is there or it went stale.
   std::unique_ptr<XBobjIndexKey> TakeCachedPage(const XBobjIndexTag* tag, int32_t position);
   // Keeps a page that left a path (pristine and still valid) or lets it go:
   // returns it when it was not kept.
   std::unique_ptr<XBobjIndexKey> KeepCachedPage(std::unique_ptr<XBobjIndexKey> page);
-  // No write since the page was read touched its bytes.
-  bool StillValid(const XBobjIndexKey& page) const;
+  // No write since the bytes [low, high) were read at clock touched them.
+  bool StillValid(int64_t low, int64_t high, uint64_t clock) const;
+  bool StillValid(const XBobjIndexKey& page) const {
+    return StillValid(page.readLow_, page.readHigh_, page.readClock_);
+  }
   void EvictCachedPages();
+  // Takes the cached page at it out of the cache and its use list.
+  CachedPage TakeOut(std::unordered_map<int32_t, CachedPage>::iterator it);
+  // The page object of a page that left the cache goes to its tag's spare
+  // pages (or is freed).
+  static void RecyclePageObject(std::unique_ptr<XBobjIndexKey> page);
   // Reads of one page: the bytes they cover are collected.
   void BeginPageRead();
   void EndPageRead(XBobjIndexKey& page);
@@ -806,8 +860,10 @@ class XBobjIndexFile {
   void NoteWrittenPage(XBobjIndexKey& page);
 
   std::unordered_map<int32_t, CachedPage> cache_;
-  // Leaves [0] and branches [1], most recently used first.
-  std::list<int32_t> cacheUse_[2];
+  // Decoded leaves [0] and branches [1], packed leaves [2] and branches
+  // [3], most recently used first.
+  std::list<int32_t> cacheUse_[4];
+  int64_t packedBytes_ = 0;  // of cacheBytes_
   int64_t cacheLimit_ = kDefaultPageCacheBytes;
   int64_t cacheBytes_ = 0;
   int64_t cacheHits_ = 0;

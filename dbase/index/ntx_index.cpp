@@ -454,6 +454,14 @@ int XBobjNTXTag::ReadPage(int32_t position, XBobjIndexKey* page) {
   // greater) from its own item page; the rightmost child takes everything
   // after.
   int item = 0;
+  // A branch item gives two entries, and its last child one more. Only a
+  // hint: count and items are checked while decoding.
+  {
+    const int count = std::min<int>(GetLe16(data), kNtxPageSize);
+    const int first = GetLe16(data + 2);
+    const bool branchHint = first + 4 <= kNtxPageSize && GetLe32(data + first) != 0;
+    page->ReserveEntries(branchHint ? 2 * count + 1 : count);
+  }
   bool branch = DecodeItems(data, layout_, ntx_->FileName(),
                             [&](bool isBranch, const uint8_t* key, int32_t record, int32_t child) {
                               if (isBranch && (child == position || !ntx_->PositionInside(child, kNtxPageSize)))

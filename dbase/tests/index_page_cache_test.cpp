@@ -168,6 +168,7 @@ TEST(IndexPageCache, ATightBoundEvictsPagesAndEveryOrderAndSeekStaysRight) {
     file->SetPageCacheLimit(c.limit);
     XBobjIndexTag& tag = *t.TagByNumber(1);
     std::mt19937 rng(7);
+    int64_t packedSeen = 0;
     std::vector<std::string> names(300);
     for (int i = 0; i < 300; ++i) names[static_cast<std::size_t>(i)] = Name('A', i);
     for (int step = 0; step < 900; ++step) {
@@ -191,6 +192,14 @@ TEST(IndexPageCache, ATightBoundEvictsPagesAndEveryOrderAndSeekStaysRight) {
         }
       }
       ASSERT_LE(file->PageCacheBytes(), c.limit);
+      ASSERT_LE(file->PageCachePackedBytes(), file->PageCacheBytes());
+      packedSeen = std::max(packedSeen, file->PageCachePackedBytes());
+    }
+    if (c.limit >= 20000) {
+      // Decoded pages do not all fit: the older ones were held packed and
+      // served again.
+      EXPECT_GT(packedSeen, 0);
+      EXPECT_GT(file->PageCacheHits(), 0);
     }
     std::vector<KeyRecord> walk = indexmodel::Walk(tag, true);
     EXPECT_TRUE(KeysAscend(walk));
