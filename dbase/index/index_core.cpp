@@ -1973,7 +1973,10 @@ void XBobjIndexFile::ReleaseUnwritten() {
 void XBobjIndexFile::Corrupt() const { XbRaise(xbmIndexCorrupted, fileName_); }
 
 int64_t XBobjIndexFile::RefreshFileSize() {
-  if (disk_) knownSize_ = disk_->FileSize();
+  if (disk_ && disk_->Shared())
+    knownSize_ = disk_->FileSizeAndTime(knownTime_);
+  else if (disk_)
+    knownSize_ = disk_->FileSize();
   return knownSize_;
 }
 
@@ -2037,7 +2040,13 @@ void XBobjIndexFile::EndPageRead(XBobjIndexKey& page) {
   page.readHigh_ = captureHigh_;
   page.pristine_ = captureHigh_ > captureLow_;
   page.readBytes_.clear();
+  page.counted_ = false;
   if (disk_ && disk_->Shared()) {
+    if (countedValid_) {
+      // The change counter will tell when another program changes the file.
+      page.counted_ = true;
+      return;
+    }
     // Another program's writes are seen by comparing one read's bytes. That
     // read costs what reading the page costs, so only the branches, which
     // every search passes, are worth keeping.
@@ -2050,17 +2059,23 @@ void XBobjIndexFile::EndPageRead(XBobjIndexKey& page) {
 void XBobjIndexFile::NoteWrittenPage(XBobjIndexKey& page) {
   page.pristine_ = false;
   page.readBytes_.clear();
+  page.counted_ = false;
   // Only branches: every change passes them again. Leaves written by
   // changes spread over a large tree are rarely the next ones needed, and
   // holding them decoded (and evicting others for them) costs more than
-  // decoding the block again when one is.
-  if (page.IsLeaf()) return;
+  // decoding the block again when one is. A shared file under its change
+  // counter keeps them too: there the block is not held, and reading it
+  // again costs a system call.
+  const bool counted = disk_ && disk_->Shared() && countedValid_;
+  if (page.IsLeaf() && !counted) return;
   if (lastWriteLow_ != page.Position || lastWriteHigh_ <= lastWriteLow_) return;
   page.readClock_ = writeClock_;
   page.readLow_ = lastWriteLow_;
   page.readHigh_ = lastWriteHigh_;
   page.pristine_ = true;
-  if (disk_ && disk_->Shared()) {
+  if (counted) {
+    page.counted_ = true;
+  } else if (disk_ && disk_->Shared()) {
     // As for pages read (EndPageRead), with their bytes.
     page.pristine_ = static_cast<int64_t>(lastWriteBytes_.size()) == lastWriteHigh_ - lastWriteLow_;
     if (page.pristine_) page.readBytes_ = lastWriteBytes_;
@@ -2069,6 +2084,7 @@ void XBobjIndexFile::NoteWrittenPage(XBobjIndexKey& page) {
 
 bool XBobjIndexFile::SameOnDisk(const XBobjIndexKey& page) {
   if (!disk_->Shared()) return true;
+  if (page.counted_) return countedValid_;
   const auto count = static_cast<int32_t>(page.readHigh_ - page.readLow_);
   if (static_cast<int32_t>(page.readBytes_.size()) != count) return false;
   verifyBytes_.resize(static_cast<std::size_t>(count));
@@ -2094,8 +2110,8 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTa
   cache_.erase(it);
   // A page of another tag (its place was freed and taken since) or one
   // whose bytes we wrote since is read again.
-  // Shared files: the page's bytes are read again and must be those it was
-  // decoded from (another program may have written them, counted or not).
+  // Shared files: the change counter vouches for the page, or its bytes
+  // are read again and must be those it was decoded from.
   if (page->Tag != tag || !StillValid(*page) || !SameOnDisk(*page)) {
     if (page->Tag == tag && tag->sparePages_.size() < 4) {
       page->ResetPage();
@@ -2149,6 +2165,21 @@ void XBobjIndexFile::EvictCachedPages() {
     if (tag && tag->sparePages_.size() < 4) {
       page->ResetPage();
       tag->sparePages_.push_back(std::move(page));
+    }
+  }
+}
+
+void XBobjIndexFile::SetCountedPagesValid(bool valid) {
+  if (valid == countedValid_) return;
+  countedValid_ = valid;
+  if (valid) return;
+  for (auto it = cache_.begin(); it != cache_.end();) {
+    if (it->second.page->counted_) {
+      cacheBytes_ -= it->second.bytes;
+      cacheUse_[it->second.branch].erase(it->second.use);
+      it = cache_.erase(it);
+    } else {
+      ++it;
     }
   }
 }

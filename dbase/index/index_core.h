@@ -236,6 +236,10 @@ class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
   int64_t readHigh_ = 0;
   // Shared files: the bytes it was decoded from.
   std::vector<char> readBytes_;
+  // Shared files: read or written while the file's change counter vouched
+  // for the cache (XBobjIndexFile::CountedPagesValid), so no bytes are kept
+  // to compare: the page is used again only while the counter still does.
+  bool counted_ = false;
 };
 
 // Compare modes of searches: a key that is a prefix of an entry counts as
@@ -682,9 +686,13 @@ class XBobjIndexFile {
   // page is used again only while no write of ours touched its bytes since
   // it was read; pages a tag discards (another program changed the file,
   // which the shared-file checks find when the lock is taken or before an
-  // unlocked read) leave the cache with them. A shared file keeps only
-  // branch pages, each used only when its bytes on disk are still the ones
-  // it was decoded from (a read, but no decoding). 0 turns the cache off.
+  // unlocked read) leave the cache with them. A shared file whose format
+  // counts every change in its header keeps its pages while the counter
+  // and the size are those we left when we last released the lock (see
+  // CountedPagesValid); pages read after another writer's change and every
+  // page of other shared files are branch pages only, each used only when
+  // its bytes on disk are still the ones it was decoded from (a read, but
+  // no decoding). 0 turns the cache off.
   static constexpr int64_t kDefaultPageCacheBytes = int64_t{8} << 20;
   void SetPageCacheLimit(int64_t bytes);
   int64_t PageCacheLimit() const { return cacheLimit_; }
@@ -704,7 +712,8 @@ class XBobjIndexFile {
  protected:
   // The owned tag list.
   TxbCollection<XBobjIndexTag>& Tags() { return tags_; }
-  // The file's size, refreshed from the system.
+  // The file's size, refreshed from the system (shared files: with its
+  // modification time, knownTime_).
   int64_t RefreshFileSize();
   // Cuts the disk file to size; the blocks and pages held are dropped.
   void TruncateDisk(int64_t size);
@@ -746,6 +755,15 @@ class XBobjIndexFile {
   // Called before the last lock level goes, after the pages were written.
   // Base: nothing.
   virtual void LockReleasing() {}
+  // Formats whose header counts every change call it with each look at the
+  // file (true: counter and size are what they were when we last released
+  // the lock, or we hold it now). While it holds, pages are cached and used
+  // again without looking at their bytes; when it stops holding, pages
+  // cached that way are dropped. A writer may count a change before all its
+  // pages are on disk, so pages read after another writer's count are only
+  // trusted once we held the lock again.
+  void SetCountedPagesValid(bool valid);
+  bool CountedPagesValid() const { return countedValid_; }
 
   AnsiString fileName_;
   XBobjIndexTable* table_;
@@ -759,6 +777,7 @@ class XBobjIndexFile {
   TxbLockRegion lockRegion_{0x7FFFFFFD, 1};
   bool opened_ = false;
   int64_t knownSize_ = 0;
+  int64_t knownTime_ = 0;
 
  private:
   TxbCollection<XBobjIndexTag> tags_;
@@ -810,8 +829,9 @@ class XBobjIndexFile {
   int64_t lastWriteHigh_ = -1;
   std::vector<char> lastWriteBytes_;
   // Shared files: the page's bytes on disk are still those it was decoded
-  // from.
+  // from (pages cached under the change counter: the counter says so).
   bool SameOnDisk(const XBobjIndexKey& page);
+  bool countedValid_ = false;
 
   struct HeldBlock {
     std::vector<char> bytes;
