@@ -1174,7 +1174,7 @@ void XBobjCDXFile::Reindex() {
 
 uint32_t XBobjCDXFile::ReadDiskCounter() {
   uint8_t block[kCdxBlockSize];
-  if (!ReadBlock(0, block, kCdxBlockSize)) Corrupt();
+  if (!ReadBlockFromDisk(0, block, kCdxBlockSize)) Corrupt();
   return GetLe32(block + 8);
 }
 
@@ -1194,7 +1194,7 @@ void XBobjCDXFile::BumpChangeCounter() {
     return;
   }
   uint8_t block[kCdxBlockSize];
-  if (!ReadBlock(0, block, kCdxBlockSize)) Corrupt();
+  if (!ReadBlockFromDisk(0, block, kCdxBlockSize)) Corrupt();
   uint32_t counter = GetLe32(block + 8) + 1;
   PutLe32(block + 8, counter);
   WriteBlock(0, block, kCdxBlockSize);
@@ -1247,13 +1247,17 @@ bool XBobjCDXFile::ChangedByOtherUser() {
   // starting it at 0 again, from no change at all).
   int64_t size = RefreshFileSize();
   int64_t time = knownTime_;
-  SetCountedPagesValid(counter == releasedCounter_ && size == releasedSize_ && time == releasedTime_);
+  const bool asReleased = counter == releasedCounter_ && size == releasedSize_ && time == releasedTime_;
+  SetCountedPagesValid(asReleased);
   if (counter == heldCounter_ && size == heldSize_ && time == heldTime_) return false;
   heldCounter_ = counter;
   heldSize_ = size;
   heldTime_ = time;
   if (counter != syncCounter_ || size != syncSize_ || time != syncTime_) {
+    // The headers are read from the disk, not from blocks held.
+    SetCountedPagesValid(false);
     RefreshTagHeaders();
+    SetCountedPagesValid(asReleased);
     syncCounter_ = counter;
     syncSize_ = size;
     syncTime_ = time;

@@ -1654,7 +1654,7 @@ bool XBobjIndexFile::ReadBlock(int64_t position, void* buffer, int32_t count) {
     captureLow_ = std::min(captureLow_, position);
     captureHigh_ = std::max(captureHigh_, position + count);
   }
-  if (HoldsBlocks() && position % kBlockSize == 0 && count % kBlockSize == 0) {
+  if (!fromDisk_ && HoldsBlocks() && position % kBlockSize == 0 && count % kBlockSize == 0) {
     auto* out = static_cast<char*>(buffer);
     bool whole = true;
     for (int32_t offset = 0; offset < count && whole; offset += kBlockSize) {
@@ -1987,8 +1987,22 @@ void XBobjIndexFile::TruncateDisk(int64_t size) {
   knownSize_ = size;
 }
 
+bool XBobjIndexFile::ReadBlockFromDisk(int64_t position, void* buffer, int32_t count) {
+  fromDisk_ = true;
+  try {
+    const bool read = ReadBlock(position, buffer, count);
+    fromDisk_ = false;
+    return read;
+  } catch (...) {
+    fromDisk_ = false;
+    throw;
+  }
+}
+
 bool XBobjIndexFile::HoldsBlocks() {
-  bool holds = disk_ && !disk_->Shared() && cacheLimit_ > 0;
+  // Shared files: while the change counter vouches for the cache, as pages
+  // are.
+  bool holds = disk_ && (!disk_->Shared() || countedValid_) && cacheLimit_ > 0;
   if (holds && table_) holds = table_->IndexReadPassword().empty() && table_->IndexWritePassword().empty();
   if (!holds && !blocks_.empty()) DropBlocks();
   return holds;
@@ -2173,6 +2187,7 @@ void XBobjIndexFile::SetCountedPagesValid(bool valid) {
   if (valid == countedValid_) return;
   countedValid_ = valid;
   if (valid) return;
+  DropBlocks();
   for (auto it = cache_.begin(); it != cache_.end();) {
     if (it->second.page->counted_) {
       cacheBytes_ -= it->second.bytes;

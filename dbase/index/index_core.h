@@ -707,7 +707,8 @@ class XBobjIndexFile {
   // Exclusive files without password also keep copies of the 512-byte
   // blocks last read or written (within the same bound), so that reading
   // them again needs no system call; every write still reaches the disk at
-  // once. Shared files read every block from the disk.
+  // once. Shared files do so while their change counter vouches for the
+  // cache (CountedPagesValid), else they read every block from the disk.
 
  protected:
   // The owned tag list.
@@ -715,6 +716,9 @@ class XBobjIndexFile {
   // The file's size, refreshed from the system (shared files: with its
   // modification time, knownTime_).
   int64_t RefreshFileSize();
+  // ReadBlock from the disk itself, past the blocks held: for what another
+  // program may have changed since (the change counter).
+  bool ReadBlockFromDisk(int64_t position, void* buffer, int32_t count);
   // Cuts the disk file to size; the blocks and pages held are dropped.
   void TruncateDisk(int64_t size);
 
@@ -832,6 +836,7 @@ class XBobjIndexFile {
   // from (pages cached under the change counter: the counter says so).
   bool SameOnDisk(const XBobjIndexKey& page);
   bool countedValid_ = false;
+  bool fromDisk_ = false;  // ReadBlockFromDisk under way
 
   struct HeldBlock {
     std::vector<char> bytes;

@@ -1009,7 +1009,7 @@ void XBobjNTXFile::Reindex() {
 
 uint16_t XBobjNTXFile::ReadDiskCounter() {
   uint8_t block[512];
-  if (!ReadBlock(0, block, 512)) Corrupt();
+  if (!ReadBlockFromDisk(0, block, 512)) Corrupt();
   return GetLe16(block + 2);
 }
 
@@ -1052,13 +1052,17 @@ bool XBobjNTXFile::ChangedByOtherUser() {
   // and modification time move with the writes all the same.
   int64_t size = RefreshFileSize();
   int64_t time = knownTime_;
-  SetCountedPagesValid(counter == releasedCounter_ && size == releasedSize_ && time == releasedTime_);
+  const bool asReleased = counter == releasedCounter_ && size == releasedSize_ && time == releasedTime_;
+  SetCountedPagesValid(asReleased);
   if (counter == heldCounter_ && size == heldSize_ && time == heldTime_) return false;
   heldCounter_ = counter;
   heldSize_ = size;
   heldTime_ = time;
   if (counter != syncCounter_ || size != syncSize_ || time != syncTime_) {
+    // The header is read from the disk, not from blocks held.
+    SetCountedPagesValid(false);
     Tag()->RefreshHeader();
+    SetCountedPagesValid(asReleased);
     syncCounter_ = counter;
     syncSize_ = size;
     syncTime_ = time;

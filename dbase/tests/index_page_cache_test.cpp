@@ -86,9 +86,9 @@ struct WriterCase {
   const char* what;
   const char* indexFile;
   bool childProcess;
-  // Formats that count their changes keep branch pages between reads (the
-  // table is large enough for branches below the root); the others read
-  // them again after every look at the file.
+  // Formats that count their changes keep pages between reads (the table
+  // is large enough for branches below the root); the others read them
+  // again after every look at the file.
   bool keepsPages;
   // The writer rebuilds the file as well (a rebuilt NTX must not start its
   // change counter at 1 again: a reader that last saw 1 would take it for
