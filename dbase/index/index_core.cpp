@@ -1988,6 +1988,8 @@ void XBobjIndexFile::TruncateDisk(int64_t size) {
 }
 
 bool XBobjIndexFile::ReadBlockFromDisk(int64_t position, void* buffer, int32_t count) {
+  // Nobody else writes an exclusive file: the blocks held are the disk.
+  if (!disk_ || !disk_->Shared()) return ReadBlock(position, buffer, count);
   fromDisk_ = true;
   try {
     const bool read = ReadBlock(position, buffer, count);
@@ -2058,7 +2060,11 @@ void XBobjIndexFile::EndPageRead(XBobjIndexKey& page) {
   if (disk_ && disk_->Shared()) {
     if (countedValid_) {
       // The change counter will tell when another program changes the file.
+      // Leaves read for a change under the lock are scattered over the tree
+      // and rarely needed again before they would be evicted; their blocks
+      // stay held (HoldsBlocks) all the same.
       page.counted_ = true;
+      page.pristine_ = page.pristine_ && (!page.IsLeaf() || lockLevel_ == 0);
       return;
     }
     // Another program's writes are seen by comparing one read's bytes. That
@@ -2077,11 +2083,9 @@ void XBobjIndexFile::NoteWrittenPage(XBobjIndexKey& page) {
   // Only branches: every change passes them again. Leaves written by
   // changes spread over a large tree are rarely the next ones needed, and
   // holding them decoded (and evicting others for them) costs more than
-  // decoding the block again when one is. A shared file under its change
-  // counter keeps them too: there the block is not held, and reading it
-  // again costs a system call.
+  // decoding the block again when one is.
+  if (page.IsLeaf()) return;
   const bool counted = disk_ && disk_->Shared() && countedValid_;
-  if (page.IsLeaf() && !counted) return;
   if (lastWriteLow_ != page.Position || lastWriteHigh_ <= lastWriteLow_) return;
   page.readClock_ = writeClock_;
   page.readLow_ = lastWriteLow_;
