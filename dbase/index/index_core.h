@@ -687,12 +687,13 @@ class XBobjIndexFile {
   // it was read; pages a tag discards (another program changed the file,
   // which the shared-file checks find when the lock is taken or before an
   // unlocked read) leave the cache with them. A shared file whose format
-  // counts every change in its header keeps its pages while the counter
-  // and the size are those we left when we last released the lock (see
-  // CountedPagesValid); pages read after another writer's change and every
-  // page of other shared files are branch pages only, each used only when
-  // its bytes on disk are still the ones it was decoded from (a read, but
-  // no decoding). 0 turns the cache off.
+  // counts every change in its header keeps its pages (leaves only when
+  // read outside the lock) while counter, size and modification time are
+  // those we left when we last released the lock (see CountedPagesValid);
+  // after another writer's change, and in other shared files, only branch
+  // pages are kept, each used only when its bytes on disk are still the
+  // ones it was decoded from (a read, but no decoding). 0 turns the cache
+  // off.
   static constexpr int64_t kDefaultPageCacheBytes = int64_t{8} << 20;
   void SetPageCacheLimit(int64_t bytes);
   int64_t PageCacheLimit() const { return cacheLimit_; }
@@ -760,8 +761,8 @@ class XBobjIndexFile {
   // Base: nothing.
   virtual void LockReleasing() {}
   // Formats whose header counts every change call it with each look at the
-  // file (true: counter and size are what they were when we last released
-  // the lock, or we hold it now). While it holds, pages are cached and used
+  // file (true: counter, size and modification time are what they were
+  // when we last released the lock, or we hold it now). While it holds, pages are cached and used
   // again without looking at their bytes; when it stops holding, pages
   // cached that way are dropped. A writer may count a change before all its
   // pages are on disk, so pages read after another writer's count are only
