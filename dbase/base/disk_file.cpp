@@ -87,6 +87,13 @@ int64_t XBO_DiskFile::FileSize() {
   return size;
 }
 
+int64_t XBO_DiskFile::FileSizeAndTime(int64_t& modified) {
+  int64_t size = closed_ ? -1 : FileSizeAndTimeOf(handle_, modified);
+  if (size < 0) Fail(xbmFileSizeError);
+  if (!shared_) knownSize_ = size;
+  return size;
+}
+
 void XBO_DiskFile::FlushFile() {
   if (closed_) return;
   if (!FlushHandle(handle_)) Fail(xbmFlushError);

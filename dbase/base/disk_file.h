@@ -35,6 +35,9 @@ class XBO_DiskFile {
   // without sharing asks the system once and then follows its own writes
   // and truncations (nobody else can change it).
   virtual int64_t FileSize();
+  // FileSize asked of the system, with the file's last modification time
+  // (nanoseconds) in modified: a shared file's writers all move it.
+  int64_t FileSizeAndTime(int64_t& modified);
   // Flushes the handle's buffers when open and clears Written;
   // "Error on Flush for file %s".
   virtual void FlushFile();

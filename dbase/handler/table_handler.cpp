@@ -324,13 +324,14 @@ void XBO_dBHandler::LockIndexes() {
     locked.push_back(slot.get());
   }
   // Pages cached before the lock may describe nodes another program has
-  // split since, and the next free node may already be taken: both are
-  // refreshed before anything is read or written under the lock.
+  // split since: they are dropped before anything is read or written under
+  // the lock. (Taking the first level has already moved the next free node
+  // past what another program may have appended; a deeper level finds the
+  // file as our own lock left it.)
   try {
     for (XBobjIndexFile* file : locked) {
       if (file->LockLevel() == 1 && file->ChangedByOtherUser())
         for (int i = 0; i < file->TagCount(); ++i) file->TagAt(i)->DiscardPages();
-      file->ResetAllocation();
     }
   } catch (...) {
     UnlockAll(true);

@@ -3,6 +3,7 @@
 #include "dbase/index/cdx_index.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 #include "dbase/base/byte_order.h"
@@ -1175,15 +1176,27 @@ void XBobjCDXFile::Reindex() {
 
 uint32_t XBobjCDXFile::ReadDiskCounter() {
   uint8_t block[kCdxBlockSize];
-  if (!ReadBlock(0, block, kCdxBlockSize)) Corrupt();
+  if (!ReadBlockFromDisk(0, block, kCdxBlockSize)) Corrupt();
   return GetLe32(block + 8);
 }
 
 void XBobjCDXFile::BumpChangeCounter() {
   // Counted on the value on disk (under the index lock), so two programs
   // never write the same value for different changes.
+  if (disk_->Shared() && LockLevel() > 0 && (!table_ || table_->IndexWritePassword().empty())) {
+    // Under our lock the disk holds the value LockTaken read or we wrote
+    // since: only the counter's own bytes are written.
+    assert(ReadDiskCounter() == heldCounter_);
+    const uint32_t counter = heldCounter_ + 1;
+    uint8_t bytes[4];
+    PutLe32(bytes, counter);
+    WriteBlock(8, bytes, 4);
+    directory_->SetChangeCounter(counter);
+    heldCounter_ = syncCounter_ = counter;
+    return;
+  }
   uint8_t block[kCdxBlockSize];
-  if (!ReadBlock(0, block, kCdxBlockSize)) Corrupt();
+  if (!ReadBlockFromDisk(0, block, kCdxBlockSize)) Corrupt();
   uint32_t counter = GetLe32(block + 8) + 1;
   PutLe32(block + 8, counter);
   WriteBlock(0, block, kCdxBlockSize);
@@ -1205,7 +1218,9 @@ bool XBobjCDXFile::RecordChanged(int32_t recordNumber, bool appended) {
 void XBobjCDXFile::SyncWithDisk() {
   heldCounter_ = syncCounter_ = releasedCounter_ = directory_->ChangeCounter();
   heldSize_ = syncSize_ = releasedSize_ = RefreshFileSize();
+  heldTime_ = syncTime_ = releasedTime_ = knownTime_;
   refreshedInLock_ = false;
+  SetCountedPagesValid(true);
 }
 
 void XBobjCDXFile::RefreshTagHeaders() {
@@ -1229,15 +1244,25 @@ bool XBobjCDXFile::ChangedByOtherUser() {
   }
   uint32_t counter = ReadDiskCounter();
   // Programs that never count their changes still grow the file when they
-  // change a tag.
+  // change a tag, and every write moves its modification time (which also
+  // tells a counter that came round to the same value, e.g. a rebuild
+  // starting it at 0 again, from no change at all).
   int64_t size = RefreshFileSize();
-  if (counter == heldCounter_ && size == heldSize_) return false;
+  int64_t time = knownTime_;
+  const bool asReleased = counter == releasedCounter_ && size == releasedSize_ && time == releasedTime_;
+  SetCountedPagesValid(asReleased);
+  if (counter == heldCounter_ && size == heldSize_ && time == heldTime_) return false;
   heldCounter_ = counter;
   heldSize_ = size;
-  if (counter != syncCounter_ || size != syncSize_) {
+  heldTime_ = time;
+  if (counter != syncCounter_ || size != syncSize_ || time != syncTime_) {
+    // The headers are read from the disk, not from blocks held.
+    SetCountedPagesValid(false);
     RefreshTagHeaders();
+    SetCountedPagesValid(asReleased);
     syncCounter_ = counter;
     syncSize_ = size;
+    syncTime_ = time;
   }
   return true;
 }
@@ -1246,13 +1271,21 @@ void XBobjCDXFile::LockTaken() {
   countPending_ = false;
   if (!disk_->Shared() || !opened_) return;
   uint32_t counter = ReadDiskCounter();
-  int64_t size = RefreshFileSize();
+  // LockIndexFile has just read size and time (ResetAllocation).
+  int64_t size = knownSize_;
+  int64_t time = knownTime_;
   // Not compared with what a look without the lock saw: that look may have
   // fallen between another writer's count and its pages.
-  refreshedInLock_ = counter != releasedCounter_ || size != releasedSize_;
-  if (refreshedInLock_) RefreshTagHeaders();
+  refreshedInLock_ = counter != releasedCounter_ || size != releasedSize_ || time != releasedTime_;
+  if (refreshedInLock_) {
+    SetCountedPagesValid(false);
+    RefreshTagHeaders();
+  }
+  // Nobody else writes while we hold the lock.
+  SetCountedPagesValid(true);
   heldCounter_ = syncCounter_ = counter;
   heldSize_ = syncSize_ = size;
+  heldTime_ = syncTime_ = time;
 }
 
 void XBobjCDXFile::LockReleasing() {

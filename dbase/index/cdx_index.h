@@ -340,13 +340,16 @@ class XBobjCDXFile : public XBobjIndexFile {
   int newTagCollation_ = cdxMachine;
   uint32_t heldCounter_ = 0;  // what ChangedByOtherUser compares with
   int64_t heldSize_ = 0;
+  int64_t heldTime_ = 0;      // modification time
   uint32_t syncCounter_ = 0;  // what the tag headers were last read at
   int64_t syncSize_ = 0;
+  int64_t syncTime_ = 0;
   // Counter and size when we last let go of the lock (or opened the file).
   // Pages read without the lock may be half another writer's change, so
   // under the lock only these values tell whether the cache can be kept.
   uint32_t releasedCounter_ = 0;
   int64_t releasedSize_ = 0;
+  int64_t releasedTime_ = 0;
   bool refreshedInLock_ = false;  // LockTaken found another writer's change
   bool countPending_ = false;     // a change under the lock awaits its count
 };

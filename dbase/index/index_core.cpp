@@ -1828,7 +1828,7 @@ bool XBobjIndexFile::ReadBlock(int64_t position, void* buffer, int32_t count) {
     captureLow_ = std::min(captureLow_, position);
     captureHigh_ = std::max(captureHigh_, position + count);
   }
-  if (HoldsBlocks() && position % kBlockSize == 0 && count % kBlockSize == 0) {
+  if (!fromDisk_ && HoldsBlocks() && position % kBlockSize == 0 && count % kBlockSize == 0) {
     auto* out = static_cast<char*>(buffer);
     bool whole = true;
     for (int32_t offset = 0; offset < count && whole; offset += kBlockSize) {
@@ -2146,7 +2146,10 @@ void XBobjIndexFile::Corrupt() const { XbRaise(xbmIndexCorrupted, fileName_); }
 
 int64_t XBobjIndexFile::RefreshFileSize() {
   // Blocks held unwritten count as written.
-  if (disk_) knownSize_ = std::max(disk_->FileSize(), heldEnd_);
+  if (disk_ && disk_->Shared())
+    knownSize_ = disk_->FileSizeAndTime(knownTime_);
+  else if (disk_)
+    knownSize_ = std::max(disk_->FileSize(), heldEnd_);
   return knownSize_;
 }
 
@@ -2157,8 +2160,24 @@ void XBobjIndexFile::TruncateDisk(int64_t size) {
   knownSize_ = size;
 }
 
+bool XBobjIndexFile::ReadBlockFromDisk(int64_t position, void* buffer, int32_t count) {
+  // Nobody else writes an exclusive file: the blocks held are the disk.
+  if (!disk_ || !disk_->Shared()) return ReadBlock(position, buffer, count);
+  fromDisk_ = true;
+  try {
+    const bool read = ReadBlock(position, buffer, count);
+    fromDisk_ = false;
+    return read;
+  } catch (...) {
+    fromDisk_ = false;
+    throw;
+  }
+}
+
 bool XBobjIndexFile::HoldsBlocks() {
-  bool holds = disk_ && !disk_->Shared() && cacheLimit_ > 0;
+  // Shared files: while the change counter vouches for the cache, as pages
+  // are.
+  bool holds = disk_ && (!disk_->Shared() || countedValid_) && cacheLimit_ > 0;
   if (holds && table_) holds = table_->IndexReadPassword().empty() && table_->IndexWritePassword().empty();
   if (!holds && !blocks_.empty()) DropBlocks();
   return holds;
@@ -2166,12 +2185,11 @@ bool XBobjIndexFile::HoldsBlocks() {
 
 void XBobjIndexFile::HoldWrite(int64_t position, const char* in, int32_t count) {
   const int64_t end = position + count;
-  if (count > kWriteThroughBytes) {
-    // Large writes (builds) gain nothing from waiting: they go to the disk
-    // now, and held copies of their blocks take the new bytes, clean.
-    disk_->WriteAt(position, in, count);
-  }
-  const bool deferred = count <= kWriteThroughBytes;
+  // Shared files write through: other programs read them. Large writes
+  // (builds) gain nothing from waiting. Either goes to the disk now, and
+  // held copies of its blocks take the new bytes, clean.
+  const bool deferred = count <= kWriteThroughBytes && !disk_->Shared();
+  if (!deferred) disk_->WriteAt(position, in, count);
   const int64_t fileEnd = std::max(knownSize_, heldEnd_);
   for (int64_t number = position / kBlockSize; number * kBlockSize < end; ++number) {
     const int64_t start = number * kBlockSize;
@@ -2296,7 +2314,17 @@ void XBobjIndexFile::EndPageRead(XBobjIndexKey& page) {
   page.readHigh_ = captureHigh_;
   page.pristine_ = captureHigh_ > captureLow_;
   page.readBytes_.clear();
+  page.counted_ = false;
   if (disk_ && disk_->Shared()) {
+    if (countedValid_) {
+      // The change counter will tell when another program changes the file.
+      // Leaves read for a change under the lock are scattered over the tree
+      // and rarely needed again before they would be evicted; their blocks
+      // stay held (HoldsBlocks) all the same.
+      page.counted_ = true;
+      page.pristine_ = page.pristine_ && (!page.IsLeaf() || lockLevel_ == 0);
+      return;
+    }
     // Another program's writes are seen by comparing one read's bytes. That
     // read costs what reading the page costs, so only the branches, which
     // every search passes, are worth keeping.
@@ -2311,17 +2339,21 @@ void XBobjIndexFile::NoteWrittenPage(XBobjIndexKey& page) {
   page.pristine_ = false;
   page.packed_.clear();
   page.readBytes_.clear();
+  page.counted_ = false;
   // Only branches: every change passes them again. Leaves written by
   // changes spread over a large tree are rarely the next ones needed, and
   // holding them decoded (and evicting others for them) costs more than
   // decoding the block again when one is.
   if (page.IsLeaf()) return;
+  const bool counted = disk_ && disk_->Shared() && countedValid_;
   if (lastWriteLow_ != page.Position || lastWriteHigh_ <= lastWriteLow_) return;
   page.readClock_ = writeClock_;
   page.readLow_ = lastWriteLow_;
   page.readHigh_ = lastWriteHigh_;
   page.pristine_ = true;
-  if (disk_ && disk_->Shared()) {
+  if (counted) {
+    page.counted_ = true;
+  } else if (disk_ && disk_->Shared()) {
     // As for pages read (EndPageRead), with their bytes.
     page.pristine_ = static_cast<int64_t>(lastWriteBytes_.size()) == lastWriteHigh_ - lastWriteLow_;
     if (page.pristine_) page.readBytes_ = lastWriteBytes_;
@@ -2331,6 +2363,7 @@ void XBobjIndexFile::NoteWrittenPage(XBobjIndexKey& page) {
 
 bool XBobjIndexFile::SameOnDisk(const XBobjIndexKey& page) {
   if (!disk_->Shared()) return true;
+  if (page.counted_) return countedValid_;
   const auto count = static_cast<int32_t>(page.readHigh_ - page.readLow_);
   if (static_cast<int32_t>(page.readBytes_.size()) != count) return false;
   verifyBytes_.resize(static_cast<std::size_t>(count));
@@ -2389,9 +2422,10 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTa
     page->readLow_ = cached.readLow;
     page->readHigh_ = cached.readHigh;
     page->readBytes_.swap(cached.readBytes);
+    page->counted_ = cached.counted;
   }
-  // Shared files: the page's bytes are read again and must be those it was
-  // decoded from (another program may have written them, counted or not).
+  // Shared files: the change counter vouches for the page, or its bytes
+  // are read again and must be those it was decoded from.
   if (!SameOnDisk(*page)) {
     RecyclePageObject(std::move(page));
     return nullptr;
@@ -2469,6 +2503,7 @@ void XBobjIndexFile::EvictCachedPages() {
       packed.readLow = page->readLow_;
       packed.readHigh = page->readHigh_;
       packed.readBytes.swap(page->readBytes_);
+      packed.counted = page->counted_;
       packedUse.push_front(position);
       packed.use = packedUse.begin();
       packed.bytes = static_cast<int64_t>(packed.packed.capacity() + packed.readBytes.capacity()) +
@@ -2478,6 +2513,24 @@ void XBobjIndexFile::EvictCachedPages() {
       packedBytes_ += packed.bytes;
     }
     RecyclePageObject(std::move(page));
+  }
+}
+
+void XBobjIndexFile::SetCountedPagesValid(bool valid) {
+  if (valid == countedValid_) return;
+  countedValid_ = valid;
+  if (valid) return;
+  DropBlocks();
+  for (auto it = cache_.begin(); it != cache_.end();) {
+    const bool counted = it->second.page ? it->second.page->counted_ : it->second.counted;
+    if (!counted) {
+      ++it;
+      continue;
+    }
+    const auto next = std::next(it);
+    CachedPage dropped = TakeOut(it);
+    if (dropped.page) RecyclePageObject(std::move(dropped.page));
+    it = next;
   }
 }
 

@@ -267,6 +267,10 @@ class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
   // HeldBytes, counted when the page was first kept since it was read,
   // written or unpacked (a pristine page has not changed since); 0 before.
   int64_t heldBytes_ = 0;
+  // Shared files: read or written while the file's change counter vouched
+  // for the cache (XBobjIndexFile::CountedPagesValid), so no bytes are kept
+  // to compare: the page is used again only while the counter still does.
+  bool counted_ = false;
 };
 
 // Compare modes of searches: a key that is a prefix of an entry counts as
@@ -721,9 +725,14 @@ class XBobjIndexFile {
   // page is used again only while no write of ours touched its bytes since
   // it was read; pages a tag discards (another program changed the file,
   // which the shared-file checks find when the lock is taken or before an
-  // unlocked read) leave the cache with them. A shared file keeps only
-  // branch pages, each used only when its bytes on disk are still the ones
-  // it was decoded from (a read, but no decoding). 0 turns the cache off.
+  // unlocked read) leave the cache with them. A shared file whose format
+  // counts every change in its header keeps its pages (leaves only when
+  // read outside the lock) while counter, size and modification time are
+  // those we left when we last released the lock (see CountedPagesValid);
+  // after another writer's change, and in other shared files, only branch
+  // pages are kept, each used only when its bytes on disk are still the
+  // ones it was decoded from (a read, but no decoding). 0 turns the cache
+  // off.
   static constexpr int64_t kDefaultPageCacheBytes = int64_t{8} << 20;
   void SetPageCacheLimit(int64_t bytes);
   int64_t PageCacheLimit() const { return cacheLimit_; }
@@ -743,9 +752,11 @@ class XBobjIndexFile {
   // reaches the disk when it is evicted, at WriteHeldBlocks (the table's
   // flush) and at Close, and before the file is truncated, renamed, read
   // past the held blocks or re-enciphered (and, without a way to report a
-  // failure, when the file is destroyed without Close). An exclusive file left by a
-  // killed program may therefore need a reindex. Shared files read every
-  // block from the disk and write through at once.
+  // failure, when the file is destroyed without Close). An exclusive file
+  // left by a killed program may therefore need a reindex. Shared files
+  // hold block copies only while their change counter vouches for the
+  // cache (CountedPagesValid), else they read every block from the disk;
+  // they always write through at once.
   // Writes the held blocks that wait, in file order; raises when a write
   // fails (those not written keep waiting).
   void WriteHeldBlocks();
@@ -753,8 +764,12 @@ class XBobjIndexFile {
  protected:
   // The owned tag list.
   TxbCollection<XBobjIndexTag>& Tags() { return tags_; }
-  // The file's size, refreshed from the system.
+  // The file's size, refreshed from the system (shared files: with its
+  // modification time, knownTime_).
   int64_t RefreshFileSize();
+  // ReadBlock from the disk itself, past the blocks held: for what another
+  // program may have changed since (the change counter).
+  bool ReadBlockFromDisk(int64_t position, void* buffer, int32_t count);
   // Cuts the disk file to size; the blocks and pages held are dropped.
   void TruncateDisk(int64_t size);
 
@@ -796,6 +811,15 @@ class XBobjIndexFile {
   // Called before the last lock level goes, after the pages were written.
   // Base: nothing.
   virtual void LockReleasing() {}
+  // Formats whose header counts every change call it with each look at the
+  // file (true: counter, size and modification time are what they were
+  // when we last released the lock, or we hold it now). While it holds, pages are cached and used
+  // again without looking at their bytes; when it stops holding, pages
+  // cached that way are dropped. A writer may count a change before all its
+  // pages are on disk, so pages read after another writer's count are only
+  // trusted once we held the lock again.
+  void SetCountedPagesValid(bool valid);
+  bool CountedPagesValid() const { return countedValid_; }
 
   AnsiString fileName_;
   XBobjIndexTable* table_;
@@ -809,6 +833,7 @@ class XBobjIndexFile {
   TxbLockRegion lockRegion_{0x7FFFFFFD, 1};
   bool opened_ = false;
   int64_t knownSize_ = 0;
+  int64_t knownTime_ = 0;
 
  private:
   TxbCollection<XBobjIndexTag> tags_;
@@ -830,6 +855,7 @@ class XBobjIndexFile {
     int64_t readLow = 0;
     int64_t readHigh = 0;
     std::vector<char> readBytes;
+    bool counted = false;  // see XBobjIndexKey::counted_
     std::list<int32_t>::iterator use;  // place in cacheUse_[UseList(packed, branch)]
     int64_t bytes = 0;
     bool branch = false;
@@ -883,8 +909,10 @@ class XBobjIndexFile {
   int64_t lastWriteHigh_ = -1;
   std::vector<char> lastWriteBytes_;
   // Shared files: the page's bytes on disk are still those it was decoded
-  // from.
+  // from (pages cached under the change counter: the counter says so).
   bool SameOnDisk(const XBobjIndexKey& page);
+  bool countedValid_ = false;
+  bool fromDisk_ = false;  // ReadBlockFromDisk under way
 
   struct HeldBlock {
     std::vector<char> bytes;

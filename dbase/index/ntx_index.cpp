@@ -5,6 +5,7 @@
 #include "dbase/index/ntx_index.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 
@@ -928,10 +929,10 @@ XBobjNTXFile::XBobjNTXFile(XBobjIndexTable* table, const AnsiString& name, bool 
   auto tag = std::make_unique<XBobjNTXTag>(this, BaseName(disk_->FileName()));
   tag->ReadHeader();
   if (!tag->HeaderValid()) return;
-  heldCounter_ = syncCounter_ = releasedCounter_ = tag->ChangeCounter();
   Tags().Add(tag.release());
   opened_ = true;
   ResetAllocation();
+  SyncWithDisk();
 }
 
 XBobjNTXFile::~XBobjNTXFile() {
@@ -954,8 +955,8 @@ bool XBobjNTXFile::CreateTag(const AnsiString&, const AnsiString& keyExpression,
     EmptyForNewTag();
     tag->SetChangeCounter(1);
     tag->DefineTag(keyExpression, unique, ascending, forExpression);
-    heldCounter_ = syncCounter_ = releasedCounter_ = tag->ChangeCounter();
     Tags().Add(tag.release());
+    SyncWithDisk();
   });
   return true;
 }
@@ -989,7 +990,7 @@ void XBobjNTXFile::ZapLocked() {
   NtxEncodePage(NtxNode{}, tag->Layout(), page);
   WriteBlock(kNtxPageSize, page, kNtxPageSize);
   tag->WriteHeader();
-  heldCounter_ = syncCounter_ = releasedCounter_ = counter;
+  SyncWithDisk();
 }
 
 void XBobjNTXFile::Zap() {
@@ -1010,12 +1011,13 @@ void XBobjNTXFile::Reindex() {
       nextFree_ = kNtxPageSize;
       tag->BuildTag();
     }
+    SyncWithDisk();
   });
 }
 
 uint16_t XBobjNTXFile::ReadDiskCounter() {
   uint8_t block[512];
-  if (!ReadBlock(0, block, 512)) Corrupt();
+  if (!ReadBlockFromDisk(0, block, 512)) Corrupt();
   return GetLe16(block + 2);
 }
 
@@ -1023,7 +1025,10 @@ void XBobjNTXFile::BumpCounter() {
   // Counted on the value on disk (under the index lock), so two programs
   // never write the same value for different changes.
   XBobjNTXTag* tag = Tag();
-  uint16_t counter = ReadDiskCounter();
+  // Under our lock the disk holds the value LockTaken read or we wrote
+  // since.
+  uint16_t counter = disk_->Shared() && LockLevel() > 0 ? heldCounter_ : ReadDiskCounter();
+  assert(counter == ReadDiskCounter());
   counter = counter >= 0x7FFF ? 1 : static_cast<uint16_t>(counter + 1);
   tag->SetChangeCounter(counter);
   tag->WriteHeader();
@@ -1051,11 +1056,24 @@ bool XBobjNTXFile::ChangedByOtherUser() {
     return refreshed;
   }
   uint16_t counter = ReadDiskCounter();
-  if (counter == heldCounter_) return false;
+  // The counter comes round to the same value after 0x7FFF changes; size
+  // and modification time move with the writes all the same.
+  int64_t size = RefreshFileSize();
+  int64_t time = knownTime_;
+  const bool asReleased = counter == releasedCounter_ && size == releasedSize_ && time == releasedTime_;
+  SetCountedPagesValid(asReleased);
+  if (counter == heldCounter_ && size == heldSize_ && time == heldTime_) return false;
   heldCounter_ = counter;
-  if (counter != syncCounter_) {
+  heldSize_ = size;
+  heldTime_ = time;
+  if (counter != syncCounter_ || size != syncSize_ || time != syncTime_) {
+    // The header is read from the disk, not from blocks held.
+    SetCountedPagesValid(false);
     Tag()->RefreshHeader();
+    SetCountedPagesValid(asReleased);
     syncCounter_ = counter;
+    syncSize_ = size;
+    syncTime_ = time;
   }
   return true;
 }
@@ -1066,12 +1084,27 @@ void XBobjNTXFile::LockTaken() {
   uint16_t counter = ReadDiskCounter();
   // Not compared with what a look without the lock saw: that look may have
   // fallen between another writer's count and its pages.
-  refreshedInLock_ = counter != releasedCounter_;
-  if (refreshedInLock_) Tag()->RefreshHeader();
+  // LockIndexFile has just read size and time (ResetAllocation).
+  refreshedInLock_ = counter != releasedCounter_ || knownSize_ != releasedSize_ || knownTime_ != releasedTime_;
+  if (refreshedInLock_) {
+    SetCountedPagesValid(false);
+    Tag()->RefreshHeader();
+  }
+  // Nobody else writes while we hold the lock.
+  SetCountedPagesValid(true);
   heldCounter_ = syncCounter_ = counter;
+  heldSize_ = syncSize_ = knownSize_;
+  heldTime_ = syncTime_ = knownTime_;
 }
 
 void XBobjNTXFile::LockReleasing() {
   refreshedInLock_ = false;
-  if (Tag()) heldCounter_ = syncCounter_ = releasedCounter_ = Tag()->ChangeCounter();
+  if (Tag()) SyncWithDisk();
+}
+
+void XBobjNTXFile::SyncWithDisk() {
+  heldCounter_ = syncCounter_ = releasedCounter_ = Tag()->ChangeCounter();
+  heldSize_ = syncSize_ = releasedSize_ = RefreshFileSize();
+  heldTime_ = syncTime_ = releasedTime_ = knownTime_;
+  SetCountedPagesValid(true);
 }

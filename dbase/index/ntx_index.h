@@ -272,13 +272,24 @@ class XBobjNTXFile : public XBobjIndexFile {
   void ZapLocked();
   uint16_t ReadDiskCounter();
   void BumpCounter();
+  // Counter, size and time as they stand now, taken as what the cached
+  // pages and the header agree with (after an open, a rebuild or our own
+  // release).
+  void SyncWithDisk();
 
   bool translateTexts_ = false;
+  // Counter, size and modification time:
   uint16_t heldCounter_ = 0;  // what ChangedByOtherUser compares with
+  int64_t heldSize_ = 0;
+  int64_t heldTime_ = 0;
   uint16_t syncCounter_ = 0;  // what the header was last read at
-  // The counter when we last let go of the lock (or opened the file): pages
-  // read without the lock may be half another writer's change, so under the
-  // lock only this value tells whether the cache can be kept.
+  int64_t syncSize_ = 0;
+  int64_t syncTime_ = 0;
+  // When we last let go of the lock (or opened the file): pages read
+  // without the lock may be half another writer's change, so under the lock
+  // only these values tell whether the cache can be kept.
   uint16_t releasedCounter_ = 0;
+  int64_t releasedSize_ = 0;
+  int64_t releasedTime_ = 0;
   bool refreshedInLock_ = false;
 };

@@ -366,6 +366,14 @@ int64_t FileSizeOf(THandle handle) {
   return static_cast<int64_t>(st.st_size);
 }
 
+int64_t FileSizeAndTimeOf(THandle handle, int64_t& modified) {
+  struct stat st;
+  modified = 0;
+  if (fstat(handle, &st) != 0) return -1;
+  modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return static_cast<int64_t>(st.st_size);
+}
+
 bool FileIsReadOnlyHandle(THandle handle) {
   std::optional<HandleState> state = StateOf(handle);
   if (state) return !state->writable;

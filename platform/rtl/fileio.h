@@ -72,6 +72,9 @@ int64_t FileWriteAt(THandle handle, int64_t position, const void* buffer, int64_
 bool FileFlush(THandle handle);                 // fsync
 bool FileSetEnd(THandle handle, int64_t size);  // ftruncate
 int64_t FileSizeOf(THandle handle);             // -1 on failure
+// The size (-1 on failure) and, in modified, the last modification time in
+// nanoseconds since the epoch (one system call for both).
+int64_t FileSizeAndTimeOf(THandle handle, int64_t& modified);
 // True for a handle that refuses writes (opened for reading).
 bool FileIsReadOnlyHandle(THandle handle);
 
