@@ -487,7 +487,7 @@ bool XBO_dBHandler::RecordVisible() {
   return !FilterActive() || filterSet_->Test(RecordNumber());
 }
 
-void XBO_dBHandler::ReadPhysical(int32_t n) {
+void XBO_dBHandler::ReadPhysical(int32_t n, bool defer) {
   if (n > RecordCount()) RereadHeader();
   if (n < 1 || n > RecordCount()) {
     // A record the table does not hold: nothing to show.
@@ -495,7 +495,10 @@ void XBO_dBHandler::ReadPhysical(int32_t n) {
     MarkEof();
     return;
   }
-  XBO_dBaseFld::GoRecord(n);
+  if (defer)
+    DeferRecord(n);
+  else
+    XBO_dBaseFld::GoRecord(n);
 }
 
 void XBO_dBHandler::ReReadCurrent() {
@@ -924,7 +927,11 @@ bool XBO_dBHandler::SeekValue(const XBobjIndexKeyData& key, bool last) {
       }
     }
   }
-  ReadPhysical(target);
+  // The record is read only when something looks at it: its deletion flag
+  // (deleted records hidden), AcceptRecord, a key that must be compared, or
+  // the caller's fields. An exact seek that only asks whether a key exists
+  // reads no record at all.
+  ReadPhysical(target, true);
   if (Eof() || Bof()) {
     LastAtEof();
     return false;

@@ -55,7 +55,10 @@ class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
   // the record of the nearest greater key, else on the last record of the
   // order, at EOF.
   // Records that are hidden (deleted, filtered out, refused by
-  // AcceptRecord) are passed over.
+  // AcceptRecord) are passed over. The record found is read when something
+  // first looks at it (DeferRecord): with deleted records shown and no
+  // AcceptRecord of its own, a seek that only asks whether a key exists
+  // reads no record.
   virtual bool SeekKey(const AnsiString& keyText);
   // As SeekKey, landing on the last of equal keys.
   virtual bool SeekLastKey(const AnsiString& keyText);
@@ -269,8 +272,9 @@ class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
   bool MoveStepInTag(XBobjIndexTag& tag, int32_t step, int32_t repeat, bool useSet, int32_t& fromTag);
   // A movement through the filter set in physical order.
   bool MoveStepInFilterSet(int32_t step);
-  // Reads a record by number without the tag or filter.
-  void ReadPhysical(int32_t n);
+  // Reads a record by number without the tag or filter; defer: the bytes
+  // only when first looked at (DeferRecord).
+  void ReadPhysical(int32_t n, bool defer = false);
   // Sets EOF or BOF through the table's own moves (keeps the record).
   void MarkEof();
   void MarkBof();
