@@ -16,6 +16,7 @@
 #include <exception>
 
 #include "dbase/index/index_formats.h"
+#include "dbase/index/key_sort.h"
 #include "dbase/table/scrambler.h"
 #include "dbase/base/charset.h"
 #include "dbase/base/dates.h"
@@ -118,6 +119,7 @@ XBO_dBHandler::~XBO_dBHandler() {
 }
 
 void XBO_dBHandler::Close() {
+  sortMemory_.reset();
   std::exception_ptr first;
   try {
     CloseIndexFiles();
@@ -174,6 +176,8 @@ std::unique_ptr<XBobjIndexFile> XBO_dBHandler::MakeIndexFile(const AnsiString& f
 }
 
 int XBO_dBHandler::OpenIndexFile(const AnsiString& name) {
+  // The builds are over: what they kept goes back.
+  sortMemory_.reset();
   const AnsiString full = CompleteIndexName(name);
   if (FindOpen(full) >= 0) return -1;
   auto free = std::find_if(slots_.begin(), slots_.end(), [](const auto& s) { return s == nullptr; });

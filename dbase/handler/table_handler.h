@@ -32,6 +32,7 @@
 #include "platform/rtl/variant.h"
 
 class TxbExpHandler;
+class TxbSortMemory;
 
 class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
  public:
@@ -165,7 +166,8 @@ class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
   // the file, and builds the tag from all records with progress through
   // StatusReport. orderCode 0 ascending, 1 descending, 7 and 8 the same
   // with the format's second collation; uniquenessCode 0 makes a unique
-  // tag. The file is closed again afterwards.
+  // tag. The file is closed again afterwards. The sort's memory is kept for
+  // the next build until an index file is opened or the table closes.
   void CreateIndexTag(const AnsiString& fileName, const AnsiString& tagName, int orderCode, int uniquenessCode,
                       const AnsiString& forExpression, const AnsiString& keyExpression);
 
@@ -367,6 +369,9 @@ class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
   void Place(bool inOrder) { place_ = inOrder ? RecordPlace::InOrder : RecordPlace::OutOfOrder; }
   void Unplace() { place_ = RecordPlace::None; }
   bool productionIndex_ = false;
+
+  // Buffers of the last index build, for the next one.
+  std::unique_ptr<TxbSortMemory> sortMemory_;
 
   // What expressions see instead of the current record (saved image,
   // loaded record for builds).
