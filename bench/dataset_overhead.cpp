@@ -6,7 +6,8 @@
 //              TXbaseDataSet, against GoRecord and GetTextN with the OEM
 //              translation (and the two calculated values) on the handler,
 //              with its read-ahead (as a handler opens) and without it (as
-//              the adapter opens its handler);
+//              the adapter opens a shared handler); and the same walk with
+//              both sides opened exclusive, where both read ahead;
 //   (b) edit:  PLA_STA changed on every record through Edit/Post, against
 //              the handler's record lock, put, WriteRecord and release.
 // Prints records per second for each side and the ratio dataset/handler.
@@ -82,9 +83,11 @@ void MakeJournal(const std::string& path, int records) {
   }
 }
 
-std::unique_ptr<TXbaseDataSet> OpenDataSet(const std::string& table, const std::string& cdx) {
+std::unique_ptr<TXbaseDataSet> OpenDataSet(const std::string& table, const std::string& cdx,
+                                           bool exclusive = false) {
   auto ds = std::make_unique<TXbaseDataSet>(nullptr);
   ds->SetTableName(table);
+  ds->SetExclusive(exclusive);
   // The journal's calculated pair, as the application defines it.
   ds->FieldDefs().Update();
   for (int i = 0; i < ds->FieldDefs().Count(); ++i) ds->FieldDefs().Items(i)->CreateField(ds.get(), ds.get());
@@ -143,8 +146,8 @@ int main(int argc, char** argv) {
           for (int f = 0; f < count; ++f) sink += ds->Fields()[f]->AsString().size();
       },
       options.runs);
-  auto handlerWalk = [&](bool readAhead) {
-    DBFObject t(table, true, true, "");
+  auto handlerWalk = [&](bool readAhead, bool shared = true) {
+    DBFObject t(table, shared, true, "");
     t.SetTranslateOem(true);
     t.SetReadAhead(readAhead);
     t.OpenIndexFile(cdx);
@@ -167,6 +170,20 @@ int main(int argc, char** argv) {
   bench::Report("walk, 12 fields as text", walkDataSet, walkHandler, "table handler", n);
   bench::Report("walk, 12 fields as text, both without read-ahead", walkDataSet, walkHandlerDirect,
                 "table handler without read-ahead", n);
+  // Exclusive opens: nobody else can change the file, and the adapter reads
+  // ahead as the handler does.
+  const double walkDataSetExclusive = bench::MedianNs(
+      [&] {
+        auto ds = OpenDataSet(table, cdx, true);
+        const int count = ds->FieldCount();
+        for (ds->First(); !ds->Eof(); ds->Next())
+          for (int f = 0; f < count; ++f) sink += ds->Fields()[f]->AsString().size();
+      },
+      options.runs);
+  const double walkHandlerExclusive = bench::MedianNs([&] { handlerWalk(true, false); }, options.runs);
+  bench::KeepAlive(sink);
+  bench::Report("walk, 12 fields as text, exclusive", walkDataSetExclusive, walkHandlerExclusive,
+                "table handler, exclusive", n);
 
   // (b) an edit of PLA_STA on every record.
   double bump = 0;

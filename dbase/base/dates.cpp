@@ -10,6 +10,8 @@
 // platform's format settings and calendar.
 #include "dbase/base/dates.h"
 
+#include <algorithm>
+
 #include <cmath>
 
 #include "platform/rtl/datetime.h"
@@ -102,7 +104,7 @@ int32_t TxbDBFDate::TextToJulian(std::string_view text) const {
   text = end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
   if (text.empty() || text == "00000000") return 0;
 
-  if (text.size() == 8 && text.find_first_not_of("0123456789") == std::string_view::npos) {
+  if (text.size() == 8 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     auto num = [&](std::size_t at, std::size_t n) {
       int v = 0;
       for (std::size_t i = at; i < at + n; ++i) v = v * 10 + (text[i] - '0');

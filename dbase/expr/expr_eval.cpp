@@ -397,18 +397,19 @@ void TxbExpHandler::EvaluateOther(TxbVariant& value) {
     resultType_ = etUnknown;
     return;
   }
-  if (typed_) {
-    EvaluateTyped(value);
-    return;
-  }
   if (root_->Kind() == enVariable) {
-    // A lone variable (the usual index key) may store itself directly.
+    // A lone variable (the usual index key) may store itself directly,
+    // which costs less than even the typed form.
     ExpressionValueType type = etEmpty;
     if (static_cast<TxbExpFieldvar*>(root_.get())->Variable()->EvaluateInto(value, type)) {
       root_->valueType_ = type;
       resultType_ = type;
       return;
     }
+  }
+  if (typed_) {
+    EvaluateTyped(value);
+    return;
   }
   Variant result;
   EvaluateVariant(result);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "dbase/index/index_formats.h"
+#include "dbase/index/key_sort.h"
 #include "dbase/table/scrambler.h"
 #include "dbase/handler/table_handler.h"
 #include "dbase/base/errors.h"
@@ -39,6 +40,8 @@ void XBO_dBHandler::CreateIndexTag(const AnsiString& fileName, const AnsiString&
   if (format->selectCollation) format->selectCollation(*file, second);
   const int order = orderCode == 7 ? 0 : orderCode == 8 ? 1 : orderCode;
   SetState(TxbTableState::BuildingIndex);
+  if (!sortMemory_) sortMemory_ = std::make_unique<TxbSortMemory>();
+  TxbSortMemory::Use sortMemory(*sortMemory_);
   try {
     file->CreateTag(tag, keyExpression, uniquenessCode == 0, order == 0, forExpression);
     file->Close();

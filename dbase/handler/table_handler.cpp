@@ -16,6 +16,7 @@
 #include <exception>
 
 #include "dbase/index/index_formats.h"
+#include "dbase/index/key_sort.h"
 #include "dbase/table/scrambler.h"
 #include "dbase/base/charset.h"
 #include "dbase/base/dates.h"
@@ -118,6 +119,7 @@ XBO_dBHandler::~XBO_dBHandler() {
 }
 
 void XBO_dBHandler::Close() {
+  sortMemory_.reset();
   std::exception_ptr first;
   try {
     CloseIndexFiles();
@@ -174,6 +176,8 @@ std::unique_ptr<XBobjIndexFile> XBO_dBHandler::MakeIndexFile(const AnsiString& f
 }
 
 int XBO_dBHandler::OpenIndexFile(const AnsiString& name) {
+  // The builds are over: what they kept goes back.
+  sortMemory_.reset();
   const AnsiString full = CompleteIndexName(name);
   if (FindOpen(full) >= 0) return -1;
   auto free = std::find_if(slots_.begin(), slots_.end(), [](const auto& s) { return s == nullptr; });
@@ -489,7 +493,7 @@ bool XBO_dBHandler::RecordVisible() {
   return !FilterActive() || filterSet_->Test(RecordNumber());
 }
 
-void XBO_dBHandler::ReadPhysical(int32_t n) {
+void XBO_dBHandler::ReadPhysical(int32_t n, bool defer) {
   if (n > RecordCount()) RereadHeader();
   if (n < 1 || n > RecordCount()) {
     // A record the table does not hold: nothing to show.
@@ -497,7 +501,10 @@ void XBO_dBHandler::ReadPhysical(int32_t n) {
     MarkEof();
     return;
   }
-  XBO_dBaseFld::GoRecord(n);
+  if (defer)
+    DeferRecord(n);
+  else
+    XBO_dBaseFld::GoRecord(n);
 }
 
 void XBO_dBHandler::ReReadCurrent() {
@@ -926,7 +933,11 @@ bool XBO_dBHandler::SeekValue(const XBobjIndexKeyData& key, bool last) {
       }
     }
   }
-  ReadPhysical(target);
+  // The record is read only when something looks at it: its deletion flag
+  // (deleted records hidden), AcceptRecord, a key that must be compared, or
+  // the caller's fields. An exact seek that only asks whether a key exists
+  // reads no record at all.
+  ReadPhysical(target, true);
   if (Eof() || Bof()) {
     LastAtEof();
     return false;

@@ -32,6 +32,7 @@
 #include "platform/rtl/variant.h"
 
 class TxbExpHandler;
+class TxbSortMemory;
 
 class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
  public:
@@ -55,7 +56,10 @@ class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
   // the record of the nearest greater key, else on the last record of the
   // order, at EOF.
   // Records that are hidden (deleted, filtered out, refused by
-  // AcceptRecord) are passed over.
+  // AcceptRecord) are passed over. The record found is read when something
+  // first looks at it (DeferRecord): with deleted records shown and no
+  // AcceptRecord of its own, a seek that only asks whether a key exists
+  // reads no record.
   virtual bool SeekKey(const AnsiString& keyText);
   // As SeekKey, landing on the last of equal keys.
   virtual bool SeekLastKey(const AnsiString& keyText);
@@ -162,7 +166,8 @@ class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
   // the file, and builds the tag from all records with progress through
   // StatusReport. orderCode 0 ascending, 1 descending, 7 and 8 the same
   // with the format's second collation; uniquenessCode 0 makes a unique
-  // tag. The file is closed again afterwards.
+  // tag. The file is closed again afterwards. The sort's memory is kept for
+  // the next build until an index file is opened or the table closes.
   void CreateIndexTag(const AnsiString& fileName, const AnsiString& tagName, int orderCode, int uniquenessCode,
                       const AnsiString& forExpression, const AnsiString& keyExpression);
 
@@ -269,8 +274,9 @@ class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
   bool MoveStepInTag(XBobjIndexTag& tag, int32_t step, int32_t repeat, bool useSet, int32_t& fromTag);
   // A movement through the filter set in physical order.
   bool MoveStepInFilterSet(int32_t step);
-  // Reads a record by number without the tag or filter.
-  void ReadPhysical(int32_t n);
+  // Reads a record by number without the tag or filter; defer: the bytes
+  // only when first looked at (DeferRecord).
+  void ReadPhysical(int32_t n, bool defer = false);
   // Sets EOF or BOF through the table's own moves (keeps the record).
   void MarkEof();
   void MarkBof();
@@ -363,6 +369,9 @@ class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
   void Place(bool inOrder) { place_ = inOrder ? RecordPlace::InOrder : RecordPlace::OutOfOrder; }
   void Unplace() { place_ = RecordPlace::None; }
   bool productionIndex_ = false;
+
+  // Buffers of the last index build, for the next one.
+  std::unique_ptr<TxbSortMemory> sortMemory_;
 
   // What expressions see instead of the current record (saved image,
   // loaded record for builds).

@@ -356,6 +356,23 @@ void XBobjCDXTag::KeyToStoredForm(TxbVariant& key, bool trimmed) {
   CutTextKey(key, keyLength_, trimmed);
 }
 
+void XBobjCDXTag::AddSortKey(TxbSort& sorter, TxbVariant& key, int32_t recordNumber) {
+  // The bytes KeyToStoredForm would leave in the value buffer, handed to
+  // the sorter as they are made: numbers and dates as raw bytes, plain
+  // texts cut to the key length (the sorter drops trailing blanks).
+  uint8_t bytes[8];
+  if (keyType_ == 'N' || keyType_ == 'D') {
+    const int n = PutOrderedDouble(bytes, keyType_ == 'N' ? key.AsNumber() : DateKeyDay(key));
+    sorter.AddRaw(bytes, n, recordNumber);
+    return;
+  }
+  if (General() || key.Kind() != xbvText) {
+    XBobjIndexTag::AddSortKey(sorter, key, recordNumber);
+    return;
+  }
+  sorter.AddText(key.Data(), std::min(key.Length(), keyLength_), recordNumber);
+}
+
 AnsiString XBobjCDXTag::DiskKey(const TxbVariant& held) const {
   AnsiString bytes(reinterpret_cast<const char*>(held.Data()), static_cast<std::size_t>(held.Length()));
   if (General()) bytes = GeneralToDiskForm(bytes);

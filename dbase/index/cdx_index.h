@@ -154,6 +154,7 @@ class XBobjCDXTag : public XBobjIndexTag {
               bool directory = false);
 
   void KeyToStoredForm(TxbVariant& key, bool trimmed) override;
+  void AddSortKey(TxbSort& sorter, TxbVariant& key, int32_t recordNumber) override;
   bool DefineTag(const AnsiString& keyExpression, bool unique, bool ascending,
                  const AnsiString& forExpression) override;
   bool InsertKey(XBobjIndexKeyData& key) override;

@@ -463,6 +463,11 @@ void XBobjIndexTag::SetKeyAfterAll(XBobjIndexKeyData& entry, bool text) const {
     entry.SetNumber(keysDescending_ ? -kNumberSentinel : kNumberSentinel);
 }
 
+void XBobjIndexTag::AddSortKey(TxbSort& sorter, TxbVariant& key, int32_t recordNumber) {
+  KeyToStoredForm(key, true);
+  sorter.AddKey(key, recordNumber);
+}
+
 int64_t XBobjIndexTag::SortRecordKeys(TxbSort& sorter) {
   XBobjIndexTable* table = file_->Table();
   if (!table) return 0;
@@ -479,8 +484,7 @@ int64_t XBobjIndexTag::SortRecordKeys(TxbSort& sorter) {
     table->IndexLoadRecord(n);
     if (!hasFor_ || EvaluateFor()) {
       EvaluateKey(key);
-      KeyToStoredForm(key, true);
-      sorter.AddKey(key, n);
+      AddSortKey(sorter, key, n);
       ++added;
     }
     table->IndexStatusReport(1, n, 0);

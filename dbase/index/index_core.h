@@ -314,6 +314,10 @@ class XBobjIndexTag {
   // Converts an evaluated key into the stored, comparable form (trimmed:
   // trailing blanks removed). Base: unchanged.
   virtual void KeyToStoredForm(TxbVariant& key, bool trimmed);
+  // Adds an evaluated key, in its stored form (trimmed), to a build's
+  // sorter. Base: KeyToStoredForm, then AddKey; a format may add the same
+  // bytes without converting the value buffer first.
+  virtual void AddSortKey(TxbSort& sorter, TxbVariant& key, int32_t recordNumber);
   // Stores texts and flags and compiles key and FOR; formats go on to write
   // and build the tag. Base: false.
   virtual bool DefineTag(const AnsiString& keyExpression, bool unique, bool ascending,

@@ -125,11 +125,82 @@ class TxbSort::Run {
   const uint8_t* head_ = nullptr;
 };
 
-void TxbSort::BufferRelease::operator()(void* p) const { std::free(p); }
+// ---------------------------------------------------------------------------
+// TxbSortMemory
+
+namespace {
+thread_local TxbSortMemory* currentSortMemory = nullptr;
+}  // namespace
+
+TxbSortMemory::~TxbSortMemory() {
+  for (const Block& b : blocks_) std::free(b.data);
+}
+
+TxbSortMemory::Use::Use(TxbSortMemory& memory) : previous_(currentSortMemory) { currentSortMemory = &memory; }
+
+TxbSortMemory::Use::~Use() { currentSortMemory = previous_; }
+
+TxbSortMemory* TxbSortMemory::Current() { return currentSortMemory; }
+
+std::size_t TxbSortMemory::HeldBytes() const {
+  std::size_t total = 0;
+  for (const Block& b : blocks_) total += b.bytes;
+  return total;
+}
+
+void* TxbSortMemory::Take(std::size_t bytes, std::size_t& got) {
+  if (bytes < kSmallest || blocks_.empty()) return nullptr;
+  auto fit = blocks_.end();
+  auto largest = blocks_.begin();
+  for (auto b = blocks_.begin(); b != blocks_.end(); ++b) {
+    if (b->bytes >= bytes && (fit == blocks_.end() || b->bytes < fit->bytes)) fit = b;
+    if (b->bytes > largest->bytes) largest = b;
+  }
+  if (fit != blocks_.end()) {
+    void* data = fit->data;
+    got = fit->bytes;
+    blocks_.erase(fit);
+    return data;
+  }
+  // Growing keeps the pages the block has; only the rest are new. The old
+  // block stays kept when it cannot grow.
+  void* data = std::realloc(largest->data, bytes);
+  if (!data) return nullptr;
+  blocks_.erase(largest);
+  got = bytes;
+  return data;
+}
+
+bool TxbSortMemory::Keep(void* block, std::size_t bytes) {
+  if (bytes < kSmallest) return false;
+  if (blocks_.size() >= kMostBlocks) {
+    auto smallest = std::min_element(blocks_.begin(), blocks_.end(),
+                                     [](const Block& a, const Block& b) { return a.bytes < b.bytes; });
+    if (smallest->bytes >= bytes) return false;
+    std::free(smallest->data);
+    blocks_.erase(smallest);
+  }
+  blocks_.push_back({block, bytes});
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Buffers
+
+void TxbSort::BufferRelease::operator()(void* p) const {
+  if (!p) return;
+  TxbSortMemory* memory = TxbSortMemory::Current();
+  if (memory && memory->Keep(p, bytes)) return;
+  std::free(p);
+}
 
 template <class T>
 TxbSort::Buffer<T> TxbSort::NewBuffer(std::size_t count) {
   const std::size_t bytes = std::max<std::size_t>(count, 1) * sizeof(T);
+  if (TxbSortMemory* memory = TxbSortMemory::Current()) {
+    std::size_t got = 0;
+    if (void* kept = memory->Take(bytes, got)) return Buffer<T>(static_cast<T*>(kept), BufferRelease{got});
+  }
   void* p = std::malloc(bytes);
   if (!p) throw std::bad_alloc();
   return Buffer<T>(static_cast<T*>(p), BufferRelease{bytes});

@@ -33,6 +33,53 @@ enum TxbSortKeyType : uint8_t {
   xbsInteger = 64,  // dates (day numbers)
 };
 
+// Memory of finished sorts kept for the next one: builds that follow each
+// other (one tag after another) reuse buffers whose pages are already
+// mapped instead of faulting in fresh ones for every tag. A sort uses the
+// holder made current in its thread by a Use scope; without one, buffers
+// come from and go back to the allocator. Whatever is kept is freed with
+// the holder.
+class TxbSortMemory {
+ public:
+  TxbSortMemory() = default;
+  ~TxbSortMemory();
+  TxbSortMemory(const TxbSortMemory&) = delete;
+  TxbSortMemory& operator=(const TxbSortMemory&) = delete;
+
+  // Makes a holder current in this thread for its lifetime (nests).
+  class Use {
+   public:
+    explicit Use(TxbSortMemory& memory);
+    ~Use();
+    Use(const Use&) = delete;
+    Use& operator=(const Use&) = delete;
+
+   private:
+    TxbSortMemory* previous_;
+  };
+
+  // Bytes held now.
+  std::size_t HeldBytes() const;
+
+ private:
+  friend class TxbSort;
+  static constexpr std::size_t kSmallest = std::size_t{1} << 20;
+  static constexpr std::size_t kMostBlocks = 4;
+  static TxbSortMemory* Current();
+  // A block of at least bytes: a kept one that fits (the smallest), else the
+  // largest kept one grown, else null. got: its size.
+  void* Take(std::size_t bytes, std::size_t& got);
+  // Keeps a block for later; false when it is too small or the holder is
+  // full, and the caller frees it.
+  bool Keep(void* block, std::size_t bytes);
+
+  struct Block {
+    void* data;
+    std::size_t bytes;
+  };
+  std::vector<Block> blocks_;
+};
+
 class TxbSort {
  public:
   static constexpr int kMaxKeyLength = 251;

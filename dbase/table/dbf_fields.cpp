@@ -178,14 +178,27 @@ class TxbDbfFieldVar : public TxbUserDefFieldVar {
     }
   }
 
-  // Text fields go from the record buffer into the value buffer without a
-  // temporary text; other types take the general path.
+  // Text, number and date fields go from the record buffer into the value
+  // buffer without a temporary text or variant, storing what the typed
+  // reads below give; other types take the general path.
   bool EvaluateInto(TxbVariant& value, ExpressionValueType& type) override {
-    if (table_.FieldType(number_) != 'C') return false;
-    value.SetText(std::string_view(table_.Record() + table_.FieldOffset(number_),
-                                   static_cast<std::size_t>(table_.FieldLength(number_))));
-    type = etText;
-    return true;
+    switch (table_.FieldType(number_)) {
+      case 'C':
+        value.SetText(std::string_view(table_.Record() + table_.FieldOffset(number_),
+                                       static_cast<std::size_t>(table_.FieldLength(number_))));
+        type = etText;
+        return true;
+      case 'N':
+      case 'F':
+        value.SetNumber(table_.GetNumberN(number_));
+        type = etNumber;
+        return true;
+      case 'D':
+        value.SetDate(DayFromDouble(static_cast<double>(table_.GetDateN(number_))));
+        type = etDate;
+        return true;
+      default: return false;
+    }
   }
 
   // A field's type is fixed while the table is open; the typed reads are
@@ -533,13 +546,13 @@ int32_t XBO_dBaseFld::GetDate(std::string_view name) {
 int32_t XBO_dBaseFld::GetDateN(int n) {
   const TxbDBFFields* f = FieldAt(n);
   if (!f) return 0;
-  const AnsiString raw = GetRawN(n);
+  const std::string_view raw(Record() + f->offset, static_cast<std::size_t>(f->length));
   // Some writers fill an empty date with zero bytes instead of blanks.
-  if (TrimBlanks(raw).empty()) return 0;
+  if (raw.find_first_not_of(std::string_view(" \0", 2)) == std::string_view::npos) return 0;
   try {
     return DbfDate().TextToJulian(raw);
   } catch (const EConvertError&) {
-    RaiseFieldError(xbmInvalidDate, *f, raw);
+    RaiseFieldError(xbmInvalidDate, *f, AnsiString(raw));
   }
 }
 

@@ -271,12 +271,24 @@ void XBO_dBaseDBF::SetProductionIndexFlag() {
 // Records
 
 char* XBO_dBaseDBF::SetRecordBuffer(char* buffer) {
+  // A deferred record is read before its buffer is left: whoever looks at
+  // the table's own buffer later expects the record of its number there.
+  // Buffers are swapped back in destructors, so a failed read is not raised
+  // here: the record stays deferred and the next look at it raises.
+  if (deferred_ != 0 && record_ == ownRecord_.data() && buffer != record_) {
+    try {
+      ReadDeferred();
+    } catch (...) {
+    }
+  }
   char* previous = record_;
   record_ = buffer ? buffer : ownRecord_.data();
   return previous;
 }
 
 void XBO_dBaseDBF::MarkChanged(int n) {
+  // A deferred record is read first: reading it clears the flags.
+  EnsureRecord();
   if (n >= 0 && static_cast<std::size_t>(n) < changed_.size()) changed_[static_cast<std::size_t>(n)] = 1;
   recordModified_ = true;
 }
@@ -297,6 +309,7 @@ void XBO_dBaseDBF::Notify(int code, int32_t) {
 }
 
 void XBO_dBaseDBF::ReadRecord(int32_t n, bool fromFile) {
+  deferred_ = 0;
   Notify(xbnBeforeRead, n);
   const int64_t position = headerLength_ + int64_t{n - 1} * recordLength_;
   const int32_t got = fromFile ? XBO_DiskFile::ReadAt(position, scratch_.data(), recordLength_)
@@ -307,6 +320,28 @@ void XBO_dBaseDBF::ReadRecord(int32_t n, bool fromFile) {
   Notify(xbnRead, n);
   std::memcpy(saved_.data(), record_, static_cast<std::size_t>(recordLength_));
   SetAllChanged(false);
+}
+
+void XBO_dBaseDBF::DeferRecord(int32_t n) {
+  if (record_ != ownRecord_.data() || n < 1 || n > recordCount_) {
+    GoRecord(n);
+    return;
+  }
+  eof_ = bof_ = false;
+  recordNumber_ = n;
+  deferred_ = n;
+  recordModified_ = false;
+  SetAllChanged(false);
+}
+
+void XBO_dBaseDBF::ReadDeferred() {
+  const int32_t n = deferred_;
+  try {
+    ReadRecord(n, false);
+  } catch (...) {
+    deferred_ = n;
+    throw;
+  }
 }
 
 void XBO_dBaseDBF::GoRecord(int32_t code) {
@@ -367,6 +402,9 @@ void XBO_dBaseDBF::WriteRecordBytes(int32_t n, bool withEndMark) {
 }
 
 void XBO_dBaseDBF::AppendRecord() {
+  // What is written is the record as read: a deferred one is read first.
+  EnsureRecord();
+  deferred_ = 0;
   const std::optional<TxbLockRegion> region = AppendLockRegion(protocol_);
   // A different region held by this object cannot be waited for: only our
   // own release would free it.
@@ -433,6 +471,8 @@ std::vector<int64_t> XBO_dBaseDBF::DroppedMemoBlocks(int32_t n) {
 }
 
 void XBO_dBaseDBF::WriteRecord(int32_t n) {
+  EnsureRecord();
+  deferred_ = 0;
   // Another process may have appended since we counted: a record we read
   // from it is rewritten in place, not appended again.
   if (n > recordCount_) RereadHeader();

@@ -145,14 +145,23 @@ class XBO_dBaseDBF : public XBO_DiskFile {
 
   // --- Record buffers
   // The current record (record length bytes, then one 0x1A).
-  char* Record() { return record_; }
-  const char* Record() const { return record_; }
+  char* Record() {
+    EnsureRecord();
+    return record_;
+  }
+  const char* Record() const {
+    EnsureRecord();
+    return record_;
+  }
   // The record as last read or written.
-  const char* SavedRecord() const { return saved_.data(); }
+  const char* SavedRecord() const {
+    EnsureRecord();
+    return saved_.data();
+  }
   // Points the current record at a caller's buffer of record length + 1
   // bytes (nullptr: the table's own buffer again); returns the previous one.
   char* SetRecordBuffer(char* buffer);
-  bool IsDeleted() const { return record_[0] == '*'; }
+  bool IsDeleted() const { return Record()[0] == '*'; }
 
   // --- Flags
   bool RecordModified() const { return recordModified_; }
@@ -195,6 +204,13 @@ class XBO_dBaseDBF : public XBO_DiskFile {
   // Reads record n into the current record (Notify 4 and 6, saved record,
   // change flags). fromFile bypasses any read cache of a descendant.
   void ReadRecord(int32_t n, bool fromFile);
+  // Makes record n (1..RecordCount) current without reading it yet: the
+  // number, the end flags and the change flags are those of a read, and the
+  // bytes are read (as ReadRecord) on the first look at the record, the
+  // saved record or the deletion flag, or before a write. A caller that
+  // only asks whether a key exists never reads the record. Only the
+  // table's own buffer defers; a redirected buffer is read at once.
+  void DeferRecord(int32_t n);
   // The auto-flush step: file, memo, Notify(xbnFlushed).
   void FlushAll();
   // The passwords records and memos are read and written with.
@@ -209,6 +225,11 @@ class XBO_dBaseDBF : public XBO_DiskFile {
 
  private:
   void ReadDescriptors();
+  // Reads a deferred record while the table's own buffer is current.
+  void EnsureRecord() const {
+    if (deferred_ != 0 && record_ == ownRecord_.data()) const_cast<XBO_dBaseDBF*>(this)->ReadDeferred();
+  }
+  void ReadDeferred();
   // Writes the current record (scrambled with the write password) at its
   // place, followed by 0x1A for an append.
   void WriteRecordBytes(int32_t n, bool withEndMark);
@@ -231,6 +252,9 @@ class XBO_dBaseDBF : public XBO_DiskFile {
 
   std::vector<char> ownRecord_;
   char* record_ = nullptr;
+  // The record DeferRecord made current and nothing has read yet (0:
+  // none). It belongs to the table's own buffer.
+  int32_t deferred_ = 0;
   std::vector<char> saved_;
   std::vector<char> scratch_;
   std::vector<unsigned char> changed_;

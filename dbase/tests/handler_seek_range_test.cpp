@@ -316,3 +316,75 @@ TEST(HandlerRange, RandomRangesFiltersAndDeletionsMatchASortedOracle) {
     }
   }
 }
+
+namespace {
+
+// Counts the records the table reads.
+class ReadCounter : public DBFObject {
+ public:
+  using DBFObject::DBFObject;
+  void Notify(int code, int32_t value) override {
+    if (code == xbnRead) ++reads;
+    DBFObject::Notify(code, value);
+  }
+  int reads = 0;
+};
+
+}  // namespace
+
+TEST(HandlerSeek, AnExactSeekReadsTheRecordOnlyWhenSomethingLooksAtIt) {
+  TempDir dir;
+  const std::string path = Names(dir);
+  ReadCounter t(path, true, true, "");
+  t.OpenIndexFile("S");
+  t.SelectTag("NAME", false);
+  t.SetExactMatch(true);
+  t.SetShowDeleted(true);
+  t.reads = 0;
+  ASSERT_TRUE(t.SeekKey("NOVAK"));
+  EXPECT_EQ(t.RecordNumber(), 3);
+  EXPECT_FALSE(t.Eof() || t.Bof());
+  EXPECT_EQ(t.reads, 0);
+  // Another program's change made after the seek is what the record shows.
+  {
+    DBFObject other(path, true, true, "");
+    other.GoRecord(3);
+    ASSERT_TRUE(other.LockCurrentRecord());
+    other.GoRecord(xbmoCurrent);
+    other.PutText("NUM", "9");
+    other.WriteRecord(3);
+    other.ReleaseLock();
+    other.Close();
+  }
+  EXPECT_EQ(t.GetText("NUM"), "9.0");
+  EXPECT_EQ(t.reads, 1);
+  EXPECT_EQ(t.GetText("NAME"), "NOVAK");
+  EXPECT_EQ(t.reads, 1);
+
+  // A buffer swapped in for a while does not lose the record to it.
+  ASSERT_TRUE(t.SeekKey("ZETA"));
+  {
+    std::vector<char> probe(static_cast<std::size_t>(t.RecordLength()) + 1, ' ');
+    TxbRecordBufferRedirect view(t, probe.data());
+    EXPECT_EQ(t.GetText("NAME"), "");
+  }
+  EXPECT_EQ(t.GetText("NAME"), "ZETA");
+
+  // A record changed after a seek replaces the key it had when it was read.
+  ASSERT_TRUE(t.SeekKey("ALFA"));
+  ASSERT_TRUE(t.LockCurrentRecord());
+  t.PutText("NAME", "ALFB");
+  t.WriteRecord(1);
+  t.ReleaseLock();
+  EXPECT_FALSE(t.SeekKey("ALFA"));
+  ASSERT_TRUE(t.SeekKey("ALFB"));
+  EXPECT_EQ(t.RecordNumber(), 1);
+
+  // Deleted records hidden: the deletion flag is read, and a deleted record
+  // is passed over as before.
+  t.SetShowDeleted(false);
+  t.reads = 0;
+  ASSERT_TRUE(t.SeekKey("NOVAK"));
+  EXPECT_EQ(t.reads, 1);
+  t.Close();
+}

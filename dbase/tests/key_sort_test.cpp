@@ -442,4 +442,28 @@ TEST(KeySort, RunsOnDiskBeyondTheBoundGiveTheOrderOfOneRun) {
   }
 }
 
+// Sorts under a memory holder reuse the buffers of the ones before, kept
+// and grown, and give what sorts without one give.
+TEST(KeySort, SortsUnderAMemoryHolderReuseItsBuffersWithTheSameOrder) {
+  TxbSortMemory memory;
+  for (int round = 0; round < 2; ++round) {
+    // Growing key lengths: each sort needs more than the last one kept.
+    for (int length : {24, 60, 160}) {
+      SCOPED_TRACE(testing::Message() << "round " << round << " length " << length);
+      TxbSort plain(length, CollationWeights, true, false);
+      AddSeeded(plain, Kind::Text, 60000, 31);
+      const std::vector<Drained> expected = DrainBytes(plain);
+      {
+        TxbSortMemory::Use use(memory);
+        TxbSort held(length, CollationWeights, true, false);
+        held.SetMemoryBound(TxbSort::kBuildMemoryBound);
+        held.ExpectKeys(60000);
+        AddSeeded(held, Kind::Text, 60000, 31);
+        EXPECT_EQ(DrainBytes(held), expected);
+      }
+      EXPECT_GT(memory.HeldBytes(), std::size_t{1} << 20);
+    }
+  }
+}
+
 }  // namespace
