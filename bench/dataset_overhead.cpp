@@ -6,8 +6,9 @@
 //              TXbaseDataSet, against GoRecord and GetTextN with the OEM
 //              translation (and the two calculated values) on the handler,
 //              with its read-ahead (as a handler opens) and without it (as
-//              the adapter opens a shared handler); and the same walk with
-//              both sides opened exclusive, where both read ahead;
+//              the adapter opens its handler); and the same walk with
+//              both sides opened exclusive (the adapter still without
+//              read-ahead);
 //   (b) edit:  PLA_STA changed on every record through Edit/Post, against
 //              the handler's record lock, put, WriteRecord and release.
 // Prints records per second for each side and the ratio dataset/handler.

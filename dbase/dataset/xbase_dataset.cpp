@@ -167,11 +167,7 @@ void TXbaseDataSet::InternalOpen() {
   table_->SetTranslateOem(translateAscii_);
   table_->SetAutoFlush(autoFlush_);
   table_->SetShowDeleted(useDeleted_);
-  // A shared table reads every record when it is shown, so that other
-  // programs' changes are seen. Nobody else can open an exclusive one: its
-  // read-ahead window cannot hide anything, and our own writes keep it
-  // current.
-  table_->SetReadAhead(exclusive_);
+  table_->SetReadAhead(false);
   table_->SetLockProtocol(lockProtocol_);
   table_->SetUserId(userId_);
   table_->OnAcceptRecord = [this] { return AcceptHook(); };
