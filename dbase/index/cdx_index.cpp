@@ -637,7 +637,7 @@ void XBobjCDXTag::WriteLeafInPlace(XBobjIndexKey* page) {
       ++moved;
     }
     int32_t position = cdx_->NewPage();
-    if (!CdxEncodeLeafRefs(&leafRefs_[start], moved, part, 2, page->Left, page->Position, keyLength_, p,
+    if (!CdxEncodeLeafRefs(leafRefs_.data() + start, moved, part, 2, page->Left, page->Position, keyLength_, p,
                            block))
       Corrupt();
     cdx_->WriteBlock(position, block, kCdxBlockSize);
@@ -659,7 +659,7 @@ void XBobjCDXTag::WriteLeafInPlace(XBobjIndexKey* page) {
     if (liveLeft != -1) RelinkNode(liveLeft, 8, firstSplit);
   }
   int attribute = 2 + (page->Parent() ? 0 : 1);
-  if (!CdxEncodeLeafRefs(&leafRefs_[start], count - start, total, attribute, page->Left, page->Right,
+  if (!CdxEncodeLeafRefs(leafRefs_.data() + start, count - start, total, attribute, page->Left, page->Right,
                          keyLength_, p, block))
     Corrupt();
   cdx_->WriteBlock(page->Position, block, kCdxBlockSize);
