@@ -640,13 +640,7 @@ void XBobjCDXTag::WriteLeafInPlace(XBobjIndexKey* page) {
     if (!CdxEncodeLeafRefs(leafRefs_.data() + start, moved, part, 2, page->Left, page->Position, keyLength_, p,
                            block))
       Corrupt();
-    cdx_->WriteBlock(position, block, kCdxBlockSize);
-    if (firstSplit == -1)
-      firstSplit = position;
-    else
-      RelinkNode(page->Left, 8, position);
-    SplitOff(page, static_cast<int>(moved), position);
-    page->Left = position;
+    WriteSplitOffLeaf(page, block, moved, position, firstSplit);
     start += moved;
     total -= part;
     // The new first entry shares nothing with a key before it.
@@ -663,6 +657,17 @@ void XBobjCDXTag::WriteLeafInPlace(XBobjIndexKey* page) {
                          keyLength_, p, block))
     Corrupt();
   cdx_->WriteBlock(page->Position, block, kCdxBlockSize);
+}
+
+void XBobjCDXTag::WriteSplitOffLeaf(XBobjIndexKey* page, const uint8_t* block, std::size_t moved,
+                                    int32_t position, int32_t& firstSplit) {
+  cdx_->WriteBlock(position, block, kCdxBlockSize);
+  if (firstSplit == -1)
+    firstSplit = position;
+  else
+    RelinkNode(page->Left, 8, position);
+  SplitOff(page, static_cast<int>(moved), position);
+  page->Left = position;
 }
 
 void XBobjCDXTag::WriteLeaf(XBobjIndexKey* page) {
@@ -694,13 +699,7 @@ void XBobjCDXTag::WriteLeaf(XBobjIndexKey* page) {
     int32_t position = cdx_->NewPage();
     if (!CdxEncodeLeaf(entries, 0, moved, 2, page->Left, page->Position, keyLength_, fill, p, block))
       Corrupt();
-    cdx_->WriteBlock(position, block, kCdxBlockSize);
-    if (firstSplit == -1)
-      firstSplit = position;
-    else
-      RelinkNode(page->Left, 8, position);
-    SplitOff(page, static_cast<int>(moved), position);
-    page->Left = position;
+    WriteSplitOffLeaf(page, block, moved, position, firstSplit);
     entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(moved));
   }
   if (firstSplit != -1) {

@@ -214,6 +214,11 @@ class XBobjCDXTag : public XBobjIndexTag {
   // WriteLeaf over the page's own key bytes (tags whose held keys are
   // their disk form).
   void WriteLeafInPlace(XBobjIndexKey* page);
+  // Writes the block of the first moved entries of page, split off at
+  // position to its left, and takes them out of page; firstSplit keeps the
+  // first such position (its left neighbour is told later).
+  void WriteSplitOffLeaf(XBobjIndexKey* page, const uint8_t* block, std::size_t moved, int32_t position,
+                         int32_t& firstSplit);
   void WriteBranch(XBobjIndexKey* page);
   // Points the node at position to a new sibling (offset 4 left, 8 right).
   void RelinkNode(int32_t position, int offset, int32_t sibling);
