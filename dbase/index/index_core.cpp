@@ -347,6 +347,7 @@ void XBobjIndexKey::ResetPage() {
   dirty_ = false;
   split_ = false;
   pristine_ = false;
+  fromCache_ = false;
   packed_.clear();
 }
 
@@ -2313,6 +2314,8 @@ void XBobjIndexFile::EndPageRead(XBobjIndexKey& page) {
   capturing_ = false;
   page.packed_.clear();
   ++cacheMisses_;
+  page.fromCache_ = false;
+  if (page.IsLeaf()) NoteLeafLook(false);
   page.readClock_ = writeClock_;
   page.readLow_ = captureLow_;
   page.readHigh_ = captureHigh_;
@@ -2442,8 +2445,19 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTa
     page->heldBytes_ = 0;
   }
   ++cacheHits_;
+  if (page->IsLeaf()) NoteLeafLook(true);
+  page->fromCache_ = true;
   page->Current = -1;
   return page;
+}
+
+void XBobjIndexFile::NoteLeafLook(bool hit) {
+  ++leafLooks_;
+  if (hit) ++leafHits_;
+  if (leafLooks_ >= kLeafLooksSpan) {
+    leafLooks_ /= 2;
+    leafHits_ /= 2;
+  }
 }
 
 std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XBobjIndexKey> page) {
@@ -2454,6 +2468,11 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XB
   // A page larger than the bound may still fit it packed: eviction packs it.
   if (page->heldBytes_ == 0) page->heldBytes_ = page->HeldBytes();
   const int64_t bytes = page->heldBytes_ + kCacheNodeBytes;
+  // A full cache takes only a sample of the leaves read while few are found
+  // again; those it served go back.
+  if (page->IsLeaf() && !page->fromCache_ && cacheBytes_ + bytes > cacheLimit_ && !KeepsAllLeaves() &&
+      ++leafSampleTick_ % kLeafSample != 0)
+    return page;
   const int32_t position = page->Position;
   auto old = cache_.find(position);
   if (old != cache_.end()) {

@@ -271,6 +271,9 @@ class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
   // for the cache (XBobjIndexFile::CountedPagesValid), so no bytes are kept
   // to compare: the page is used again only while the counter still does.
   bool counted_ = false;
+  // Came out of the page cache (not read from the file) since it was last
+  // read: it goes back even while the cache samples the leaves it keeps.
+  bool fromCache_ = false;
 };
 
 // Compare modes of searches: a key that is a prefix of an entry counts as
@@ -898,6 +901,22 @@ class XBobjIndexFile {
   int64_t cacheBytes_ = 0;
   int64_t cacheHits_ = 0;
   int64_t cacheMisses_ = 0;
+  // Leaves found in the cache, of those looked for, over the recent past.
+  // Random work over a tree far larger than the bound finds few: keeping
+  // every leaf in a full cache then costs more (its place, the packing and
+  // eviction of another) than the rare hit saves, so only a sample of them
+  // is kept, enough to see the hits come back.
+  void NoteLeafLook(bool hit);
+  bool KeepsAllLeaves() const {
+    return leafLooks_ < kLeafLooksKnown || leafHits_ * kLeafHitShare >= leafLooks_;
+  }
+  static constexpr int64_t kLeafHitShare = 4;       // all are kept while a quarter is found
+  static constexpr int64_t kLeafLooksKnown = 512;   // looks before the share counts
+  static constexpr int64_t kLeafLooksSpan = 16384;  // looks after which both counts halve
+  static constexpr unsigned kLeafSample = 16;       // otherwise one leaf in so many is kept
+  int64_t leafLooks_ = 0;
+  int64_t leafHits_ = 0;
+  unsigned leafSampleTick_ = 0;
   // Each write of ours ticks the clock and stamps the 512-byte blocks it
   // covers with it.
   uint64_t writeClock_ = 0;

@@ -294,4 +294,33 @@ TEST(IndexPageCache, ATightBoundEvictsPagesAndEveryOrderAndSeekStaysRight) {
   }
 }
 
+TEST(IndexPageCache, AfterRandomSeeksOverAFarLargerTreeAFewHotKeysAreServedFromTheCacheAgain) {
+  // Random seeks over many more leaves than the bound holds find few of
+  // them cached, and only a sample of the leaves read is kept then; a
+  // working set that fits must still come to be kept.
+  TempDir dir;
+  const std::string path = MakeTable(dir, "T.cdx", 4000);
+  DBFObject t(path, false, true, "");
+  ASSERT_EQ(t.OpenIndexFile("T.cdx"), 0);
+  XBobjIndexFile* file = t.IndexFile(1);
+  const int64_t limit = 16000;
+  file->SetPageCacheLimit(limit);
+  t.SelectTag("NAME", false);
+  t.SetExactMatch(true);
+  std::mt19937 rng(11);
+  for (int i = 0; i < 3000; ++i) {
+    const std::string sought = Name('A', static_cast<int>(rng() % 4000));
+    ASSERT_TRUE(t.SeekKey(sought)) << sought;
+    ASSERT_LE(file->PageCacheBytes(), limit);
+  }
+  const int64_t missesBefore = file->PageCacheMisses();
+  for (int i = 0; i < 3000; ++i) {
+    const std::string sought = Name('A', 100 + static_cast<int>(rng() % 20));
+    ASSERT_TRUE(t.SeekKey(sought)) << sought;
+    EXPECT_EQ(Trim(t.GetText("NAME")), sought);
+  }
+  EXPECT_LT(file->PageCacheMisses() - missesBefore, 300);
+  t.Close();
+}
+
 }  // namespace
