@@ -2388,11 +2388,10 @@ bool XBobjIndexFile::StillValid(int64_t low, int64_t high, uint64_t clock) const
 }
 
 XBobjIndexFile::CachedPage XBobjIndexFile::TakeOut(std::unordered_map<int32_t, CachedPage>::iterator it) {
+  UseOf(it->second).erase(it->second.use);
   CachedPage cached = std::move(it->second);
-  const bool packed = cached.page == nullptr;
   cacheBytes_ -= cached.bytes;
-  if (packed) packedBytes_ -= cached.bytes;
-  cacheUse_[UseList(packed, cached.branch)].erase(cached.use);
+  if (cached.page == nullptr && cached.out == nullptr) packedBytes_ -= cached.bytes;
   cache_.erase(it);
   return cached;
 }
@@ -2409,14 +2408,16 @@ void XBobjIndexFile::RecyclePageObject(std::unique_ptr<XBobjIndexKey> page) {
 
 std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTag* tag, int32_t position) {
   auto it = cache_.find(position);
-  if (it == cache_.end()) return nullptr;
-  CachedPage cached = TakeOut(it);
+  // A page served and not back is not served twice: a fresh read is.
+  if (it == cache_.end() || it->second.out) return nullptr;
+  CachedPage& cached = it->second;
   // A page of another tag (its place was freed and taken since) or one
   // whose bytes we wrote since is read again.
   const bool valid = cached.page ? StillValid(*cached.page)
                                  : StillValid(cached.readLow, cached.readHigh, cached.readClock);
   if (cached.tag != tag || !valid) {
-    if (cached.page) RecyclePageObject(std::move(cached.page));
+    CachedPage gone = TakeOut(it);
+    if (gone.page) RecyclePageObject(std::move(gone.page));
     return nullptr;
   }
   std::unique_ptr<XBobjIndexKey> page = std::move(cached.page);
@@ -2431,9 +2432,18 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTa
     page->readBytes_.swap(cached.readBytes);
     page->counted_ = cached.counted;
   }
+  // The entry stays, marked as out: the page's return finds its place
+  // without a new one being made.
+  std::list<int32_t>& from = UseOf(cached);
+  cacheBytes_ -= cached.bytes;
+  if (packed) packedBytes_ -= cached.bytes;
+  cached.bytes = 0;
+  cached.out = page.get();
+  outUse_.splice(outUse_.begin(), from, cached.use);
   // Shared files: the change counter vouches for the page, or its bytes
   // are read again and must be those it was decoded from.
   if (!SameOnDisk(*page)) {
+    TakeOut(it);
     RecyclePageObject(std::move(page));
     return nullptr;
   }
@@ -2461,9 +2471,14 @@ void XBobjIndexFile::NoteLeafLook(bool hit) {
 }
 
 std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XBobjIndexKey> page) {
+  auto old = page->Position > 0 ? cache_.find(page->Position) : cache_.end();
+  const bool back = old != cache_.end() && old->second.out == page.get();
   if (cacheLimit_ <= 0 || !page->pristine_ || page->dirty_ || page->split_ || page->child_ ||
-      page->Position <= 0 || !StillValid(*page))
+      page->Position <= 0 || !StillValid(*page)) {
+    // Changed on its way: its place goes.
+    if (back) TakeOut(old);
     return page;
+  }
   // Every buffer the page holds, at its capacity, and its place in the cache.
   // A page larger than the bound may still fit it packed: eviction packs it.
   if (page->heldBytes_ == 0) page->heldBytes_ = page->HeldBytes();
@@ -2471,27 +2486,37 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XB
   // A full cache takes only a sample of the leaves read while few are found
   // again; those it served go back.
   if (page->IsLeaf() && !page->fromCache_ && cacheBytes_ + bytes > cacheLimit_ && !KeepsAllLeaves() &&
-      ++leafSampleTick_ % kLeafSample != 0)
+      ++leafSampleTick_ % kLeafSample != 0) {
+    if (back) TakeOut(old);
     return page;
-  const int32_t position = page->Position;
-  auto old = cache_.find(position);
-  if (old != cache_.end()) {
-    CachedPage gone = TakeOut(old);
-    if (gone.page) RecyclePageObject(std::move(gone.page));
   }
+  const int32_t position = page->Position;
   // Every search passes the branches: they leave the cache after all
   // leaves have.
   const bool branch = !page->IsLeaf();
   std::list<int32_t>& use = cacheUse_[UseList(false, branch)];
-  use.push_front(position);
   page->parent_ = nullptr;
   page->Current = -1;
-  CachedPage& cached = cache_[position];
-  cached.tag = page->Tag;
-  cached.page = std::move(page);
-  cached.use = use.begin();
-  cached.bytes = bytes;
-  cached.branch = branch;
+  if (back) {
+    CachedPage& cached = old->second;
+    use.splice(use.begin(), outUse_, cached.use);
+    cached.out = nullptr;
+    cached.page = std::move(page);
+    cached.bytes = bytes;
+    cached.branch = branch;
+  } else {
+    if (old != cache_.end()) {
+      CachedPage gone = TakeOut(old);
+      if (gone.page) RecyclePageObject(std::move(gone.page));
+    }
+    use.push_front(position);
+    CachedPage& cached = cache_[position];
+    cached.tag = page->Tag;
+    cached.page = std::move(page);
+    cached.use = use.begin();
+    cached.bytes = bytes;
+    cached.branch = branch;
+  }
   cacheBytes_ += bytes;
   EvictCachedPages();
   return nullptr;
@@ -2545,7 +2570,9 @@ void XBobjIndexFile::SetCountedPagesValid(bool valid) {
   if (valid) return;
   DropBlocks();
   for (auto it = cache_.begin(); it != cache_.end();) {
-    const bool counted = it->second.page ? it->second.page->counted_ : it->second.counted;
+    // Pages out are put back only while they stay valid; their places go.
+    const bool counted =
+        it->second.out || (it->second.page ? it->second.page->counted_ : it->second.counted);
     if (!counted) {
       ++it;
       continue;
@@ -2561,6 +2588,7 @@ void XBobjIndexFile::DropCachedPages(const XBobjIndexTag* tag) {
   if (tag == nullptr) {
     cache_.clear();
     for (std::list<int32_t>& use : cacheUse_) use.clear();
+    outUse_.clear();
     cacheBytes_ = 0;
     packedBytes_ = 0;
     return;

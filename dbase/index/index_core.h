@@ -747,7 +747,7 @@ class XBobjIndexFile {
   int64_t PageCacheBytes() const { return cacheBytes_; }
   // Of those, the bytes of packed pages.
   int64_t PageCachePackedBytes() const { return packedBytes_; }
-  int PageCacheCount() const { return static_cast<int>(cache_.size()); }
+  int PageCacheCount() const { return static_cast<int>(cache_.size() - outUse_.size()); }
   // Pages served from the cache and read from the file since the open.
   int64_t PageCacheHits() const { return cacheHits_; }
   int64_t PageCacheMisses() const { return cacheMisses_; }
@@ -863,11 +863,18 @@ class XBobjIndexFile {
     int64_t readHigh = 0;
     std::vector<char> readBytes;
     bool counted = false;  // see XBobjIndexKey::counted_
-    std::list<int32_t>::iterator use;  // place in cacheUse_[UseList(packed, branch)]
+    std::list<int32_t>::iterator use;  // place in its use list (UseOf)
     int64_t bytes = 0;
     bool branch = false;
+    // On a path now (neither decoded nor packed here, and counted in no
+    // bound): the page object that was served. Its return puts it back in
+    // place; any other page object for the position replaces the entry.
+    const XBobjIndexKey* out = nullptr;
   };
   static int UseList(bool packed, bool branch) { return 2 * packed + branch; }
+  std::list<int32_t>& UseOf(const CachedPage& cached) {
+    return cached.out ? outUse_ : cacheUse_[UseList(cached.page == nullptr, cached.branch)];
+  }
   // The cached page of tag at position, taken out of the cache; null when
   // none is there or it went stale.
   std::unique_ptr<XBobjIndexKey> TakeCachedPage(const XBobjIndexTag* tag, int32_t position);
@@ -896,6 +903,7 @@ class XBobjIndexFile {
   // Decoded leaves [0] and branches [1], packed leaves [2] and branches
   // [3], most recently used first.
   std::list<int32_t> cacheUse_[4];
+  std::list<int32_t> outUse_;  // pages served and not back yet
   int64_t packedBytes_ = 0;  // of cacheBytes_
   int64_t cacheLimit_ = kDefaultPageCacheBytes;
   int64_t cacheBytes_ = 0;
