@@ -171,8 +171,8 @@ int main(int argc, char** argv) {
   bench::Report("walk, 12 fields as text", walkDataSet, walkHandler, "table handler", n);
   bench::Report("walk, 12 fields as text, both without read-ahead", walkDataSet, walkHandlerDirect,
                 "table handler without read-ahead", n);
-  // Exclusive opens: nobody else can change the file, and the adapter reads
-  // ahead as the handler does.
+  // Exclusive opens: nobody else can change the file; the handler reads
+  // ahead, the adapter still does not.
   const double walkDataSetExclusive = bench::MedianNs(
       [&] {
         auto ds = OpenDataSet(table, cdx, true);
