@@ -5,7 +5,8 @@
 //
 //   entry_worker PROGRAM_DIR enter COUNT SEED     COUNT new documents (F2)
 //   entry_worker PROGRAM_DIR correct COUNT SEED   COUNT corrections (F4)
-//   entry_worker PROGRAM_DIR settings MS          settings dialog open MS ms
+//   entry_worker PROGRAM_DIR settings MS [FILE]   settings dialog open MS ms, or
+//                                                 until FILE exists
 //   entry_worker PROGRAM_DIR recalc               "Přepočet zůstatků"
 //
 // Types and amounts are random (from SEED); OK is pressed as soon as the
@@ -77,6 +78,7 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   const std::string mode = argv[2];
   const int count = argc > 3 ? std::atoi(argv[3]) : 0;
+  const char* release = mode == "settings" && argc > 4 ? argv[4] : nullptr;
   std::mt19937 random(argc > 4 ? static_cast<unsigned>(std::atoi(argv[4])) : 1u);
   EngineStartup();
   SetProgramDirectory(argv[1]);
@@ -110,7 +112,8 @@ int main(int argc, char** argv) {
           [&](TCustomForm* f) {
             Say("holding");
             const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(count);
-            while (std::chrono::steady_clock::now() < until) Application->ProcessMessages();
+            while (std::chrono::steady_clock::now() < until && !(release && FileExists(release)))
+              Application->ProcessMessages();
             f->SetModalResult(mrCancel);
           },
           count + 10000);

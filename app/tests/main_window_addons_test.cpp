@@ -210,19 +210,26 @@ TEST(MainWindowAddonsMultiprocess, SecondStartHandsOverBeforeAnything) {
     char* argv[] = {const_cast<char*>(copy.c_str()), const_cast<char*>("/x"), nullptr};
     pid_t pid = -1;
     ASSERT_EQ(posix_spawn(&pid, copy.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+    // A copy that started in full would show its window and stay: only
+    // one that ends by itself exits. How soon it does depends on the
+    // machine's load, so the wait is long and only a kill fails it.
     QElapsedTimer t;
     t.start();
     int status = -1;
-    while (t.elapsed() < 5000) {
+    bool ended = false;
+    while (t.elapsed() < 30000) {
       QApplication::processEvents(QEventLoop::AllEvents, 10);
-      if (waitpid(pid, &status, WNOHANG) == pid) break;
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        ended = true;
+        break;
+      }
     }
-    if (t.elapsed() >= 5000) {
+    if (!ended) {
       kill(pid, SIGKILL);
       waitpid(pid, &status, 0);
     }
+    EXPECT_TRUE(ended);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_LT(t.elapsed(), 2000);
     Pump(50);
     EXPECT_EQ(Platebna->WindowState(), wsNormal) << "restored";
     EXPECT_EQ(Listing(dir.DataDir()), dataBefore);
