@@ -120,6 +120,7 @@ XBO_dBHandler::~XBO_dBHandler() {
 
 void XBO_dBHandler::Close() {
   sortMemory_.reset();
+  blocks_.reset();
   std::exception_ptr first;
   try {
     CloseIndexFiles();
@@ -456,8 +457,15 @@ bool XBO_dBHandler::WindowServes() const {
 int32_t XBO_dBHandler::ReadAt(int64_t position, void* buffer, int32_t length) {
   const int32_t recordLength = std::max(RecordLength(), 1);
   const int32_t capacity = std::max(kReadAheadBytes / recordLength, 1) * recordLength;
-  if (!WindowServes() || position < HeaderLength() || length <= 0 || length > capacity)
-    return XBO_DiskFile::ReadAt(position, buffer, length);
+  if (!WindowServes() || position < HeaderLength() || length <= 0 || length > capacity) {
+    if (Shared() || tableCacheLimit_ <= 0 || position < HeaderLength())
+      return XBO_DiskFile::ReadAt(position, buffer, length);
+    if (!blocks_)
+      blocks_ = std::make_unique<TxbBlockCache>(tableCacheLimit_, [this](int64_t at, void* into, int32_t count) {
+        return XBO_DiskFile::ReadAt(at, into, count);
+      });
+    return blocks_->Read(position, buffer, length);
+  }
   if (position < windowStart_ || position + length > windowEnd_) {
     window_.resize(static_cast<std::size_t>(capacity));
     windowStart_ = position;
@@ -471,8 +479,21 @@ int32_t XBO_dBHandler::ReadAt(int64_t position, void* buffer, int32_t length) {
   return n;
 }
 
+void XBO_dBHandler::SetTableCacheLimit(int64_t bytes) {
+  tableCacheLimit_ = std::max<int64_t>(bytes, 0);
+  if (blocks_) blocks_->SetLimit(tableCacheLimit_);
+}
+
 void XBO_dBHandler::WriteAt(int64_t position, const void* buffer, int32_t length) {
-  XBO_DiskFile::WriteAt(position, buffer, length);
+  try {
+    XBO_DiskFile::WriteAt(position, buffer, length);
+  } catch (...) {
+    // What reached the file is unknown: no copy may stand for it.
+    DropWindow();
+    if (blocks_) blocks_->Clear();
+    throw;
+  }
+  if (blocks_) blocks_->Wrote(position, buffer, length);
   if (windowEnd_ <= windowStart_ || length <= 0) return;
   const int64_t from = std::max(position, windowStart_);
   const int64_t to = std::min(position + length, windowEnd_);

@@ -27,6 +27,7 @@
 
 #include "dbase/table/dbf_fields.h"
 #include "dbase/index/index_core.h"
+#include "dbase/base/block_cache.h"
 #include "dbase/base/huge_set.h"
 #include "platform/rtl/ansistring.h"
 #include "platform/rtl/variant.h"
@@ -82,10 +83,26 @@ class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
   // access to file %s".
   virtual void SetPassword(const AnsiString& password);
 
+  // --- Table block cache
+  // A table opened exclusive keeps copies of the blocks its record reads
+  // met outside the read-ahead window (seeks, moves led by a tag), up to a
+  // bound in bytes, so that reading a record again needs no system call
+  // (see TxbBlockCache). Nobody else writes such a table, and every write
+  // of ours passes through WriteAt, which keeps the copies current. Shared
+  // tables read every record from the file. 0 turns the cache off.
+  static constexpr int64_t kDefaultTableCacheBytes = int64_t{16} << 20;
+  void SetTableCacheLimit(int64_t bytes);
+  int64_t TableCacheLimit() const { return tableCacheLimit_; }
+  // Reads served from the copies and those that were not (0 while unused).
+  int64_t TableCacheHits() const { return blocks_ ? blocks_->Hits() : 0; }
+  int64_t TableCacheMisses() const { return blocks_ ? blocks_->Misses() : 0; }
+
   // --- Overridden table operations
-  // Serves record reads from the read-ahead window when it is in use.
+  // Serves record reads from the read-ahead window when it is in use, else
+  // (exclusive tables) from the block cache.
   int32_t ReadAt(int64_t position, void* buffer, int32_t length) override;
-  // Writes through and keeps the read-ahead window current.
+  // Writes through and keeps the read-ahead window and the block cache
+  // current; a failed write drops both.
   void WriteAt(int64_t position, const void* buffer, int32_t length) override;
   // Renames table and memo, and every index file named after the table.
   void RenameFile(const AnsiString& newName) override;
@@ -349,6 +366,8 @@ class XBO_dBHandler : public XBO_dBaseFld, public XBobjIndexTable {
   std::vector<char> window_;
   int64_t windowStart_ = 0;
   int64_t windowEnd_ = 0;  // one past the last valid byte; <= start: empty
+  int64_t tableCacheLimit_ = kDefaultTableCacheBytes;
+  std::unique_ptr<TxbBlockCache> blocks_;  // made on the first read that may use it
 
   std::unique_ptr<TxbExpHandler> filter_;
   AnsiString filterText_;

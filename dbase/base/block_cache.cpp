@@ -1,0 +1,158 @@
+#include "dbase/base/block_cache.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+TxbBlockCache::TxbBlockCache(int64_t limit, Reader reader)
+    : limit_(std::max<int64_t>(limit, 0)), reader_(std::move(reader)) {}
+
+void TxbBlockCache::NoteLook(bool hit) {
+  ++looks_;
+  if (hit) ++hitLooks_;
+  if (looks_ >= kLooksSpan) {
+    looks_ /= 2;
+    hitLooks_ /= 2;
+  }
+}
+
+int32_t TxbBlockCache::Claim(int64_t keepFirst, int64_t keepLast) {
+  if (static_cast<int32_t>(slots_.size()) < Capacity()) {
+    slots_.emplace_back();
+    data_.resize(slots_.size() * static_cast<std::size_t>(kBlockBytes));
+    return static_cast<int32_t>(slots_.size()) - 1;
+  }
+  // Capacity exceeds the blocks of one read, so a slot outside it comes
+  // round within two turns of the clock.
+  for (;;) {
+    if (hand_ >= static_cast<int32_t>(slots_.size())) hand_ = 0;
+    const int32_t slot = hand_++;
+    Slot &s = slots_[static_cast<std::size_t>(slot)];
+    if (s.block < 0) return slot;
+    if (s.block >= keepFirst && s.block <= keepLast) continue;
+    if (s.used) {
+      s.used = false;
+      continue;
+    }
+    Forget(slot);
+    return slot;
+  }
+}
+
+void TxbBlockCache::Forget(int32_t slot) {
+  Slot &s = slots_[static_cast<std::size_t>(slot)];
+  if (s.block >= 0) where_.erase(s.block);
+  s = Slot();
+}
+
+int32_t TxbBlockCache::Fill(int64_t block, int64_t keepFirst, int64_t keepLast) {
+  const int32_t slot = Claim(keepFirst, keepLast);
+  // The slot joins the map only once the read succeeded.
+  const int32_t got = reader_(block * kBlockBytes, Data(slot), kBlockBytes);
+  Slot &s = slots_[static_cast<std::size_t>(slot)];
+  s.block = block;
+  s.valid = std::clamp(got, 0, kBlockBytes);
+  s.used = true;
+  where_[block] = slot;
+  return slot;
+}
+
+int32_t TxbBlockCache::Read(int64_t position, void *buffer, int32_t length) {
+  if (Capacity() <= kMaxReadBlocks || length <= 0 || position < 0) return reader_(position, buffer, length);
+  const int64_t first = position / kBlockBytes;
+  const int64_t last = (position + length - 1) / kBlockBytes;
+  if (last - first >= kMaxReadBlocks) return reader_(position, buffer, length);
+
+  int32_t found[kMaxReadBlocks];
+  bool missing = false;
+  for (int64_t b = first; b <= last; ++b) {
+    auto it = where_.find(b);
+    int32_t slot = it == where_.end() ? -1 : it->second;
+    if (slot >= 0) {
+      // A block read where the file ended then: the file may be longer
+      // now, so the copy cannot say where it ends.
+      const int64_t start = b * kBlockBytes;
+      const int64_t needed = std::min<int64_t>(position + length - start, kBlockBytes);
+      const Slot &s = slots_[static_cast<std::size_t>(slot)];
+      if (s.valid < needed) {
+        Forget(slot);
+        slot = -1;
+      }
+    }
+    found[b - first] = slot;
+    missing = missing || slot < 0;
+  }
+  if (missing) {
+    ++misses_;
+    NoteLook(false);
+    if (!FillsEveryMiss() && ++sampled_ % kSample != 0) return reader_(position, buffer, length);
+  } else {
+    ++hits_;
+    NoteLook(true);
+  }
+
+  char *out = static_cast<char *>(buffer);
+  int32_t copied = 0;
+  for (int64_t b = first; b <= last; ++b) {
+    int32_t slot = found[b - first];
+    if (slot < 0) slot = Fill(b, first, last);
+    Slot &s = slots_[static_cast<std::size_t>(slot)];
+    s.used = true;
+    const int32_t offset = static_cast<int32_t>(position + copied - b * kBlockBytes);
+    const int32_t wanted = std::min(length - copied, kBlockBytes - offset);
+    const int32_t there = std::clamp(s.valid - offset, 0, wanted);
+    std::memcpy(out + copied, Data(slot) + offset, static_cast<std::size_t>(there));
+    copied += there;
+    if (there < wanted) break;  // the end of the file
+  }
+  return copied;
+}
+
+void TxbBlockCache::Wrote(int64_t position, const void *bytes, int32_t length) {
+  if (where_.empty() || length <= 0 || position < 0) return;
+  const char *in = static_cast<const char *>(bytes);
+  const int64_t end = position + length;
+  auto take = [&](int64_t block, int32_t slot) {
+    Slot &s = slots_[static_cast<std::size_t>(slot)];
+    const int64_t start = block * kBlockBytes;
+    const int64_t from = std::max(position, start);
+    const int64_t to = std::min(end, start + kBlockBytes);
+    if (from > start + s.valid) {
+      Forget(slot);  // the bytes between would be unknown
+      return;
+    }
+    std::memcpy(Data(slot) + (from - start), in + (from - position), static_cast<std::size_t>(to - from));
+    s.valid = std::max(s.valid, static_cast<int32_t>(to - start));
+  };
+  const int64_t first = position / kBlockBytes;
+  const int64_t last = (end - 1) / kBlockBytes;
+  if (static_cast<uint64_t>(last - first) < where_.size()) {
+    for (int64_t b = first; b <= last; ++b) {
+      auto it = where_.find(b);
+      if (it != where_.end()) take(b, it->second);
+    }
+    return;
+  }
+  // A write over more blocks than are held: walk the held ones instead.
+  std::vector<std::pair<int64_t, int32_t>> touched;
+  for (const auto &[block, slot] : where_)
+    if (block >= first && block <= last) touched.emplace_back(block, slot);
+  for (const auto &[block, slot] : touched) take(block, slot);
+}
+
+void TxbBlockCache::Clear() {
+  for (Slot &s : slots_) s = Slot();
+  where_.clear();
+  hand_ = 0;
+}
+
+void TxbBlockCache::SetLimit(int64_t bytes) {
+  limit_ = std::max<int64_t>(bytes, 0);
+  if (static_cast<int32_t>(slots_.size()) <= Capacity()) return;
+  slots_.clear();
+  slots_.shrink_to_fit();
+  data_.clear();
+  data_.shrink_to_fit();
+  where_.clear();
+  hand_ = 0;
+}

@@ -1,0 +1,87 @@
+// TxbBlockCache: copies of a file's 4096-byte blocks (block n holds the
+// bytes from n * 4096), so that reading bytes read before needs no system
+// call. It is only sound for a file nobody else writes while it is open
+// (a table opened exclusive): every write of its owner is passed to Wrote,
+// which keeps the copies equal to the file, and nothing else can make them
+// stale.
+//
+// Memory is bounded: past the bound the block not used for longest (in
+// clock order) makes room. While few reads are served from the copies
+// (random reads over a file far larger than the bound), a full cache fills
+// only one missed block in kSample and reads the others as asked, so that
+// such reads cost little more than without the cache.
+//
+// A read the copies cannot serve whole (a block missing, the end of the
+// file inside a block, a read longer than kMaxReadBlocks blocks) goes to
+// the reader, so the end of the file is always the file's own.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <unordered_map>
+#include <vector>
+
+class TxbBlockCache {
+ public:
+  static constexpr int32_t kBlockBytes = 4096;
+  static constexpr int32_t kMaxReadBlocks = 4;
+
+  // Reads length bytes at position into buffer and returns how many it
+  // got (fewer at the end of the file); raises as the file does.
+  using Reader = std::function<int32_t(int64_t position, void *buffer, int32_t length)>;
+
+  TxbBlockCache(int64_t limit, Reader reader);
+
+  // Reads as the reader does, from the copies where they hold the bytes.
+  int32_t Read(int64_t position, void *buffer, int32_t length);
+  // Told of every write of the file once it succeeded: the copies take the
+  // written bytes. A write that leaves a gap after a block's last byte
+  // drops that block.
+  void Wrote(int64_t position, const void *bytes, int32_t length);
+  // Forgets every copy (a failed write, a file truncated or reopened).
+  void Clear();
+
+  // The bound in bytes; 0 turns the cache off. A lower bound drops copies.
+  void SetLimit(int64_t bytes);
+  int64_t Limit() const { return limit_; }
+  int64_t Bytes() const { return static_cast<int64_t>(slots_.size()) * kBlockBytes; }
+  int64_t Hits() const { return hits_; }
+  int64_t Misses() const { return misses_; }
+
+ private:
+  struct Slot {
+    int64_t block = -1;  // -1: free
+    int32_t valid = 0;   // bytes of the block the file held when read
+    bool used = false;   // the clock's second chance
+  };
+  int32_t Capacity() const { return static_cast<int32_t>(limit_ / kBlockBytes); }
+  char *Data(int32_t slot) { return data_.data() + static_cast<std::size_t>(slot) * kBlockBytes; }
+  // A slot for a new block: a new one below the bound, else the clock's,
+  // never one holding a block from keepFirst to keepLast (those of the
+  // read in progress).
+  int32_t Claim(int64_t keepFirst, int64_t keepLast);
+  void Forget(int32_t slot);
+  // Reads a missing block into a slot and returns the slot.
+  int32_t Fill(int64_t block, int64_t keepFirst, int64_t keepLast);
+  void NoteLook(bool hit);
+  bool FillsEveryMiss() const {
+    return static_cast<int64_t>(where_.size()) < Capacity() || looks_ < kLooksKnown || hitLooks_ * kHitShare >= looks_;
+  }
+
+  static constexpr int64_t kHitShare = 4;       // every miss is filled while a quarter hits
+  static constexpr int64_t kLooksKnown = 512;   // looks before the share counts
+  static constexpr int64_t kLooksSpan = 16384;  // looks after which both counts halve
+  static constexpr unsigned kSample = 16;       // otherwise one miss in so many is filled
+
+  int64_t limit_;
+  Reader reader_;
+  std::vector<Slot> slots_;
+  std::vector<char> data_;
+  std::unordered_map<int64_t, int32_t> where_;  // block -> slot
+  int32_t hand_ = 0;
+  int64_t looks_ = 0;
+  int64_t hitLooks_ = 0;
+  unsigned sampled_ = 0;
+  int64_t hits_ = 0;
+  int64_t misses_ = 0;
+};
