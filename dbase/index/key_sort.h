@@ -66,8 +66,8 @@ class TxbSortMemory {
   static constexpr std::size_t kSmallest = std::size_t{1} << 20;
   static constexpr std::size_t kMostBlocks = 4;
   static TxbSortMemory* Current();
-  // A block of at least bytes: a kept one that fits (the smallest), else the
-  // largest kept one grown, else null. got: its size.
+  // A block of at least bytes: a kept one that fits (the smallest), else a
+  // fresh one in place of the largest kept one, else null. got: its size.
   void* Take(std::size_t bytes, std::size_t& got);
   // Keeps a block for later; false when it is too small or the holder is
   // full, and the caller frees it.
