@@ -2,7 +2,37 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <utility>
+
+namespace {
+
+struct IdleChunks {
+  std::mutex lock;
+  std::vector<std::unique_ptr<char[]>> chunks;
+};
+
+// Never destroyed: caches of tables closed during the program's exit may
+// still give their chunks back.
+IdleChunks& Idle() {
+  static IdleChunks* idle = new IdleChunks;
+  return *idle;
+}
+
+}  // namespace
+
+TxbBlockCache::~TxbBlockCache() { ReleaseChunks(); }
+
+void TxbBlockCache::ReleaseChunks() {
+  {
+    IdleChunks& idle = Idle();
+    std::lock_guard<std::mutex> hold(idle.lock);
+    for (auto& chunk : chunks_)
+      if (idle.chunks.size() < kIdleChunks) idle.chunks.push_back(std::move(chunk));
+  }
+  chunks_.clear();
+  chunks_.shrink_to_fit();
+}
 
 TxbBlockCache::TxbBlockCache(int64_t limit, Reader reader)
     : limit_(std::max<int64_t>(limit, 0)), reader_(std::move(reader)) {}
@@ -18,8 +48,20 @@ void TxbBlockCache::NoteLook(bool hit) {
 
 int32_t TxbBlockCache::Claim(int64_t keepFirst, int64_t keepLast) {
   if (static_cast<int32_t>(slots_.size()) < Capacity()) {
+    if (slots_.size() == chunks_.size() * kChunkSlots) {
+      std::unique_ptr<char[]> chunk;
+      {
+        IdleChunks& idle = Idle();
+        std::lock_guard<std::mutex> hold(idle.lock);
+        if (!idle.chunks.empty()) {
+          chunk = std::move(idle.chunks.back());
+          idle.chunks.pop_back();
+        }
+      }
+      if (!chunk) chunk.reset(new char[static_cast<std::size_t>(kChunkSlots) * kBlockBytes]);
+      chunks_.push_back(std::move(chunk));
+    }
     slots_.emplace_back();
-    data_.resize(slots_.size() * static_cast<std::size_t>(kBlockBytes));
     return static_cast<int32_t>(slots_.size()) - 1;
   }
   // Capacity exceeds the blocks of one read, so a slot outside it comes
@@ -27,7 +69,7 @@ int32_t TxbBlockCache::Claim(int64_t keepFirst, int64_t keepLast) {
   for (;;) {
     if (hand_ >= static_cast<int32_t>(slots_.size())) hand_ = 0;
     const int32_t slot = hand_++;
-    Slot &s = slots_[static_cast<std::size_t>(slot)];
+    Slot& s = slots_[static_cast<std::size_t>(slot)];
     if (s.block < 0) return slot;
     if (s.block >= keepFirst && s.block <= keepLast) continue;
     if (s.used) {
@@ -40,7 +82,7 @@ int32_t TxbBlockCache::Claim(int64_t keepFirst, int64_t keepLast) {
 }
 
 void TxbBlockCache::Forget(int32_t slot) {
-  Slot &s = slots_[static_cast<std::size_t>(slot)];
+  Slot& s = slots_[static_cast<std::size_t>(slot)];
   if (s.block >= 0) where_.erase(s.block);
   s = Slot();
 }
@@ -49,7 +91,7 @@ int32_t TxbBlockCache::Fill(int64_t block, int64_t keepFirst, int64_t keepLast) 
   const int32_t slot = Claim(keepFirst, keepLast);
   // The slot joins the map only once the read succeeded.
   const int32_t got = reader_(block * kBlockBytes, Data(slot), kBlockBytes);
-  Slot &s = slots_[static_cast<std::size_t>(slot)];
+  Slot& s = slots_[static_cast<std::size_t>(slot)];
   s.block = block;
   s.valid = std::clamp(got, 0, kBlockBytes);
   s.used = true;
@@ -57,7 +99,7 @@ int32_t TxbBlockCache::Fill(int64_t block, int64_t keepFirst, int64_t keepLast) 
   return slot;
 }
 
-int32_t TxbBlockCache::Read(int64_t position, void *buffer, int32_t length) {
+int32_t TxbBlockCache::Read(int64_t position, void* buffer, int32_t length) {
   if (Capacity() <= kMaxReadBlocks || length <= 0 || position < 0) return reader_(position, buffer, length);
   const int64_t first = position / kBlockBytes;
   const int64_t last = (position + length - 1) / kBlockBytes;
@@ -73,7 +115,7 @@ int32_t TxbBlockCache::Read(int64_t position, void *buffer, int32_t length) {
       // now, so the copy cannot say where it ends.
       const int64_t start = b * kBlockBytes;
       const int64_t needed = std::min<int64_t>(position + length - start, kBlockBytes);
-      const Slot &s = slots_[static_cast<std::size_t>(slot)];
+      const Slot& s = slots_[static_cast<std::size_t>(slot)];
       if (s.valid < needed) {
         Forget(slot);
         slot = -1;
@@ -91,12 +133,12 @@ int32_t TxbBlockCache::Read(int64_t position, void *buffer, int32_t length) {
     NoteLook(true);
   }
 
-  char *out = static_cast<char *>(buffer);
+  char* out = static_cast<char*>(buffer);
   int32_t copied = 0;
   for (int64_t b = first; b <= last; ++b) {
     int32_t slot = found[b - first];
     if (slot < 0) slot = Fill(b, first, last);
-    Slot &s = slots_[static_cast<std::size_t>(slot)];
+    Slot& s = slots_[static_cast<std::size_t>(slot)];
     s.used = true;
     const int32_t offset = static_cast<int32_t>(position + copied - b * kBlockBytes);
     const int32_t wanted = std::min(length - copied, kBlockBytes - offset);
@@ -108,12 +150,12 @@ int32_t TxbBlockCache::Read(int64_t position, void *buffer, int32_t length) {
   return copied;
 }
 
-void TxbBlockCache::Wrote(int64_t position, const void *bytes, int32_t length) {
+void TxbBlockCache::Wrote(int64_t position, const void* bytes, int32_t length) {
   if (where_.empty() || length <= 0 || position < 0) return;
-  const char *in = static_cast<const char *>(bytes);
+  const char* in = static_cast<const char*>(bytes);
   const int64_t end = position + length;
   auto take = [&](int64_t block, int32_t slot) {
-    Slot &s = slots_[static_cast<std::size_t>(slot)];
+    Slot& s = slots_[static_cast<std::size_t>(slot)];
     const int64_t start = block * kBlockBytes;
     const int64_t from = std::max(position, start);
     const int64_t to = std::min(end, start + kBlockBytes);
@@ -135,24 +177,24 @@ void TxbBlockCache::Wrote(int64_t position, const void *bytes, int32_t length) {
   }
   // A write over more blocks than are held: walk the held ones instead.
   std::vector<std::pair<int64_t, int32_t>> touched;
-  for (const auto &[block, slot] : where_)
+  for (const auto& [block, slot] : where_)
     if (block >= first && block <= last) touched.emplace_back(block, slot);
-  for (const auto &[block, slot] : touched) take(block, slot);
+  for (const auto& [block, slot] : touched) take(block, slot);
 }
 
 void TxbBlockCache::Clear() {
-  for (Slot &s : slots_) s = Slot();
+  for (Slot& s : slots_) s = Slot();
   where_.clear();
   hand_ = 0;
 }
 
 void TxbBlockCache::SetLimit(int64_t bytes) {
+  const int32_t before = Capacity();
   limit_ = std::max<int64_t>(bytes, 0);
-  if (static_cast<int32_t>(slots_.size()) <= Capacity()) return;
+  if (Capacity() == before) return;
   slots_.clear();
   slots_.shrink_to_fit();
-  data_.clear();
-  data_.shrink_to_fit();
+  ReleaseChunks();
   where_.clear();
   hand_ = 0;
 }

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -28,22 +29,27 @@ class TxbBlockCache {
 
   // Reads length bytes at position into buffer and returns how many it
   // got (fewer at the end of the file); raises as the file does.
-  using Reader = std::function<int32_t(int64_t position, void *buffer, int32_t length)>;
+  using Reader = std::function<int32_t(int64_t position, void* buffer, int32_t length)>;
 
   TxbBlockCache(int64_t limit, Reader reader);
+  ~TxbBlockCache();
+  TxbBlockCache(const TxbBlockCache&) = delete;
+  TxbBlockCache& operator=(const TxbBlockCache&) = delete;
 
   // Reads as the reader does, from the copies where they hold the bytes.
-  int32_t Read(int64_t position, void *buffer, int32_t length);
+  int32_t Read(int64_t position, void* buffer, int32_t length);
   // Told of every write of the file once it succeeded: the copies take the
   // written bytes. A write that leaves a gap after a block's last byte
   // drops that block.
-  void Wrote(int64_t position, const void *bytes, int32_t length);
+  void Wrote(int64_t position, const void* bytes, int32_t length);
   // Forgets every copy (a failed write, a file truncated or reopened).
   void Clear();
 
-  // The bound in bytes; 0 turns the cache off. A lower bound drops copies.
+  // The bound in bytes; 0 turns the cache off. A new bound drops every copy.
   void SetLimit(int64_t bytes);
   int64_t Limit() const { return limit_; }
+  // Bytes of the copies held (memory is taken in chunks of kChunkSlots
+  // blocks, so up to a chunk more).
   int64_t Bytes() const { return static_cast<int64_t>(slots_.size()) * kBlockBytes; }
   int64_t Hits() const { return hits_; }
   int64_t Misses() const { return misses_; }
@@ -55,7 +61,10 @@ class TxbBlockCache {
     bool used = false;   // the clock's second chance
   };
   int32_t Capacity() const { return static_cast<int32_t>(limit_ / kBlockBytes); }
-  char *Data(int32_t slot) { return data_.data() + static_cast<std::size_t>(slot) * kBlockBytes; }
+  char* Data(int32_t slot) {
+    return chunks_[static_cast<std::size_t>(slot / kChunkSlots)].get() +
+           static_cast<std::size_t>(slot % kChunkSlots) * kBlockBytes;
+  }
   // A slot for a new block: a new one below the bound, else the clock's,
   // never one holding a block from keepFirst to keepLast (those of the
   // read in progress).
@@ -76,7 +85,14 @@ class TxbBlockCache {
   int64_t limit_;
   Reader reader_;
   std::vector<Slot> slots_;
-  std::vector<char> data_;
+  // Slot bytes in chunks of kChunkSlots blocks, taken as slots are added
+  // and never cleared: a slot is read into before it is used. A cache
+  // that goes gives its chunks to the next one (up to kIdleChunks kept in
+  // the process), whose first reads then fault in no fresh pages.
+  static constexpr int32_t kChunkSlots = 16;
+  static constexpr std::size_t kIdleChunks = 256;
+  void ReleaseChunks();
+  std::vector<std::unique_ptr<char[]>> chunks_;
   std::unordered_map<int64_t, int32_t> where_;  // block -> slot
   int32_t hand_ = 0;
   int64_t looks_ = 0;

@@ -27,26 +27,26 @@ constexpr int32_t B = TxbBlockCache::kBlockBytes;
 struct ModelFile {
   std::string bytes;
   int reads = 0;
-  int32_t Read(int64_t position, void *buffer, int32_t length) {
+  int32_t Read(int64_t position, void* buffer, int32_t length) {
     ++reads;
     if (position >= static_cast<int64_t>(bytes.size())) return 0;
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(length, static_cast<int64_t>(bytes.size()) - position));
     std::memcpy(buffer, bytes.data() + position, static_cast<std::size_t>(n));
     return n;
   }
-  void Write(int64_t position, const std::string &data) {
+  void Write(int64_t position, const std::string& data) {
     if (bytes.size() < position + data.size()) bytes.resize(position + data.size(), '\0');
     bytes.replace(static_cast<std::size_t>(position), data.size(), data);
   }
 };
 
-std::string Through(TxbBlockCache &cache, int64_t position, int32_t length) {
+std::string Through(TxbBlockCache& cache, int64_t position, int32_t length) {
   std::string out(static_cast<std::size_t>(length), '?');
   out.resize(static_cast<std::size_t>(cache.Read(position, out.data(), length)));
   return out;
 }
 
-std::string Direct(const ModelFile &file, int64_t position, int32_t length) {
+std::string Direct(const ModelFile& file, int64_t position, int32_t length) {
   if (position >= static_cast<int64_t>(file.bytes.size())) return {};
   return file.bytes.substr(static_cast<std::size_t>(position), static_cast<std::size_t>(length));
 }
@@ -61,13 +61,13 @@ TEST(BlockCache, RandomReadsAndWritesAlwaysGiveTheFilesBytesAndEnd) {
     int64_t limitBlocks;
     int64_t fileBlocks;
   } cases[] = {{64, 10}, {8, 40}, {6, 400}};
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE("limit " + std::to_string(c.limitBlocks) + " blocks, file " + std::to_string(c.fileBlocks));
     ModelFile file;
     std::mt19937 rng(static_cast<unsigned>(c.limitBlocks * 1000 + c.fileBlocks));
     file.bytes.resize(static_cast<std::size_t>(c.fileBlocks * B - 123));
-    for (char &ch : file.bytes) ch = static_cast<char>(rng());
-    TxbBlockCache cache(c.limitBlocks * B, [&](int64_t p, void *b, int32_t n) { return file.Read(p, b, n); });
+    for (char& ch : file.bytes) ch = static_cast<char>(rng());
+    TxbBlockCache cache(c.limitBlocks * B, [&](int64_t p, void* b, int32_t n) { return file.Read(p, b, n); });
     for (int op = 0; op < 20000; ++op) {
       const int64_t size = static_cast<int64_t>(file.bytes.size());
       const int64_t position = std::uniform_int_distribution<int64_t>(0, size + (op % 5 == 0 ? 2 * B : 300))(rng);
@@ -89,7 +89,7 @@ TEST(BlockCache, RandomReadsAndWritesAlwaysGiveTheFilesBytesAndEnd) {
 TEST(BlockCache, ReadsAgainNeedNoFileReadAndAppendsExtendTheLastBlock) {
   ModelFile file;
   file.bytes.assign(static_cast<std::size_t>(B + 100), 'x');
-  TxbBlockCache cache(16 * B, [&](int64_t p, void *b, int32_t n) { return file.Read(p, b, n); });
+  TxbBlockCache cache(16 * B, [&](int64_t p, void* b, int32_t n) { return file.Read(p, b, n); });
   EXPECT_EQ(Through(cache, B + 10, 50), std::string(50, 'x'));
   const int afterFirst = file.reads;
   for (int i = 0; i < 100; ++i) Through(cache, B + i, 1);
