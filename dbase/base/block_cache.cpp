@@ -88,15 +88,39 @@ void TxbBlockCache::Forget(int32_t slot) {
 }
 
 int32_t TxbBlockCache::Fill(int64_t block, int64_t keepFirst, int64_t keepLast) {
-  const int32_t slot = Claim(keepFirst, keepLast);
-  // The slot joins the map only once the read succeeded.
-  const int32_t got = reader_(block * kBlockBytes, Data(slot), kBlockBytes);
-  Slot& s = slots_[static_cast<std::size_t>(slot)];
-  s.block = block;
-  s.valid = std::clamp(got, 0, kBlockBytes);
-  s.used = true;
-  where_[block] = slot;
-  return slot;
+  // A miss right after the block filled last is a walk in file order: the
+  // blocks after it that are not held come with the same read.
+  int32_t run = 1;
+  if (block == lastFilled_ + 1 && Capacity() > 2 * kRunBlocks)
+    while (run < kRunBlocks && where_.find(block + run) == where_.end()) ++run;
+  const int64_t keepLow = std::min(keepFirst, block);
+  const int64_t keepHigh = std::max(keepLast, block + run - 1);
+  if (run == 1) {
+    const int32_t slot = Claim(keepLow, keepHigh);
+    // The slot joins the map only once the read succeeded.
+    const int32_t got = reader_(block * kBlockBytes, Data(slot), kBlockBytes);
+    Slot& s = slots_[static_cast<std::size_t>(slot)];
+    s = Slot{block, std::clamp(got, 0, kBlockBytes), true};
+    where_[block] = slot;
+    lastFilled_ = block;
+    return slot;
+  }
+  runBytes_.resize(static_cast<std::size_t>(run) * kBlockBytes);
+  const int32_t got = reader_(block * kBlockBytes, runBytes_.data(), run * kBlockBytes);
+  int32_t first = -1;
+  for (int32_t i = 0; i < run; ++i) {
+    const int32_t valid = std::clamp(got - i * kBlockBytes, 0, kBlockBytes);
+    if (i > 0 && valid == 0) break;  // past the end of the file
+    const int32_t slot = Claim(keepLow, keepHigh);
+    std::memcpy(Data(slot), runBytes_.data() + static_cast<std::size_t>(i) * kBlockBytes,
+                static_cast<std::size_t>(valid));
+    // Blocks read ahead get no second chance until they are used.
+    slots_[static_cast<std::size_t>(slot)] = Slot{block + i, valid, i == 0};
+    where_[block + i] = slot;
+    lastFilled_ = block + i;
+    if (i == 0) first = slot;
+  }
+  return first;
 }
 
 int32_t TxbBlockCache::Read(int64_t position, void* buffer, int32_t length) {
@@ -137,7 +161,11 @@ int32_t TxbBlockCache::Read(int64_t position, void* buffer, int32_t length) {
   int32_t copied = 0;
   for (int64_t b = first; b <= last; ++b) {
     int32_t slot = found[b - first];
-    if (slot < 0) slot = Fill(b, first, last);
+    if (slot < 0) {
+      // An earlier block's fill may have read this one along.
+      auto it = where_.find(b);
+      slot = it != where_.end() ? it->second : Fill(b, first, last);
+    }
     Slot& s = slots_[static_cast<std::size_t>(slot)];
     s.used = true;
     const int32_t offset = static_cast<int32_t>(position + copied - b * kBlockBytes);

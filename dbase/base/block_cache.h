@@ -5,8 +5,9 @@
 // which keeps the copies equal to the file, and nothing else can make them
 // stale.
 //
-// Memory is bounded: past the bound the block not used for longest (in
-// clock order) makes room. While few reads are served from the copies
+// Misses that follow each other in file order (a walk) read kRunBlocks
+// blocks at a time. Memory is bounded: past the bound the block not used
+// for longest (in clock order) makes room. While few reads are served from the copies
 // (random reads over a file far larger than the bound), a full cache fills
 // only one missed block in kSample and reads the others as asked, so that
 // such reads cost little more than without the cache.
@@ -26,6 +27,8 @@ class TxbBlockCache {
  public:
   static constexpr int32_t kBlockBytes = 4096;
   static constexpr int32_t kMaxReadBlocks = 4;
+  // Blocks read at once when misses follow each other in file order.
+  static constexpr int32_t kRunBlocks = 8;
 
   // Reads length bytes at position into buffer and returns how many it
   // got (fewer at the end of the file); raises as the file does.
@@ -95,6 +98,8 @@ class TxbBlockCache {
   std::vector<std::unique_ptr<char[]>> chunks_;
   std::unordered_map<int64_t, int32_t> where_;  // block -> slot
   int32_t hand_ = 0;
+  int64_t lastFilled_ = -2;
+  std::vector<char> runBytes_;
   int64_t looks_ = 0;
   int64_t hitLooks_ = 0;
   unsigned sampled_ = 0;

@@ -60,7 +60,7 @@ TEST(BlockCache, RandomReadsAndWritesAlwaysGiveTheFilesBytesAndEnd) {
   const struct {
     int64_t limitBlocks;
     int64_t fileBlocks;
-  } cases[] = {{64, 10}, {8, 40}, {6, 400}};
+  } cases[] = {{64, 10}, {8, 40}, {6, 400}, {24, 300}};
   for (const auto& c : cases) {
     SCOPED_TRACE("limit " + std::to_string(c.limitBlocks) + " blocks, file " + std::to_string(c.fileBlocks));
     ModelFile file;
@@ -105,6 +105,12 @@ TEST(BlockCache, ReadsAgainNeedNoFileReadAndAppendsExtendTheLastBlock) {
   cache.SetLimit(0);
   EXPECT_EQ(cache.Bytes(), 0);
   EXPECT_EQ(Through(cache, 0, 3), "xxx");
+  // A walk in file order reads several blocks at a time.
+  file.bytes.assign(static_cast<std::size_t>(64 * B), 'w');
+  TxbBlockCache walk(32 * B, [&](int64_t p, void* b, int32_t n) { return file.Read(p, b, n); });
+  const int beforeWalk = file.reads;
+  for (int64_t p = 0; p < 64 * B; p += 100) ASSERT_EQ(Through(walk, p, 100), Direct(file, p, 100));
+  EXPECT_LE(file.reads - beforeWalk, 64 / TxbBlockCache::kRunBlocks + 2);
 }
 
 TEST(BlockCache, AnExclusiveTableReadsRecordsSoughtAgainFromMemoryAndSeesItsOwnWrites) {
