@@ -37,15 +37,6 @@ void TxbBlockCache::ReleaseChunks() {
 TxbBlockCache::TxbBlockCache(int64_t limit, Reader reader)
     : limit_(std::max<int64_t>(limit, 0)), reader_(std::move(reader)) {}
 
-void TxbBlockCache::NoteLook(bool hit) {
-  ++looks_;
-  if (hit) ++hitLooks_;
-  if (looks_ >= kLooksSpan) {
-    looks_ /= 2;
-    hitLooks_ /= 2;
-  }
-}
-
 int32_t TxbBlockCache::Claim(int64_t keepFirst, int64_t keepLast) {
   if (static_cast<int32_t>(slots_.size()) < Capacity()) {
     if (slots_.size() == chunks_.size() * kChunkSlots) {
@@ -150,11 +141,11 @@ int32_t TxbBlockCache::Read(int64_t position, void* buffer, int32_t length) {
   }
   if (missing) {
     ++misses_;
-    NoteLook(false);
-    if (!FillsEveryMiss() && ++sampled_ % kSample != 0) return reader_(position, buffer, length);
+    hitShare_.Note(false);
+    if (!FillsEveryMiss() && ++sampled_ % TxbHitShare::kSample != 0) return reader_(position, buffer, length);
   } else {
     ++hits_;
-    NoteLook(true);
+    hitShare_.Note(true);
   }
 
   char* out = static_cast<char*>(buffer);

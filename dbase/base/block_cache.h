@@ -7,10 +7,11 @@
 //
 // Misses that follow each other in file order (a walk) read kRunBlocks
 // blocks at a time. Memory is bounded: past the bound the block not used
-// for longest (in clock order) makes room. While few reads are served from the copies
-// (random reads over a file far larger than the bound), a full cache fills
-// only one missed block in kSample and reads the others as asked, so that
-// such reads cost little more than without the cache.
+// for longest (in clock order) makes room. While few reads are served
+// from the copies (random reads over a file far larger than the bound), a
+// full cache fills only one missed block in TxbHitShare::kSample and
+// reads the others as asked, so that such reads cost little more than
+// without the cache.
 //
 // A read the copies cannot serve whole (a block missing, the end of the
 // file inside a block, a read longer than kMaxReadBlocks blocks) goes to
@@ -22,6 +23,8 @@
 #include <memory>
 #include <unordered_map>
 #include <vector>
+
+#include "dbase/base/hit_share.h"
 
 class TxbBlockCache {
  public:
@@ -75,15 +78,7 @@ class TxbBlockCache {
   void Forget(int32_t slot);
   // Reads a missing block into a slot and returns the slot.
   int32_t Fill(int64_t block, int64_t keepFirst, int64_t keepLast);
-  void NoteLook(bool hit);
-  bool FillsEveryMiss() const {
-    return static_cast<int64_t>(where_.size()) < Capacity() || looks_ < kLooksKnown || hitLooks_ * kHitShare >= looks_;
-  }
-
-  static constexpr int64_t kHitShare = 4;       // every miss is filled while a quarter hits
-  static constexpr int64_t kLooksKnown = 512;   // looks before the share counts
-  static constexpr int64_t kLooksSpan = 16384;  // looks after which both counts halve
-  static constexpr unsigned kSample = 16;       // otherwise one miss in so many is filled
+  bool FillsEveryMiss() const { return static_cast<int64_t>(where_.size()) < Capacity() || hitShare_.Good(); }
 
   int64_t limit_;
   Reader reader_;
@@ -100,8 +95,7 @@ class TxbBlockCache {
   int32_t hand_ = 0;
   int64_t lastFilled_ = -2;
   std::vector<char> runBytes_;
-  int64_t looks_ = 0;
-  int64_t hitLooks_ = 0;
+  TxbHitShare hitShare_;
   unsigned sampled_ = 0;
   int64_t hits_ = 0;
   int64_t misses_ = 0;

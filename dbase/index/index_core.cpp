@@ -2315,7 +2315,7 @@ void XBobjIndexFile::EndPageRead(XBobjIndexKey& page) {
   page.packed_.clear();
   ++cacheMisses_;
   page.fromCache_ = false;
-  if (page.IsLeaf()) NoteLeafLook(false);
+  if (page.IsLeaf()) leafHits_.Note(false);
   page.readClock_ = writeClock_;
   page.readLow_ = captureLow_;
   page.readHigh_ = captureHigh_;
@@ -2455,19 +2455,10 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTa
     page->heldBytes_ = 0;
   }
   ++cacheHits_;
-  if (page->IsLeaf()) NoteLeafLook(true);
+  if (page->IsLeaf()) leafHits_.Note(true);
   page->fromCache_ = true;
   page->Current = -1;
   return page;
-}
-
-void XBobjIndexFile::NoteLeafLook(bool hit) {
-  ++leafLooks_;
-  if (hit) ++leafHits_;
-  if (leafLooks_ >= kLeafLooksSpan) {
-    leafLooks_ /= 2;
-    leafHits_ /= 2;
-  }
 }
 
 std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XBobjIndexKey> page) {
@@ -2485,8 +2476,8 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XB
   const int64_t bytes = page->heldBytes_ + kCacheNodeBytes;
   // A full cache takes only a sample of the leaves read while few are found
   // again; those it served go back.
-  if (page->IsLeaf() && !page->fromCache_ && cacheBytes_ + bytes > cacheLimit_ && !KeepsAllLeaves() &&
-      ++leafSampleTick_ % kLeafSample != 0) {
+  if (page->IsLeaf() && !page->fromCache_ && cacheBytes_ + bytes > cacheLimit_ && !leafHits_.Good() &&
+      ++leafSampleTick_ % TxbHitShare::kSample != 0) {
     if (back) TakeOut(old);
     return page;
   }

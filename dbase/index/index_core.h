@@ -47,6 +47,7 @@
 
 #include "dbase/table/lock_protocol.h"
 #include "dbase/base/collection.h"
+#include "dbase/base/hit_share.h"
 #include "dbase/base/disk_file.h"
 #include "dbase/base/variant.h"
 #include "platform/rtl/ansistring.h"
@@ -914,16 +915,7 @@ class XBobjIndexFile {
   // every leaf in a full cache then costs more (its place, the packing and
   // eviction of another) than the rare hit saves, so only a sample of them
   // is kept, enough to see the hits come back.
-  void NoteLeafLook(bool hit);
-  bool KeepsAllLeaves() const {
-    return leafLooks_ < kLeafLooksKnown || leafHits_ * kLeafHitShare >= leafLooks_;
-  }
-  static constexpr int64_t kLeafHitShare = 4;       // all are kept while a quarter is found
-  static constexpr int64_t kLeafLooksKnown = 512;   // looks before the share counts
-  static constexpr int64_t kLeafLooksSpan = 16384;  // looks after which both counts halve
-  static constexpr unsigned kLeafSample = 16;       // otherwise one leaf in so many is kept
-  int64_t leafLooks_ = 0;
-  int64_t leafHits_ = 0;
+  TxbHitShare leafHits_;
   unsigned leafSampleTick_ = 0;
   // Each write of ours ticks the clock and stamps the 512-byte blocks it
   // covers with it.
