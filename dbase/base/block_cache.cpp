@@ -74,7 +74,7 @@ int32_t TxbBlockCache::Claim(int64_t keepFirst, int64_t keepLast) {
 
 void TxbBlockCache::Forget(int32_t slot) {
   Slot& s = slots_[static_cast<std::size_t>(slot)];
-  if (s.block >= 0) where_.erase(s.block);
+  if (s.block >= 0) where_.Erase(s.block);
   s = Slot();
 }
 
@@ -83,7 +83,7 @@ int32_t TxbBlockCache::Fill(int64_t block, int64_t keepFirst, int64_t keepLast) 
   // blocks after it that are not held come with the same read.
   int32_t run = 1;
   if (block == lastFilled_ + 1 && Capacity() > 2 * kRunBlocks)
-    while (run < kRunBlocks && where_.find(block + run) == where_.end()) ++run;
+    while (run < kRunBlocks && !where_.Contains(block + run)) ++run;
   const int64_t keepLow = std::min(keepFirst, block);
   const int64_t keepHigh = std::max(keepLast, block + run - 1);
   if (run == 1) {
@@ -92,7 +92,7 @@ int32_t TxbBlockCache::Fill(int64_t block, int64_t keepFirst, int64_t keepLast) 
     const int32_t got = reader_(block * kBlockBytes, Data(slot), kBlockBytes);
     Slot& s = slots_[static_cast<std::size_t>(slot)];
     s = Slot{block, std::clamp(got, 0, kBlockBytes), true};
-    where_[block] = slot;
+    where_.Insert(block, slot);
     lastFilled_ = block;
     return slot;
   }
@@ -107,7 +107,7 @@ int32_t TxbBlockCache::Fill(int64_t block, int64_t keepFirst, int64_t keepLast) 
                 static_cast<std::size_t>(valid));
     // Blocks read ahead get no second chance until they are used.
     slots_[static_cast<std::size_t>(slot)] = Slot{block + i, valid, i == 0};
-    where_[block + i] = slot;
+    where_.Insert(block + i, slot);
     lastFilled_ = block + i;
     if (i == 0) first = slot;
   }
@@ -123,8 +123,8 @@ int32_t TxbBlockCache::Read(int64_t position, void* buffer, int32_t length) {
   int32_t found[kMaxReadBlocks];
   bool missing = false;
   for (int64_t b = first; b <= last; ++b) {
-    auto it = where_.find(b);
-    int32_t slot = it == where_.end() ? -1 : it->second;
+    const int32_t* held = where_.Find(b);
+    int32_t slot = held ? *held : -1;
     if (slot >= 0) {
       // A block read where the file ended then: the file may be longer
       // now, so the copy cannot say where it ends.
@@ -154,8 +154,8 @@ int32_t TxbBlockCache::Read(int64_t position, void* buffer, int32_t length) {
     int32_t slot = found[b - first];
     if (slot < 0) {
       // An earlier block's fill may have read this one along.
-      auto it = where_.find(b);
-      slot = it != where_.end() ? it->second : Fill(b, first, last);
+      const int32_t* held = where_.Find(b);
+      slot = held ? *held : Fill(b, first, last);
     }
     Slot& s = slots_[static_cast<std::size_t>(slot)];
     s.used = true;
@@ -170,7 +170,7 @@ int32_t TxbBlockCache::Read(int64_t position, void* buffer, int32_t length) {
 }
 
 void TxbBlockCache::Wrote(int64_t position, const void* bytes, int32_t length) {
-  if (where_.empty() || length <= 0 || position < 0) return;
+  if (where_.Empty() || length <= 0 || position < 0) return;
   const char* in = static_cast<const char*>(bytes);
   const int64_t end = position + length;
   auto take = [&](int64_t block, int32_t slot) {
@@ -187,23 +187,23 @@ void TxbBlockCache::Wrote(int64_t position, const void* bytes, int32_t length) {
   };
   const int64_t first = position / kBlockBytes;
   const int64_t last = (end - 1) / kBlockBytes;
-  if (static_cast<uint64_t>(last - first) < where_.size()) {
+  if (static_cast<uint64_t>(last - first) < where_.Size()) {
     for (int64_t b = first; b <= last; ++b) {
-      auto it = where_.find(b);
-      if (it != where_.end()) take(b, it->second);
+      if (const int32_t* held = where_.Find(b)) take(b, *held);
     }
     return;
   }
   // A write over more blocks than are held: walk the held ones instead.
   std::vector<std::pair<int64_t, int32_t>> touched;
-  for (const auto& [block, slot] : where_)
+  where_.ForEach([&](int64_t block, int32_t slot) {
     if (block >= first && block <= last) touched.emplace_back(block, slot);
+  });
   for (const auto& [block, slot] : touched) take(block, slot);
 }
 
 void TxbBlockCache::Clear() {
   for (Slot& s : slots_) s = Slot();
-  where_.clear();
+  where_.Clear();
   hand_ = 0;
 }
 
@@ -214,6 +214,6 @@ void TxbBlockCache::SetLimit(int64_t bytes) {
   slots_.clear();
   slots_.shrink_to_fit();
   ReleaseChunks();
-  where_.clear();
+  where_.Clear();
   hand_ = 0;
 }

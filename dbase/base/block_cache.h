@@ -21,10 +21,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "dbase/base/hit_share.h"
+#include "dbase/base/int_map.h"
 
 class TxbBlockCache {
  public:
@@ -78,7 +78,7 @@ class TxbBlockCache {
   void Forget(int32_t slot);
   // Reads a missing block into a slot and returns the slot.
   int32_t Fill(int64_t block, int64_t keepFirst, int64_t keepLast);
-  bool FillsEveryMiss() const { return static_cast<int64_t>(where_.size()) < Capacity() || hitShare_.Good(); }
+  bool FillsEveryMiss() const { return static_cast<int64_t>(where_.Size()) < Capacity() || hitShare_.Good(); }
 
   int64_t limit_;
   Reader reader_;
@@ -91,7 +91,7 @@ class TxbBlockCache {
   static constexpr std::size_t kIdleChunks = 256;
   void ReleaseChunks();
   std::vector<std::unique_ptr<char[]>> chunks_;
-  std::unordered_map<int64_t, int32_t> where_;  // block -> slot
+  TxbIntMap<int32_t> where_;  // block -> slot
   int32_t hand_ = 0;
   int64_t lastFilled_ = -2;
   std::vector<char> runBytes_;
