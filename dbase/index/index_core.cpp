@@ -1838,22 +1838,26 @@ bool XBobjIndexFile::ReadBlock(int64_t position, void* buffer, int32_t count) {
     bool whole = true;
     for (int32_t offset = 0; offset < count && whole; offset += kBlockSize) {
       const int64_t number = (position + offset) / kBlockSize;
-      auto it = blocks_.find(number);
-      if (it != blocks_.end()) {
-        std::memcpy(out + offset, it->second.bytes.data(), kBlockSize);
-        blockUse_.splice(blockUse_.begin(), blockUse_, it->second.use);
+      if (const int32_t* held = heldWhere_.Find(number)) {
+        std::memcpy(out + offset, Held(*held).bytes.get(), kBlockSize);
+        TouchHeld(*held);
         continue;
       }
-      HeldBlock block;
-      block.bytes.resize(kBlockSize);
-      if (disk_->ReadAt(position + offset, block.bytes.data(), kBlockSize) != kBlockSize) {
+      const int32_t slot = NewHeld(number);
+      char* bytes = Held(slot).bytes.get();
+      int32_t got = -1;
+      try {
+        got = disk_->ReadAt(position + offset, bytes, kBlockSize);
+      } catch (...) {
+        ForgetHeld(slot);
+        throw;
+      }
+      if (got != kBlockSize) {
+        ForgetHeld(slot);
         whole = false;
         break;
       }
-      std::memcpy(out + offset, block.bytes.data(), kBlockSize);
-      blockUse_.push_front(number);
-      block.use = blockUse_.begin();
-      blocks_.emplace(number, std::move(block));
+      std::memcpy(out + offset, bytes, kBlockSize);
     }
     EvictBlocks();
     if (whole) return true;
@@ -2184,7 +2188,7 @@ bool XBobjIndexFile::HoldsBlocks() {
   // are.
   bool holds = disk_ && (!disk_->Shared() || countedValid_) && cacheLimit_ > 0;
   if (holds && table_) holds = table_->IndexReadPassword().empty() && table_->IndexWritePassword().empty();
-  if (!holds && !blocks_.empty()) DropBlocks();
+  if (!holds && !heldWhere_.Empty()) DropBlocks();
   return holds;
 }
 
@@ -2201,29 +2205,33 @@ void XBobjIndexFile::HoldWrite(int64_t position, const char* in, int32_t count) 
     const int64_t low = std::max(start, position);
     const int64_t high = std::min(start + kBlockSize, end);
     const bool whole = low == start && high == start + kBlockSize;
-    auto it = blocks_.find(number);
-    if (it == blocks_.end()) {
+    int32_t slot = -1;
+    if (const int32_t* held = heldWhere_.Find(number)) {
+      slot = *held;
+      TouchHeld(slot);
+    } else {
       if (!whole && (!deferred || start + kBlockSize > fileEnd)) {
         // Part of a block not held: bytes near the end of the file, whose
         // length must stay as written, go to the disk at once.
         if (deferred) disk_->WriteAt(low, in + (low - position), static_cast<int32_t>(high - low));
         continue;
       }
-      HeldBlock block;
-      block.bytes.resize(kBlockSize);
+      slot = NewHeld(number);
       if (!whole) {
         // The rest of the block as it stands (never written: zeros).
-        const int32_t got = disk_->ReadAt(start, block.bytes.data(), kBlockSize);
-        if (got < kBlockSize) std::fill(block.bytes.begin() + std::max(got, 0), block.bytes.end(), 0);
+        char* bytes = Held(slot).bytes.get();
+        int32_t got = 0;
+        try {
+          got = disk_->ReadAt(start, bytes, kBlockSize);
+        } catch (...) {
+          ForgetHeld(slot);
+          throw;
+        }
+        if (got < kBlockSize) std::fill(bytes + std::max(got, 0), bytes + kBlockSize, 0);
       }
-      blockUse_.push_front(number);
-      block.use = blockUse_.begin();
-      it = blocks_.emplace(number, std::move(block)).first;
-    } else {
-      blockUse_.splice(blockUse_.begin(), blockUse_, it->second.use);
     }
-    HeldBlock& block = it->second;
-    std::memcpy(block.bytes.data() + (low - start), in + (low - position), static_cast<std::size_t>(high - low));
+    HeldBlock& block = Held(slot);
+    std::memcpy(block.bytes.get() + (low - start), in + (low - position), static_cast<std::size_t>(high - low));
     if (deferred && !block.dirty) {
       block.dirty = true;
       ++dirtyBlocks_;
@@ -2242,8 +2250,9 @@ void XBobjIndexFile::WriteHeldBlocks() {
   if (dirtyBlocks_ == 0 || !disk_) return;
   std::vector<int64_t> numbers;
   numbers.reserve(static_cast<std::size_t>(dirtyBlocks_));
-  for (const auto& [number, block] : blocks_)
-    if (block.dirty) numbers.push_back(number);
+  heldWhere_.ForEach([&](int64_t number, int32_t slot) {
+    if (Held(slot).dirty) numbers.push_back(number);
+  });
   std::sort(numbers.begin(), numbers.end());
   // Runs of neighbouring blocks go out in one write each, in file order.
   std::vector<char> run;
@@ -2254,11 +2263,11 @@ void XBobjIndexFile::WriteHeldBlocks() {
       ++last;
     run.clear();
     for (std::size_t k = first; k < last; ++k) {
-      const std::vector<char>& bytes = blocks_.find(numbers[k])->second.bytes;
-      run.insert(run.end(), bytes.begin(), bytes.end());
+      const char* bytes = Held(*heldWhere_.Find(numbers[k])).bytes.get();
+      run.insert(run.end(), bytes, bytes + kBlockSize);
     }
     disk_->WriteAt(numbers[first] * kBlockSize, run.data(), static_cast<int32_t>(run.size()));
-    for (std::size_t k = first; k < last; ++k) blocks_.find(numbers[k])->second.dirty = false;
+    for (std::size_t k = first; k < last; ++k) Held(*heldWhere_.Find(numbers[k])).dirty = false;
     dirtyBlocks_ -= static_cast<int>(last - first);
     first = last;
   }
@@ -2267,23 +2276,80 @@ void XBobjIndexFile::WriteHeldBlocks() {
 
 void XBobjIndexFile::EvictBlocks() {
   const int64_t limit = std::max<int64_t>(cacheLimit_ / kBlockSize, 8);
-  while (static_cast<int64_t>(blocks_.size()) > limit) {
-    const int64_t number = blockUse_.back();
-    auto it = blocks_.find(number);
-    if (it->second.dirty) {
+  while (static_cast<int64_t>(heldWhere_.Size()) > limit) {
+    const int32_t slot = oldestHeld_;
+    HeldBlock& block = Held(slot);
+    if (block.dirty) {
       // Written before it is forgotten; a failure leaves it held.
-      disk_->WriteAt(number * kBlockSize, it->second.bytes.data(), kBlockSize);
+      disk_->WriteAt(block.number * kBlockSize, block.bytes.get(), kBlockSize);
       --dirtyBlocks_;
     }
-    blockUse_.pop_back();
-    blocks_.erase(it);
+    ForgetHeld(slot);
   }
 }
 
 void XBobjIndexFile::DropBlocks() {
   WriteHeldBlocks();
-  blocks_.clear();
-  blockUse_.clear();
+  heldWhere_.Clear();
+  held_.clear();
+  heldFree_.clear();
+  newestHeld_ = oldestHeld_ = -1;
+}
+
+int32_t XBobjIndexFile::NewHeld(int64_t number) {
+  int32_t slot;
+  if (!heldFree_.empty()) {
+    slot = heldFree_.back();
+    heldFree_.pop_back();
+  } else {
+    slot = static_cast<int32_t>(held_.size());
+    held_.emplace_back();
+    held_.back().bytes.reset(new char[kBlockSize]);
+  }
+  HeldBlock& block = Held(slot);
+  block.number = number;
+  block.dirty = false;
+  block.older = -1;
+  block.newer = -1;
+  LinkNewest(slot);
+  heldWhere_.Insert(number, slot);
+  return slot;
+}
+
+void XBobjIndexFile::ForgetHeld(int32_t slot) {
+  HeldBlock& block = Held(slot);
+  Unlink(slot);
+  heldWhere_.Erase(block.number);
+  block.number = -1;
+  heldFree_.push_back(slot);
+}
+
+void XBobjIndexFile::TouchHeld(int32_t slot) {
+  if (slot == newestHeld_) return;
+  Unlink(slot);
+  LinkNewest(slot);
+}
+
+void XBobjIndexFile::LinkNewest(int32_t slot) {
+  HeldBlock& block = Held(slot);
+  block.older = newestHeld_;
+  block.newer = -1;
+  if (newestHeld_ >= 0) Held(newestHeld_).newer = slot;
+  newestHeld_ = slot;
+  if (oldestHeld_ < 0) oldestHeld_ = slot;
+}
+
+void XBobjIndexFile::Unlink(int32_t slot) {
+  HeldBlock& block = Held(slot);
+  if (block.newer >= 0)
+    Held(block.newer).older = block.older;
+  else
+    newestHeld_ = block.older;
+  if (block.older >= 0)
+    Held(block.older).newer = block.newer;
+  else
+    oldestHeld_ = block.newer;
+  block.older = block.newer = -1;
 }
 
 
@@ -2387,12 +2453,36 @@ bool XBobjIndexFile::StillValid(int64_t low, int64_t high, uint64_t clock) const
   return true;
 }
 
-XBobjIndexFile::CachedPage XBobjIndexFile::TakeOut(std::unordered_map<int32_t, CachedPage>::iterator it) {
-  UseOf(it->second).erase(it->second.use);
-  CachedPage cached = std::move(it->second);
+XBobjIndexFile::CachedPage XBobjIndexFile::TakeOut(int32_t slot) {
+  CachedPage& place = Cached(slot);
+  UseOf(place).erase(place.use);
+  CachedPage cached = std::move(place);
+  place = CachedPage();
   cacheBytes_ -= cached.bytes;
   if (cached.page == nullptr && cached.out == nullptr) packedBytes_ -= cached.bytes;
-  cache_.erase(it);
+  cacheWhere_.Erase(cached.position);
+  cacheFree_.push_back(slot);
+  return cached;
+}
+
+int32_t XBobjIndexFile::CachedSlot(int32_t position) const {
+  const int32_t* slot = cacheWhere_.Find(position);
+  return slot ? *slot : -1;
+}
+
+XBobjIndexFile::CachedPage& XBobjIndexFile::NewCached(int32_t position) {
+  assert(CachedSlot(position) < 0);
+  int32_t slot;
+  if (!cacheFree_.empty()) {
+    slot = cacheFree_.back();
+    cacheFree_.pop_back();
+  } else {
+    slot = static_cast<int32_t>(cacheSlots_.size());
+    cacheSlots_.emplace_back();
+  }
+  cacheWhere_.Insert(position, slot);
+  CachedPage& cached = Cached(slot);
+  cached.position = position;
   return cached;
 }
 
@@ -2407,16 +2497,16 @@ void XBobjIndexFile::RecyclePageObject(std::unique_ptr<XBobjIndexKey> page) {
 }
 
 std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTag* tag, int32_t position) {
-  auto it = cache_.find(position);
+  const int32_t slot = CachedSlot(position);
   // A page served and not back is not served twice: a fresh read is.
-  if (it == cache_.end() || it->second.out) return nullptr;
-  CachedPage& cached = it->second;
+  if (slot < 0 || Cached(slot).out) return nullptr;
+  CachedPage& cached = Cached(slot);
   // A page of another tag (its place was freed and taken since) or one
   // whose bytes we wrote since is read again.
   const bool valid = cached.page ? StillValid(*cached.page)
                                  : StillValid(cached.readLow, cached.readHigh, cached.readClock);
   if (cached.tag != tag || !valid) {
-    CachedPage gone = TakeOut(it);
+    CachedPage gone = TakeOut(slot);
     if (gone.page) RecyclePageObject(std::move(gone.page));
     return nullptr;
   }
@@ -2443,7 +2533,7 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTa
   // Shared files: the change counter vouches for the page, or its bytes
   // are read again and must be those it was decoded from.
   if (!SameOnDisk(*page)) {
-    TakeOut(it);
+    TakeOut(slot);
     RecyclePageObject(std::move(page));
     return nullptr;
   }
@@ -2462,8 +2552,8 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTa
 }
 
 std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XBobjIndexKey> page) {
-  auto old = page->Position > 0 ? cache_.find(page->Position) : cache_.end();
-  const bool back = old != cache_.end() && old->second.out == page.get();
+  const int32_t old = page->Position > 0 ? CachedSlot(page->Position) : -1;
+  const bool back = old >= 0 && Cached(old).out == page.get();
   if (cacheLimit_ <= 0 || !page->pristine_ || page->dirty_ || page->split_ || page->child_ ||
       page->Position <= 0 || !StillValid(*page)) {
     // Changed on its way: its place goes.
@@ -2489,19 +2579,19 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XB
   page->parent_ = nullptr;
   page->Current = -1;
   if (back) {
-    CachedPage& cached = old->second;
+    CachedPage& cached = Cached(old);
     use.splice(use.begin(), outUse_, cached.use);
     cached.out = nullptr;
     cached.page = std::move(page);
     cached.bytes = bytes;
     cached.branch = branch;
   } else {
-    if (old != cache_.end()) {
+    if (old >= 0) {
       CachedPage gone = TakeOut(old);
       if (gone.page) RecyclePageObject(std::move(gone.page));
     }
     use.push_front(position);
-    CachedPage& cached = cache_[position];
+    CachedPage& cached = NewCached(position);
     cached.tag = page->Tag;
     cached.page = std::move(page);
     cached.use = use.begin();
@@ -2524,18 +2614,18 @@ void XBobjIndexFile::EvictCachedPages() {
     const bool pack = decodedLeft && (!packedLeft || cacheBytes_ - packedBytes_ > cacheLimit_ / 2);
     const int first = UseList(!pack, false);
     std::list<int32_t>& use = cacheUse_[cacheUse_[first].empty() ? first + 1 : first];
-    auto it = cache_.find(use.back());
-    if (it == cache_.end()) {
+    const int32_t slot = CachedSlot(use.back());
+    if (slot < 0) {
       use.pop_back();
       continue;
     }
-    CachedPage cached = TakeOut(it);
+    CachedPage cached = TakeOut(slot);
     if (!pack) continue;
     std::unique_ptr<XBobjIndexKey> page = std::move(cached.page);
     if (!page->packed_.empty() || page->Pack()) {
       const int32_t position = page->Position;
       std::list<int32_t>& packedUse = cacheUse_[UseList(true, cached.branch)];
-      CachedPage& packed = cache_[position];
+      CachedPage& packed = NewCached(position);
       packed.tag = cached.tag;
       packed.packed.swap(page->packed_);
       packed.readClock = page->readClock_;
@@ -2560,33 +2650,32 @@ void XBobjIndexFile::SetCountedPagesValid(bool valid) {
   countedValid_ = valid;
   if (valid) return;
   DropBlocks();
-  for (auto it = cache_.begin(); it != cache_.end();) {
-    // Pages out are put back only while they stay valid; their places go.
-    const bool counted =
-        it->second.out || (it->second.page ? it->second.page->counted_ : it->second.counted);
-    if (!counted) {
-      ++it;
-      continue;
-    }
-    const auto next = std::next(it);
-    CachedPage dropped = TakeOut(it);
+  // Pages out are put back only while they stay valid; their places go.
+  std::vector<int32_t> gone;
+  cacheWhere_.ForEach([&](int64_t, int32_t slot) {
+    const CachedPage& c = Cached(slot);
+    if (c.out || (c.page ? c.page->counted_ : c.counted)) gone.push_back(slot);
+  });
+  for (int32_t slot : gone) {
+    CachedPage dropped = TakeOut(slot);
     if (dropped.page) RecyclePageObject(std::move(dropped.page));
-    it = next;
   }
 }
 
 void XBobjIndexFile::DropCachedPages(const XBobjIndexTag* tag) {
   if (tag == nullptr) {
-    cache_.clear();
+    cacheWhere_.Clear();
+    cacheSlots_.clear();
+    cacheFree_.clear();
     for (std::list<int32_t>& use : cacheUse_) use.clear();
     outUse_.clear();
     cacheBytes_ = 0;
     packedBytes_ = 0;
     return;
   }
-  for (auto it = cache_.begin(); it != cache_.end();) {
-    auto next = std::next(it);
-    if (it->second.tag == tag) TakeOut(it);
-    it = next;
-  }
+  std::vector<int32_t> gone;
+  cacheWhere_.ForEach([&](int64_t, int32_t slot) {
+    if (Cached(slot).tag == tag) gone.push_back(slot);
+  });
+  for (int32_t slot : gone) TakeOut(slot);
 }

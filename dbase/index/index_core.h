@@ -37,17 +37,18 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <list>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "dbase/table/lock_protocol.h"
 #include "dbase/base/collection.h"
 #include "dbase/base/hit_share.h"
+#include "dbase/base/int_map.h"
 #include "dbase/base/disk_file.h"
 #include "dbase/base/variant.h"
 #include "platform/rtl/ansistring.h"
@@ -748,7 +749,7 @@ class XBobjIndexFile {
   int64_t PageCacheBytes() const { return cacheBytes_; }
   // Of those, the bytes of packed pages.
   int64_t PageCachePackedBytes() const { return packedBytes_; }
-  int PageCacheCount() const { return static_cast<int>(cache_.size() - outUse_.size()); }
+  int PageCacheCount() const { return static_cast<int>(cacheWhere_.Size() - outUse_.size()); }
   // Pages served from the cache and read from the file since the open.
   int64_t PageCacheHits() const { return cacheHits_; }
   int64_t PageCacheMisses() const { return cacheMisses_; }
@@ -855,6 +856,7 @@ class XBobjIndexFile {
   // its keys, so that much more of a tag fits), and unpacked into a
   // recycled page object when needed again; packed pages then leave.
   struct CachedPage {
+    int32_t position = 0;
     const XBobjIndexTag* tag = nullptr;
     std::unique_ptr<XBobjIndexKey> page;  // decoded; null when packed
     std::vector<unsigned char> packed;
@@ -888,8 +890,13 @@ class XBobjIndexFile {
     return StillValid(page.readLow_, page.readHigh_, page.readClock_);
   }
   void EvictCachedPages();
-  // Takes the cached page at it out of the cache and its use list.
-  CachedPage TakeOut(std::unordered_map<int32_t, CachedPage>::iterator it);
+  // Takes the cached page in slot out of the cache and its use list.
+  CachedPage TakeOut(int32_t slot);
+  // The slot of the page cached at position, -1 when there is none.
+  int32_t CachedSlot(int32_t position) const;
+  // A fresh entry for position, which has none.
+  CachedPage& NewCached(int32_t position);
+  CachedPage& Cached(int32_t slot) { return cacheSlots_[static_cast<std::size_t>(slot)]; }
   // The page object of a page that left the cache goes to its tag's spare
   // pages (or is freed).
   static void RecyclePageObject(std::unique_ptr<XBobjIndexKey> page);
@@ -900,7 +907,11 @@ class XBobjIndexFile {
   // them (cacheable) when that last write was at its position.
   void NoteWrittenPage(XBobjIndexKey& page);
 
-  std::unordered_map<int32_t, CachedPage> cache_;
+  // Entries live in slots that are reused (a deque: a new slot moves no
+  // other), found by page position.
+  std::deque<CachedPage> cacheSlots_;
+  std::vector<int32_t> cacheFree_;
+  TxbIntMap<int32_t> cacheWhere_;
   // Decoded leaves [0] and branches [1], packed leaves [2] and branches
   // [3], most recently used first.
   std::list<int32_t> cacheUse_[4];
@@ -937,10 +948,15 @@ class XBobjIndexFile {
   bool countedValid_ = false;
   bool fromDisk_ = false;  // ReadBlockFromDisk under way
 
+  // Held blocks live in slots that are reused (their bytes are allocated
+  // once), found by block number, and chained from the most recently used
+  // to the least.
   struct HeldBlock {
-    std::vector<char> bytes;
-    std::list<int64_t>::iterator use;  // place in blockUse_
-    bool dirty = false;                // written here, not yet on disk
+    int64_t number = -1;
+    std::unique_ptr<char[]> bytes;  // kBlockSize
+    int32_t newer = -1;             // slots, -1: none
+    int32_t older = -1;
+    bool dirty = false;  // written here, not yet on disk
   };
   // Blocks are held for this file now; when they may not be any more,
   // those held are written and dropped.
@@ -955,6 +971,16 @@ class XBobjIndexFile {
   int dirtyBlocks_ = 0;
   // End of the file as the blocks that wait will leave it (0: none wait).
   int64_t heldEnd_ = 0;
-  std::unordered_map<int64_t, HeldBlock> blocks_;  // by block number
-  std::list<int64_t> blockUse_;                    // most recently used first
+  // A slot for block number, the most recently used; its bytes are not set.
+  int32_t NewHeld(int64_t number);
+  void ForgetHeld(int32_t slot);
+  void TouchHeld(int32_t slot);
+  void LinkNewest(int32_t slot);
+  void Unlink(int32_t slot);
+  HeldBlock& Held(int32_t slot) { return held_[static_cast<std::size_t>(slot)]; }
+  std::vector<HeldBlock> held_;
+  std::vector<int32_t> heldFree_;
+  TxbIntMap<int32_t> heldWhere_;  // block number -> slot
+  int32_t newestHeld_ = -1;
+  int32_t oldestHeld_ = -1;
 };
