@@ -192,19 +192,20 @@ bool ShortDecimalText(double value, char decimal, std::string& out) {
     if (units / kScale[k] != magnitude) continue;
     // The first k that fits is the fewest decimals, so the last digit of a
     // fraction is never 0.
+    // Put together in place and stored with one assign: a walk formats
+    // every numeric field of every record this way.
     const uint64_t whole = static_cast<uint64_t>(units);
-    char digits[24];
-    char* end = std::to_chars(digits, digits + sizeof digits, whole / kUnits[k]).ptr;
-    out.clear();
-    if (value < 0) out += '-';
-    out.append(digits, end);
+    char text[32];
+    char* end = text;
+    if (value < 0) *end++ = '-';
+    end = std::to_chars(end, text + sizeof text, whole / kUnits[k]).ptr;
     if (k > 0) {
-      out += decimal;
+      *end++ = decimal;
       uint64_t fraction = whole % kUnits[k];
-      char text[4];
-      for (int i = k - 1; i >= 0; --i, fraction /= 10) text[i] = static_cast<char>('0' + fraction % 10);
-      out.append(text, static_cast<std::size_t>(k));
+      for (int i = k - 1; i >= 0; --i, fraction /= 10) end[i] = static_cast<char>('0' + fraction % 10);
+      end += k;
     }
+    out.assign(text, static_cast<std::size_t>(end - text));
     return true;
   }
   return false;
