@@ -44,6 +44,22 @@ bool ExactInteger(const AnsiString& text, int64_t& value) {
   return TryStrToInt64(text, value);
 }
 
+// The length of a stored text without its trailing blanks and zero bytes.
+// Character fields are mostly padding, and a walk reads every one of every
+// record: the padding is passed eight bytes at a time (a byte is a blank
+// or a zero exactly when it has no bit but 0x20).
+std::size_t StoredTextLength(const char* text, std::size_t count) {
+  constexpr uint64_t kOtherBits = ~0x2020202020202020ull;
+  while (count >= 8) {
+    uint64_t word;
+    std::memcpy(&word, text + count - 8, 8);
+    if ((word & kOtherBits) != 0) break;
+    count -= 8;
+  }
+  while (count > 0 && (text[count - 1] == ' ' || text[count - 1] == '\0')) --count;
+  return count;
+}
+
 AnsiString TrimmedRaw(const AnsiString& raw) {
   std::size_t b = 0;
   std::size_t e = raw.size();
@@ -542,8 +558,8 @@ bool TXbaseDataSet::ReadField(TField* field, int n, void* buffer) {
     // The stored (OEM) text without its trailing blanks, straight from the
     // record: the string field translates it once.
     const char* text = table_->Record() + table_->FieldOffset(n);
-    std::size_t count = static_cast<std::size_t>(std::min(table_->FieldLength(n), field->Size()));
-    while (count > 0 && (text[count - 1] == ' ' || text[count - 1] == '\0')) --count;
+    const std::size_t count =
+        StoredTextLength(text, static_cast<std::size_t>(std::min(table_->FieldLength(n), field->Size())));
     if (count == 0) return false;
     if (buffer) {
       std::memcpy(buffer, text, count);
@@ -729,8 +745,8 @@ bool TXbaseDataSet::GetFieldText(TField* field, bool translate, AnsiString& text
   // zero bytes), then what the field keeps of it: the text up to a zero
   // byte, translated when the field transliterates.
   const char* stored = record + table_->FieldOffset(n);
-  std::size_t count = static_cast<std::size_t>(std::min(table_->FieldLength(n), field->Size()));
-  while (count > 0 && (stored[count - 1] == ' ' || stored[count - 1] == '\0')) --count;
+  std::size_t count =
+      StoredTextLength(stored, static_cast<std::size_t>(std::min(table_->FieldLength(n), field->Size())));
   if (const void* zero = std::memchr(stored, '\0', count))
     count = static_cast<std::size_t>(static_cast<const char*>(zero) - stored);
   text.assign(stored, count);
