@@ -50,6 +50,18 @@ bool IsOpenBound(const TxbVariant* key) {
 // step that was under way starts again from the root.
 struct PathReloaded {};
 
+// A slot of slots from the free list, or a new one at the end.
+template <class Slots>
+int32_t TakeSlot(std::vector<int32_t>& free, Slots& slots) {
+  if (free.empty()) {
+    slots.emplace_back();
+    return static_cast<int32_t>(slots.size() - 1);
+  }
+  const int32_t slot = free.back();
+  free.pop_back();
+  return slot;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -2297,16 +2309,9 @@ void XBobjIndexFile::DropBlocks() {
 }
 
 int32_t XBobjIndexFile::NewHeld(int64_t number) {
-  int32_t slot;
-  if (!heldFree_.empty()) {
-    slot = heldFree_.back();
-    heldFree_.pop_back();
-  } else {
-    slot = static_cast<int32_t>(held_.size());
-    held_.emplace_back();
-    held_.back().bytes.reset(new char[kBlockSize]);
-  }
+  const int32_t slot = TakeSlot(heldFree_, held_);
   HeldBlock& block = Held(slot);
+  if (!block.bytes) block.bytes.reset(new char[kBlockSize]);
   block.number = number;
   block.dirty = false;
   block.older = -1;
@@ -2472,14 +2477,7 @@ int32_t XBobjIndexFile::CachedSlot(int32_t position) const {
 
 XBobjIndexFile::CachedPage& XBobjIndexFile::NewCached(int32_t position) {
   assert(CachedSlot(position) < 0);
-  int32_t slot;
-  if (!cacheFree_.empty()) {
-    slot = cacheFree_.back();
-    cacheFree_.pop_back();
-  } else {
-    slot = static_cast<int32_t>(cacheSlots_.size());
-    cacheSlots_.emplace_back();
-  }
+  const int32_t slot = TakeSlot(cacheFree_, cacheSlots_);
   cacheWhere_.Insert(position, slot);
   CachedPage& cached = Cached(slot);
   cached.position = position;
