@@ -2459,8 +2459,8 @@ bool XBobjIndexFile::StillValid(int64_t low, int64_t high, uint64_t clock) const
 }
 
 XBobjIndexFile::CachedPage XBobjIndexFile::TakeOut(int32_t slot) {
+  ChainUnlink(slot);
   CachedPage& place = Cached(slot);
-  UseOf(place).erase(place.use);
   CachedPage cached = std::move(place);
   place = CachedPage();
   cacheBytes_ -= cached.bytes;
@@ -2475,13 +2475,44 @@ int32_t XBobjIndexFile::CachedSlot(int32_t position) const {
   return slot ? *slot : -1;
 }
 
-XBobjIndexFile::CachedPage& XBobjIndexFile::NewCached(int32_t position) {
+XBobjIndexFile::CachedPage& XBobjIndexFile::NewCached(int32_t position, int chain) {
   assert(CachedSlot(position) < 0);
   const int32_t slot = TakeSlot(cacheFree_, cacheSlots_);
   cacheWhere_.Insert(position, slot);
   CachedPage& cached = Cached(slot);
   cached.position = position;
+  ChainFront(chain, slot);
   return cached;
+}
+
+void XBobjIndexFile::ChainUnlink(int32_t slot) {
+  CachedPage& c = Cached(slot);
+  if (c.chain < 0) return;
+  UseChain& chain = chains_[c.chain];
+  if (c.newer >= 0)
+    Cached(c.newer).older = c.older;
+  else
+    chain.newest = c.older;
+  if (c.older >= 0)
+    Cached(c.older).newer = c.newer;
+  else
+    chain.oldest = c.newer;
+  --chain.count;
+  c.chain = -1;
+  c.newer = c.older = -1;
+}
+
+void XBobjIndexFile::ChainFront(int chain, int32_t slot) {
+  ChainUnlink(slot);
+  CachedPage& c = Cached(slot);
+  UseChain& to = chains_[chain];
+  c.chain = chain;
+  c.newer = -1;
+  c.older = to.newest;
+  if (to.newest >= 0) Cached(to.newest).newer = slot;
+  to.newest = slot;
+  if (to.oldest < 0) to.oldest = slot;
+  ++to.count;
 }
 
 void XBobjIndexFile::RecyclePageObject(std::unique_ptr<XBobjIndexKey> page) {
@@ -2522,12 +2553,11 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTa
   }
   // The entry stays, marked as out: the page's return finds its place
   // without a new one being made.
-  std::list<int32_t>& from = UseOf(cached);
   cacheBytes_ -= cached.bytes;
   if (packed) packedBytes_ -= cached.bytes;
   cached.bytes = 0;
   cached.out = page.get();
-  outUse_.splice(outUse_.begin(), from, cached.use);
+  ChainFront(kOutChain, slot);
   // Shared files: the change counter vouches for the page, or its bytes
   // are read again and must be those it was decoded from.
   if (!SameOnDisk(*page)) {
@@ -2573,12 +2603,12 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XB
   // Every search passes the branches: they leave the cache after all
   // leaves have.
   const bool branch = !page->IsLeaf();
-  std::list<int32_t>& use = cacheUse_[UseList(false, branch)];
+  const int chain = UseList(false, branch);
   page->parent_ = nullptr;
   page->Current = -1;
   if (back) {
     CachedPage& cached = Cached(old);
-    use.splice(use.begin(), outUse_, cached.use);
+    ChainFront(chain, old);
     cached.out = nullptr;
     cached.page = std::move(page);
     cached.bytes = bytes;
@@ -2588,11 +2618,9 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XB
       CachedPage gone = TakeOut(old);
       if (gone.page) RecyclePageObject(std::move(gone.page));
     }
-    use.push_front(position);
-    CachedPage& cached = NewCached(position);
+    CachedPage& cached = NewCached(position, chain);
     cached.tag = page->Tag;
     cached.page = std::move(page);
-    cached.use = use.begin();
     cached.bytes = bytes;
     cached.branch = branch;
   }
@@ -2606,24 +2634,18 @@ void XBobjIndexFile::EvictCachedPages() {
   // branches: decoded ones are packed while they take more than half the
   // bound, packed ones leave. Pages that all fit stay decoded.
   while (cacheBytes_ > cacheLimit_) {
-    const bool decodedLeft = !(cacheUse_[0].empty() && cacheUse_[1].empty());
-    const bool packedLeft = !(cacheUse_[2].empty() && cacheUse_[3].empty());
+    const bool decodedLeft = chains_[0].count + chains_[1].count > 0;
+    const bool packedLeft = chains_[2].count + chains_[3].count > 0;
     if (!decodedLeft && !packedLeft) break;
     const bool pack = decodedLeft && (!packedLeft || cacheBytes_ - packedBytes_ > cacheLimit_ / 2);
     const int first = UseList(!pack, false);
-    std::list<int32_t>& use = cacheUse_[cacheUse_[first].empty() ? first + 1 : first];
-    const int32_t slot = CachedSlot(use.back());
-    if (slot < 0) {
-      use.pop_back();
-      continue;
-    }
+    const int32_t slot = chains_[chains_[first].count == 0 ? first + 1 : first].oldest;
     CachedPage cached = TakeOut(slot);
     if (!pack) continue;
     std::unique_ptr<XBobjIndexKey> page = std::move(cached.page);
     if (!page->packed_.empty() || page->Pack()) {
       const int32_t position = page->Position;
-      std::list<int32_t>& packedUse = cacheUse_[UseList(true, cached.branch)];
-      CachedPage& packed = NewCached(position);
+      CachedPage& packed = NewCached(position, UseList(true, cached.branch));
       packed.tag = cached.tag;
       packed.packed.swap(page->packed_);
       packed.readClock = page->readClock_;
@@ -2631,8 +2653,6 @@ void XBobjIndexFile::EvictCachedPages() {
       packed.readHigh = page->readHigh_;
       packed.readBytes.swap(page->readBytes_);
       packed.counted = page->counted_;
-      packedUse.push_front(position);
-      packed.use = packedUse.begin();
       packed.bytes = static_cast<int64_t>(packed.packed.capacity() + packed.readBytes.capacity()) +
                      kCacheNodeBytes + 2 * kAllocationOverhead;
       packed.branch = cached.branch;
@@ -2665,8 +2685,7 @@ void XBobjIndexFile::DropCachedPages(const XBobjIndexTag* tag) {
     cacheWhere_.Clear();
     cacheSlots_.clear();
     cacheFree_.clear();
-    for (std::list<int32_t>& use : cacheUse_) use.clear();
-    outUse_.clear();
+    for (UseChain& chain : chains_) chain = UseChain();
     cacheBytes_ = 0;
     packedBytes_ = 0;
     return;

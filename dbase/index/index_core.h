@@ -39,7 +39,6 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -749,7 +748,7 @@ class XBobjIndexFile {
   int64_t PageCacheBytes() const { return cacheBytes_; }
   // Of those, the bytes of packed pages.
   int64_t PageCachePackedBytes() const { return packedBytes_; }
-  int PageCacheCount() const { return static_cast<int>(cacheWhere_.Size() - outUse_.size()); }
+  int PageCacheCount() const { return static_cast<int>(cacheWhere_.Size()) - chains_[kOutChain].count; }
   // Pages served from the cache and read from the file since the open.
   int64_t PageCacheHits() const { return cacheHits_; }
   int64_t PageCacheMisses() const { return cacheMisses_; }
@@ -866,7 +865,10 @@ class XBobjIndexFile {
     int64_t readHigh = 0;
     std::vector<char> readBytes;
     bool counted = false;  // see XBobjIndexKey::counted_
-    std::list<int32_t>::iterator use;  // place in its use list (UseOf)
+    // Its use chain and its neighbours there (slots, -1: none).
+    int chain = -1;
+    int32_t newer = -1;
+    int32_t older = -1;
     int64_t bytes = 0;
     bool branch = false;
     // On a path now (neither decoded nor packed here, and counted in no
@@ -874,10 +876,19 @@ class XBobjIndexFile {
     // place; any other page object for the position replaces the entry.
     const XBobjIndexKey* out = nullptr;
   };
+  // Use chains, most recently used first: decoded leaves [0] and branches
+  // [1], packed leaves [2] and branches [3], and pages served and not back
+  // yet [kOutChain]. Links are slots: a move in a chain allocates nothing.
   static int UseList(bool packed, bool branch) { return 2 * packed + branch; }
-  std::list<int32_t>& UseOf(const CachedPage& cached) {
-    return cached.out ? outUse_ : cacheUse_[UseList(cached.page == nullptr, cached.branch)];
-  }
+  static constexpr int kOutChain = 4;
+  struct UseChain {
+    int32_t newest = -1;
+    int32_t oldest = -1;
+    int count = 0;
+  };
+  UseChain chains_[kOutChain + 1];
+  void ChainUnlink(int32_t slot);
+  void ChainFront(int chain, int32_t slot);
   // The cached page of tag at position, taken out of the cache; null when
   // none is there or it went stale.
   std::unique_ptr<XBobjIndexKey> TakeCachedPage(const XBobjIndexTag* tag, int32_t position);
@@ -894,8 +905,8 @@ class XBobjIndexFile {
   CachedPage TakeOut(int32_t slot);
   // The slot of the page cached at position, -1 when there is none.
   int32_t CachedSlot(int32_t position) const;
-  // A fresh entry for position, which has none.
-  CachedPage& NewCached(int32_t position);
+  // A fresh entry for position, which has none, first in chain.
+  CachedPage& NewCached(int32_t position, int chain);
   CachedPage& Cached(int32_t slot) { return cacheSlots_[static_cast<std::size_t>(slot)]; }
   // The page object of a page that left the cache goes to its tag's spare
   // pages (or is freed).
@@ -912,10 +923,6 @@ class XBobjIndexFile {
   std::deque<CachedPage> cacheSlots_;
   std::vector<int32_t> cacheFree_;
   TxbIntMap<int32_t> cacheWhere_;
-  // Decoded leaves [0] and branches [1], packed leaves [2] and branches
-  // [3], most recently used first.
-  std::list<int32_t> cacheUse_[4];
-  std::list<int32_t> outUse_;  // pages served and not back yet
   int64_t packedBytes_ = 0;  // of cacheBytes_
   int64_t cacheLimit_ = kDefaultPageCacheBytes;
   int64_t cacheBytes_ = 0;
