@@ -197,6 +197,16 @@ constexpr std::size_t kPackedEntry = 11;
 
 XBobjIndexKey::XBobjIndexKey(XBobjIndexTag* tag) : Tag(tag) {}
 
+int64_t XBobjIndexKey::OutgrownBytes(const XBobjIndexKeyData* entry) {
+  const auto* slot = reinterpret_cast<const unsigned char*>(entry) + kSlotHeader;
+  return entry->Data() != slot && entry->Capacity() > 0 ? entry->Capacity() + kAllocationOverhead : 0;
+}
+
+void XBobjIndexKey::FreeItem(XBobjIndexKeyData* entry) {
+  spareOutgrown_ += OutgrownBytes(entry);
+  spare_.push_back(entry);
+}
+
 XBobjIndexKey::~XBobjIndexKey() {
   Clear();  // the entries go to spare_
   for (XBobjIndexKeyData* entry : spare_) entry->~XBobjIndexKeyData();
@@ -235,6 +245,7 @@ XBobjIndexKeyData* XBobjIndexKey::NewEntry() {
   if (spare_.empty()) ReserveEntries(std::clamp(entriesMade_, 8, 256));
   XBobjIndexKeyData* entry = spare_.back();
   spare_.pop_back();
+  spareOutgrown_ -= OutgrownBytes(entry);
   return entry;
 }
 
@@ -244,14 +255,16 @@ int64_t XBobjIndexKey::HeldBytes() const {
                   static_cast<int64_t>(entryBlocks_.capacity() + spare_.capacity() +
                                        static_cast<std::size_t>(Capacity())) *
                       static_cast<int64_t>(sizeof(void*));
-  // Values that outgrew their slot.
-  auto outgrown = [](const XBobjIndexKeyData* entry) -> int64_t {
-    const auto* slot = reinterpret_cast<const unsigned char*>(entry) + kSlotHeader;
-    return entry->Data() != slot && entry->Capacity() > 0 ? entry->Capacity() + kAllocationOverhead : 0;
-  };
-  for (int i = 0; i < Count(); ++i) bytes += outgrown(Entry(i));
-  for (const XBobjIndexKeyData* entry : spare_) bytes += outgrown(entry);
-  return bytes;
+  // Values that outgrew their slot. Those of the spare entries are counted
+  // as the entries leave the page: the spare ones are not touched since,
+  // and in a large cache they are cold.
+  for (int i = 0; i < Count(); ++i) bytes += OutgrownBytes(Entry(i));
+#ifndef NDEBUG
+  int64_t spare = 0;
+  for (const XBobjIndexKeyData* entry : spare_) spare += OutgrownBytes(entry);
+  assert(spare == spareOutgrown_);
+#endif
+  return bytes + spareOutgrown_;
 }
 
 bool XBobjIndexKey::Pack() {
@@ -351,7 +364,7 @@ void XBobjIndexKey::DeleteFirst(int n) {
 
 void XBobjIndexKey::ResetPage() {
   // Entries are kept for the next read of a page (no allocation per read).
-  while (XBobjIndexKeyData* entry = ExtractLast()) spare_.push_back(entry);
+  while (XBobjIndexKeyData* entry = ExtractLast()) FreeItem(entry);
   Left = -1;
   Right = -1;
   PageKind = ipkLeaf;

@@ -240,9 +240,12 @@ class XBobjIndexKey : public TxbCollection<XBobjIndexKeyData> {
   // allocates nothing once the page object has held as many entries, and
   // a page's keys lie together in memory. Entries removed from the page
   // wait in spare_ for the next ones; every entry made is in one of the two.
-  void FreeItem(XBobjIndexKeyData* entry) override { spare_.push_back(entry); }
+  void FreeItem(XBobjIndexKeyData* entry) override;
   XBobjIndexKeyData* NewEntry();
+  // Memory of an entry's value that outgrew its slot (0 when it fits).
+  static int64_t OutgrownBytes(const XBobjIndexKeyData* entry);
   std::vector<XBobjIndexKeyData*> spare_;
+  int64_t spareOutgrown_ = 0;  // OutgrownBytes of the spare entries
   std::vector<std::unique_ptr<unsigned char[]>> entryBlocks_;
   int64_t entryBlockBytes_ = 0;
   int32_t slotKeyBytes_ = 0;  // key room of each slot, fixed by the first block
