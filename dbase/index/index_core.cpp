@@ -186,7 +186,7 @@ constexpr std::size_t kSlotHeader =
     alignof(XBobjIndexKeyData);
 // Bytes the allocator adds to a buffer of its own.
 constexpr int64_t kAllocationOverhead = 16;
-// A cached page's node in the position map and in its use list.
+// A cached page's entry (its slot) and its place in the position map.
 constexpr int64_t kCacheNodeBytes = 160;
 // Packed page: kind, left, right, count; per entry record number, entry
 // tag, value kind, value length, value bytes.
