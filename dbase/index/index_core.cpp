@@ -62,6 +62,34 @@ int32_t TakeSlot(std::vector<int32_t>& free, Slots& slots) {
   return slot;
 }
 
+// Use chains over slots whose items carry newer and older slot links (-1:
+// none): a chain runs from its newest item to its oldest.
+template <class Slots, class Chain>
+void ChainUnlink(Slots& slots, Chain& chain, int32_t slot) {
+  auto& item = slots[static_cast<std::size_t>(slot)];
+  if (item.newer >= 0)
+    slots[static_cast<std::size_t>(item.newer)].older = item.older;
+  else
+    chain.newest = item.older;
+  if (item.older >= 0)
+    slots[static_cast<std::size_t>(item.older)].newer = item.newer;
+  else
+    chain.oldest = item.newer;
+  item.newer = item.older = -1;
+  --chain.count;
+}
+
+template <class Slots, class Chain>
+void ChainFront(Slots& slots, Chain& chain, int32_t slot) {
+  auto& item = slots[static_cast<std::size_t>(slot)];
+  item.newer = -1;
+  item.older = chain.newest;
+  if (chain.newest >= 0) slots[static_cast<std::size_t>(chain.newest)].newer = slot;
+  chain.newest = slot;
+  if (chain.oldest < 0) chain.oldest = slot;
+  ++chain.count;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -2302,7 +2330,7 @@ void XBobjIndexFile::WriteHeldBlocks() {
 void XBobjIndexFile::EvictBlocks() {
   const int64_t limit = std::max<int64_t>(cacheLimit_ / kBlockSize, 8);
   while (static_cast<int64_t>(heldWhere_.Size()) > limit) {
-    const int32_t slot = oldestHeld_;
+    const int32_t slot = heldUse_.oldest;
     HeldBlock& block = Held(slot);
     if (block.dirty) {
       // Written before it is forgotten; a failure leaves it held.
@@ -2318,7 +2346,7 @@ void XBobjIndexFile::DropBlocks() {
   heldWhere_.Clear();
   held_.clear();
   heldFree_.clear();
-  newestHeld_ = oldestHeld_ = -1;
+  heldUse_ = UseChain();
 }
 
 int32_t XBobjIndexFile::NewHeld(int64_t number) {
@@ -2327,47 +2355,23 @@ int32_t XBobjIndexFile::NewHeld(int64_t number) {
   if (!block.bytes) block.bytes.reset(new char[kBlockSize]);
   block.number = number;
   block.dirty = false;
-  block.older = -1;
-  block.newer = -1;
-  LinkNewest(slot);
+  ChainFront(held_, heldUse_, slot);
   heldWhere_.Insert(number, slot);
   return slot;
 }
 
 void XBobjIndexFile::ForgetHeld(int32_t slot) {
   HeldBlock& block = Held(slot);
-  Unlink(slot);
+  ChainUnlink(held_, heldUse_, slot);
   heldWhere_.Erase(block.number);
   block.number = -1;
   heldFree_.push_back(slot);
 }
 
 void XBobjIndexFile::TouchHeld(int32_t slot) {
-  if (slot == newestHeld_) return;
-  Unlink(slot);
-  LinkNewest(slot);
-}
-
-void XBobjIndexFile::LinkNewest(int32_t slot) {
-  HeldBlock& block = Held(slot);
-  block.older = newestHeld_;
-  block.newer = -1;
-  if (newestHeld_ >= 0) Held(newestHeld_).newer = slot;
-  newestHeld_ = slot;
-  if (oldestHeld_ < 0) oldestHeld_ = slot;
-}
-
-void XBobjIndexFile::Unlink(int32_t slot) {
-  HeldBlock& block = Held(slot);
-  if (block.newer >= 0)
-    Held(block.newer).older = block.older;
-  else
-    newestHeld_ = block.older;
-  if (block.older >= 0)
-    Held(block.older).newer = block.newer;
-  else
-    oldestHeld_ = block.newer;
-  block.older = block.newer = -1;
+  if (slot == heldUse_.newest) return;
+  ChainUnlink(held_, heldUse_, slot);
+  ChainFront(held_, heldUse_, slot);
 }
 
 
@@ -2472,7 +2476,7 @@ bool XBobjIndexFile::StillValid(int64_t low, int64_t high, uint64_t clock) const
 }
 
 XBobjIndexFile::CachedPage XBobjIndexFile::TakeOut(int32_t slot) {
-  ChainUnlink(slot);
+  UnlinkCached(slot);
   CachedPage& place = Cached(slot);
   CachedPage cached = std::move(place);
   place = CachedPage();
@@ -2494,38 +2498,21 @@ XBobjIndexFile::CachedPage& XBobjIndexFile::NewCached(int32_t position, int chai
   cacheWhere_.Insert(position, slot);
   CachedPage& cached = Cached(slot);
   cached.position = position;
-  ChainFront(chain, slot);
+  FrontCached(chain, slot);
   return cached;
 }
 
-void XBobjIndexFile::ChainUnlink(int32_t slot) {
+void XBobjIndexFile::UnlinkCached(int32_t slot) {
   CachedPage& c = Cached(slot);
   if (c.chain < 0) return;
-  UseChain& chain = chains_[c.chain];
-  if (c.newer >= 0)
-    Cached(c.newer).older = c.older;
-  else
-    chain.newest = c.older;
-  if (c.older >= 0)
-    Cached(c.older).newer = c.newer;
-  else
-    chain.oldest = c.newer;
-  --chain.count;
+  ChainUnlink(cacheSlots_, chains_[c.chain], slot);
   c.chain = -1;
-  c.newer = c.older = -1;
 }
 
-void XBobjIndexFile::ChainFront(int chain, int32_t slot) {
-  ChainUnlink(slot);
-  CachedPage& c = Cached(slot);
-  UseChain& to = chains_[chain];
-  c.chain = chain;
-  c.newer = -1;
-  c.older = to.newest;
-  if (to.newest >= 0) Cached(to.newest).newer = slot;
-  to.newest = slot;
-  if (to.oldest < 0) to.oldest = slot;
-  ++to.count;
+void XBobjIndexFile::FrontCached(int chain, int32_t slot) {
+  UnlinkCached(slot);
+  ChainFront(cacheSlots_, chains_[chain], slot);
+  Cached(slot).chain = chain;
 }
 
 void XBobjIndexFile::RecyclePageObject(std::unique_ptr<XBobjIndexKey> page) {
@@ -2570,7 +2557,7 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTa
   if (packed) packedBytes_ -= cached.bytes;
   cached.bytes = 0;
   cached.out = page.get();
-  ChainFront(kOutChain, slot);
+  FrontCached(kOutChain, slot);
   // Shared files: the change counter vouches for the page, or its bytes
   // are read again and must be those it was decoded from.
   if (!SameOnDisk(*page)) {
@@ -2621,7 +2608,7 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::KeepCachedPage(std::unique_ptr<XB
   page->Current = -1;
   if (back) {
     CachedPage& cached = Cached(old);
-    ChainFront(chain, old);
+    FrontCached(chain, old);
     cached.out = nullptr;
     cached.page = std::move(page);
     cached.bytes = bytes;

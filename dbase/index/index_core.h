@@ -884,14 +884,16 @@ class XBobjIndexFile {
   // yet [kOutChain]. Links are slots: a move in a chain allocates nothing.
   static int UseList(bool packed, bool branch) { return 2 * packed + branch; }
   static constexpr int kOutChain = 4;
+  // Slots from the most recently used to the least (held blocks use one
+  // too).
   struct UseChain {
     int32_t newest = -1;
     int32_t oldest = -1;
     int count = 0;
   };
   UseChain chains_[kOutChain + 1];
-  void ChainUnlink(int32_t slot);
-  void ChainFront(int chain, int32_t slot);
+  void UnlinkCached(int32_t slot);
+  void FrontCached(int chain, int32_t slot);
   // The cached page of tag at position, taken out of the cache; null when
   // none is there or it went stale.
   std::unique_ptr<XBobjIndexKey> TakeCachedPage(const XBobjIndexTag* tag, int32_t position);
@@ -985,12 +987,9 @@ class XBobjIndexFile {
   int32_t NewHeld(int64_t number);
   void ForgetHeld(int32_t slot);
   void TouchHeld(int32_t slot);
-  void LinkNewest(int32_t slot);
-  void Unlink(int32_t slot);
   HeldBlock& Held(int32_t slot) { return held_[static_cast<std::size_t>(slot)]; }
   std::vector<HeldBlock> held_;
   std::vector<int32_t> heldFree_;
   TxbIntMap<int32_t> heldWhere_;  // block number -> slot
-  int32_t newestHeld_ = -1;
-  int32_t oldestHeld_ = -1;
+  UseChain heldUse_;
 };
