@@ -228,7 +228,7 @@ void TDateTimeField::SetDisplayFormat(const AnsiString& format) {
   if (DataSet() && DataSet()->Active()) DataSet()->DataEvent(deDataSetChange, 0);
 }
 
-AnsiString TDateTimeField::DefaultFormat() const {
+std::string_view TDateTimeField::DefaultFormat() const {
   const TFormatSettings& fs = FormatSettings();
   switch (DataType()) {
     case ftDate: return fs.ShortDateFormat;
@@ -257,7 +257,8 @@ void TDateTimeField::SetAsStringValue(const AnsiString& value) {
 AnsiString TDateTimeField::GetTextValue(bool displayText) const {
   TDateTime v;
   if (!GetValue(v)) return AnsiString();
-  const AnsiString& format = displayText && !displayFormat_.empty() ? displayFormat_ : DefaultFormat();
+  const std::string_view format =
+      displayText && !displayFormat_.empty() ? std::string_view(displayFormat_) : DefaultFormat();
   return FormatDateTime(format, v);
 }
 

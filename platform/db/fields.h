@@ -562,8 +562,9 @@ class TDateTimeField : public TField {
 
  private:
   bool GetValue(TDateTime& value) const;
-  // The format of the default texts when no DisplayFormat applies.
-  AnsiString DefaultFormat() const;
+  // The format of the default texts when no DisplayFormat applies: the
+  // settings' picture for the field's type (the settings outlive every field).
+  std::string_view DefaultFormat() const;
   AnsiString displayFormat_;
 };
 

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <optional>
 
@@ -83,13 +84,69 @@ int CurrentYear() { return LocalNow().year; }
 
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
-void AppendNumber(AnsiString& out, int value, int minDigits) {
-  // Locale-free digits without a temporary text (grids format a date per
-  // cell).
-  char digits[16];
-  const std::size_t n = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
-  if (static_cast<int>(n) < minDigits) out.append(static_cast<std::size_t>(minDigits) - n, '0');
-  out.append(digits, n);
+// The text being put together: a buffer on the stack that spills into a
+// string only for long pictures (a grid formats a date per cell, and a string
+// append per letter cost more than the rest of the formatting).
+class FormatSink {
+ public:
+  void Put(char c) {
+    if (size_ == sizeof buffer_) Spill();
+    buffer_[size_++] = c;
+  }
+  void Put(std::string_view text) {
+    if (text.size() > sizeof buffer_ - size_) {
+      Spill();
+      if (text.size() > sizeof buffer_) {
+        spilled_.append(text);
+        return;
+      }
+    }
+    std::memcpy(buffer_ + size_, text.data(), text.size());
+    size_ += text.size();
+  }
+  // Locale-free digits, at least minDigits (at most 4) of them.
+  void Number(int value, int minDigits) {
+    if (sizeof buffer_ - size_ < 16) Spill();
+    char* at = buffer_ + size_;
+    std::size_t n = static_cast<std::size_t>(std::to_chars(at, at + 16, value).ptr - at);
+    if (n < static_cast<std::size_t>(minDigits)) {
+      const std::size_t pad = static_cast<std::size_t>(minDigits) - n;
+      for (std::size_t k = n; k-- > 0;) at[k + pad] = at[k];
+      for (std::size_t k = 0; k < pad; ++k) at[k] = '0';
+      n += pad;
+    }
+    size_ += n;
+  }
+  AnsiString Take() {
+    if (spilled_.empty()) return AnsiString(buffer_, size_);
+    Spill();
+    return std::move(spilled_);
+  }
+
+ private:
+  void Spill() {
+    spilled_.append(buffer_, size_);
+    size_ = 0;
+  }
+  char buffer_[120];
+  std::size_t size_ = 0;
+  AnsiString spilled_;
+};
+
+// "ampm" anywhere outside literals puts the hours on the 12-hour clock.
+bool TwelveHourClock(std::string_view format) {
+  for (std::size_t k = 0; k < format.size(); ++k) {
+    if (format[k] == '"' || format[k] == '\'') {
+      std::size_t end = format.find(format[k], k + 1);
+      if (end == std::string_view::npos) return false;
+      k = end;
+      continue;
+    }
+    if (k + 4 <= format.size() && Upper(format[k]) == 'A' && Upper(format[k + 1]) == 'M' &&
+        Upper(format[k + 2]) == 'P' && Upper(format[k + 3]) == 'M')
+      return true;
+  }
+  return false;
 }
 
 struct Parts {
@@ -115,25 +172,12 @@ Parts Decompose(TDateTime value) {
 
 // Appends the text of format for p. level guards the one nesting level of
 // "c" (a format that refers to itself must not recurse forever).
-void AppendFormat(AnsiString& out, std::string_view format, const Parts& p,
+void AppendFormat(FormatSink& out, std::string_view format, const Parts& p,
                   const TFormatSettings& s, int level) {
   char lastToken = ' ';
   std::size_t i = 0;
-  // "ampm" anywhere (outside literals) puts the hours on the 12-hour clock.
-  bool twelveHour = false;
-  for (std::size_t k = 0; k < format.size(); ++k) {
-    if (format[k] == '"' || format[k] == '\'') {
-      std::size_t end = format.find(format[k], k + 1);
-      if (end == std::string_view::npos) break;
-      k = end;
-      continue;
-    }
-    if (k + 4 <= format.size() && Upper(format[k]) == 'A' && Upper(format[k + 1]) == 'M' &&
-        Upper(format[k + 2]) == 'P' && Upper(format[k + 3]) == 'M') {
-      twelveHour = true;
-      break;
-    }
-  }
+  // Only pictures with hours need to know; most are dates.
+  int twelveHour = -1;
   auto count = [&](char token) {
     std::size_t n = 1;
     while (i + n < format.size() && Upper(format[i + n]) == token) ++n;
@@ -150,9 +194,9 @@ void AppendFormat(AnsiString& out, std::string_view format, const Parts& p,
       case 'Y': {
         std::size_t n = count('Y');
         if (n <= 2) {
-          AppendNumber(out, p.year % 100, 2);
+          out.Number(p.year % 100, 2);
         } else {
-          AppendNumber(out, p.year, 4);
+          out.Number(p.year, 4);
         }
         i += n;
         break;
@@ -160,9 +204,9 @@ void AppendFormat(AnsiString& out, std::string_view format, const Parts& p,
       case 'M': {
         std::size_t n = count('M');
         if (n <= 2) {
-          AppendNumber(out, p.month, static_cast<int>(n));
+          out.Number(p.month, static_cast<int>(n));
         } else if (p.month >= 1) {
-          out += (n == 3 ? s.ShortMonthNames : s.LongMonthNames)[p.month - 1];
+          out.Put((n == 3 ? s.ShortMonthNames : s.LongMonthNames)[p.month - 1]);
         }
         i += n;
         break;
@@ -170,12 +214,12 @@ void AppendFormat(AnsiString& out, std::string_view format, const Parts& p,
       case 'D': {
         std::size_t n = count('D');
         if (n <= 2) {
-          AppendNumber(out, p.day, static_cast<int>(n));
+          out.Number(p.day, static_cast<int>(n));
         } else if (n >= 5) {
           // "ddddd" the short date, "dddddd" the long one.
           if (level < 1) AppendFormat(out, n == 5 ? s.ShortDateFormat : s.LongDateFormat, p, s, level + 1);
         } else if (p.dayOfWeek >= 1) {
-          out += (n == 3 ? s.ShortDayNames : s.LongDayNames)[p.dayOfWeek - 1];
+          out.Put((n == 3 ? s.ShortDayNames : s.LongDayNames)[p.dayOfWeek - 1]);
         }
         i += n;
         break;
@@ -189,10 +233,10 @@ void AppendFormat(AnsiString& out, std::string_view format, const Parts& p,
       case 'A': {
         if (i + 4 <= format.size() && Upper(format[i + 1]) == 'M' && Upper(format[i + 2]) == 'P' &&
             Upper(format[i + 3]) == 'M') {
-          out += p.hour < 12 ? s.TimeAMString : s.TimePMString;
+          out.Put(p.hour < 12 ? s.TimeAMString : s.TimePMString);
           i += 4;
         } else {
-          out += c;
+          out.Put(c);
           ++i;
         }
         break;
@@ -203,14 +247,15 @@ void AppendFormat(AnsiString& out, std::string_view format, const Parts& p,
         // "m" taken for minutes is counted by its own letters.
         std::size_t n = count(Upper(c));
         int value = token == 'H' ? p.hour : token == 'N' ? p.minute : p.second;
-        if (token == 'H' && twelveHour) value = p.hour % 12 == 0 ? 12 : p.hour % 12;
-        AppendNumber(out, value, n >= 2 ? 2 : 1);
+        if (token == 'H' && twelveHour < 0) twelveHour = TwelveHourClock(format) ? 1 : 0;
+        if (token == 'H' && twelveHour == 1) value = p.hour % 12 == 0 ? 12 : p.hour % 12;
+        out.Number(value, n >= 2 ? 2 : 1);
         i += n;
         break;
       }
       case 'Z': {
         std::size_t n = count('Z');
-        AppendNumber(out, p.msec, n >= 3 ? 3 : 1);
+        out.Number(p.msec, n >= 3 ? 3 : 1);
         i += n;
         break;
       }
@@ -219,30 +264,30 @@ void AppendFormat(AnsiString& out, std::string_view format, const Parts& p,
         if (level < 1) {
           AppendFormat(out, s.ShortDateFormat, p, s, level + 1);
           if (p.hasTime) {
-            out += ' ';
+            out.Put(' ');
             AppendFormat(out, s.LongTimeFormat, p, s, level + 1);
           }
         }
         break;
       }
       case '/':
-        out += s.DateSeparator;
+        out.Put(s.DateSeparator);
         ++i;
         break;
       case ':':
-        out += s.TimeSeparator;
+        out.Put(s.TimeSeparator);
         ++i;
         break;
       case '"':
       case '\'': {
         std::size_t end = format.find(c, i + 1);
         if (end == std::string_view::npos) end = format.size();
-        out.append(format.substr(i + 1, end - i - 1));
+        out.Put(format.substr(i + 1, end - i - 1));
         i = end + 1;
         break;
       }
       default:
-        out += c;
+        out.Put(c);
         ++i;
         break;
     }
@@ -442,9 +487,9 @@ AnsiString FormatDateTime(std::string_view format, TDateTime value) {
 }
 
 AnsiString FormatDateTime(std::string_view format, TDateTime value, const TFormatSettings& settings) {
-  AnsiString out;
+  FormatSink out;
   AppendFormat(out, format, Decompose(value), settings, 0);
-  return out;
+  return out.Take();
 }
 
 AnsiString DateToStr(TDateTime date) {
