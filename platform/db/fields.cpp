@@ -354,10 +354,11 @@ bool TStringField::AcceptsDefType(TFieldType type) const {
 }
 
 AnsiString TStringField::GetAsString() const {
-  if (!Validating() && DataSet()) {
-    AnsiString text;
-    if (DataSet()->GetFieldText(const_cast<TStringField*>(this), Transliterate(), text)) return text;
-  }
+  // One string, returned from every path, so that it is built in place.
+  AnsiString text;
+  if (!Validating() && DataSet() && DataSet()->GetFieldText(const_cast<TStringField*>(this), Transliterate(), text))
+    return text;
+  text.clear();
   // Most fields fit a buffer on the stack; a walk reads every one per record.
   char small[256];
   std::vector<char> large;
@@ -368,11 +369,12 @@ AnsiString TStringField::GetAsString() const {
     buffer = large.data();
   }
   std::memset(buffer, 0, size);
-  if (!GetData(buffer)) return AnsiString();
+  if (!GetData(buffer)) return text;
   buffer[size - 1] = '\0';
   if (Transliterate() && DataSet()) DataSet()->Translate(buffer, buffer, false);
   buffer[size - 1] = '\0';
-  return AnsiString(buffer);
+  text = buffer;
+  return text;
 }
 
 void TStringField::SetAsStringValue(const AnsiString& value) {

@@ -172,43 +172,59 @@ std::string GeneralText(double value, int precision, int expDigits, char decimal
   return out;
 }
 
+// "-integer,fraction" with the fraction's k digits (none when k is 0).
+std::size_t DecimalText(bool negative, uint64_t integer, uint32_t fraction, int k, char decimal, char* text) {
+  char* end = text;
+  if (negative) *end++ = '-';
+  end = std::to_chars(end, text + 32, integer).ptr;
+  if (k > 0) {
+    *end++ = decimal;
+    for (int i = k - 1; i >= 0; --i, fraction /= 10) end[i] = static_cast<char>('0' + fraction % 10);
+    end += k;
+  }
+  return static_cast<std::size_t>(end - text);
+}
+
 // GeneralText with 15 digits, straight from the value, where it is the
 // double nearest to a decimal of at most 15 digits and four decimals (every
 // amount, quantity and date number a table holds): such a value rounds to
 // exactly that decimal at 15 significant digits, so no digit string is
-// needed. False for every other value.
-bool ShortDecimalText(double value, char decimal, std::string& out) {
+// needed. Writes the text to text (room for 32) and returns its length, 0
+// for every other value. The caller makes the string once: a walk formats
+// every numeric field of every record this way.
+std::size_t ShortDecimalText(double value, char decimal, char* text) {
   static constexpr double kScale[] = {1, 10, 100, 1000, 10000};
   static constexpr uint64_t kUnits[] = {1, 10, 100, 1000, 10000};
   const double magnitude = std::fabs(value);
   if (magnitude == 0) {
-    out = "0";
-    return true;
+    text[0] = '0';
+    return 1;
+  }
+  // The common case in one step: a value that is such a decimal with k
+  // decimals is also one with four (the same decimal, padded with zeros),
+  // and while magnitude * 10^4 stays below 10^15 its rounding lands on
+  // exactly those units; so the four-decimal units decide, and their
+  // trailing zeros give the fewest decimals.
+  if (const double scaled = magnitude * 10000; scaled < 1e15) {
+    const double units = std::nearbyint(scaled);
+    if (units / 10000 != magnitude) return 0;
+    const uint64_t whole = static_cast<uint64_t>(units);
+    uint32_t fraction = static_cast<uint32_t>(whole % 10000);
+    int k = 4;
+    for (; k > 0 && fraction % 10 == 0; --k) fraction /= 10;
+    return DecimalText(value < 0, whole / 10000, fraction, k, decimal, text);
   }
   for (int k = 0; k < 5; ++k) {
     const double scaled = magnitude * kScale[k];
-    if (!(scaled < 1e15)) return false;
+    if (!(scaled < 1e15)) return 0;
     const double units = std::nearbyint(scaled);
     if (units / kScale[k] != magnitude) continue;
     // The first k that fits is the fewest decimals, so the last digit of a
     // fraction is never 0.
-    // Put together in place and stored with one assign: a walk formats
-    // every numeric field of every record this way.
     const uint64_t whole = static_cast<uint64_t>(units);
-    char text[32];
-    char* end = text;
-    if (value < 0) *end++ = '-';
-    end = std::to_chars(end, text + sizeof text, whole / kUnits[k]).ptr;
-    if (k > 0) {
-      *end++ = decimal;
-      uint64_t fraction = whole % kUnits[k];
-      for (int i = k - 1; i >= 0; --i, fraction /= 10) end[i] = static_cast<char>('0' + fraction % 10);
-      end += k;
-    }
-    out.assign(text, static_cast<std::size_t>(end - text));
-    return true;
+    return DecimalText(value < 0, whole / kUnits[k], static_cast<uint32_t>(whole % kUnits[k]), k, decimal, text);
   }
-  return false;
+  return 0;
 }
 
 std::string CurrencyText(const std::string& magnitude, bool negative, const TFormatSettings& s) {
@@ -525,7 +541,10 @@ AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int dig
   char decimal = settings.DecimalSeparator;
   switch (format) {
     case TFloatFormat::ffGeneral:
-      if (std::string quick; precision == kDoubleDigits && ShortDecimalText(value, decimal, quick)) return quick;
+      if (precision == kDoubleDigits) {
+        char text[32];
+        if (const std::size_t n = ShortDecimalText(value, decimal, text)) return AnsiString(text, n);
+      }
       return GeneralText(value, precision, std::clamp(digits, 0, 4), decimal);
     case TFloatFormat::ffExponent:
       return ExponentText(value, precision, std::clamp(digits, 0, 4), decimal);

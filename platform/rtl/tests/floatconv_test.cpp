@@ -175,7 +175,10 @@ TEST(FloatFormat, ShortDecimalsReadAsTheirDigitsSay) {
   std::mt19937_64 rng(30);
   for (int i = 0; i < 200000; ++i) {
     const int decimals = static_cast<int>(rng() % 6);
-    const double units = static_cast<double>(static_cast<int64_t>(rng() % 2000000000000001) - 1000000000000000);
+    // Units of every length up to 15 digits, so that both the short and
+    // the long values' routes are taken.
+    const int64_t range = static_cast<int64_t>(std::pow(10.0, static_cast<double>(rng() % 15 + 1)));
+    const double units = static_cast<double>(static_cast<int64_t>(rng() % static_cast<uint64_t>(2 * range + 1)) - range);
     double v = units / std::pow(10.0, decimals);
     if (i % 3 == 0) v = std::nextafter(v, (rng() & 1) ? 1e300 : -1e300);  // just beside such a decimal
     if (i % 5 == 0) v = static_cast<double>(static_cast<int64_t>(rng() % 100000)) / 100 - 500;  // cents
