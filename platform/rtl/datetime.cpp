@@ -108,6 +108,13 @@ class FormatSink {
   void Number(int value, int minDigits) {
     if (sizeof buffer_ - size_ < 16) Spill();
     char* at = buffer_ + size_;
+    if (value >= 0 && value < 100 && minDigits <= 2) {
+      // Days, months, hours, minutes and seconds: most of what a date holds.
+      if (value >= 10 || minDigits == 2) *at++ = static_cast<char>('0' + value / 10);
+      *at++ = static_cast<char>('0' + value % 10);
+      size_ = static_cast<std::size_t>(at - buffer_);
+      return;
+    }
     std::size_t n = static_cast<std::size_t>(std::to_chars(at, at + 16, value).ptr - at);
     if (n < static_cast<std::size_t>(minDigits)) {
       const std::size_t pad = static_cast<std::size_t>(minDigits) - n;
