@@ -749,8 +749,14 @@ bool TXbaseDataSet::GetFieldText(TField* field, bool translate, AnsiString& text
       StoredTextLength(stored, static_cast<std::size_t>(std::min(table_->FieldLength(n), field->Size())));
   if (const void* zero = std::memchr(stored, '\0', count))
     count = static_cast<std::size_t>(static_cast<const char*>(zero) - stored);
-  text.assign(stored, count);
-  if (translate && translateAscii_) OemToAnsiBytes(text.data(), text.data(), count);
+  if (translate && translateAscii_) {
+    // Translated on the way in: one pass over the bytes instead of a copy
+    // and a second pass.
+    text.resize(count);
+    OemToAnsiBytes(stored, text.data(), count);
+  } else {
+    text.assign(stored, count);
+  }
   return true;
 }
 
