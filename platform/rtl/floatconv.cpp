@@ -176,7 +176,9 @@ std::string GeneralText(double value, int precision, int expDigits, char decimal
 std::size_t DecimalText(bool negative, uint64_t integer, uint32_t fraction, int k, char decimal, char* text) {
   char* end = text;
   if (negative) *end++ = '-';
-  end = std::to_chars(end, text + 32, integer).ptr;
+  // Most integer parts fit 32 bits, whose digits come cheaper.
+  end = integer <= UINT32_MAX ? std::to_chars(end, text + 32, static_cast<uint32_t>(integer)).ptr
+                              : std::to_chars(end, text + 32, integer).ptr;
   if (k > 0) {
     *end++ = decimal;
     for (int i = k - 1; i >= 0; --i, fraction /= 10) end[i] = static_cast<char>('0' + fraction % 10);
@@ -527,6 +529,10 @@ bool ParseFloat(std::string_view text, double& value, char decimal) {
 AnsiString FloatToStr(double value) { return FloatToStr(value, FormatSettings()); }
 
 AnsiString FloatToStr(double value, const TFormatSettings& settings) {
+  // The short decimal straight away (NaN and infinities are none): this is
+  // the text of every numeric field of every record a walk shows.
+  char text[32];
+  if (const std::size_t n = ShortDecimalText(value, settings.DecimalSeparator, text)) return AnsiString(text, n);
   return FloatToStrF(value, TFloatFormat::ffGeneral, kDoubleDigits, 0, settings);
 }
 
