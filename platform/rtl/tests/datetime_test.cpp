@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/sysutils.h"
@@ -160,6 +161,30 @@ TEST(DateFormat, WholeDateAndTimePicturesAndTwelveHourClock) {
       {"'ampm' hh", afternoon, "ampm 14"},
   };
   for (const Case& c : cases) EXPECT_EQ(FormatDateTime(c.format, c.value), Cz(c.want)) << c.format;
+}
+
+// Texts longer than the formatter's buffer on the stack: literals, names
+// and numbers that cross its end keep every byte.
+TEST(DateFormat, LongPicturesKeepEveryPart) {
+  TDateTime v = EncodeDate(2024, 3, 5) + EncodeTime(7, 8, 9, 45);
+  auto repeat = [](const std::string& part, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += part;
+    return out;
+  };
+  const std::string literal(300, 'x');
+  struct Case {
+    std::string format;
+    std::string want;
+  } cases[] = {
+      {repeat("-", 250) + "d", repeat("-", 250) + "5"},
+      {"'" + literal + "' d", literal + " 5"},
+      {"d '" + literal + "'", "5 " + literal},
+      {repeat("dddd ", 40), repeat(Cz("úterý "), 40)},
+      {repeat("hh:nn ", 30) + "yyyy", repeat("07:08 ", 30) + "2024"},
+      {repeat("z", 1) + repeat("-zzz", 50), "45" + repeat("-045", 50)},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FormatDateTime(c.format, v), c.want) << c.format;
 }
 
 TEST(DateParse, DayMonthYearWithShortAndLongParts) {
