@@ -533,7 +533,9 @@ AnsiString FloatToStr(double value, const TFormatSettings& settings) {
   // the text of every numeric field of every record a walk shows.
   char text[32];
   if (const std::size_t n = ShortDecimalText(value, settings.DecimalSeparator, text)) return AnsiString(text, n);
-  return FloatToStrF(value, TFloatFormat::ffGeneral, kDoubleDigits, 0, settings);
+  // What FloatToStrF's general format does after the same test.
+  if (const char* special = NonFiniteText(value)) return special;
+  return GeneralText(value, kDoubleDigits, 0, settings.DecimalSeparator);
 }
 
 AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int digits) {
