@@ -207,14 +207,27 @@ void XBO_DiskFile::WriteAt(int64_t position, const void* buffer, int32_t length)
   int64_t n = -1;
   if (!closed_ && readWrite_ && length >= 0 && position >= 0)
     n = FileWriteAt(handle_, position, buffer, length);
-  if (n != length) {
+  FinishWrite(position, n, length);
+}
+
+void XBO_DiskFile::WriteGatherAt(int64_t position, const FileSpan* spans, int spanCount) {
+  int64_t length = 0;
+  for (int i = 0; i < spanCount; ++i) length += spans[i].count;
+  int64_t n = -1;
+  if (!closed_ && readWrite_ && length <= INT32_MAX && position >= 0)
+    n = FileWriteGatherAt(handle_, position, spans, spanCount);
+  FinishWrite(position, n, length);
+}
+
+void XBO_DiskFile::FinishWrite(int64_t position, int64_t n, int64_t length) {
+  if (n < 0 || n != length) {
     lastTransfer_ = n > 0 ? static_cast<int32_t>(n) : 0;
     knownSize_ = -1;  // a partial write may have grown the file
     Fail(xbmWriteError);
   }
   if (knownSize_ >= 0 && n > 0) knownSize_ = std::max(knownSize_, position + n);
   position_ = position + n;
-  lastTransfer_ = length;
+  lastTransfer_ = static_cast<int32_t>(length);
   written_ = true;
 }
 

@@ -71,6 +71,9 @@ class XBO_DiskFile {
   // Writes length bytes at position and sets Written; "Error writing to %s"
   // (also for a file opened read-only).
   virtual void WriteAt(int64_t position, const void* buffer, int32_t length);
+  // WriteAt of pieces that follow each other in the file, without copying
+  // them into one buffer (at most 2^31 - 1 bytes in all); the same errors.
+  void WriteGatherAt(int64_t position, const FileSpan* spans, int spanCount);
 
   // One more level of the held lock, without the system (used when a
   // table-wide lock already covers a request).
@@ -98,6 +101,9 @@ class XBO_DiskFile {
  protected:
   // Raises EXbaseError with the message id filled with the file name.
   [[noreturn]] void Fail(int messageId) const;
+  // After a write of length bytes at position that wrote n (-1: failed):
+  // raises on a short write, else moves the position and the known size.
+  void FinishWrite(int64_t position, int64_t n, int64_t length);
 
   AnsiString fileName_;
   THandle handle_ = kInvalidHandle;

@@ -2307,19 +2307,19 @@ void XBobjIndexFile::WriteHeldBlocks() {
     if (Held(slot).dirty) numbers.push_back(number);
   });
   std::sort(numbers.begin(), numbers.end());
-  // Runs of neighbouring blocks go out in one write each, in file order.
-  std::vector<char> run;
+  // Runs of neighbouring blocks go out in one write each, in file order,
+  // gathered from where they are held.
+  std::vector<FileSpan> run;
+  run.reserve(std::min<std::size_t>(numbers.size(), kLongestHeldRun / kBlockSize));
   for (std::size_t first = 0; first < numbers.size();) {
     std::size_t last = first + 1;
     while (last < numbers.size() && numbers[last] == numbers[last - 1] + 1 &&
            static_cast<int64_t>(last - first) * kBlockSize < kLongestHeldRun)
       ++last;
     run.clear();
-    for (std::size_t k = first; k < last; ++k) {
-      const char* bytes = Held(*heldWhere_.Find(numbers[k])).bytes.get();
-      run.insert(run.end(), bytes, bytes + kBlockSize);
-    }
-    disk_->WriteAt(numbers[first] * kBlockSize, run.data(), static_cast<int32_t>(run.size()));
+    for (std::size_t k = first; k < last; ++k)
+      run.push_back({Held(*heldWhere_.Find(numbers[k])).bytes.get(), kBlockSize});
+    disk_->WriteGatherAt(numbers[first] * kBlockSize, run.data(), static_cast<int>(run.size()));
     for (std::size_t k = first; k < last; ++k) Held(*heldWhere_.Find(numbers[k])).dirty = false;
     dirtyBlocks_ -= static_cast<int>(last - first);
     first = last;

@@ -17,9 +17,11 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -351,6 +353,61 @@ int64_t FileWriteAt(THandle handle, int64_t position, const void* buffer, int64_
   return TransferAll(count, true, [&](int64_t done, std::size_t n) {
     return pwrite(handle, p + done, n, static_cast<off_t>(position + done));
   });
+}
+
+int64_t FileWriteGatherAt(THandle handle, int64_t position, const FileSpan* spans, int spanCount) {
+  int64_t total = 0;
+  for (int i = 0; i < spanCount; ++i) {
+    if (spans[i].count < 0 || spans[i].count > std::numeric_limits<int64_t>::max() - total) {
+      errno = EINVAL;
+      return -1;
+    }
+    total += spans[i].count;
+  }
+  if (!ValidRange(position, total)) return -1;
+  if (!MayWrite(handle)) return -1;
+  constexpr int kMostPieces = IOV_MAX < 1024 ? IOV_MAX : 1024;
+  iovec pieces[kMostPieces];
+  int64_t done = 0;
+  int first = 0;     // the first span not yet written in full
+  int64_t into = 0;  // bytes of it written
+  while (done < total) {
+    while (spans[first].count == into) {
+      ++first;
+      into = 0;
+    }
+    int n = 0;
+    int64_t asked = 0;
+    for (int i = first; i < spanCount && n < kMostPieces && asked < kMaxChunk; ++i) {
+      const int64_t skip = i == first ? into : 0;
+      const int64_t take = std::min(spans[i].count - skip, kMaxChunk - asked);
+      if (take == 0) continue;
+      pieces[n].iov_base = const_cast<char*>(static_cast<const char*>(spans[i].data) + skip);
+      pieces[n].iov_len = static_cast<std::size_t>(take);
+      asked += take;
+      ++n;
+    }
+    const ssize_t put = pwritev(handle, pieces, n, static_cast<off_t>(position + done));
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (put == 0) {
+      errno = ENOSPC;
+      return -1;
+    }
+    done += put;
+    for (int64_t left = put; left > 0;) {
+      const int64_t step = std::min(left, spans[first].count - into);
+      into += step;
+      left -= step;
+      if (into == spans[first].count && left > 0) {
+        ++first;
+        into = 0;
+      }
+    }
+  }
+  return done;
 }
 
 bool FileFlush(THandle handle) {

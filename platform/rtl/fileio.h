@@ -68,6 +68,15 @@ int64_t FileSeek(THandle handle, int64_t offset, int origin);
 // Positioned transfers; the handle's position is not used. -1 on failure.
 int64_t FileReadAt(THandle handle, int64_t position, void* buffer, int64_t count);
 int64_t FileWriteAt(THandle handle, int64_t position, const void* buffer, int64_t count);
+// One piece of a gathered write.
+struct FileSpan {
+  const void* data;
+  int64_t count;
+};
+// FileWriteAt of pieces that follow each other in the file, taken from
+// where they lie in memory (no copy into one buffer), in as few system
+// calls as the system allows. Returns the bytes written or -1.
+int64_t FileWriteGatherAt(THandle handle, int64_t position, const FileSpan* spans, int spanCount);
 
 bool FileFlush(THandle handle);                 // fsync
 bool FileSetEnd(THandle handle, int64_t size);  // ftruncate

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/rtl/paths.h"
 #include "platform/rtl/system.h"
@@ -90,6 +91,58 @@ TEST(FileIo, NegativePositionsAreErrorsNotWraps) {
   EXPECT_EQ(FileRead(h.fd, buf, -1), -1);
   EXPECT_FALSE(FileSetEnd(h.fd, -1));
   EXPECT_EQ(ReadAll(h.fd), "abc");
+}
+
+// Gathered writes land as one write of the pieces joined would: empty
+// pieces anywhere, more pieces than one system call takes, a position past
+// the end (a gap of zeros).
+TEST(FileIo, GatheredWritesJoinThePieces) {
+  struct Case {
+    const char* name;
+    std::vector<int> sizes;  // piece lengths; piece i is filled with 'a' + i % 26
+    int64_t position;
+  };
+  const Case cases[] = {
+      {"one piece", {7}, 0},
+      {"empty pieces around and between", {0, 3, 0, 0, 5, 0}, 2},
+      {"only empty pieces", {0, 0}, 1},
+      {"more pieces than one call", std::vector<int>(2500, 3), 0},
+      {"past the end", {4, 4}, 20},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    Handle h(FileCreate(dir.File("t.dat")));
+    ASSERT_TRUE(h.ok());
+    ASSERT_EQ(FileWrite(h.fd, "0123", 4), 4);
+    std::vector<std::string> pieces;
+    std::vector<FileSpan> spans;
+    std::string joined;
+    for (std::size_t i = 0; i < c.sizes.size(); ++i)
+      pieces.emplace_back(static_cast<std::size_t>(c.sizes[i]), static_cast<char>('a' + i % 26));
+    for (const std::string& piece : pieces) {
+      spans.push_back({piece.data(), static_cast<int64_t>(piece.size())});
+      joined += piece;
+    }
+    ASSERT_EQ(FileWriteGatherAt(h.fd, c.position, spans.data(), static_cast<int>(spans.size())),
+              static_cast<int64_t>(joined.size()));
+    std::string expected = "0123";
+    if (!joined.empty()) {
+      if (expected.size() < c.position + joined.size()) expected.resize(c.position + joined.size(), '\0');
+      expected.replace(static_cast<std::size_t>(c.position), joined.size(), joined);
+    }
+    EXPECT_EQ(ReadAll(h.fd), expected);
+  }
+  TempDir dir;
+  dir.Write("t.dat", "data");
+  Handle r(FileOpen(dir.File("t.dat"), fmOpenRead | fmShareDenyNone));
+  const FileSpan one{"x", 1};
+  const FileSpan negative{"x", -1};
+  EXPECT_EQ(FileWriteGatherAt(r.fd, 0, &one, 1), -1);
+  Handle w(FileOpen(dir.File("t.dat"), fmOpenReadWrite | fmShareDenyNone));
+  EXPECT_EQ(FileWriteGatherAt(w.fd, -1, &one, 1), -1);
+  EXPECT_EQ(FileWriteGatherAt(w.fd, 0, &negative, 1), -1);
+  EXPECT_EQ(dir.Read("t.dat"), "data");
 }
 
 TEST(FileIo, HandleOpenedForReadingRefusesWrites) {
