@@ -2249,8 +2249,11 @@ void XBobjIndexFile::HoldWrite(int64_t position, const char* in, int32_t count) 
   const int64_t end = position + count;
   // Shared files write through: other programs read them. Large writes
   // (builds) gain nothing from waiting. Either goes to the disk now, and
-  // held copies of its blocks take the new bytes, clean.
-  const bool deferred = count <= kWriteThroughBytes && !disk_->Shared();
+  // held copies of its blocks take the new bytes, clean; a large write
+  // makes no new copies (a tree just built is read again, if at all, a path
+  // at a time long after: the copies only cost memory).
+  const bool large = count > kWriteThroughBytes;
+  const bool deferred = !large && !disk_->Shared();
   if (!deferred) disk_->WriteAt(position, in, count);
   const int64_t fileEnd = std::max(knownSize_, heldEnd_);
   for (int64_t number = position / kBlockSize; number * kBlockSize < end; ++number) {
@@ -2263,6 +2266,7 @@ void XBobjIndexFile::HoldWrite(int64_t position, const char* in, int32_t count) 
       slot = *held;
       TouchHeld(slot);
     } else {
+      if (large) continue;
       if (!whole && (!deferred || start + kBlockSize > fileEnd)) {
         // Part of a block not held: bytes near the end of the file, whose
         // length must stay as written, go to the disk at once.
