@@ -787,7 +787,8 @@ XBobjSortCDX::XBobjSortCDX(XBobjCDXTag* tag, int32_t recordCount)
       tag_(tag),
       recordCount_(recordCount),
       keyLength_(tag->KeyLength()),
-      fill_(tag->FillByte()) {
+      fill_(tag->FillByte()),
+      blocks_(*tag->CdxFile()) {
   leaf_ = CdxLeafParametersFor(keyLength_, static_cast<uint32_t>(std::max(recordCount, 1)));
   SetMemoryBound(kBuildMemoryBound);
 }
@@ -801,24 +802,7 @@ void XBobjSortCDX::WriteNode(std::size_t level, const std::vector<CdxEntry>& ent
   else
     ok = CdxEncodeBranch(entries, 0, count, root ? 1 : 0, left, right, keyLength_, fill_, block);
   if (!ok) tag_->Corrupt();
-  WriteBlock(position, block);
-}
-
-void XBobjSortCDX::WriteBlock(int32_t position, const uint8_t* block) {
-  constexpr std::size_t kBatch = 64 * 1024;
-  if (blocksStart_ < 0 || position != blocksStart_ + static_cast<int64_t>(blocks_.size()) ||
-      blocks_.size() >= kBatch) {
-    FlushBlocks();
-    blocksStart_ = position;
-  }
-  blocks_.insert(blocks_.end(), block, block + kCdxBlockSize);
-}
-
-void XBobjSortCDX::FlushBlocks() {
-  if (!blocks_.empty())
-    tag_->CdxFile()->WriteBlock(blocksStart_, blocks_.data(), static_cast<int32_t>(blocks_.size()));
-  blocks_.clear();
-  blocksStart_ = -1;
+  blocks_.Write(position, block, kCdxBlockSize);
 }
 
 void XBobjSortCDX::Add(std::size_t level, const char* key, std::size_t length, int32_t record, int32_t child) {
@@ -863,7 +847,7 @@ void XBobjSortCDX::Add(std::size_t level, const char* key, std::size_t length, i
 
 void XBobjSortCDX::WriteLeaf(LeafBlock& leaf, int32_t right, bool root) {
   PutCdxLeafHeader(leaf.block, 2 + (root ? 1 : 0), leaf.count, leaf.left, right, leaf.used, leaf_);
-  WriteBlock(leaf.position, leaf.block);
+  blocks_.Write(leaf.position, leaf.block, kCdxBlockSize);
 }
 
 // The leaf encoding of CdxEncodeLeaf, one key at a time: the key's bytes
@@ -942,7 +926,7 @@ int32_t XBobjSortCDX::WriteTree() {
   if (levels_.empty()) {
     int32_t position = tag_->CdxFile()->NewPage();
     WriteNode(0, {}, 0, -1, -1, position, true);
-    FlushBlocks();
+    blocks_.Flush();
     return position;
   }
   int32_t root = -1;
@@ -986,7 +970,7 @@ int32_t XBobjSortCDX::WriteTree() {
       l.pendingPosition = -1;
     }
   }
-  FlushBlocks();
+  blocks_.Flush();
   return root;
 }
 

@@ -273,9 +273,6 @@ class XBobjSortCDX : public TxbSort {
   void WriteNode(std::size_t level, const std::vector<CdxEntry>& entries, std::size_t count, int32_t left,
                  int32_t right, int32_t position, bool root);
   void AddLeafKey(const uint8_t* key, int length, int32_t record);
-  // Blocks for consecutive positions go to the file together.
-  void WriteBlock(int32_t position, const uint8_t* block);
-  void FlushBlocks();
   void WriteLeaf(LeafBlock& leaf, int32_t right, bool root);
 
   XBobjCDXTag* tag_;
@@ -291,8 +288,7 @@ class XBobjSortCDX : public TxbSort {
   int previousLength_ = 0;
   int previousStored_ = 0;  // without trailing fill
   int32_t previousRecord_ = 0;
-  std::vector<uint8_t> blocks_;
-  int64_t blocksStart_ = -1;
+  XBobjPageBatch blocks_;
 };
 
 class XBobjCDXFile : public XBobjIndexFile {

@@ -1971,6 +1971,21 @@ void XBobjIndexFile::WriteBlock(int64_t position, const void* buffer, int32_t co
   }
 }
 
+void XBobjPageBatch::Write(int64_t position, const void* page, int32_t size) {
+  if (start_ < 0 || position != start_ + static_cast<int64_t>(bytes_.size()) || bytes_.size() >= kBatchBytes) {
+    Flush();
+    start_ = position;
+  }
+  const auto* p = static_cast<const uint8_t*>(page);
+  bytes_.insert(bytes_.end(), p, p + size);
+}
+
+void XBobjPageBatch::Flush() {
+  if (!bytes_.empty()) file_.WriteBlock(start_, bytes_.data(), static_cast<int32_t>(bytes_.size()));
+  bytes_.clear();
+  start_ = -1;
+}
+
 void XBobjIndexFile::Rename(const AnsiString& newName) {
   if (!disk_) return;
   WriteHeldBlocks();

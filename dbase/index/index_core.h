@@ -993,3 +993,21 @@ class XBobjIndexFile {
   TxbIntMap<int32_t> heldWhere_;  // block number -> slot
   UseChain heldUse_;
 };
+
+// The pages a build writes, in the order their positions were taken:
+// pages that follow each other in the file go to it together, in writes
+// large enough to pass the held blocks straight to the disk (one block
+// copy and one allocation fewer per page, and few system calls). Pages
+// still waiting are not in the file: Flush before anything reads them.
+class XBobjPageBatch {
+ public:
+  explicit XBobjPageBatch(XBobjIndexFile& file) : file_(file) {}
+  void Write(int64_t position, const void* page, int32_t size);
+  void Flush();
+
+ private:
+  static constexpr std::size_t kBatchBytes = 64 * 1024;
+  XBobjIndexFile& file_;
+  std::vector<uint8_t> bytes_;
+  int64_t start_ = -1;
+};

@@ -484,6 +484,7 @@ XBobjSortMDX::XBobjSortMDX(XBobjMDXTag* tag)
 int32_t XBobjSortMDX::WriteTree() {
   XBobjMDXFile* file = tag_->MdxFile();
   const MdxLayout& layout = tag_->Layout();
+  XBobjPageBatch pages(*file);
   IndexLevelBuilder builder(layout.maxKeys, layout.maxKeys + 1,
                             [&](const std::vector<IndexBuildEntry>& entries, bool leaf) {
                               MdxPage page;
@@ -493,13 +494,15 @@ int32_t XBobjSortMDX::WriteTree() {
                               page.previous = tag_->ChainNewPage(position);
                               uint8_t block[kMdxPageSize];
                               if (!MdxEncodePage(page, layout, block)) tag_->Corrupt();
-                              file->WriteBlock(BlockOffset(position), block, kMdxPageSize);
+                              pages.Write(BlockOffset(position), block, kMdxPageSize);
                               return position;
                             });
   tag_->TakeSortedKeys(*this, [&](const TxbVariant& key, int32_t record) {
     builder.Add(tag_->DiskKey(key), record);
   });
-  return builder.Finish();
+  const int32_t root = builder.Finish();
+  pages.Flush();
+  return root;
 }
 
 // ---------------------------------------------------------------------------

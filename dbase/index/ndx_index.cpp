@@ -392,6 +392,7 @@ XBobjSortNdx::XBobjSortNdx(XBobjNDXTag* tag)
 int32_t XBobjSortNdx::WriteTree() {
   XBobjNDXFile* file = tag_->NdxFile();
   const NdxLayout& layout = tag_->Layout();
+  XBobjPageBatch pages(*file);
   IndexLevelBuilder builder(layout.maxKeys, layout.maxKeys + 1,
                             [&](const std::vector<IndexBuildEntry>& entries, bool leaf) {
                               NdxPage page;
@@ -400,13 +401,15 @@ int32_t XBobjSortNdx::WriteTree() {
                               uint8_t block[kNdxBlockSize];
                               if (!NdxEncodePage(page, layout, block)) tag_->Corrupt();
                               int32_t position = file->NewPage();
-                              file->WriteBlock(int64_t{position} * kNdxBlockSize, block, kNdxBlockSize);
+                              pages.Write(int64_t{position} * kNdxBlockSize, block, kNdxBlockSize);
                               return position;
                             });
   tag_->TakeSortedKeys(*this, [&](const TxbVariant& key, int32_t record) {
     builder.Add(tag_->DiskKey(key), record);
   });
-  return builder.Finish();
+  const int32_t root = builder.Finish();
+  pages.Flush();
+  return root;
 }
 
 // ---------------------------------------------------------------------------

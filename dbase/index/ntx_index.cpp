@@ -407,16 +407,19 @@ void XBobjNTXTag::ReadNode(int32_t position, NtxNode& node) {
     if (child == position || !ntx_->PositionInside(child, kNtxPageSize)) Corrupt();
 }
 
-void XBobjNTXTag::WriteNode(int32_t position, const NtxNode& node) {
+void XBobjNTXTag::WriteNode(int32_t position, const NtxNode& node, XBobjPageBatch* batch) {
   uint8_t page[kNtxPageSize];
   if (!NtxEncodePage(node, layout_, page)) Corrupt();
-  ntx_->WriteBlock(position, page, kNtxPageSize);
+  if (batch)
+    batch->Write(position, page, kNtxPageSize);
+  else
+    ntx_->WriteBlock(position, page, kNtxPageSize);
 }
 
-int32_t XBobjNTXTag::WriteNewNode(const NtxNode& node) {
+int32_t XBobjNTXTag::WriteNewNode(const NtxNode& node, XBobjPageBatch* batch) {
   int32_t position = ntx_->NewPage();
   if (!PagePosition(position)) Corrupt();
-  WriteNode(position, node);
+  WriteNode(position, node, batch);
   return position;
 }
 
@@ -831,7 +834,9 @@ void XBobjNTXTag::BuildTag() {
 // XBobjSortNTX
 
 XBobjSortNTX::XBobjSortNTX(XBobjNTXTag* tag)
-    : TxbSort(tag->KeyLength() + 1, CollationWeights, tag->Ascending(), tag->Unique()), tag_(tag) {
+    : TxbSort(tag->KeyLength() + 1, CollationWeights, tag->Ascending(), tag->Unique()),
+      tag_(tag),
+      pages_(*tag->NtxFile()) {
   SetMemoryBound(kBuildMemoryBound);
 }
 
@@ -848,7 +853,7 @@ void XBobjSortNTX::Add(std::size_t level, NtxKey key, int32_t child) {
   // follows it one level up.
   NtxNode full = std::move(node);
   levels_[level] = NtxNode{};
-  int32_t position = tag_->WriteNewNode(full);
+  int32_t position = tag_->WriteNewNode(full, &pages_);
   Add(level + 1, std::move(key), position);
 }
 
@@ -900,12 +905,17 @@ int32_t XBobjSortNTX::WriteTree(int64_t added) {
   }
   flush();
   int32_t child = 0;
-  if (levels_.empty()) return tag_->WriteNewNode(NtxNode{});
+  if (levels_.empty()) {
+    child = tag_->WriteNewNode(NtxNode{}, &pages_);
+    pages_.Flush();
+    return child;
+  }
   for (std::size_t level = 0; level < levels_.size(); ++level) {
     NtxNode& node = levels_[level];
     if (level > 0) node.children.push_back(child);
-    child = tag_->WriteNewNode(node);
+    child = tag_->WriteNewNode(node, &pages_);
   }
+  pages_.Flush();
   tag_->rootPosition_ = child;
   tag_->RepairRightEdge();
   return tag_->rootPosition_;

@@ -182,8 +182,9 @@ class XBobjNTXTag : public XBobjIndexTag {
   // The held form of a key's disk bytes, into an entry.
   void SetHeldText(XBobjIndexKeyData& entry, const uint8_t* key) const;
   std::string DiskBytes(const TxbVariant& stored) const;
-  void WriteNode(int32_t position, const NtxNode& node);
-  int32_t WriteNewNode(const NtxNode& node);
+  // Into batch when given (a build), else to the file.
+  void WriteNode(int32_t position, const NtxNode& node, XBobjPageBatch* batch = nullptr);
+  int32_t WriteNewNode(const NtxNode& node, XBobjPageBatch* batch = nullptr);
   // Pushes the page at position onto the path (checking depth and loops).
   void PushStep(Path& path, int32_t position, int index);
   // Goes down from the root to a leaf, in every page to the first key not
@@ -232,6 +233,7 @@ class XBobjSortNTX : public TxbSort {
   XBobjNTXTag* tag_;
   int perPage_ = 1;
   std::vector<NtxNode> levels_;
+  XBobjPageBatch pages_;
 };
 
 class XBobjNTXFile : public XBobjIndexFile {
