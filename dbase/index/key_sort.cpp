@@ -404,21 +404,29 @@ int TxbSort::CompareFrom(const Item& a, const Item& b, std::size_t offset) const
 
 // Most-significant-byte radix sort; small groups go by insertion. Groups
 // still to sort wait on a list rather than the call stack, whose depth
-// would otherwise grow with the key length.
+// would otherwise grow with the key length. Each pass scatters a group
+// from the buffer that holds it into the other one, where its subgroups
+// then stay (no copy back per pass); a group that is done is put back into
+// items if it ended in scratch.
 void TxbSort::RadixSort(Item* items, Item* scratch, std::size_t count) {
-  // A group: items [begin, begin + n) whose entries agree before offset and
-  // on the head bytes above shift.
+  // A group: items [begin, begin + n) of items, or of scratch when
+  // inScratch, whose entries agree before offset and on the head bytes
+  // above shift.
   struct Group {
     std::size_t begin;
     std::size_t n;
     std::size_t offset;
     int shift;
+    bool inScratch;
   };
-  std::vector<Group> groups{{0, count, 0, 56}};
+  auto settle = [&](std::size_t begin, std::size_t n, bool inScratch) {
+    if (inScratch) std::memcpy(items + begin, scratch + begin, n * sizeof(Item));
+  };
+  std::vector<Group> groups{{0, count, 0, 56, false}};
   while (!groups.empty()) {
     const Group g = groups.back();
     groups.pop_back();
-    Item* a = items + g.begin;
+    Item* a = (g.inScratch ? scratch : items) + g.begin;
     const std::size_t n = g.n;
     std::size_t offset = g.offset;
     int shift = g.shift;
@@ -432,6 +440,7 @@ void TxbSort::RadixSort(Item* items, Item* scratch, std::size_t count) {
         }
         a[j] = x;
       }
+      settle(g.begin, n, g.inScratch);
       continue;
     }
     uint32_t counts[256] = {};
@@ -439,12 +448,14 @@ void TxbSort::RadixSort(Item* items, Item* scratch, std::size_t count) {
     if (counts[(a[0].head >> shift) & 0xFF] == n) {
       // One byte value throughout: nothing to move at this byte.
       if (shift > 0) {
-        groups.push_back({g.begin, n, offset, shift - 8});
+        groups.push_back({g.begin, n, offset, shift - 8, g.inScratch});
       } else if (offset + 8 < compared_) {
         LoadHeads(a, n, offset + 8);
-        groups.push_back({g.begin, n, offset + 8, 56});
+        groups.push_back({g.begin, n, offset + 8, 56, g.inScratch});
+      } else {
+        settle(g.begin, n, g.inScratch);  // the same entry throughout
       }
-      continue;  // else the same entry throughout
+      continue;
     }
     std::size_t position[256];
     std::size_t sum = 0;
@@ -452,19 +463,19 @@ void TxbSort::RadixSort(Item* items, Item* scratch, std::size_t count) {
       position[b] = sum;
       sum += counts[b];
     }
-    Item* out = scratch + g.begin;
+    Item* out = (g.inScratch ? items : scratch) + g.begin;
     for (std::size_t i = 0; i < n; ++i) out[position[(a[i].head >> shift) & 0xFF]++] = a[i];
-    std::memcpy(a, out, n * sizeof(Item));
+    const bool outScratch = !g.inScratch;
     std::size_t start = 0;
     for (int b = 0; b < 256; ++b) {
       const std::size_t c = counts[b];
-      if (c > 1) {
-        if (shift > 0) {
-          groups.push_back({g.begin + start, c, offset, shift - 8});
-        } else if (offset + 8 < compared_) {
-          LoadHeads(a + start, c, offset + 8);
-          groups.push_back({g.begin + start, c, offset + 8, 56});
-        }
+      if (c > 1 && shift > 0) {
+        groups.push_back({g.begin + start, c, offset, shift - 8, outScratch});
+      } else if (c > 1 && offset + 8 < compared_) {
+        LoadHeads(out + start, c, offset + 8);
+        groups.push_back({g.begin + start, c, offset + 8, 56, outScratch});
+      } else if (c > 0) {
+        settle(g.begin + start, c, outScratch);
       }
       start += c;
     }
