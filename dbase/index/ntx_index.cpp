@@ -135,17 +135,25 @@ void NtxDecodePage(const uint8_t* page, const NtxLayout& layout, const AnsiStrin
   });
 }
 
+void NtxStartPage(const NtxLayout& layout, uint8_t* page) {
+  std::memset(page, 0, kNtxPageSize);
+  int tableEnd = 2 + 2 * (layout.maxItems + 1);
+  for (int i = 0; i <= layout.maxItems; ++i)
+    PutLe16(page + 2 + 2 * i, static_cast<uint32_t>(tableEnd + i * layout.itemSize));
+}
+
+uint8_t* NtxPageItem(const NtxLayout& layout, uint8_t* page, int i) {
+  return page + 2 + 2 * (layout.maxItems + 1) + i * layout.itemSize;
+}
+
 bool NtxEncodePage(const NtxNode& node, const NtxLayout& layout, uint8_t* page) {
   int count = static_cast<int>(node.keys.size());
   if (count > layout.maxItems) return false;
   if (!node.IsLeaf() && node.children.size() != node.keys.size() + 1) return false;
-  std::memset(page, 0, kNtxPageSize);
+  NtxStartPage(layout, page);
   PutLe16(page, static_cast<uint32_t>(count));
-  int tableEnd = 2 + 2 * (layout.maxItems + 1);
-  for (int i = 0; i <= layout.maxItems; ++i)
-    PutLe16(page + 2 + 2 * i, static_cast<uint32_t>(tableEnd + i * layout.itemSize));
   for (int i = 0; i <= count; ++i) {
-    uint8_t* p = page + tableEnd + i * layout.itemSize;
+    uint8_t* p = NtxPageItem(layout, page, i);
     if (!node.IsLeaf()) PutLe32(p, static_cast<uint32_t>(node.children[static_cast<std::size_t>(i)]));
     if (i == count) break;
     const NtxKey& key = node.keys[static_cast<std::size_t>(i)];
@@ -407,19 +415,23 @@ void XBobjNTXTag::ReadNode(int32_t position, NtxNode& node) {
     if (child == position || !ntx_->PositionInside(child, kNtxPageSize)) Corrupt();
 }
 
-void XBobjNTXTag::WriteNode(int32_t position, const NtxNode& node, XBobjPageBatch* batch) {
+void XBobjNTXTag::WriteNode(int32_t position, const NtxNode& node) {
   uint8_t page[kNtxPageSize];
   if (!NtxEncodePage(node, layout_, page)) Corrupt();
-  if (batch)
-    batch->Write(position, page, kNtxPageSize);
-  else
-    ntx_->WriteBlock(position, page, kNtxPageSize);
+  ntx_->WriteBlock(position, page, kNtxPageSize);
 }
 
-int32_t XBobjNTXTag::WriteNewNode(const NtxNode& node, XBobjPageBatch* batch) {
+int32_t XBobjNTXTag::WriteNewNode(const NtxNode& node) {
   int32_t position = ntx_->NewPage();
   if (!PagePosition(position)) Corrupt();
-  WriteNode(position, node, batch);
+  WriteNode(position, node);
+  return position;
+}
+
+int32_t XBobjNTXTag::WriteNewPage(const uint8_t* page, XBobjPageBatch* batch) {
+  int32_t position = ntx_->NewPage();
+  if (!PagePosition(position)) Corrupt();
+  batch->Write(position, page, kNtxPageSize);
   return position;
 }
 
@@ -840,21 +852,34 @@ XBobjSortNTX::XBobjSortNTX(XBobjNTXTag* tag)
   SetMemoryBound(kBuildMemoryBound);
 }
 
-void XBobjSortNTX::Add(std::size_t level, NtxKey key, int32_t child) {
+void XBobjSortNTX::StartLevel(LevelPage& level) {
+  NtxStartPage(tag_->Layout(), level.bytes.data());
+  level.count = 0;
+}
+
+int32_t XBobjSortNTX::WriteLevel(LevelPage& level) {
+  PutLe16(level.bytes.data(), static_cast<uint32_t>(level.count));
+  return tag_->WriteNewPage(level.bytes.data(), &pages_);
+}
+
+void XBobjSortNTX::Add(std::size_t level, const uint8_t* key, int32_t record, int32_t child) {
   if (level >= static_cast<std::size_t>(kIndexMaxDepth)) tag_->Corrupt();
-  if (levels_.size() <= level) levels_.resize(level + 1);
-  NtxNode& node = levels_[level];
-  if (level > 0) node.children.push_back(child);
-  if (static_cast<int>(node.keys.size()) < perPage_) {
-    node.keys.push_back(std::move(key));
+  while (levels_.size() <= level) StartLevel(levels_.emplace_back());
+  LevelPage& page = levels_[level];
+  const NtxLayout& layout = tag_->Layout();
+  uint8_t* item = NtxPageItem(layout, page.bytes.data(), page.count);
+  if (level > 0) PutLe32(item, static_cast<uint32_t>(child));
+  if (page.count < perPage_) {
+    PutLe32(item + 4, static_cast<uint32_t>(record));
+    std::memcpy(item + 8, key, static_cast<std::size_t>(layout.keyLength));
+    ++page.count;
     return;
   }
   // The page is complete (a branch with its rightmost child): the key
   // follows it one level up.
-  NtxNode full = std::move(node);
-  levels_[level] = NtxNode{};
-  int32_t position = tag_->WriteNewNode(full, &pages_);
-  Add(level + 1, std::move(key), position);
+  int32_t position = WriteLevel(page);
+  StartLevel(page);
+  Add(level + 1, key, record, position);
 }
 
 int32_t XBobjSortNTX::WriteTree(int64_t added) {
@@ -869,7 +894,8 @@ int32_t XBobjSortNTX::WriteTree(int64_t added) {
   std::vector<NtxKey> run;
   std::string runHeld;
   auto flush = [&]() {
-    for (auto it = run.rbegin(); it != run.rend(); ++it) Add(0, std::move(*it), 0);
+    for (auto it = run.rbegin(); it != run.rend(); ++it)
+      Add(0, reinterpret_cast<const uint8_t*>(it->bytes.data()), it->record, 0);
     run.clear();
   };
   XBobjIndexTable* table = tag_->NtxFile()->Table();
@@ -880,25 +906,24 @@ int32_t XBobjSortNTX::WriteTree(int64_t added) {
   int32_t record;
   int32_t written = 0;
   TxbVariant value(0);
+  std::string key;
   // Keys come from the sorter as the texts they were added as; the disk
   // form pads them to the key length.
   while (NextBytes(type, bytes, length, record)) {
-    NtxKey item;
     if (type == xbsText) {
-      item.bytes.assign(reinterpret_cast<const char*>(bytes), std::min(static_cast<std::size_t>(length), keyLength));
-      item.bytes.resize(keyLength, ' ');
+      key.assign(reinterpret_cast<const char*>(bytes), std::min(static_cast<std::size_t>(length), keyLength));
+      key.resize(keyLength, ' ');
     } else {
       KeyValue(type, bytes, length, value);
-      item.bytes = tag_->DiskBytes(value);
+      key = tag_->DiskBytes(value);
     }
-    item.record = record;
     if (reverseRuns) {
-      std::string held = tag_->HeldKey(item.bytes);
+      std::string held = tag_->HeldKey(key);
       if (!run.empty() && tag_->CompareHeld(held, runHeld) != 0) flush();
       if (run.empty()) runHeld = held;
-      run.push_back(std::move(item));
+      run.push_back(NtxKey{key, record});
     } else {
-      Add(0, std::move(item), 0);
+      Add(0, reinterpret_cast<const uint8_t*>(key.data()), record, 0);
     }
     ++written;
     if (table) table->IndexStatusReport(2, written, 0);
@@ -906,14 +931,16 @@ int32_t XBobjSortNTX::WriteTree(int64_t added) {
   flush();
   int32_t child = 0;
   if (levels_.empty()) {
-    child = tag_->WriteNewNode(NtxNode{}, &pages_);
+    LevelPage empty;
+    StartLevel(empty);
+    child = WriteLevel(empty);
     pages_.Flush();
     return child;
   }
   for (std::size_t level = 0; level < levels_.size(); ++level) {
-    NtxNode& node = levels_[level];
-    if (level > 0) node.children.push_back(child);
-    child = tag_->WriteNewNode(node, &pages_);
+    LevelPage& page = levels_[level];
+    if (level > 0) PutLe32(NtxPageItem(tag_->Layout(), page.bytes.data(), page.count), static_cast<uint32_t>(child));
+    child = WriteLevel(page);
   }
   pages_.Flush();
   tag_->rootPosition_ = child;

@@ -63,6 +63,7 @@
 // written through the file (after 0x7FFF it restarts at 1).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -109,6 +110,10 @@ void NtxDecodePage(const uint8_t* page, const NtxLayout& layout, const AnsiStrin
 // Encodes with items in order behind a filled offset table; false when the
 // node holds more keys than the layout allows.
 bool NtxEncodePage(const NtxNode& node, const NtxLayout& layout, uint8_t* page);
+// A page without keys: zeros behind a filled offset table (items in order).
+void NtxStartPage(const NtxLayout& layout, uint8_t* page);
+// Item i of a page laid out by NtxStartPage.
+uint8_t* NtxPageItem(const NtxLayout& layout, uint8_t* page, int i);
 
 // Key texts of numbers and dates.
 std::string NtxNumberKey(double value, int width, int decimals);
@@ -182,9 +187,10 @@ class XBobjNTXTag : public XBobjIndexTag {
   // The held form of a key's disk bytes, into an entry.
   void SetHeldText(XBobjIndexKeyData& entry, const uint8_t* key) const;
   std::string DiskBytes(const TxbVariant& stored) const;
-  // Into batch when given (a build), else to the file.
-  void WriteNode(int32_t position, const NtxNode& node, XBobjPageBatch* batch = nullptr);
-  int32_t WriteNewNode(const NtxNode& node, XBobjPageBatch* batch = nullptr);
+  void WriteNode(int32_t position, const NtxNode& node);
+  int32_t WriteNewNode(const NtxNode& node);
+  // An encoded page at a new place, into a build's batch; the place.
+  int32_t WriteNewPage(const uint8_t* page, XBobjPageBatch* batch);
   // Pushes the page at position onto the path (checking depth and loops).
   void PushStep(Path& path, int32_t position, int index);
   // Goes down from the root to a leaf, in every page to the first key not
@@ -228,11 +234,20 @@ class XBobjSortNTX : public TxbSort {
   int32_t WriteTree(int64_t added);
 
  private:
-  void Add(std::size_t level, NtxKey key, int32_t child);
+  // The page a level is filling, encoded as it fills: no key is held
+  // anywhere else.
+  struct LevelPage {
+    std::array<uint8_t, kNtxPageSize> bytes;
+    int count = 0;
+  };
+  // key: the key length of bytes as stored.
+  void Add(std::size_t level, const uint8_t* key, int32_t record, int32_t child);
+  void StartLevel(LevelPage& level);
+  int32_t WriteLevel(LevelPage& level);
 
   XBobjNTXTag* tag_;
   int perPage_ = 1;
-  std::vector<NtxNode> levels_;
+  std::vector<LevelPage> levels_;
   XBobjPageBatch pages_;
 };
 
