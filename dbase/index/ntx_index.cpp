@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -166,29 +167,41 @@ bool NtxEncodePage(const NtxNode& node, const NtxLayout& layout, uint8_t* page) 
 
 std::string NtxNumberKey(double value, int width, int decimals) {
   if (width < 1) return std::string();
-  bool negative = value < 0;
-  std::string text;
-  if (std::isfinite(value)) text = FormatFixedNumber(std::fabs(value), decimals, static_cast<std::size_t>(width));
-  if (text.empty()) {
+  const auto size = static_cast<std::size_t>(width);
+  const double magnitude = std::fabs(value);
+  std::string key(size, '0');
+  char digits[24];
+  AnsiString text;
+  std::string_view shown;
+  if (decimals <= 0 && magnitude < 1e15 && magnitude == std::floor(magnitude)) {
+    // Whole numbers, the usual keys, need no rounding: their digits.
+    shown = std::string_view(
+        digits, static_cast<std::size_t>(
+                    std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(magnitude)).ptr - digits));
+  } else if (std::isfinite(value)) {
+    text = FormatFixedNumber(magnitude, decimals, size);
+    shown = text;
+  }
+  if (shown.empty() || shown.size() > size) {
     // Too wide for the key: the widest value it shows keeps the order at
     // the ends of the scale.
-    if (decimals > 0 && decimals < width - 1)
-      text = std::string(static_cast<std::size_t>(width - decimals - 1), '9') + "." +
-             std::string(static_cast<std::size_t>(decimals), '9');
-    else
-      text = std::string(static_cast<std::size_t>(width), '9');
+    key.assign(size, '9');
+    if (decimals > 0 && decimals < width - 1) key[size - static_cast<std::size_t>(decimals) - 1] = '.';
+  } else {
+    // Zeros before the digits.
+    std::memcpy(key.data() + (size - shown.size()), shown.data(), shown.size());
   }
-  text.insert(0, static_cast<std::size_t>(width) - text.size(), '0');
-  if (negative)
-    for (char& c : text)
+  if (value < 0)
+    for (char& c : key)
       if (c >= '0' && c <= '9') c = static_cast<char>(92 - c);
-  return text;
+  return key;
 }
 
 std::string NtxDateKey(int32_t day) {
   if (day <= 0) return "00000000";
   AnsiString text = DbfDate().JulianToDbfText(day);
-  if (Trim(text).empty()) return "00000000";
+  // Blanks: no date the calendar knows.
+  if (text.find_first_not_of(' ') == std::string::npos) return "00000000";
   return text;
 }
 

@@ -54,6 +54,13 @@ TEST(NtxKeys, NumbersBecomeTextsInValueOrder) {
       {0, 6, 1, "0000.0"},
       {123, 3, 0, "123"},
       {-7, 4, 0, Negated("0007")},
+      {0, 1, 0, "0"},
+      {-0.0, 3, 0, "000"},
+      {4294967296, 10, 0, "4294967296"},
+      {999999999999999, 15, 0, "999999999999999"},
+      {1e15, 16, 0, "1000000000000000"},
+      {-123, 5, 0, Negated("00123")},
+      {12.5, 4, 0, "0013"},
       // Too wide for the key: the widest it shows.
       {1234, 3, 0, "999"},
       {1e14, 18, 4, "9999999999999.9999"},
@@ -69,6 +76,7 @@ TEST(NtxKeys, NumbersBecomeTextsInValueOrder) {
 TEST(NtxKeys, DatesAreDbaseTextsAndNoDateIsZeros) {
   EXPECT_EQ(NtxDateKey(0), "00000000");
   EXPECT_EQ(NtxDateKey(-5), "00000000");
+  EXPECT_EQ(NtxDateKey(TxbDBFDate::kLastDay + 1), "00000000");
   EXPECT_EQ(NtxDateKey(DbfDate().TextToJulian("20200201")), "20200201");
 }
 
