@@ -659,6 +659,81 @@ void XBobjCDXTag::WriteLeafInPlace(XBobjIndexKey* page) {
   cdx_->WriteBlock(page->Position, block, kCdxBlockSize);
 }
 
+bool XBobjCDXTag::ReadLeafBlock(int32_t position, int& count, int32_t& left, int32_t& right) {
+  uint8_t block[kCdxBlockSize];
+  ReadBlockChecked(position, block);
+  if (GetLe16(block) < 2) return false;
+  const auto width = static_cast<std::size_t>(keyLength_);
+  // A leaf's slots take three bytes at least: more entries are refused
+  // while decoding.
+  const std::size_t most = std::min<std::size_t>(GetLe16(block + 2), kCdxLeafArea / 3);
+  if (blockKeys_.size() < most * width) blockKeys_.resize(most * width);
+  if (blockRecords_.size() < most) {
+    blockLengths_.resize(most);
+    blockRecords_.resize(most);
+  }
+  std::size_t i = 0;
+  CdxNode node;
+  DecodeNode(block, keyLength_, FillByte(), cdx_->FileName(), node,
+             [&](const uint8_t* key, int length, int32_t record, int32_t) {
+               std::memcpy(blockKeys_.data() + i * width, key, width);
+               blockLengths_[i] = length;
+               blockRecords_[i] = record;
+               ++i;
+             });
+  CheckLinks(node);
+  blockCount_ = static_cast<int>(i);
+  blockPosition_ = position;
+  blockLeft_ = left = node.left;
+  blockRight_ = right = node.right;
+  count = static_cast<int>(i);
+  return true;
+}
+
+void XBobjCDXTag::LeafBlockEntry(int i, XBobjIndexKeyData& entry) const {
+  const auto n = static_cast<std::size_t>(i);
+  const char* key = reinterpret_cast<const char*>(blockKeys_.data()) + n * static_cast<std::size_t>(keyLength_);
+  SetHeldKey(entry, std::string_view(key, static_cast<std::size_t>(blockLengths_[n])));
+  entry.RecordNumber = blockRecords_[n];
+  entry.EntryTag = blockRecords_[n];
+}
+
+bool XBobjCDXTag::InsertIntoLeafBlock(int at, const XBobjIndexKeyData& stored) {
+  // The leaf as WriteLeafInPlace writes it once the key is in it (a leaf
+  // below a branch), byte for byte.
+  const auto width = static_cast<std::size_t>(keyLength_);
+  const auto count = static_cast<std::size_t>(blockCount_) + 1;
+  const auto place = static_cast<std::size_t>(at);
+  uint32_t highest = HighestRecord();
+  leafRefs_.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    CdxLeafRef& ref = leafRefs_[i];
+    if (i == place) {
+      ref.key = reinterpret_cast<const char*>(stored.Data());
+      ref.length = std::min(stored.Length(), keyLength_);
+      ref.record = stored.RecordNumber;
+    } else {
+      const std::size_t from = i < place ? i : i - 1;
+      ref.key = reinterpret_cast<const char*>(blockKeys_.data()) + from * width;
+      ref.length = blockLengths_[from];
+      ref.record = blockRecords_[from];
+    }
+    highest = std::max(highest, static_cast<uint32_t>(ref.record));
+  }
+  const CdxLeafParameters p = CdxLeafParametersFor(keyLength_, highest);
+  const uint8_t fill = FillByte();
+  int total = 0;
+  for (std::size_t i = 0; i < count; ++i)
+    total += CdxCountLeafRef(i ? &leafRefs_[i - 1] : nullptr, leafRefs_[i], keyLength_, fill, p.infoBytes);
+  if (total > kCdxLeafArea) return false;
+  uint8_t block[kCdxBlockSize];
+  if (!CdxEncodeLeafRefs(leafRefs_.data(), count, total, 2, blockLeft_, blockRight_, keyLength_, p, block)) {
+    return false;
+  }
+  cdx_->WriteBlock(blockPosition_, block, kCdxBlockSize);
+  return true;
+}
+
 void XBobjCDXTag::WriteSplitOffLeaf(XBobjIndexKey* page, const uint8_t* block, std::size_t moved,
                                     int32_t position, int32_t& firstSplit) {
   cdx_->WriteBlock(position, block, kCdxBlockSize);

@@ -166,6 +166,10 @@ class XBobjCDXTag : public XBobjIndexTag {
   void PageRemoved(XBobjIndexKey* page) override;
   bool AlternateStoredForm(const TxbVariant& stored, TxbVariant& alternate) override;
   bool WrittenPageReadsBackAsHeld() const override { return true; }
+  bool LeafBlocksEditable() const override { return !General() && !directory_; }
+  bool ReadLeafBlock(int32_t position, int& count, int32_t& left, int32_t& right) override;
+  void LeafBlockEntry(int i, XBobjIndexKeyData& entry) const override;
+  bool InsertIntoLeafBlock(int at, const XBobjIndexKeyData& stored) override;
 
   // Compiles the expressions and settles key type and length on the table's
   // current record, refusing what cannot be stored; writes nothing.
@@ -232,6 +236,15 @@ class XBobjCDXTag : public XBobjIndexTag {
   uint32_t changeCounter_ = 0;
   uint8_t rawHeader_[kCdxHeaderSize] = {};
   std::vector<CdxLeafRef> leafRefs_;  // reused by WriteLeafInPlace
+  // The leaf ReadLeafBlock read: every key at the key length (trailing
+  // fill included), its length without the fill, its record.
+  std::vector<uint8_t> blockKeys_;
+  std::vector<int> blockLengths_;
+  std::vector<int32_t> blockRecords_;
+  int blockCount_ = 0;
+  int32_t blockPosition_ = 0;
+  int32_t blockLeft_ = -1;
+  int32_t blockRight_ = -1;
 };
 
 // Writes a new tag bottom-up from its sorted keys: one node per tree level

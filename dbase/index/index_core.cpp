@@ -1011,21 +1011,28 @@ int XBobjIndexTag::Search(int32_t recordNumber, const TxbVariant& key, int compa
   }
 }
 
+int XBobjIndexTag::FirstNotBefore(const XBobjIndexKey& page, const TxbVariant& key, int32_t recordNumber,
+                                  int compareMode) const {
+  const bool leaf = page.IsLeaf();
+  int lo = 0;
+  int hi = page.Count();
+  while (lo < hi) {
+    int mid = lo + (hi - lo) / 2;
+    if (CompareEntry(*page.Entry(mid), key, recordNumber, compareMode, leaf) < 0)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo;
+}
+
 int XBobjIndexTag::SearchPath(int32_t recordNumber, const TxbVariant& key, int compareMode) {
   EnsureRoot();
   XBobjIndexKey* page = root_.get();
   for (;;) {
     int n = page->Count();
     bool leaf = page->IsLeaf();
-    int lo = 0;
-    int hi = n;
-    while (lo < hi) {
-      int mid = lo + (hi - lo) / 2;
-      if (CompareEntry(*page->Entry(mid), key, recordNumber, compareMode, leaf) < 0)
-        lo = mid + 1;
-      else
-        hi = mid;
-    }
+    int lo = FirstNotBefore(*page, key, recordNumber, compareMode);
     if (leaf) {
       page->Current = lo;
       break;
@@ -1609,6 +1616,7 @@ bool XBobjIndexTag::InsertKey(XBobjIndexKeyData& key) {
   if (leaf) {
     at = leaf->Count();
   } else {
+    if (InsertIntoStoredLeaf(stored, recordNumber)) return true;
     if (unique_ && Search(kIndexAnyRecord, stored, kIndexCompareExact) == 0) return false;
     int r = Search(recordNumber, stored, kIndexCompareExact);
     leaf = LeafPage();
@@ -1621,6 +1629,108 @@ bool XBobjIndexTag::InsertKey(XBobjIndexKeyData& key) {
   CopyCurrent();
   SetPosition(false, false);
   CheckPath();
+  return true;
+}
+
+bool XBobjIndexTag::ReadLeafBlock(int32_t, int&, int32_t&, int32_t&) { return false; }
+void XBobjIndexTag::LeafBlockEntry(int, XBobjIndexKeyData&) const {}
+bool XBobjIndexTag::InsertIntoLeafBlock(int, const XBobjIndexKeyData&) { return false; }
+
+bool XBobjIndexTag::InsertIntoStoredLeaf(const XBobjIndexKeyData& stored, int32_t recordNumber) {
+  if (!LeafBlocksEditable() || unique_) return false;
+  EnsureRoot();
+  XBobjIndexKey* page = root_.get();
+  if (page->IsLeaf()) return false;
+  int depth = 1;
+  // Down the branches as SearchPath goes.
+  for (;;) {
+    const int n = page->Count();
+    if (n == 0) return false;
+    const int lo = FirstNotBefore(*page, stored, recordNumber, kIndexCompareExact);
+    const int index = lo < n ? lo : n - 1;
+    XBobjIndexKeyData* entry = page->Entry(index);
+    const int32_t target = entry->EntryTag;
+    XBobjIndexKey* child = page->Child();
+    if (child && child->Position == target && !child->Split()) {
+      if (child->IsLeaf()) return false;  // open already: nothing to read
+      page->Current = index;
+      page = child;
+      ++depth;
+      continue;
+    }
+    const XBobjIndexFile::HeldPage held = file_->HeldPageKind(this, target);
+    // A leaf held decoded costs no reading: the search takes it.
+    if (held == XBobjIndexFile::HeldPage::Leaf) return false;
+    if (held == XBobjIndexFile::HeldPage::None) {
+      // A loop or a tree too deep is the search's to report.
+      if (depth >= kIndexMaxDepth) return false;
+      for (const XBobjIndexKey* p = page; p; p = p->Parent())
+        if (p->Position == target) return false;
+      // The open child leaves the path as OpenChild lets it go.
+      if (child) {
+        FreeChain(child);
+        if (PathSplit(page)) {
+          ResetPages();
+          return false;
+        }
+      }
+      page->Current = page->IndexOf(entry);
+      if (page->Current < 0) Corrupt();
+      int count = 0;
+      int32_t left = -1;
+      int32_t right = -1;
+      if (ReadLeafBlock(target, count, left, right))
+        return InsertIntoLeafRead(*page, stored, recordNumber, count, left, right);
+    }
+    // A branch: opened as the search opens it.
+    try {
+      page = OpenChild(page, index);
+    } catch (const PathReloaded&) {
+      return false;
+    }
+    if (page->IsLeaf()) return false;
+    ++depth;
+  }
+}
+
+bool XBobjIndexTag::InsertIntoLeafRead(XBobjIndexKey& parent, const XBobjIndexKeyData& stored,
+                                       int32_t recordNumber, int count, int32_t left, int32_t right) {
+  if (count == 0) return false;
+  // The checks OpenChild makes of a child it reads.
+  XBobjIndexKeyData& probe = leafProbe_;
+  const XBobjIndexKeyData* separator = parent.CurrentEntry();
+  const int at = parent.Current;
+  if (file_->KeysByRecord()) {
+    LeafBlockEntry(count - 1, probe);
+    if (CompareEntry(*separator, probe, probe.RecordNumber, kIndexCompareExact, false) < 0) return false;
+    if (at > 0 && left != parent.Entry(at - 1)->EntryTag) return false;
+    if (at + 1 < parent.Count() && right != parent.Entry(at + 1)->EntryTag) return false;
+  }
+  if (const XBobjIndexKeyData* bound = LowerBound(&parent)) {
+    LeafBlockEntry(0, probe);
+    if (file_->KeysByRecord()
+            ? CompareEntry(*bound, probe, probe.RecordNumber, kIndexCompareExact, false) >= 0
+            : CompareEntry(*bound, probe, kIndexAnyRecord, kIndexCompareExact, false) > 0)
+      return false;
+  }
+  // The key's place, as SearchPath finds it in the leaf.
+  int lo = 0;
+  int hi = count;
+  while (lo < hi) {
+    int mid = lo + (hi - lo) / 2;
+    LeafBlockEntry(mid, probe);
+    if (CompareEntry(probe, stored, recordNumber, kIndexCompareExact, true) < 0)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  if (lo >= count || !InsertIntoLeafBlock(lo, stored)) return false;
+  // Positioned on the new key, as InsertKey leaves the tag; the path goes
+  // (its leaf was never read) and is searched again when next needed.
+  currentKey_.AssignEntry(stored);
+  positioned_ = true;
+  SetPosition(false, false);
+  ResetPages();
   return true;
 }
 
@@ -2542,6 +2652,18 @@ void XBobjIndexFile::RecyclePageObject(std::unique_ptr<XBobjIndexKey> page) {
     page->ResetPage();
     tag->sparePages_.push_back(std::move(page));
   }
+}
+
+XBobjIndexFile::HeldPage XBobjIndexFile::HeldPageKind(const XBobjIndexTag* tag, int32_t position) const {
+  const int32_t slot = CachedSlot(position);
+  if (slot < 0) return HeldPage::None;
+  const CachedPage& cached = cacheSlots_[static_cast<std::size_t>(slot)];
+  if (cached.out || cached.tag != tag) return HeldPage::None;
+  const bool valid =
+      cached.page ? StillValid(*cached.page) : StillValid(cached.readLow, cached.readHigh, cached.readClock);
+  if (!valid) return HeldPage::None;
+  if (cached.branch) return HeldPage::Branch;
+  return cached.page ? HeldPage::Leaf : HeldPage::None;
 }
 
 std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTag* tag, int32_t position) {

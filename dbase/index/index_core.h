@@ -363,6 +363,18 @@ class XBobjIndexTag {
   // give (entries, siblings), so it may stay decoded as it is. Base:
   // false, every written page is read again when next needed.
   virtual bool WrittenPageReadsBackAsHeld() const { return false; }
+  // A key goes into a leaf without the leaf being read into a page object,
+  // for formats whose leaves can take it in their stored form. Base: none.
+  virtual bool LeafBlocksEditable() const { return false; }
+  // Reads the page at position when it is a leaf, keeping its entries in
+  // the format's own form for the calls below; false for a branch.
+  virtual bool ReadLeafBlock(int32_t position, int& count, int32_t& left, int32_t& right);
+  // Entry i of the leaf read, in its held form.
+  virtual void LeafBlockEntry(int i, XBobjIndexKeyData& entry) const;
+  // Writes the leaf read with stored (stored form, record number set) in
+  // front of its entry at; false, with nothing written, when the leaf would
+  // have to split.
+  virtual bool InsertIntoLeafBlock(int at, const XBobjIndexKeyData& stored);
 
   // --- Seeks and moves (return record numbers, 0 for none)
   // Positions on the first entry not less than the key (stored form,
@@ -586,6 +598,9 @@ class XBobjIndexTag {
   // page above whose current entry is not its first: every key below the
   // current entry lies after it. Null at the start of the tree.
   static const XBobjIndexKeyData* LowerBound(const XBobjIndexKey* page);
+  // The first entry of page not before key (the page's count when none).
+  int FirstNotBefore(const XBobjIndexKey& page, const TxbVariant& key, int32_t recordNumber,
+                     int compareMode) const;
   int SearchPath(int32_t recordNumber, const TxbVariant& key, int compareMode);
   bool StepPath(bool forward);
   bool Outermost(bool first);
@@ -614,6 +629,17 @@ class XBobjIndexTag {
   // with) goes without a search: the path is the tree's rightmost and the
   // key sorts after the leaf's last entry. Null otherwise.
   XBobjIndexKey* RightmostLeafFor(const TxbVariant& stored, int32_t recordNumber);
+  // InsertKey into a leaf in its stored form (LeafBlocksEditable): the path
+  // of branches down to the leaf as a search takes it, the checks a search
+  // makes of the leaf, and the leaf written without becoming a page. False
+  // (nothing written) wherever the search must decide: a leaf already
+  // open or held decoded, the key after the leaf's last (separators
+  // change), a split, a leaf that fails a check (the search reports it).
+  bool InsertIntoStoredLeaf(const XBobjIndexKeyData& stored, int32_t recordNumber);
+  // Its part at the leaf ReadLeafBlock read (count entries, siblings) below
+  // the current entry of parent.
+  bool InsertIntoLeafRead(XBobjIndexKey& parent, const XBobjIndexKeyData& stored, int32_t recordNumber,
+                          int count, int32_t left, int32_t right);
   void RemovePage(XBobjIndexKey* page);
   void KeepAKeyInBranch(XBobjIndexKey* page);
 
@@ -635,6 +661,7 @@ class XBobjIndexTag {
   int readDepth_ = 0;  // ReadTree calls under way
   // The last record change kept its path (pages unwritten) under the lock.
   bool changeKept_ = false;
+  XBobjIndexKeyData leafProbe_;  // InsertIntoStoredLeaf's look at entries
 };
 
 class XBobjIndexFile {
@@ -897,6 +924,11 @@ class XBobjIndexFile {
   // The cached page of tag at position, taken out of the cache; null when
   // none is there or it went stale.
   std::unique_ptr<XBobjIndexKey> TakeCachedPage(const XBobjIndexTag* tag, int32_t position);
+  // What the cache holds of tag's page at position that TakeCachedPage
+  // would serve: a branch (decoded or packed), a leaf decoded as it is, or
+  // nothing of use (none, stale, out on a path, a packed leaf).
+  enum class HeldPage { None, Branch, Leaf };
+  HeldPage HeldPageKind(const XBobjIndexTag* tag, int32_t position) const;
   // Keeps a page that left a path (pristine and still valid) or lets it go:
   // returns it when it was not kept.
   std::unique_ptr<XBobjIndexKey> KeepCachedPage(std::unique_ptr<XBobjIndexKey> page);

@@ -131,6 +131,44 @@ TEST(HandlerWrite, EveryWriteKeepsEveryTagEqualToARebuild) {
   EXPECT_EQ(Walk(t).size(), static_cast<std::size_t>(t.RecordCount()));
 }
 
+TEST(HandlerWrite, KeysAppendedBetweenOthersInALargeTreeLeaveTheOrderOnTheNewRecord) {
+  // Thousands of keys make branches above the leaves; new keys land inside
+  // leaves, at their ends and in full ones (splits), with the tag as order.
+  for (const bool shared : {false, true}) {
+    SCOPED_TRACE(shared ? "shared" : "exclusive");
+    TempDir dir;
+    std::vector<Values> records;
+    for (int i = 0; i < 3000; ++i)
+      records.push_back({{"NAME", "K" + std::to_string(100000 + i * 37 % 3000 * 10)}, {"NUM", std::to_string(i)}});
+    const std::string path =
+        MakeIndexedTable(dir.Path(), "W.DBF", kFields, records, {TagSpec("NAME", "NAME"), TagSpec("NUM", "NUM")});
+    DBFObject t(path, shared, true, "");
+    t.OpenIndexFile("W");
+    t.SelectTag("NAME", false);
+    std::mt19937 random(5);
+    for (int i = 0; i < 400; ++i) {
+      const std::string name = "K" + std::to_string(100000 + random() % 30000);
+      Append(t, {{"NAME", name}, {"NUM", std::to_string(random() % 5000)}});
+      const int32_t n = t.RecordCount();
+      ASSERT_EQ(t.RecordNumber(), n);
+      // The neighbours in the order hold the keys around the new one.
+      t.SkipRecords(-1);
+      if (!t.Bof()) {
+        EXPECT_LE(Trim(t.GetText("NAME")), name);
+      }
+      t.GoRecord(n);
+      t.SkipRecords(1);
+      if (!t.Eof()) {
+        EXPECT_GE(Trim(t.GetText("NAME")), name);
+      }
+      t.GoRecord(n);
+    }
+    EXPECT_EQ(Walk(t).size(), static_cast<std::size_t>(t.RecordCount()));
+    t.Close();
+    EXPECT_TRUE(EqualsRebuild(dir, path));
+  }
+}
+
 TEST(HandlerWrite, AnotherHandlersNodeSplitsAreSeenBeforeThisOneMovesOrWrites) {
   TempDir dir;
   const std::string path = MakeIndexedTable(dir.Path(), "S.DBF", kFields, {}, {TagSpec("NAME", "NAME")});
