@@ -158,6 +158,57 @@ TEST_F(CdxMalformed, SingleFieldMutationsAreReported) {
   }
 }
 
+TEST_F(CdxMalformed, AKeyAppendedIntoADamagedLeafIsRefusedAndTheLeafLeftAlone) {
+  // Nothing read the tree before: the append's own look at the leaf it
+  // goes into must find the damage. (The record is in the table, and the
+  // file's other tag takes its key.)
+  std::string first;
+  {
+    auto cdx = Open();
+    CdxNode node;
+    static_cast<XBobjCDXTag*>(cdx->FindTag("NAME"))->ReadNode(static_cast<int32_t>(leaf), node);
+    ASSERT_GT(node.entries.size(), 2u);
+    first = node.entries[0].key;  // lands among the leaf's keys, not after its last
+  }
+  const std::size_t separator = root + 12 + static_cast<std::size_t>(keyLength + 8);  // the leaf's own
+  struct Mutation {
+    const char* what;
+    std::function<void(std::string&)> apply;
+  };
+  const std::vector<Mutation> mutations = {
+      {"none", [](std::string&) {}},
+      {"left sibling another page", [&](std::string& s) { Put32(s, leaf + 4, static_cast<uint32_t>(root)); }},
+      {"separator below the leaf's last key",
+       [&](std::string& s) {
+         std::string low = first;
+         low.resize(static_cast<std::size_t>(keyLength), ' ');
+         s.replace(separator, low.size(), low);
+       }},
+  };
+  for (const Mutation& m : mutations) {
+    std::string bytes = valid;
+    m.apply(bytes);
+    dir.Write("T.cdx", bytes);
+    std::string error = "(no error)";
+    try {
+      auto cdx = Open();
+      table->indexes = {cdx.get()};
+      table->Append({{"NAME", first}, {"AMOUNT", "1"}});
+    } catch (const EXbaseError& e) {
+      error = e.Message();
+    }
+    table->indexes.clear();
+    const bool leafKept = dir.Read("T.cdx").compare(leaf, kCdxBlockSize, bytes, leaf, kCdxBlockSize) == 0;
+    if (std::string(m.what) == "none") {
+      EXPECT_EQ(error, "(no error)");
+      EXPECT_FALSE(leafKept) << "the key is not in the leaf";
+    } else {
+      EXPECT_EQ(error, "Index file T.cdx is corrupted") << m.what;
+      EXPECT_TRUE(leafKept) << m.what << ": the leaf was written";
+    }
+  }
+}
+
 TEST_F(CdxMalformed, DirectoryHeaderLeavesTheFileNotOpened) {
   struct Mutation {
     const char* what;
