@@ -3,6 +3,7 @@
 #include "dbase/index/cdx_index.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cstring>
 
@@ -255,14 +256,21 @@ void DecodeNode(const uint8_t* block, int keyLength, uint8_t fill, const AnsiStr
   if (count * n > kCdxLeafArea) bad();
   int areaStart = 24 + count * n;
   int keyEnd = kCdxBlockSize;
-  uint8_t keys[2][kCdxMaxKeyLength];
-  uint8_t* previous = keys[0];
-  uint8_t* current = keys[1];
-  std::memset(previous, fill, static_cast<std::size_t>(keyLength));
+  // One key buffer: each key keeps the first duplicate bytes of the one
+  // before it, which the buffer still holds.
+  uint8_t key[kCdxMaxKeyLength];
+  std::memset(key, fill, static_cast<std::size_t>(keyLength));
+  const uint64_t infoMask = n == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * n)) - 1;
   for (int i = 0; i < count; ++i) {
     const uint8_t* slot = block + 24 + i * n;
     uint64_t info = 0;
-    for (int b = 0; b < n; ++b) info |= static_cast<uint64_t>(slot[b]) << (8 * b);
+    if (slot + 8 <= block + kCdxBlockSize) {
+      std::memcpy(&info, slot, 8);
+      if constexpr (std::endian::native == std::endian::big) info = __builtin_bswap64(info);
+      info &= infoMask;
+    } else {
+      for (int b = 0; b < n; ++b) info |= static_cast<uint64_t>(slot[b]) << (8 * b);
+    }
     uint64_t record = info & p.recordMask;
     uint32_t word = static_cast<uint32_t>(info >> (8 * n - 16)) & 0xFFFF;
     int trailing = p.trailingBits ? static_cast<int>((word >> (16 - p.trailingBits)) & p.trailingMask) : 0;
@@ -276,11 +284,10 @@ void DecodeNode(const uint8_t* block, int keyLength, uint8_t fill, const AnsiStr
     keyEnd -= stored;
     if (keyEnd < areaStart) bad();
     if (record == 0 || record > 0x7FFFFFFFu) bad();
-    std::memcpy(current, previous, static_cast<std::size_t>(duplicate));
-    std::memcpy(current + duplicate, block + keyEnd, static_cast<std::size_t>(stored));
-    std::memset(current + duplicate + stored, fill, static_cast<std::size_t>(trailing));
-    sink(current, stripped(current, keyLength), static_cast<int32_t>(record), static_cast<int32_t>(record));
-    std::swap(previous, current);
+    std::memcpy(key + duplicate, block + keyEnd, static_cast<std::size_t>(stored));
+    std::memset(key + duplicate + stored, fill, static_cast<std::size_t>(trailing));
+    // The trailing bytes are fill: stripping starts in front of them.
+    sink(key, stripped(key, duplicate + stored), static_cast<int32_t>(record), static_cast<int32_t>(record));
   }
 }
 
