@@ -74,6 +74,30 @@ class CdxMalformed : public ::testing::Test {
                                           fmShareExclusive);
   }
 
+  struct Mutation {
+    const char* what;
+    std::function<void(std::string&)> apply;
+  };
+  // Writes the valid file with the mutation applied: the bytes written.
+  std::string WriteMutated(const Mutation& m) {
+    std::string bytes = valid;
+    m.apply(bytes);
+    dir.Write("T.cdx", bytes);
+    return bytes;
+  }
+  // The message of the engine error the file raises in use, "(no error)".
+  std::string ErrorInUse(const std::function<void(XBobjCDXFile&)>& use) {
+    std::string error = "(no error)";
+    try {
+      auto cdx = Open();
+      use(*cdx);
+    } catch (const EXbaseError& e) {
+      error = e.Message();
+    }
+    table->indexes.clear();
+    return error;
+  }
+
   TempDir dir;
   std::unique_ptr<IndexedTable> table;
   std::string valid;
@@ -86,10 +110,6 @@ class CdxMalformed : public ::testing::Test {
 TEST_F(CdxMalformed, SingleFieldMutationsAreReported) {
   std::size_t branchEntry = root + 12;  // first branch entry of the root
   std::size_t child = branchEntry + static_cast<std::size_t>(keyLength) + 4;
-  struct Mutation {
-    const char* what;
-    std::function<void(std::string&)> apply;
-  };
   const std::vector<Mutation> mutations = {
       {"leaf attribute 7", [&](std::string& s) { Put16(s, leaf, 7); }},
       {"leaf key count beyond the node", [&](std::string& s) { Put16(s, leaf + 2, 300); }},
@@ -139,22 +159,15 @@ TEST_F(CdxMalformed, SingleFieldMutationsAreReported) {
       {"file cut inside a node", [&](std::string& s) { s.resize(leaf + 100); }},
   };
   for (const Mutation& m : mutations) {
-    std::string bytes = valid;
-    m.apply(bytes);
-    dir.Write("T.cdx", bytes);
-    std::string error = "(no error)";
-    try {
-      auto cdx = Open();
-      EXPECT_TRUE(cdx->Opened()) << m.what;
-      WalkAll(*cdx);
+    const std::string bytes = WriteMutated(m);
+    const std::string error = ErrorInUse([&](XBobjCDXFile& cdx) {
+      EXPECT_TRUE(cdx.Opened()) << m.what;
+      WalkAll(cdx);
       // Seeks and a record change must not get past the damage either.
       table->Change(1, {{"NAME", "CHANGED"}});
-    } catch (const EXbaseError& e) {
-      error = e.Message();
-    }
+    });
     EXPECT_EQ(error, "Index file T.cdx is corrupted") << m.what;
     EXPECT_TRUE(dir.Read("T.cdx") == bytes) << m.what << ": the file was written";
-    table->indexes.clear();
   }
 }
 
@@ -171,10 +184,6 @@ TEST_F(CdxMalformed, AKeyAppendedIntoADamagedLeafIsRefusedAndTheLeafLeftAlone) {
     first = node.entries[0].key;  // lands among the leaf's keys, not after its last
   }
   const std::size_t separator = root + 12 + static_cast<std::size_t>(keyLength + 8);  // the leaf's own
-  struct Mutation {
-    const char* what;
-    std::function<void(std::string&)> apply;
-  };
   const std::vector<Mutation> mutations = {
       {"none", [](std::string&) {}},
       {"left sibling another page", [&](std::string& s) { Put32(s, leaf + 4, static_cast<uint32_t>(root)); }},
@@ -186,18 +195,11 @@ TEST_F(CdxMalformed, AKeyAppendedIntoADamagedLeafIsRefusedAndTheLeafLeftAlone) {
        }},
   };
   for (const Mutation& m : mutations) {
-    std::string bytes = valid;
-    m.apply(bytes);
-    dir.Write("T.cdx", bytes);
-    std::string error = "(no error)";
-    try {
-      auto cdx = Open();
-      table->indexes = {cdx.get()};
+    const std::string bytes = WriteMutated(m);
+    const std::string error = ErrorInUse([&](XBobjCDXFile& cdx) {
+      table->indexes = {&cdx};
       table->Append({{"NAME", first}, {"AMOUNT", "1"}});
-    } catch (const EXbaseError& e) {
-      error = e.Message();
-    }
-    table->indexes.clear();
+    });
     const bool leafKept = dir.Read("T.cdx").compare(leaf, kCdxBlockSize, bytes, leaf, kCdxBlockSize) == 0;
     if (std::string(m.what) == "none") {
       EXPECT_EQ(error, "(no error)");
@@ -210,10 +212,6 @@ TEST_F(CdxMalformed, AKeyAppendedIntoADamagedLeafIsRefusedAndTheLeafLeftAlone) {
 }
 
 TEST_F(CdxMalformed, DirectoryHeaderLeavesTheFileNotOpened) {
-  struct Mutation {
-    const char* what;
-    std::function<void(std::string&)> apply;
-  };
   const std::vector<Mutation> mutations = {
       {"options", [](std::string& s) { s[14] = 0x60; }},
       {"root 0", [](std::string& s) { Put32(s, 0, 0); }},
@@ -222,9 +220,7 @@ TEST_F(CdxMalformed, DirectoryHeaderLeavesTheFileNotOpened) {
       {"key length 241", [](std::string& s) { Put16(s, 12, 241); }},
   };
   for (const Mutation& m : mutations) {
-    std::string bytes = valid;
-    m.apply(bytes);
-    dir.Write("T.cdx", bytes);
+    const std::string bytes = WriteMutated(m);
     auto cdx = Open();
     EXPECT_FALSE(cdx->Opened()) << m.what;
     EXPECT_EQ(cdx->TagCount(), 0) << m.what;
