@@ -4,7 +4,8 @@
 //      the 512 node bytes (short inputs are padded with zeros). A node that
 //      decodes is encoded again and must decode to the same entries.
 //   1: a whole index file, opened without its table; every tag is walked
-//      both ways (with a step bound) and searched once.
+//      both ways (with a step bound) and searched once, then (the file
+//      opened for writing) takes one key.
 // Every input must end in a result or an engine error; anything else is a
 // finding.
 //
@@ -62,6 +63,18 @@ void ExerciseFile(std::string_view input) {
   index_fuzz::OpenInputFile<XBobjCDXFile>(WorkDir(), "F.cdx", input, [&](XBobjCDXFile& cdx) {
     for (int i = 0; i < cdx.TagCount(); ++i) index_fuzz::WalkAndSearch(*cdx.TagAt(i), input, false);
   });
+  // The same file opened for writing takes a key into every tag: an insert
+  // reads the leaf it goes into by itself.
+  try {
+    XBobjCDXFile cdx(nullptr, WorkDir() + "F.cdx", false, false, fmOpenReadWrite, fmShareExclusive);
+    for (int i = 0; i < cdx.TagCount(); ++i) {
+      XBobjIndexKeyData key;
+      key.SetText(input.substr(0, std::min<std::size_t>(input.size(), 6)));
+      key.RecordNumber = static_cast<int32_t>(1 + input.size() % 1000);
+      cdx.TagAt(i)->InsertKey(key);
+    }
+  } catch (const EXbaseError&) {
+  }
 }
 
 // Index files made by the engine over a small table, and their nodes.
