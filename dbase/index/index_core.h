@@ -632,9 +632,10 @@ class XBobjIndexTag {
   // InsertKey into a leaf in its stored form (LeafBlocksEditable): the path
   // of branches down to the leaf as a search takes it, the checks a search
   // makes of the leaf, and the leaf written without becoming a page. False
-  // (nothing written) wherever the search must decide: a leaf already
-  // open or held decoded, the key after the leaf's last (separators
-  // change), a split, a leaf that fails a check (the search reports it).
+  // (nothing written) wherever the search must decide: a unique tag, a
+  // leaf already open or held decoded, the key after the leaf's last
+  // (separators change), a split, a leaf that fails a check (the search
+  // reports it).
   bool InsertIntoStoredLeaf(const XBobjIndexKeyData& stored, int32_t recordNumber);
   // Its part at the leaf ReadLeafBlock read (count entries, siblings) below
   // the current entry of parent.
