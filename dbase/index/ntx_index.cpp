@@ -919,24 +919,30 @@ int32_t XBobjSortNTX::WriteTree(int64_t added) {
   int32_t record;
   int32_t written = 0;
   TxbVariant value(0);
-  std::string key;
+  std::string other;                        // a key the sorter holds as no text
+  std::vector<uint8_t> padded(keyLength);  // a shorter text with its blanks
   // Keys come from the sorter as the texts they were added as; the disk
   // form pads them to the key length.
   while (NextBytes(type, bytes, length, record)) {
-    if (type == xbsText) {
-      key.assign(reinterpret_cast<const char*>(bytes), std::min(static_cast<std::size_t>(length), keyLength));
-      key.resize(keyLength, ' ');
-    } else {
+    const uint8_t* key = bytes;
+    const auto given = static_cast<std::size_t>(length);
+    if (type != xbsText) {
       KeyValue(type, bytes, length, value);
-      key = tag_->DiskBytes(value);
+      other = tag_->DiskBytes(value);
+      key = reinterpret_cast<const uint8_t*>(other.data());
+    } else if (given < keyLength) {
+      std::memcpy(padded.data(), bytes, given);
+      std::memset(padded.data() + given, ' ', keyLength - given);
+      key = padded.data();
     }
     if (reverseRuns) {
-      std::string held = tag_->HeldKey(key);
+      std::string disk(reinterpret_cast<const char*>(key), keyLength);
+      std::string held = tag_->HeldKey(disk);
       if (!run.empty() && tag_->CompareHeld(held, runHeld) != 0) flush();
       if (run.empty()) runHeld = held;
-      run.push_back(NtxKey{key, record});
+      run.push_back(NtxKey{std::move(disk), record});
     } else {
-      Add(0, reinterpret_cast<const uint8_t*>(key.data()), record, 0);
+      Add(0, key, record, 0);
     }
     ++written;
     if (table) table->IndexStatusReport(2, written, 0);
