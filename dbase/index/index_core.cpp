@@ -2658,10 +2658,7 @@ XBobjIndexFile::HeldPage XBobjIndexFile::HeldPageKind(const XBobjIndexTag* tag, 
   const int32_t slot = CachedSlot(position);
   if (slot < 0) return HeldPage::None;
   const CachedPage& cached = cacheSlots_[static_cast<std::size_t>(slot)];
-  if (cached.out || cached.tag != tag) return HeldPage::None;
-  const bool valid =
-      cached.page ? StillValid(*cached.page) : StillValid(cached.readLow, cached.readHigh, cached.readClock);
-  if (!valid) return HeldPage::None;
+  if (cached.out || cached.tag != tag || !StillValid(cached)) return HeldPage::None;
   if (cached.branch) return HeldPage::Branch;
   return cached.page ? HeldPage::Leaf : HeldPage::None;
 }
@@ -2673,9 +2670,7 @@ std::unique_ptr<XBobjIndexKey> XBobjIndexFile::TakeCachedPage(const XBobjIndexTa
   CachedPage& cached = Cached(slot);
   // A page of another tag (its place was freed and taken since) or one
   // whose bytes we wrote since is read again.
-  const bool valid = cached.page ? StillValid(*cached.page)
-                                 : StillValid(cached.readLow, cached.readHigh, cached.readClock);
-  if (cached.tag != tag || !valid) {
+  if (cached.tag != tag || !StillValid(cached)) {
     CachedPage gone = TakeOut(slot);
     if (gone.page) RecyclePageObject(std::move(gone.page));
     return nullptr;

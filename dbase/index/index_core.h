@@ -938,6 +938,10 @@ class XBobjIndexFile {
   bool StillValid(const XBobjIndexKey& page) const {
     return StillValid(page.readLow_, page.readHigh_, page.readClock_);
   }
+  // The same for a cached page, decoded or packed.
+  bool StillValid(const CachedPage& cached) const {
+    return cached.page ? StillValid(*cached.page) : StillValid(cached.readLow, cached.readHigh, cached.readClock);
+  }
   void EvictCachedPages();
   // Takes the cached page in slot out of the cache and its use list.
   CachedPage TakeOut(int32_t slot);
