@@ -456,7 +456,8 @@ bool XBO_dBHandler::WindowServes() const {
 
 int32_t XBO_dBHandler::ReadAt(int64_t position, void* buffer, int32_t length) {
   const int32_t recordLength = std::max(RecordLength(), 1);
-  const int32_t capacity = std::max(kReadAheadBytes / recordLength, 1) * recordLength;
+  const int32_t window = scanDepth_ > 0 ? kScanReadBytes : kReadAheadBytes;
+  const int32_t capacity = std::max(window / recordLength, 1) * recordLength;
   if (!WindowServes() || position < HeaderLength() || length <= 0 || length > capacity) {
     if (Shared() || tableCacheLimit_ <= 0 || position < HeaderLength())
       return XBO_DiskFile::ReadAt(position, buffer, length);
