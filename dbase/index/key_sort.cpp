@@ -443,13 +443,15 @@ void TxbSort::RadixSort(Item* items, Item* scratch, std::size_t count) {
       settle(g.begin, n, g.inScratch);
       continue;
     }
-    uint32_t counts[256] = {};
-    for (std::size_t i = 0; i < n; ++i) ++counts[(a[i].head >> shift) & 0xFF];
-    if (counts[(a[0].head >> shift) & 0xFF] == n) {
-      // One byte value throughout: nothing to move at this byte.
-      if (shift > 0) {
-        groups.push_back({g.begin, n, offset, shift - 8, g.inScratch});
-      } else if (offset + 8 < compared_) {
+    // Bytes (at shift and below) that every head of the group shares are
+    // passed over at once: a counting pass and the 256 buckets for each
+    // cost more than a small group (the keys of one day share their length
+    // and the high bytes of their record numbers).
+    uint64_t differ = 0;
+    for (std::size_t i = 1; i < n; ++i) differ |= a[i].head ^ a[0].head;
+    if (shift < 56) differ &= (uint64_t{1} << (shift + 8)) - 1;
+    if (differ == 0) {
+      if (offset + 8 < compared_) {
         LoadHeads(a, n, offset + 8);
         groups.push_back({g.begin, n, offset + 8, 56, g.inScratch});
       } else {
@@ -457,6 +459,9 @@ void TxbSort::RadixSort(Item* items, Item* scratch, std::size_t count) {
       }
       continue;
     }
+    shift = (63 - __builtin_clzll(differ)) & ~7;
+    uint32_t counts[256] = {};
+    for (std::size_t i = 0; i < n; ++i) ++counts[(a[i].head >> shift) & 0xFF];
     std::size_t position[256];
     std::size_t sum = 0;
     for (int b = 0; b < 256; ++b) {
