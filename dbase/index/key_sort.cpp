@@ -443,13 +443,12 @@ void TxbSort::RadixSort(Item* items, Item* scratch, std::size_t count) {
       settle(g.begin, n, g.inScratch);
       continue;
     }
-    // Bytes (at shift and below) that every head of the group shares are
-    // passed over at once: a counting pass and the 256 buckets for each
-    // cost more than a small group (the keys of one day share their length
-    // and the high bytes of their record numbers).
+    // Bytes that every head of the group shares are passed over at once: a
+    // counting pass and the 256 buckets for each cost more than a small
+    // group (the keys of one day share their length and the high bytes of
+    // their record numbers). Above shift the heads agree already.
     uint64_t differ = 0;
     for (std::size_t i = 1; i < n; ++i) differ |= a[i].head ^ a[0].head;
-    if (shift < 56) differ &= (uint64_t{1} << (shift + 8)) - 1;
     if (differ == 0) {
       if (offset + 8 < compared_) {
         LoadHeads(a, n, offset + 8);
